@@ -1,0 +1,128 @@
+// The number engine: numbers held as strings of digits in radix 2, 8, 10 or 16, one digit value
+// per byte, in a floating format (normalised fraction times a power of the radix) or a
+// fixed-width integer format (negative values in radix complement). Start reading at `Number`.
+//
+// Result codes: 0 is success throughout; each operation lists its failure codes. Scratch
+// numbers made inside an operation go on the calculator's temporaries chain and are released by
+// the calculator after the operation, never by the operation itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct Calculator;
+
+// One value. Every operand of one operation has the same length, radix and format.
+struct Number {
+    unsigned char *digits; // `length` digit values (0..radix-1, not characters), most significant
+                           // first
+    int32_t length;        // number of digits, fixed at creation: the precision
+    int32_t exponent;      // floating: value is 0.d1 d2 ... dL * radix^exponent; integer: always 0
+    int32_t negative;      // 1 when negative (floating); 0 in every stored integer value
+    int32_t radix;         // 2, 8, 10 or 16 (a value <= 0 only before AtoNumber picks one)
+    int32_t format;        // 0 floating, 1 integer
+    Number *next;          // link of the temporaries chain and the calculator's operand stack
+};
+
+// Floating values are normalised: the first digit is non-zero, or every digit is 0 with
+// exponent 0 (and negative 0 after any arithmetic). Integer values read the digits as one
+// unsigned integer; a first digit at or above the half threshold means negative, magnitude in
+// the radix complement.
+
+constexpr int kNumFloating = 0;
+constexpr int kNumInteger = 1;
+
+// The digit spelling used wherever a Number becomes text.
+extern const char kDigitTable[17]; // "0123456789ABCDEF"
+
+// (radix + 1) / 2: the round-half-up threshold of a dropped digit and the integer sign test.
+inline int numHalf(int radix) { return (radix + 1) / 2; }
+
+// ---- allocation -------------------------------------------------------------------------
+
+typedef void *(*NumAllocFn)(size_t size);
+typedef void (*NumReleaseFn)(void *memory);
+
+// Installs the allocator pair every record and digit buffer comes from. 1 (nothing changed)
+// when either callback is missing. Until it is called, malloc and free serve.
+int numSetAllocator(NumAllocFn allocate, NumReleaseFn release);
+
+// A zeroed Number, or null when length <= 0 or memory runs out.
+Number *numCreate(int length, int radix, int format);
+void numFree(Number *n); // null is ignored
+// As numCreate, and links the new Number at the head of *chain.
+Number *numCreateTemp(int length, int radix, int format, Number **chain);
+void numFreeChain(Number *first); // releases every Number along `next`
+void numFreeTemps(Number **chain); // frees the chain and empties the head
+
+// ---- primitives -------------------------------------------------------------------------
+
+// Copies sign, exponent, radix, format and digits; a longer source rounds half up into the
+// destination. 1 when that rounding fails (carry out of an integer, exponent overflow).
+int numCopy(const Number *source, Number *destination);
+// Magnitude comparison: exponents first, then digits as unsigned values. -1, 0 or 1.
+int numCompare(const Number *a, const Number *b);
+// 1 when length <= 0 or every digit is 0.
+int numIsZero(const Number *n);
+// Exponent + 1 and the digits one place toward the end (last digit dropped); no rounding.
+// 1 on exponent overflow (the exponent is wrapped and the digits are left alone).
+int digitShiftRight(Number *n);
+// Exponent - 1 and the digits one place toward the front (first digit dropped). 1 on overflow.
+int digitShiftLeft(Number *n);
+// digitShiftRight, then numIncrement when the dropped digit was at or above the half
+// threshold. 0; 1 the shift failed; 2 the increment failed.
+int numRoundShiftRight(Number *n);
+// One unit in the last place. A carry out of a floating Number renormalises to
+// 0.1 * radix^(exponent + 1); out of an integer it is an overflow (1, digits wrapped to zero).
+int numIncrement(Number *n);
+// *result = a + b (wrapped); 1 when the exact sum leaves the signed 32-bit range.
+int expAdd(int32_t *result, int32_t a, int32_t b);
+int expIncrement(int32_t *e); // ++*e; 1 from 2147483647
+int expDecrement(int32_t *e); // --*e; 1 from -2147483648
+// Radix complement (negation) of an integer-format value into destination, or in place when
+// destination is null. -1 (nothing changed) when the source is not an integer with exponent 0
+// or the destination's length differs; 1 when the final increment overflows. The complement
+// of zero is zero.
+int numComplement(const Number *source, Number *destination);
+// Converts source into the destination's format (the destination's `format` names the
+// target). 0; 1 copy or complement failed; 2 digit shift failed; 3 exponent overflow or rounding
+// failed; 4 complement failed; -2 the value is too large for the integer format. Only the
+// magnitude is checked: a magnitude reaching the half threshold in its first digit comes out
+// with the opposite sign.
+int numConvertFormat(const Number *source, Number *destination);
+// Reads a value as a signed 32-bit integer into *result (result may be null). Integer-format
+// values are read as their unsigned digit pattern; a floating one is rounded to an integer
+// digit pattern in place and must be treated as consumed. 0; 1 when the value is outside the
+// signed 32-bit range; 2, 3 or -2 as for numConvertFormat.
+int numToInt(Number *n, int32_t *result);
+// The raw text the register list shows ("+0.31415 X 10 ** 1", "00FF HEX") in a buffer shared
+// by all calls (valid until the next one); "mem error" when the buffer cannot be grown.
+const char *numRawText(const Number *n);
+// Writes "Error: <message>" to standard error and to the calculator's tape. Returns 1.
+int numError(const char *message, Calculator *calc);
+
+// ---- text forms -------------------------------------------------------------------------
+
+// Parses text into n, whose length and format the caller chose; a radix <= 0 lets the text
+// decide (default 10, letters or an 'x' prefix make it 16). Returns n, or null after writing a
+// diagnostic to standard error (n is then partly filled; the caller releases it). A negative
+// integer-format value comes back as its magnitude with negative = 1.
+Number *AtoNumber(Number *n, const char *text);
+
+// Lays n out for the display. The mantissa text holds one character per cell with the radix
+// point riding on a character as its high bit (0x80), or as 0xB0 ('0' with the point) when it
+// stands before every written digit; leading zeros are never written. The exponent text is the
+// shown exponent's magnitude in n's radix (empty for 0); the signs come back separately.
+//   mantissa   output, at least width + 1 bytes
+//   exponent   output, at least exponentWidth + 1 bytes
+//   fixedPlaces  digits after a fixed radix point, or -1
+//   notation   1 decimal, 2 scientific, 3 engineering
+//   zeroLimit  most zeros between the point and the first significant digit in decimal notation
+// n is not changed. 0; 1 no memory; 2 copy failed; 3 exponent wider than exponentWidth;
+// 4 unknown notation; 5 exponent overflow; 6 digit shift failed; 7 or 9 an exponent
+// adjustment overflowed; 8 rounding failed.
+int numToText(char *mantissa, char *exponent, int width, int exponentWidth, char *sign,
+              char *exponentSign, int fixedPlaces, int notation, int zeroLimit, const Number *n);
+
+constexpr unsigned char kPointBit = 0x80;   // a radix point follows this cell's character
+constexpr unsigned char kPointFirst = 0xB0; // '0' carrying the point: "0."
