@@ -14,7 +14,7 @@ constexpr uint32_t kCalculatorMagic = 0xABCD4359; // every callback through a wi
 
 // Listeners the upper layers fill in. Each may be null.
 struct CalcHooks {
-    void (*indicatorsChanged)(Calculator *calc);           // carry or overflow changed: redraw
+    void (*indicatorsChanged)(Calculator *calc);             // carry or overflow changed: redraw
     void (*tapeMessage)(const char *text, Calculator *calc); // a line for the printer tape
 };
 

@@ -52,7 +52,7 @@ Number *numCreate(int length, int radix, int format);
 void numFree(Number *n); // null is ignored
 // As numCreate, and links the new Number at the head of *chain.
 Number *numCreateTemp(int length, int radix, int format, Number **chain);
-void numFreeChain(Number *first); // releases every Number along `next`
+void numFreeChain(Number *first);  // releases every Number along `next`
 void numFreeTemps(Number **chain); // frees the chain and empties the head
 
 // ---- primitives -------------------------------------------------------------------------

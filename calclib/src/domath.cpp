@@ -1,0 +1,2 @@
+// Addition, subtraction, multiplication and division of Numbers.
+#include "number.h"
