@@ -234,6 +234,9 @@ TEST(NumToText, Layouts) {
         {"shown exponent overflows", "1", INT32_MIN, 0, 10, F, 10, 2, 3, SCI, 5, nullptr, nullptr,
          0, 0},
         {"exponent too wide", "1", 200, 0, 10, F, 10, 2, -1, SCI, 3, nullptr, nullptr, 0, 0},
+        {"shift overflows", "1", INT32_MAX, 0, 10, F, 10, 2, -1, SCI, 6, nullptr, nullptr, 0, 0},
+        {"shown exponent falls past the range", "1", INT32_MIN, 0, 10, F, 10, 2, -1, SCI, 9,
+         nullptr, nullptr, 0, 0},
     };
     for (const LayoutCase &c : cases) {
         NumPtr n(numFrom(c.digits, c.exponent, c.negative, c.radix, c.format));
