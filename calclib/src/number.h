@@ -126,3 +126,52 @@ int numToText(char *mantissa, char *exponent, int width, int exponentWidth, char
 
 constexpr unsigned char kPointBit = 0x80;   // a radix point follows this cell's character
 constexpr unsigned char kPointFirst = 0xB0; // '0' carrying the point: "0."
+
+// ---- the four operations ----------------------------------------------------------------
+//
+// Operands share one length, radix and format (an internal fault otherwise, see the assertion
+// report below). Operations take their operands, a result created by the caller (distinct
+// from the operands) and the calculator, whose temporaries chain receives their scratch
+// Numbers. They may change their operands' signs, exponents and (integer format) digits: the
+// calculator passes operands it releases afterwards. 0 is success; any other result follows
+// a message through numError or an assertion report.
+
+// Floating only: shifts out leading zero digits; an all-zero value becomes zero with exponent
+// 0 and negative 0. 0, or 1 on exponent overflow.
+int justify(Number *n);
+// Aligns two floating operands in place: the one with the smaller exponent is shifted right
+// with rounding, one place at a time, up to the other's exponent (a zero operand just takes
+// the other's exponent). 0 or 1 after reporting.
+int normalize(Number *a, Number *b, Calculator *calc);
+// result = a + b. Integer format: radix complement sum wrapped at the length; a carry out of
+// the first digit sets the carry indicator, a signed overflow sets the overflow indicator.
+// Neither indicator is ever cleared here.
+int numAdd(Number *a, Number *b, Number *result, Calculator *calc);
+// result = |a| - |b| with its sign; both operands must be non-negative. A difference that
+// cannot be re-normalised (exponent underflow) fails with 1 and no message of its own.
+int magnitudeSub(Number *a, Number *b, Number *result, Calculator *calc);
+// result = a - b. Integer format: carry set when no borrow occurs (a >= b as unsigned
+// patterns), overflow set when the signed difference leaves the range.
+int numSub(Number *a, Number *b, Number *result, Calculator *calc);
+// result = -x (the radix complement in the integer format).
+int numNegate(Number *x, Number *result, Calculator *calc);
+// result = a * b, the double-length product rounded once half up. Integer format: signed; the
+// carry indicator is cleared, a product outside the range keeps its last `length` digits and
+// sets the overflow indicator.
+int numMul(Number *a, Number *b, Number *result, Calculator *calc);
+// result = x * x.
+int numSquare(Number *x, Number *result, Calculator *calc);
+// result = a / b, `length` quotient digits rounded half up on the next one. Integer format:
+// the digit patterns divided as unsigned numbers, the quotient truncated.
+int numDiv(Number *a, Number *b, Number *result, Calculator *calc);
+// result = 1 / x.
+int reciproc(Number *x, Number *result, Calculator *calc);
+
+// ---- assertion report -------------------------------------------------------------------
+
+// Internal faults (missing or mismatched operands and the like) are reported with the source
+// file as the system names it ("calclib\src\domath") and the line. The default report writes
+// "ASSERT Failed: <file> Line <line>" to standard error; the toolkit installs a message box.
+typedef void (*AssertReportFn)(const char *file, int line);
+void numSetAssertReport(AssertReportFn report); // null restores the default report
+void numAssertReport(const char *file, int line);

@@ -1,0 +1,85 @@
+// The number engine's four operations and the reciprocal on floating operands: radix 10 at 10,
+// 100 and 1000 digits and radix 16 at 10 digits. Each iteration does what the calculator does
+// per operation: fresh working copies of the operands (the operations consume them), a new
+// result, the operation with its scratch Numbers, and the release of all of it. BM_Overhead is
+// that frame without the operation, the peer to quote the others against.
+#include "calc.h"
+#include "number.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+namespace {
+
+// Operands with every digit significant, from a fixed linear congruential sequence.
+Number *benchOperand(int length, int radix, int exponent, int negative, uint32_t seed) {
+    Number *n = numCreate(length, radix, kNumFloating);
+    uint32_t state = seed;
+    for (int i = 0; i < length; i++) {
+        state = state * 1664525u + 1013904223u;
+        n->digits[i] = static_cast<unsigned char>((state >> 24) % static_cast<uint32_t>(radix));
+    }
+    if (n->digits[0] == 0)
+        n->digits[0] = 1;
+    n->exponent = exponent;
+    n->negative = negative;
+    return n;
+}
+
+typedef int (*BinaryOp)(Number *, Number *, Number *, Calculator *);
+
+// a and b as the calculator would hold them: different exponents, so addition aligns; for
+// subtraction both signs equal, so the magnitudes are subtracted.
+void runBinary(benchmark::State &state, BinaryOp op, int radix) {
+    const int length = static_cast<int>(state.range(0));
+    Number *a = benchOperand(length, radix, 3, 0, 12345u);
+    Number *b = benchOperand(length, radix, 1, 0, 67890u);
+    Calculator calc;
+    for (auto _ : state) {
+        Number *x = numCreateTemp(length, radix, kNumFloating, &calc.temporaries);
+        Number *y = numCreateTemp(length, radix, kNumFloating, &calc.temporaries);
+        Number *result = numCreate(length, radix, kNumFloating);
+        numCopy(a, x);
+        numCopy(b, y);
+        if (op && op(x, y, result, &calc))
+            state.SkipWithError("operation failed");
+        benchmark::DoNotOptimize(result->digits);
+        numFreeTemps(&calc.temporaries);
+        numFree(result);
+    }
+    numFree(a);
+    numFree(b);
+}
+
+int reciprocOp(Number *, Number *y, Number *result, Calculator *calc) {
+    return reciproc(y, result, calc);
+}
+
+void BM_Overhead(benchmark::State &state) { runBinary(state, nullptr, 10); }
+void BM_numAdd(benchmark::State &state) { runBinary(state, numAdd, 10); }
+void BM_numSub(benchmark::State &state) { runBinary(state, numSub, 10); }
+void BM_numMul(benchmark::State &state) { runBinary(state, numMul, 10); }
+void BM_numDiv(benchmark::State &state) { runBinary(state, numDiv, 10); }
+void BM_reciproc(benchmark::State &state) { runBinary(state, reciprocOp, 10); }
+void BM_Overhead_hex(benchmark::State &state) { runBinary(state, nullptr, 16); }
+void BM_numAdd_hex(benchmark::State &state) { runBinary(state, numAdd, 16); }
+void BM_numSub_hex(benchmark::State &state) { runBinary(state, numSub, 16); }
+void BM_numMul_hex(benchmark::State &state) { runBinary(state, numMul, 16); }
+void BM_numDiv_hex(benchmark::State &state) { runBinary(state, numDiv, 16); }
+void BM_reciproc_hex(benchmark::State &state) { runBinary(state, reciprocOp, 16); }
+
+} // namespace
+
+BENCHMARK(BM_Overhead)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BM_numAdd)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BM_numSub)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BM_numMul)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BM_numDiv)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BM_reciproc)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BM_Overhead_hex)->Arg(10);
+BENCHMARK(BM_numAdd_hex)->Arg(10);
+BENCHMARK(BM_numSub_hex)->Arg(10);
+BENCHMARK(BM_numMul_hex)->Arg(10);
+BENCHMARK(BM_numDiv_hex)->Arg(10);
+BENCHMARK(BM_reciproc_hex)->Arg(10);
