@@ -175,3 +175,46 @@ int reciproc(Number *x, Number *result, Calculator *calc);
 typedef void (*AssertReportFn)(const char *file, int line);
 void numSetAssertReport(AssertReportFn report); // null restores the default report
 void numAssertReport(const char *file, int line);
+
+// ---- radix conversion ---------------------------------------------------------------------
+
+// Rewrites source in the destination's radix (2, 8, 10, 16) with the same length, keeping the
+// source's format. Binary regroups into octal and hexadecimal and expands back ("radix conv -
+// digit loss" when bits do not fit); every pair with 10, and octal with hexadecimal, goes
+// through radixGen. Negative integers keep their value in the new radix's complement. The
+// source is scratch: callers treat it as consumed. 0, or non-zero after reporting.
+int radixConv(Number *source, Number *destination, Calculator *calc);
+// Evaluates source's digits in target's radix with the engine's arithmetic; target has the
+// source's length and is zero. 0; 1 after its own message; 4, 5, 11, 12 after an inner
+// operation reported.
+int radixGen(Number *source, Number *target, Calculator *calc);
+
+// ---- integer and logical operations -------------------------------------------------------
+
+// Digit-wise '&', '|', '^' of a and b, or '~' of a (b null). Decimal integers go through
+// hexadecimal; floating operands are rounded to integers first. `name` is the key's name.
+int logicop(Number *a, Number *b, Number *result, int operation, const char *name,
+            Calculator *calc);
+// y * 2^x and y / 2^x by repeated doubling or halving (integer right shifts are logical).
+int shiftLeft(Number *y, Number *x, Number *result, Calculator *calc);
+int shiftRight(Number *y, Number *x, Number *result, Calculator *calc);
+int shiftLeftOne(Number *y, Number *result, Calculator *calc);
+int shiftRightOne(Number *y, Number *result, Calculator *calc);
+// Integer part towards zero (x is changed), fraction x - trunc(x), and a mod b: floating
+// frac(a / b) * b; integer the remainder of the unsigned division, indicators untouched.
+int numTrunc(Number *x, Number *result, Calculator *calc);
+int numFrac(Number *x, Number *result, Calculator *calc);
+int numMod(Number *a, Number *b, Number *result, Calculator *calc);
+// 2 * 3 * ... * n for the largest whole n <= |x|; 0! and 1! are 1. An integer product that
+// overflows fails with "factorial - overflow"; a floating argument past the repetition budget
+// fails with "factorial - argument too large".
+int factorial(Number *x, Number *result, Calculator *calc);
+
+// Loops that repeat an operation once per unit of a count are bounded in digit operations;
+// 1 when `repeats` steps of the kind at `length` digits are within the budget.
+enum { kRepeatMul, kRepeatDiv, kRepeatFactorial };
+int numRepeatsAllowed(int64_t repeats, int length, int kind);
+// One step of such a loop: op(a, b, result) with its scratch released as soon as it returns,
+// so thousands of steps inside one calculator operation do not pile up temporaries.
+typedef int (*NumBinaryOp)(Number *a, Number *b, Number *result, Calculator *calc);
+int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, Calculator *calc);
