@@ -23,6 +23,13 @@ int numSetAllocator(NumAllocFn allocate, NumReleaseFn release) {
     return 0;
 }
 
+void *numAllocate(size_t size) { return gAllocate(size); }
+
+void numRelease(void *memory) {
+    if (memory)
+        gRelease(memory);
+}
+
 Number *numCreate(int length, int radix, int format) {
     if (length <= 0)
         return nullptr;
@@ -267,7 +274,7 @@ static int32_t gRawSize; // bytes allocated for it
 
 const char *numRawText(const Number *n) {
     if (n->length >= gRawSize) {
-        gRelease(gRawText);
+        numRelease(gRawText);
         gRawText = static_cast<char *>(gAllocate(static_cast<size_t>(n->length) + 36));
         if (!gRawText) {
             gRawSize = 0;

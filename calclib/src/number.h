@@ -47,6 +47,10 @@ typedef void (*NumReleaseFn)(void *memory);
 // when either callback is missing. Until it is called, malloc and free serve.
 int numSetAllocator(NumAllocFn allocate, NumReleaseFn release);
 
+// Memory from the installed pair, for the engine's own buffers (texts shared between calls).
+void *numAllocate(size_t size);
+void numRelease(void *memory); // null is ignored
+
 // A zeroed Number, or null when length <= 0 or memory runs out.
 Number *numCreate(int length, int radix, int format);
 void numFree(Number *n); // null is ignored
@@ -218,3 +222,26 @@ int numRepeatsAllowed(int64_t repeats, int length, int kind);
 // so thousands of steps inside one calculator operation do not pile up temporaries.
 typedef int (*NumBinaryOp)(Number *a, Number *b, Number *result, Calculator *calc);
 int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, Calculator *calc);
+
+// ---- the floating bridge ------------------------------------------------------------------
+
+// x as a double through its decimal text "-0.31415E1". An integer x is made floating in place;
+// a non-decimal x goes through radix 10 (and is consumed). 0, or 1 after reporting (also when
+// the value is beyond the double's range). value may be null.
+int floatValue(Number *x, double *value, Calculator *calc);
+// d into destination (its length and radix), printed with "%<L>.<L>e" and scanned back: the
+// first L digits are kept, the next is dropped without rounding. The destination becomes
+// floating. 0, or 1 after reporting ("floatConv - range error" for infinities and NaN).
+int floatConv(double d, Number *destination, Calculator *calc);
+// A floating Number on the temporaries chain with the value of a decimal text, or null after
+// reporting. Read or copy it before the calculator releases its temporaries.
+Number *floatConst(const char *text, int length, int radix, Calculator *calc);
+// Function 1 to 10 (sin, cos, tan, asin, acos, atan, ln, log, b to the power a, e to the a)
+// of a in the calculator's angle mode, into result. 0; 1 the argument failed to convert; 2 the
+// base failed or the function is unknown; 3 a domain error or the result failed to convert.
+int floatFunc(Number *a, Number *b, Number *result, int function, Calculator *calc);
+// The calculator's entries computed through the double: 's', 'o', 't', 'S', 'O', 'T', 'l',
+// 'g', 'e' of x, 'n' (10 to the x) and 'p' (y to the x), with the arc sine and cosine domain
+// check. The result is created in the calculator's format: an integer result is the floating
+// answer rounded half up. 0, or non-zero after reporting.
+int floatEntry(int code, Number *x, Number *y, Number *result, Calculator *calc);

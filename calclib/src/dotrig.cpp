@@ -1,0 +1,289 @@
+// The bridge between digit strings and the hardware double, always by way of decimal text, and
+// the functions computed through it: trigonometric functions in degrees or radians, logarithms,
+// exponentials and powers. Results carry double precision at most, cut (not rounded) to the
+// Number's length: the printed digit after the last kept one is dropped.
+#include "calc.h"
+#include "number.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+static const char kSourceName[] = "calclib\\src\\dotrig";
+#define DOTRIG_CHECK(condition)                                                                    \
+    ((condition) ? true : (numAssertReport(kSourceName, __LINE__), false))
+
+// The angle factors exactly as the calculator has always used them, not pi/180 and 180/pi:
+// sin 30 at twelve digits is 0.500000000001, and that is the answer users have seen.
+static const double kDegreesToRadians = 0.01745329252;
+static const double kRadiansToDegrees = 57.2957795131;
+
+// One conversion text buffer shared by both directions; a larger need replaces it.
+static char *gText;
+static size_t gTextSize;
+
+static char *floatBuffer(size_t need) {
+    if (need > gTextSize) {
+        numRelease(gText);
+        gText = static_cast<char *>(numAllocate(need));
+        gTextSize = gText ? need : 0;
+    }
+    return gText;
+}
+
+int floatValue(Number *x, double *value, Calculator *calc) {
+    Number *t = x;
+    if (x->format == kNumInteger || x->radix != 10) {
+        t = numCreateTemp(x->length, x->radix, kNumFloating, &calc->temporaries);
+        if (!t)
+            return numError("floatConv - temp create failed", calc);
+        if (x->format == kNumInteger) {
+            if (numConvertFormat(x, t))
+                return numError("floatConv - format conversion failed", calc);
+            numCopy(t, x);
+            if (!DOTRIG_CHECK(x->format == kNumFloating))
+                return 1;
+        }
+        t->radix = 10;
+        if (radixConv(x, t, calc))
+            return numError("floatConv - radix conversion failed", calc);
+    }
+    size_t size = static_cast<size_t>(t->length) + 64;
+    char *text = floatBuffer(size);
+    if (!text)
+        return numError("floatConv - convert buffer alloc", calc);
+    char *p = text;
+    if (t->negative)
+        *p++ = '-';
+    *p++ = '0';
+    *p++ = '.';
+    for (int i = 0; i < t->length; i++)
+        *p++ = kDigitTable[t->digits[i] & 15];
+    snprintf(p, size - static_cast<size_t>(p - text), "E%d", t->exponent);
+    double d = strtod(text, nullptr);
+    // A value beyond the double's range has no double to stand for it.
+    if (!std::isfinite(d))
+        return numError("floatConv - range error", calc);
+    if (value)
+        *value = d;
+    return 0;
+}
+
+int floatConv(double d, Number *destination, Calculator *calc) {
+    const int L = destination->length;
+    Number *t = numCreateTemp(L, 10, kNumFloating, &calc->temporaries);
+    if (!t)
+        return numError("floatConv - temp create failed", calc);
+    size_t size = 2 * static_cast<size_t>(L) + 64;
+    char *text = floatBuffer(size);
+    if (!text)
+        return numError("floatConv - convert buffer alloc", calc);
+    // The standard library prints "inf" and "nan" for these: no digits to scan.
+    if (!std::isfinite(d))
+        return numError("floatConv - range error", calc);
+    char format[32];
+    snprintf(format, sizeof format, "%c%d.%de", '%', L, L);
+    snprintf(text, size, format, d);
+
+    // One digit, the point, L digits, the exponent: the first L digits are kept and the next
+    // one is dropped without rounding.
+    int stored = 0, integerDigits = 0;
+    bool point = false, significant = false;
+    long exponent = 0;
+    for (const char *p = text; *p; p++) {
+        char c = *p;
+        if (c == '-') {
+            t->negative = 1;
+        } else if (c == '.') {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            if (c == '0' && !significant && !point)
+                continue;
+            significant = significant || c != '0';
+            if (stored < L) {
+                t->digits[stored++] = static_cast<unsigned char>(c - '0');
+                if (!point)
+                    integerDigits++;
+            }
+        } else if (c == 'e' || c == 'E') {
+            exponent = strtol(p + 1, nullptr, 10);
+            break;
+        }
+    }
+    int32_t e;
+    if (exponent < INT32_MIN || exponent > INT32_MAX ||
+        expAdd(&e, static_cast<int32_t>(exponent), integerDigits))
+        return numError("floatConv - exponent overflow", calc);
+    t->exponent = e;
+    if (justify(t))
+        return numError("floatConv - justfy failed", calc);
+    if (radixConv(t, destination, calc))
+        return numError("floatConv - radix conversion failed", calc);
+    return 0;
+}
+
+Number *floatConst(const char *text, int length, int radix, Calculator *calc) {
+    Number *t = numCreateTemp(length, radix, kNumFloating, &calc->temporaries);
+    if (!t) {
+        numError("floatConst - temp create failed", calc);
+        return nullptr;
+    }
+    if (floatConv(strtod(text, nullptr), t, calc))
+        return nullptr;
+    return t;
+}
+
+// The value of function 1 to 10 at y (z is the base of a power) into *value; 1 after reporting
+// a domain error, where the double functions would give an infinity or not a number.
+static int floatCompute(int function, double y, double z, double *value, Calculator *calc) {
+    switch (function) {
+    case 1:
+        *value = sin(y);
+        break;
+    case 2:
+        *value = cos(y);
+        break;
+    case 3:
+        *value = tan(y);
+        if (!std::isfinite(*value))
+            return numError("tan - domain error", calc);
+        break;
+    case 4:
+        *value = asin(y);
+        break;
+    case 5:
+        *value = acos(y);
+        break;
+    case 6:
+        *value = atan(y);
+        break;
+    case 7:
+        if (y <= 0)
+            return numError("ln - domain error", calc);
+        *value = log(y);
+        break;
+    case 8:
+        if (y <= 0)
+            return numError("log - domain error", calc);
+        *value = log10(y);
+        break;
+    case 9:
+        if ((z < 0 && y != floor(y)) || (z == 0 && y < 0))
+            return numError("power - domain error", calc);
+        *value = pow(z, y);
+        break;
+    default:
+        *value = exp(y);
+        break;
+    }
+    return 0;
+}
+
+// An odd multiple of 90 degrees: a pole of the tangent. Typed in degrees these are exact, and
+// the inexact degree factor would otherwise turn them into huge finite numbers.
+static bool tangentPole(double degrees) { return fmod(fabs(degrees), 180.0) == 90.0; }
+
+int floatFunc(Number *a, Number *b, Number *result, int function, Calculator *calc) {
+    double y, z = 0, value = 0;
+    if (floatValue(a, &y, calc))
+        return 1;
+    if (b && floatValue(b, &z, calc))
+        return 2;
+    if (function < 1 || function > 10)
+        return 2;
+    const bool degrees = calc->radians == 0;
+    if (function == 3 && degrees && tangentPole(y)) {
+        numError("tan - domain error", calc);
+        return 3;
+    }
+    if (function <= 3 && degrees)
+        y *= kDegreesToRadians;
+    if (floatCompute(function, y, z, &value, calc))
+        return 3;
+    if (function >= 4 && function <= 6 && degrees)
+        value *= kRadiansToDegrees;
+    return floatConv(value, result, calc) ? 3 : 0;
+}
+
+// -1 <= x <= 1 for the arc sine and cosine, with x compared as the signed number it is (an
+// integer x through its floating value, complement sign included). 0, or 1 after reporting.
+static int floatUnitDomain(Number *x, const char *message, Calculator *calc) {
+    Number *value = numCreateTemp(x->length, x->radix, kNumFloating, &calc->temporaries);
+    Number *minusOne = floatConst("-1", x->length, x->radix, calc);
+    Number *one = floatConst("1", x->length, x->radix, calc);
+    if (!value || !minusOne || !one)
+        return numError("floatConst - temp create failed", calc);
+    if (numConvertFormat(x, value))
+        return numError("floatConv - format conversion failed", calc);
+    // Signed comparison: equal signs compare magnitudes, reversed for negatives.
+    bool aboveMinusOne = !value->negative || numCompare(value, minusOne) <= 0;
+    bool belowOne = value->negative || numCompare(value, one) <= 0;
+    return aboveMinusOne && belowOne ? 0 : numError(message, calc);
+}
+
+int floatEntry(int code, Number *x, Number *y, Number *result, Calculator *calc) {
+    const int format = result->format;
+    Number *base = nullptr;
+    int function;
+    switch (code) {
+    case 's':
+        function = 1;
+        break;
+    case 'o':
+        function = 2;
+        break;
+    case 't':
+        function = 3;
+        break;
+    case 'S':
+        function = 4;
+        break;
+    case 'O':
+        function = 5;
+        break;
+    case 'T':
+        function = 6;
+        break;
+    case 'l':
+        function = 7;
+        break;
+    case 'g':
+        function = 8;
+        break;
+    case 'e':
+        function = 10;
+        break;
+    case 'p':
+        function = 9;
+        base = y;
+        break;
+    case 'n':
+        function = 9;
+        base = numCreateTemp(x->length, 10, kNumFloating, &calc->temporaries);
+        if (!base)
+            return numError("power - temp create failed", calc);
+        if (floatConv(10.0, base, calc))
+            return 1;
+        break;
+    default:
+        return DOTRIG_CHECK(false) ? 0 : 1;
+    }
+    if (!DOTRIG_CHECK(function != 9 || base))
+        return 1;
+    if ((code == 'S' && floatUnitDomain(x, "asin - domain error", calc)) ||
+        (code == 'O' && floatUnitDomain(x, "acos - domain error", calc)))
+        return 1;
+    int r = floatFunc(x, base, result, function, calc);
+    if (r || format != kNumInteger)
+        return r;
+    // In the integer format the floating answer is rounded into the calculator's format, as
+    // the format switch does for the stack.
+    Number *whole = numCreateTemp(result->length, result->radix, kNumInteger, &calc->temporaries);
+    if (!whole)
+        return numError("floatConv - temp create failed", calc);
+    if (numConvertFormat(result, whole))
+        return numError("floatConv - format conversion failed", calc);
+    numCopy(whole, result);
+    return 0;
+}
