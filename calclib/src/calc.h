@@ -1,8 +1,10 @@
-// The calculator's one state record. The number engine sees only a small part of it: the
-// temporaries chain, the carry and overflow indicators and the tape message. The rest of the
-// engine's fields, the stacks and the entry points arrive with the calculator engine; the
-// panel, display and tape reach in through the listener hooks, which stay empty (null) when no
-// window is attached, so a test creates a working record with `Calculator calc;`.
+// The calculator engine: the one state record, and the entry points that turn keys into
+// arithmetic with operator precedence and parentheses. The engine never computes itself; it
+// calls the number engine for every operation. It tells its listeners (display, printer tape,
+// program recorder, panel) through the hooks in the record, which stay null when nothing is
+// attached, so a test or torva-cli runs the whole engine with `Calculator calc;`.
+//
+// Start reading at `Calculator`, then calcBinaryOp and calcEvaluate in calc.cpp.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +14,39 @@ struct Calculator;
 
 constexpr uint32_t kCalculatorMagic = 0xABCD4359; // every callback through a window checks it
 
-// Listeners the upper layers fill in. Each may be null.
+// The state doubles as the display request: 1 and 2 draw the entry, 3 to 5 show X, 6 dashes.
+enum EntryState {
+    ENTRY_MANTISSA = 1,   // digits go to the mantissa field (also at start and after clear-all)
+    ENTRY_EXPONENT = 2,   // digits go to the exponent field
+    OPERATOR_PENDING = 3, // a binary operator was just pushed; the display still shows X
+    OPERAND_ENTERED = 4,  // a typed, recalled, duplicated or converted value is X and is shown
+    RESULT_SHOWN = 5,     // X is a computed result and is shown
+    CALC_ERROR = 6,       // an error occurred; only clear-all leaves this state
+};
+
+// A pending binary operation or open parenthesis ('(') on the operation stack.
+struct OpEntry {
+    int code;      // operation code
+    OpEntry *next; // the entry below
+};
+
+// Listeners. Each may be null; `context` is the attaching owner's own data.
 struct CalcHooks {
-    void (*indicatorsChanged)(Calculator *calc);             // carry or overflow changed: redraw
-    void (*tapeMessage)(const char *text, Calculator *calc); // a line for the printer tape
+    // Display: draw the entry fields (request 1 or 2) or the error dashes (6).
+    void (*drawEntry)(int request, Calculator *calc);
+    // Display: carry or overflow changed, redraw the ALU status field.
+    void (*indicatorsChanged)(Calculator *calc);
+    // Printer tape: append text; 1 when no tape is open (nothing is written then).
+    int (*tapeWrite)(const char *text, Calculator *calc);
+    // Panel: the radix switch asks for another number format. The panel calls calcSetFormat
+    // and updates its keys; without a panel the engine calls calcSetFormat itself.
+    void (*formatChanged)(int format, Calculator *calc);
+    // Program recorder, while recorderMode > 0.
+    void (*recordStep)(int code, Calculator *calc);
+    void (*recordText)(const char *text, Calculator *calc);
+    void (*recordConstant)(Calculator *calc); // X was entered from a text
+    void (*undoStep)(Calculator *calc);       // the last typed character was deleted
+    void *context;
 };
 
 struct Calculator {
@@ -30,15 +61,87 @@ struct Calculator {
     int overflow = 0;                  // "ovr" indicator, set and cleared by the number engine
     int autoFormat = 1;                // 1: the format follows radix changes
     int radians = 0;                   // angle mode: 1 radians, 0 degrees
+    Number *operands = nullptr;        // operand stack, linked by Number::next; top is X
+    OpEntry *operations = nullptr;     // operation stack; the engine owns every entry
     Number *temporaries = nullptr;     // the number engine's scratch chain, freed per operation
-    CalcHooks hooks = {};              // display and tape listeners; null when detached
+    int parenDepth = 0;                // open parentheses not yet closed
+    int state = ENTRY_MANTISSA;        // EntryState
+    int tapeOpen = 0;                  // 1 while a tape line waits for its number
+    int recorderMode = 0;              // > 0 recording, < 0 a program runs, 0 otherwise
+    CalcHooks hooks = {};              // listeners; null when detached
 };
+
+// ---- the number engine's reach into the calculator (also linked into numeng) ---------------
 
 // The display's indicator operations: set or clear the field, then let the display redraw.
 void calcSetCarry(Calculator *calc);
 void calcClearCarry(Calculator *calc);
 void calcSetOverflow(Calculator *calc);
 void calcClearOverflow(Calculator *calc);
-
 // Writes a line break, the text and a line break to the printer tape; nothing without a tape.
 void calcTapeMessage(const char *text, Calculator *calc);
+// Appends text to the printer tape; 1 when no tape is open.
+int calcTapeWrite(const char *text, Calculator *calc);
+
+// ---- operation codes ---------------------------------------------------------------------
+
+int opPrecedence(int code);       // binding strength: 5 X / M; 4 & | ^ L R; 3 + -; 0 others
+int opIsUnary(int code);          // 1 for the one-operand codes
+const char *opTapeName(int code); // the name on the tape and in recorded steps
+
+// ---- entry points ------------------------------------------------------------------------
+
+int calcKey(int key, Calculator *calc); // keyboard map; 1 when a digit is not valid in the radix
+void calcDigit(int character, Calculator *calc); // '0'-'9', 'A'-'F', '.'
+void calcBinaryOp(int code, Calculator *calc);
+void calcUnaryOp(int code, Calculator *calc);
+void calcSignChange(Calculator *calc);
+void calcEnterExponent(Calculator *calc);
+void calcDeleteDigit(Calculator *calc);
+void calcEquals(Calculator *calc);
+void calcOpenParen(Calculator *calc);
+void calcCloseParen(Calculator *calc);
+void calcClear(int all, Calculator *calc);
+void calcDuplicate(Calculator *calc);
+void calcEnterConstant(const char *text, Calculator *calc);
+void calcSetFormat(int format, Calculator *calc);
+void calcSetRadix(int radix, Calculator *calc);
+// Applies pending operations: count 1 one, 0 down to the nearest '(' (removed), -1 all.
+// 0, or the number engine's error code.
+int calcEvaluate(int count, Calculator *calc);
+void calcError(Calculator *calc);
+int calcIsError(Calculator *calc);
+// A new digit count (>= 2) and exponent width (>= 0): both stacks emptied, the temporaries
+// released, the entry rebuilt, state ENTRY_MANTISSA.
+void calcSetPrecision(int digits, int exponentDigits, Calculator *calc);
+// Releases everything the engine holds (stacks and temporaries); the record stays usable.
+void calcRelease(Calculator *calc);
+
+// ---- the printer tape's lines ------------------------------------------------------------
+
+constexpr int kTapeFieldWidth = 10; // the operation column
+
+// The operation's tape name padded to the field width; sets tapeOpen.
+void calcTapeOperation(int code, Calculator *calc);
+// A fixed ten-column field such as "duplicate " or "radix 16  "; sets tapeOpen.
+void calcTapeField(const char *field, Calculator *calc);
+// The number line of what the display shows, indented when no operation field waits for it;
+// clears tapeOpen.
+void calcTapeNumberLine(Calculator *calc);
+
+// ---- the panel's keys --------------------------------------------------------------------
+
+// A key of the panel or the scientific dialog that drives the engine, by its name.
+struct CalcKeyFunction {
+    const char *name;
+    void (*press)(const char *name, Calculator *calc);
+    int need; // kKeyNeeds... : when the panel disables the key
+};
+constexpr int kKeyNeedsNothing = 0;
+constexpr int kKeyNeedsRadix = 1; // a digit: disabled when its value is not below the radix
+constexpr int kKeyNeedsFloat = 2; // ".", "exp", "Int", "i": disabled in the integer format
+
+// The key function of a name, or null for a name the engine does not serve.
+const CalcKeyFunction *calcKeyFunction(const char *name);
+// Whether the panel shows the key enabled in the calculator's radix and format.
+int calcKeyEnabled(const CalcKeyFunction *key, const Calculator *calc);

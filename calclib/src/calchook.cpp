@@ -1,7 +1,9 @@
 // The few calculator operations the number engine calls: the carry and overflow indicators
-// and the tape message. They only touch the record and its listener hooks, so the number
-// engine can be used (and tested) with no display, tape or window behind the record.
+// and the tape. They only touch the record and its listener hooks, so the number engine can be
+// used (and tested) with no display, tape or window behind the record.
 #include "calc.h"
+
+#include <string>
 
 static void calcSetIndicator(int Calculator::*field, int value, Calculator *calc) {
     if (!calc || calc->*field == value)
@@ -16,7 +18,17 @@ void calcClearCarry(Calculator *calc) { calcSetIndicator(&Calculator::carry, 0, 
 void calcSetOverflow(Calculator *calc) { calcSetIndicator(&Calculator::overflow, 1, calc); }
 void calcClearOverflow(Calculator *calc) { calcSetIndicator(&Calculator::overflow, 0, calc); }
 
+int calcTapeWrite(const char *text, Calculator *calc) {
+    if (!calc || !calc->hooks.tapeWrite)
+        return 1;
+    return calc->hooks.tapeWrite(text, calc);
+}
+
 void calcTapeMessage(const char *text, Calculator *calc) {
-    if (calc && calc->hooks.tapeMessage)
-        calc->hooks.tapeMessage(text, calc);
+    if (!calc || !calc->hooks.tapeWrite)
+        return;
+    std::string line = "\n";
+    line += text;
+    line += '\n';
+    calcTapeWrite(line.c_str(), calc);
 }

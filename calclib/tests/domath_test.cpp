@@ -430,12 +430,15 @@ TEST(ArithmeticErrors, ReportTheirMessage) {
         Operation o(10, 4, c.format, c.a, c.b);
         static std::string tape;
         tape.clear();
-        o.calc.hooks.tapeMessage = [](const char *text, Calculator *) { tape += text; };
+        o.calc.hooks.tapeWrite = [](const char *text, Calculator *) {
+            tape += text;
+            return 0;
+        };
         testing::internal::CaptureStderr();
         EXPECT_NE(0, o.run(c.op));
         EXPECT_EQ(std::string("Error: ") + c.message + "\n",
                   testing::internal::GetCapturedStderr());
-        EXPECT_EQ(c.message, tape);
+        EXPECT_EQ(std::string("\n") + c.message + "\n", tape);
     }
 }
 

@@ -385,18 +385,21 @@ TEST_F(FailAllocTest, RawTextReportsMemError) {
 }
 
 std::string gTape;
-void recordTape(const char *text, Calculator *) { gTape += text; }
+int recordTape(const char *text, Calculator *) {
+    gTape += text;
+    return 0;
+}
 int gRedraws;
 void countRedraw(Calculator *) { gRedraws++; }
 
 TEST(NumError, WritesStandardErrorAndTheTape) {
     Calculator calc;
-    calc.hooks.tapeMessage = recordTape;
+    calc.hooks.tapeWrite = recordTape;
     gTape.clear();
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, numError("div - divide by zero", &calc));
     EXPECT_EQ("Error: div - divide by zero\n", testing::internal::GetCapturedStderr());
-    EXPECT_EQ("div - divide by zero", gTape);
+    EXPECT_EQ("\ndiv - divide by zero\n", gTape);
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, numError("no tape attached", nullptr));
     EXPECT_EQ("Error: no tape attached\n", testing::internal::GetCapturedStderr());

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# torva-cli from outside: each case runs the program and compares its standard output and
+# exit status exactly. Usage: cli_test.sh PATH-TO-torva-cli
+set -u
+cli=$1
+passed=0
+failed=0
+
+# check LABEL EXPECTED-STATUS EXPECTED-OUTPUT [STDIN] -- ARGS...
+check() {
+    local label=$1 status=$2 expected=$3 input=$4
+    shift 5
+    local output rc
+    output=$(printf '%s' "$input" | "$cli" "$@" 2>/dev/null)
+    rc=$?
+    if [ "$output" == "$expected" ] && [ "$rc" -eq "$status" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL %s\n  expected (%s): %q\n  got      (%s): %q\n' \
+            "$label" "$status" "$expected" "$rc" "$output"
+    fi
+}
+
+tape=$'           12 \nX          3 \n           36 \n+          4 \n=          40 \n 40'
+
+check "precedence" 0 " 14" "" -- -k '2+3X4='
+check "raw" 0 "+0.3142857143 X 10 ** 1" "" -- --raw -k '22/7='
+check "divide by zero" 1 "ERR" "" -- -k '5/0='
+check "hexadecimal" 0 " 100" "" -- --radix 16 -k 'ff+1='
+check "tape" 0 "$tape" "" -- --tape -k '12X3+4='
+check "parentheses" 0 " 14" "" -- -k '2X(3+4)='
+check "pressed power" 0 " 27" "" -- -k '1+2' -p p -k '3='
+check "standard input" 0 " 42" $'6*7\n' --
+check "indicators" 0 $' 2\ncarry=1 overflow=0' "" -- --format int --indicators -k '5-3='
+check "empty stack" 0 "EMPTY" "" -- --raw
+check "disabled key" 0 " 5" "" -- --format int -p . -k 5
+check "scientific" 0 " 1.2345 4" "" -- --notation sci -k '12345='
+check "fixed point" 0 " 1.50" "" -- --fixed 2 -k '1.5='
+check "radians" 0 " 0.841470985" "" -- --radians -k 1s
+check "four digits" 0 " 0.667" "" -- --digits 4 -k '2/3='
+check "binary" 0 " 1010" "" -- --radix 2 -k '101+101='
+check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
+check "exponent entry" 0 " 5 0" "" -- -k 5x
+check "bad radix" 2 "" "" -- --radix 7
+check "unknown key" 2 "" "" -- -p Nope
+check "unknown option" 2 "" "" -- --colour
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,680 @@
+// The calculator engine: keys become entries, pending operations and evaluations with
+// operator precedence and parentheses. Binary operators wait on the operation stack until an
+// operator that binds no tighter, a closing parenthesis or Equals forces them; unary operations
+// act on X at once. Every value is computed by the number engine; every failure ends in the
+// error state, which only clear-all leaves.
+#include "calc.h"
+
+#include "display.h"
+#include "keys.h"
+#include "number.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+static const char kSourceName[] = "calclib\\src\\calc";
+
+// ---- operation codes ---------------------------------------------------------------------
+
+int opPrecedence(int code) {
+    switch (code) {
+    case 'X':
+    case '/':
+    case 'M':
+        return 5;
+    case '&':
+    case '|':
+    case '^':
+    case 'L':
+    case 'R':
+        return 4;
+    case '+':
+    case '-':
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+int opIsUnary(int code) { return code != 0 && strchr("!<>IOSTegilnoqrstv~", code) != nullptr; }
+
+const char *opTapeName(int code) {
+    switch (code) {
+    case 'M':
+        return "Mod";
+    case 'L':
+        return "<<";
+    case 'R':
+        return ">>";
+    case 'p':
+        return "x^y";
+    case '<':
+        return "<<=1";
+    case '>':
+        return ">>=1";
+    case 'I':
+        return "Trunc";
+    case 'i':
+        return "Frac";
+    case 'r':
+        return "1/X";
+    case 'q':
+        return "x^2";
+    case 'v':
+        return "+/-";
+    case 's':
+        return "sin";
+    case 'o':
+        return "cos";
+    case 't':
+        return "tan";
+    case 'S':
+        return "asin";
+    case 'O':
+        return "acos";
+    case 'T':
+        return "atan";
+    case 'l':
+        return "ln";
+    case 'g':
+        return "log";
+    case 'e':
+        return "e^x";
+    case 'n':
+        return "10^x";
+    case 'x':
+        return "exp";
+    case 'h':
+        return "*Clear*";
+    case 'H':
+        return "*Clear All*";
+    }
+    // Any other code is named by its own character.
+    static char names[256][2];
+    unsigned char c = static_cast<unsigned char>(code);
+    names[c][0] = static_cast<char>(c);
+    return names[c];
+}
+
+// ---- listeners ---------------------------------------------------------------------------
+
+static bool recording(const Calculator *calc) { return calc->recorderMode > 0; }
+
+static void recordStep(int code, Calculator *calc) {
+    if (recording(calc) && calc->hooks.recordStep)
+        calc->hooks.recordStep(code, calc);
+}
+
+static void recordText(const char *text, Calculator *calc) {
+    if (recording(calc) && calc->hooks.recordText)
+        calc->hooks.recordText(text, calc);
+}
+
+void calcTapeField(const char *field, Calculator *calc) {
+    if (calcTapeWrite(field, calc) == 0)
+        calc->tapeOpen = 1;
+}
+
+void calcTapeOperation(int code, Calculator *calc) {
+    std::string field = opTapeName(code); // names of ten characters or more are written whole
+    if (field.size() < kTapeFieldWidth)
+        field.append(kTapeFieldWidth - field.size(), ' ');
+    calcTapeField(field.c_str(), calc);
+}
+
+// A fixed tape text that ends its line.
+static void tapeLine(const char *text, Calculator *calc) {
+    if (calcTapeWrite(text, calc) == 0)
+        calc->tapeOpen = 0;
+}
+
+// ---- stacks ------------------------------------------------------------------------------
+
+static void pushOperand(Number *n, Calculator *calc) {
+    n->next = calc->operands;
+    calc->operands = n;
+}
+
+static Number *popOperand(Calculator *calc) {
+    Number *n = calc->operands;
+    if (n) {
+        calc->operands = n->next;
+        n->next = nullptr;
+    }
+    return n;
+}
+
+static int operandCount(const Calculator *calc) {
+    int count = 0;
+    for (const Number *n = calc->operands; n; n = n->next)
+        count++;
+    return count;
+}
+
+// 0, or 1 when no entry can be made.
+static int pushOperation(int code, Calculator *calc) {
+    OpEntry *e = static_cast<OpEntry *>(numAllocate(sizeof(OpEntry)));
+    if (!e)
+        return 1;
+    e->code = code;
+    e->next = calc->operations;
+    calc->operations = e;
+    return 0;
+}
+
+static void popOperation(Calculator *calc) {
+    OpEntry *e = calc->operations;
+    if (e) {
+        calc->operations = e->next;
+        numRelease(e);
+    }
+}
+
+static void emptyStacks(Calculator *calc) {
+    numFreeChain(calc->operands);
+    calc->operands = nullptr;
+    while (calc->operations)
+        popOperation(calc);
+}
+
+void calcRelease(Calculator *calc) {
+    emptyStacks(calc);
+    numFreeTemps(&calc->temporaries);
+}
+
+// ---- evaluation --------------------------------------------------------------------------
+
+// Computes one operation with the number engine: Y and X for binary codes (Y the earlier
+// operand), X alone for unary ones.
+static int compute(int code, Number *y, Number *x, Number *result, Calculator *calc) {
+    switch (code) {
+    case '+':
+        return numAdd(y, x, result, calc);
+    case '-':
+        return numSub(y, x, result, calc);
+    case 'X':
+        return numMul(y, x, result, calc);
+    case '/':
+        return numDiv(y, x, result, calc);
+    case 'M':
+        return numMod(y, x, result, calc);
+    case '&':
+        return logicop(y, x, result, '&', "And", calc);
+    case '|':
+        return logicop(y, x, result, '|', "Or", calc);
+    case '^':
+        return logicop(y, x, result, '^', "XOr", calc);
+    case 'L':
+        return shiftLeft(y, x, result, calc);
+    case 'R':
+        return shiftRight(y, x, result, calc);
+    case 'p':
+        return floatEntry('p', x, y, result, calc);
+    case '~':
+        return logicop(x, nullptr, result, '~', "Complement", calc);
+    case '<':
+        return shiftLeftOne(x, result, calc);
+    case '>':
+        return shiftRightOne(x, result, calc);
+    case 'I':
+        return numTrunc(x, result, calc);
+    case 'i':
+        return numFrac(x, result, calc);
+    case 'r':
+        return reciproc(x, result, calc);
+    case 'q':
+        return numSquare(x, result, calc);
+    case '!':
+        return factorial(x, result, calc);
+    case 'v':
+        return numNegate(x, result, calc);
+    default:
+        return floatEntry(code, x, nullptr, result, calc);
+    }
+}
+
+int calcEvaluate(int count, Calculator *calc) {
+    for (;;) {
+        OpEntry *top = calc->operations;
+        if (!top)
+            return 0;
+        if (top->code == '(') {
+            if (count > 0)
+                return 0;
+            popOperation(calc);
+            if (count == 0)
+                return 0;
+            continue;
+        }
+        const int code = top->code;
+        const bool unary = opIsUnary(code);
+        if (operandCount(calc) < (unary ? 1 : 2))
+            return 0; // the operation stays pending
+        Number *x = popOperand(calc);
+        Number *y = unary ? nullptr : popOperand(calc);
+        popOperation(calc);
+        Number *result = numCreate(calc->digits, calc->radix, calc->format);
+        int r = result ? compute(code, y, x, result, calc) : 1;
+        numFreeTemps(&calc->temporaries);
+        numFree(y);
+        numFree(x);
+        if (r) {
+            numFree(result);
+            return r;
+        }
+        pushOperand(result, calc);
+        if (count == 1)
+            return 0;
+    }
+}
+
+void calcError(Calculator *calc) {
+    calc->state = CALC_ERROR;
+    displayEmptyEntry(calc);
+    emptyStacks(calc);
+    numFreeTemps(&calc->temporaries);
+    displayRequest(CALC_ERROR, calc);
+    // The error text ends its line: the next number line starts with its indent again.
+    tapeLine("\n --- ERROR --- \n", calc);
+}
+
+int calcIsError(Calculator *calc) { return calc->state == CALC_ERROR; }
+
+// Shows a value the engine just made X.
+static void showState(int state, Calculator *calc) {
+    calc->state = state;
+    displayRequest(state, calc);
+}
+
+// Parses a typed entry into X (states 1 and 2). false after entering the error state.
+static bool takeEntry(Calculator *calc) {
+    if (calc->state != ENTRY_MANTISSA && calc->state != ENTRY_EXPONENT)
+        return true;
+    if (displayParseEntry(calc)) {
+        calcError(calc);
+        return false;
+    }
+    showState(OPERAND_ENTERED, calc);
+    return true;
+}
+
+// Evaluates and shows the result; false after entering the error state.
+static bool evaluateAndShow(int count, Calculator *calc) {
+    if (calcEvaluate(count, calc)) {
+        calcError(calc);
+        return false;
+    }
+    showState(RESULT_SHOWN, calc);
+    return true;
+}
+
+void calcBinaryOp(int code, Calculator *calc) {
+    if (calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
+        return;
+    if (!takeEntry(calc))
+        return;
+    while (calc->operations && calc->operations->code != '(' &&
+           opPrecedence(calc->operations->code) >= opPrecedence(code)) {
+        const OpEntry *before = calc->operations;
+        if (!evaluateAndShow(1, calc))
+            return;
+        if (calc->operations == before)
+            break; // an operation still short of operands stays pending
+    }
+    if (pushOperation(code, calc)) {
+        calcError(calc);
+        return;
+    }
+    calcTapeOperation(code, calc);
+    recordStep(code, calc);
+    calc->state = OPERATOR_PENDING;
+}
+
+void calcUnaryOp(int code, Calculator *calc) {
+    if (calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
+        return;
+    if (!takeEntry(calc))
+        return;
+    if (pushOperation(code, calc)) {
+        calcError(calc);
+        return;
+    }
+    calcTapeOperation(code, calc);
+    recordStep(code, calc);
+    evaluateAndShow(1, calc);
+}
+
+void calcDigit(int character, Calculator *calc) {
+    switch (calc->state) {
+    case ENTRY_MANTISSA:
+    case ENTRY_EXPONENT:
+        break;
+    case OPERATOR_PENDING:
+        displayEmptyEntry(calc);
+        calc->state = ENTRY_MANTISSA;
+        break;
+    case OPERAND_ENTERED:
+    case RESULT_SHOWN:
+        emptyStacks(calc);
+        displayEmptyEntry(calc);
+        calc->state = ENTRY_MANTISSA;
+        break;
+    default:
+        return;
+    }
+    if (displayAppend(character, calc->state == ENTRY_EXPONENT ? 2 : 1, calc) == 0)
+        recordStep(character, calc);
+}
+
+void calcSignChange(Calculator *calc) {
+    switch (calc->state) {
+    case ENTRY_MANTISSA:
+    case ENTRY_EXPONENT:
+        displayToggleSign(calc->state == ENTRY_EXPONENT ? 2 : 1, calc);
+        recordStep('v', calc);
+        break;
+    case OPERAND_ENTERED:
+    case RESULT_SHOWN:
+        calcUnaryOp('v', calc);
+        break;
+    default:
+        break;
+    }
+}
+
+void calcEnterExponent(Calculator *calc) {
+    if (calc->state != ENTRY_MANTISSA && calc->state != OPERATOR_PENDING)
+        return;
+    calc->state = ENTRY_EXPONENT;
+    displayRequest(ENTRY_EXPONENT, calc);
+    recordStep('x', calc);
+}
+
+void calcDeleteDigit(Calculator *calc) {
+    if (calc->state != ENTRY_MANTISSA && calc->state != ENTRY_EXPONENT)
+        return;
+    const int field = calc->state == ENTRY_EXPONENT ? 2 : 1;
+    if (recording(calc) && displayEntryLength(field) > 0 && calc->hooks.undoStep)
+        calc->hooks.undoStep(calc);
+    displayDelete(field, calc);
+}
+
+void calcEquals(Calculator *calc) {
+    if (calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
+        return;
+    if (!takeEntry(calc))
+        return;
+    recordStep('=', calc);
+    calcTapeOperation('=', calc);
+    evaluateAndShow(-1, calc);
+}
+
+void calcOpenParen(Calculator *calc) {
+    if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT || calc->state == CALC_ERROR)
+        return;
+    if (pushOperation('(', calc)) {
+        calcError(calc);
+        return;
+    }
+    tapeLine("\n(\n", calc);
+    recordStep('(', calc);
+    calc->parenDepth++;
+    displayRequest(calc->state, calc);
+}
+
+void calcCloseParen(Calculator *calc) {
+    if (calc->parenDepth == 0 || calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
+        return;
+    if (!takeEntry(calc))
+        return;
+    recordStep(')', calc);
+    tapeLine(")\n", calc);
+    if (calcEvaluate(0, calc)) {
+        calcError(calc);
+        return;
+    }
+    calc->parenDepth--;
+    showState(RESULT_SHOWN, calc);
+}
+
+void calcClear(int all, Calculator *calc) {
+    if (!all) {
+        // In the error state only clear-all helps; elsewhere the stacks stay, and an exponent
+        // being typed is dropped with the mantissa so the next digits start a new number.
+        if (calc->state == CALC_ERROR)
+            return;
+        recordStep('h', calc);
+        calcTapeWrite("  --- clear entry ---\n", calc);
+        if (calc->state == ENTRY_EXPONENT)
+            calc->state = ENTRY_MANTISSA;
+        displayEmptyEntry(calc);
+        return;
+    }
+    recordStep('H', calc);
+    tapeLine("  --- clear all ---\n", calc);
+    calc->parenDepth = 0;
+    emptyStacks(calc);
+    numFreeTemps(&calc->temporaries);
+    calc->state = ENTRY_MANTISSA;
+    displayEmptyEntry(calc);
+}
+
+void calcDuplicate(Calculator *calc) {
+    if (calc->state == CALC_ERROR || !takeEntry(calc))
+        return;
+    Number *x = calc->operands;
+    if (!x)
+        return;
+    Number *copy = numCreate(x->length, x->radix, x->format);
+    if (!copy || numCopy(x, copy)) {
+        numFree(copy);
+        calcError(calc);
+        return;
+    }
+    pushOperand(copy, calc);
+    if (calc->hooks.tapeWrite) {
+        if (calc->tapeOpen)
+            calcTapeWrite("\n", calc);
+        calcTapeField("duplicate ", calc);
+    }
+    recordStep('D', calc);
+    showState(OPERAND_ENTERED, calc);
+}
+
+void calcEnterConstant(const char *text, Calculator *calc) {
+    if (calc->state == CALC_ERROR)
+        return;
+    if (calc->state == OPERAND_ENTERED || calc->state == RESULT_SHOWN)
+        emptyStacks(calc);
+    calc->state = ENTRY_MANTISSA;
+    displayEmptyEntry(calc);
+    Number *value =
+        calc->format == kNumFloating ? floatConst(text, calc->digits, calc->radix, calc) : nullptr;
+    // X becomes exactly the converted value, every digit and the whole exponent: typing it
+    // into the fields would lose the last digit to the point and cut a long exponent.
+    Number *x = value ? numCreate(calc->digits, calc->radix, kNumFloating) : nullptr;
+    if (!x || numCopy(value, x)) {
+        numFree(x);
+        calcError(calc);
+        return;
+    }
+    numFreeTemps(&calc->temporaries);
+    pushOperand(x, calc);
+    if (recording(calc) && calc->hooks.recordConstant)
+        calc->hooks.recordConstant(calc);
+    showState(OPERAND_ENTERED, calc);
+}
+
+void calcSetFormat(int format, Calculator *calc) {
+    if (calc->state == CALC_ERROR) {
+        calc->format = format;
+        return;
+    }
+    if (!takeEntry(calc) || format == calc->format)
+        return;
+    calc->format = format;
+    for (Number *n = calc->operands; n; n = n->next) {
+        Number *t = numCreate(calc->digits, calc->radix, format);
+        int r = !t || numConvertFormat(n, t) || numCopy(t, n);
+        numFree(t);
+        if (r) {
+            calcError(calc);
+            return;
+        }
+    }
+    calcTapeField(format == kNumInteger ? "->Integer " : "->Float   ", calc);
+    displayRequest(calc->state, calc);
+    recordText(format == kNumInteger ? "format to Integer" : "format to Float", calc);
+}
+
+// The radix switch's format change goes through the panel, which also updates its keys and
+// the setting; without a panel the engine switches itself.
+static void requestFormat(int format, Calculator *calc) {
+    if (calc->hooks.formatChanged)
+        calc->hooks.formatChanged(format, calc);
+    else
+        calcSetFormat(format, calc);
+}
+
+void calcSetRadix(int radix, Calculator *calc) {
+    if (calc->state == CALC_ERROR) {
+        calc->radix = radix;
+        return;
+    }
+    if (!takeEntry(calc) || radix == calc->radix)
+        return;
+    // Coming to radix 10 in the integer format selects the floating format: switch first, in
+    // the old radix, so the stack never passes through the narrower decimal integer range.
+    if (calc->autoFormat && radix == 10 && calc->format == kNumInteger) {
+        requestFormat(kNumFloating, calc);
+        if (calc->state == CALC_ERROR)
+            return;
+    }
+    const int oldRadix = calc->radix;
+    calc->radix = radix;
+    for (Number *n = calc->operands; n; n = n->next) {
+        Number *t = numCreate(calc->digits, radix, n->format);
+        int r = !t || radixConv(n, t, calc) || numCopy(t, n);
+        numFree(t);
+        numFreeTemps(&calc->temporaries);
+        if (r) {
+            calcError(calc);
+            return;
+        }
+    }
+    if (calc->autoFormat && oldRadix == 10 && calc->format == kNumFloating) {
+        bool wide = false; // a value that no integer of this length can hold
+        for (const Number *n = calc->operands; n; n = n->next)
+            wide = wide || abs(n->exponent) >= n->length;
+        if (!wide) {
+            requestFormat(kNumInteger, calc);
+            if (calc->state == CALC_ERROR)
+                return;
+        }
+    }
+    char field[32];
+    snprintf(field, sizeof field, "radix %2d  ", radix);
+    calcTapeField(field, calc);
+    displayRequest(calc->state, calc);
+    recordText(field, calc);
+}
+
+void calcSetPrecision(int digits, int exponentDigits, Calculator *calc) {
+    calc->digits = digits < 2 ? 2 : digits;
+    calc->exponentDigits = exponentDigits < 0 ? 0 : exponentDigits;
+    emptyStacks(calc);
+    numFreeTemps(&calc->temporaries);
+    displayRebuild(calc);
+    calc->state = ENTRY_MANTISSA;
+    displayEmptyEntry(calc);
+}
+
+// ---- the keyboard ------------------------------------------------------------------------
+
+int calcKey(int key, Calculator *calc) {
+    if (!calc || calc->magic != kCalculatorMagic) {
+        numAssertReport(kSourceName, __LINE__);
+        return 0;
+    }
+    switch (key) {
+    case '%':
+        key = 'M';
+        break;
+    case '*':
+        key = 'X';
+        break;
+    case keyLeft:
+        key = '4';
+        break;
+    case keyRight:
+        key = '6';
+        break;
+    case keyUp:
+        key = '8';
+        break;
+    case keyDown:
+        key = '2';
+        break;
+    case keyPageUp:
+        key = '9';
+        break;
+    case keyPageDown:
+        key = '3';
+        break;
+    case keyInsert:
+        key = '0';
+        break;
+    }
+    if (key >= 'a' && key <= 'f')
+        key = key - 'a' + 'A';
+    switch (key) {
+    case 8:
+        calcClear(0, calc);
+        return 0;
+    case 10:
+    case 13:
+    case '=':
+        calcEquals(calc);
+        return 0;
+    case 27:
+        displayRequest(calc->state, calc);
+        return 0;
+    case '(':
+        calcOpenParen(calc);
+        return 0;
+    case ')':
+        calcCloseParen(calc);
+        return 0;
+    case 'V':
+    case 'v':
+        calcSignChange(calc);
+        return 0;
+    case 'x':
+        calcEnterExponent(calc);
+        return 0;
+    case 127:
+        calcDeleteDigit(calc);
+        return 0;
+    }
+    if (key <= 0 || key >= 128)
+        return 0;
+    if (strchr("!<>IOSTgilnoqst~", key)) {
+        calcUnaryOp(key, calc);
+        return 0;
+    }
+    if (strchr("&+-/LMRX^|", key)) {
+        calcBinaryOp(key, calc);
+        return 0;
+    }
+    const bool digit = (key >= '0' && key <= '9') || (key >= 'A' && key <= 'F') || key == '.';
+    if (!digit)
+        return 0;
+    if ((key >= 'A' && key <= 'F' && calc->radix != 16) ||
+        ((key == '8' || key == '9') && calc->radix != 10 && calc->radix != 16) ||
+        (key >= '2' && key <= '7' && calc->radix < 8))
+        return 1;
+    calcDigit(key, calc);
+    return 0;
+}

@@ -1,0 +1,277 @@
+// The number entry: typing into the mantissa and exponent fields, parsing them into X, and
+// formatting X back into them for the display. The fields are drawn through the calculator's
+// drawEntry hook; what they show is also kept as text for the tape and torva-cli.
+#include "display.h"
+
+#include "calc.h"
+#include "number.h"
+
+#include <cstdio>
+#include <cstring>
+
+static const char kSourceName[] = "calclib\\src\\display";
+
+static EntryFields gEntry;
+
+const EntryFields *displayEntry() { return &gEntry; }
+
+void displayRelease() {
+    numRelease(gEntry.mantissa);
+    numRelease(gEntry.exponent);
+    numRelease(gEntry.tapeLine);
+    numRelease(gEntry.parseBuffer);
+    numRelease(gEntry.shown);
+    gEntry = EntryFields{};
+}
+
+// Room for a point after every mantissa byte, the signs, a blank and the exponent.
+static size_t shownSize(int digits, int exponentDigits) {
+    return 2 * static_cast<size_t>(digits) + static_cast<size_t>(exponentDigits) + 8;
+}
+
+void displayRebuild(Calculator *calc) {
+    displayRelease();
+    const size_t digits = static_cast<size_t>(calc->digits > 0 ? calc->digits : 1);
+    const size_t exponentDigits =
+        static_cast<size_t>(calc->exponentDigits > 0 ? calc->exponentDigits : 0);
+    gEntry.mantissa = static_cast<char *>(numAllocate(digits + 1));
+    gEntry.exponent = static_cast<char *>(numAllocate(exponentDigits + 1));
+    gEntry.tapeLine = static_cast<char *>(numAllocate(digits + exponentDigits + 32));
+    // A point may ride on every mantissa byte: 1.2.3. is six characters for three digits.
+    gEntry.parseBuffer = static_cast<char *>(numAllocate(2 * digits + exponentDigits + 5));
+    gEntry.shown = static_cast<char *>(numAllocate(shownSize(calc->digits, calc->exponentDigits)));
+    if (!gEntry.mantissa || !gEntry.exponent || !gEntry.tapeLine || !gEntry.parseBuffer ||
+        !gEntry.shown) {
+        displayRelease();
+        numAssertReport(kSourceName, __LINE__);
+        return;
+    }
+    gEntry.digits = calc->digits;
+    gEntry.exponentDigits = calc->exponentDigits;
+    gEntry.mantissa[0] = 0;
+    gEntry.exponent[0] = 0;
+    strcpy(gEntry.shown, " 0 ");
+}
+
+// The fields for the calculator's counts; false when they cannot be made.
+static bool entryReady(Calculator *calc) {
+    if (!gEntry.mantissa || gEntry.digits != calc->digits ||
+        gEntry.exponentDigits != calc->exponentDigits)
+        displayRebuild(calc);
+    return gEntry.mantissa != nullptr;
+}
+
+void displayDetach(int detached) { gEntry.detached = detached; }
+
+// The fields as the tape's number text into out (at least shownSize bytes).
+static void entryText(int request, char *out) {
+    char *p = out;
+    *p++ = gEntry.mantissaNegative ? '-' : ' ';
+    if (gEntry.mantissaLength == 0)
+        *p++ = '0';
+    for (int i = 0; i < gEntry.mantissaLength; i++) {
+        unsigned char c = static_cast<unsigned char>(gEntry.mantissa[i]);
+        *p++ = static_cast<char>(c & 0x7F);
+        if (c & kPointBit)
+            *p++ = '.';
+    }
+    *p++ = gEntry.exponentNegative ? '-' : ' ';
+    if (gEntry.exponentLength == 0 && request == ENTRY_EXPONENT)
+        *p++ = '0'; // exponent entry shows a 0 until a digit is typed
+    for (int i = 0; i < gEntry.exponentLength; i++)
+        *p++ = gEntry.exponent[i];
+    *p = 0;
+}
+
+static void dashesText(char *out) {
+    char *p = out;
+    for (int i = 0; i < gEntry.digits; i++)
+        *p++ = '-';
+    *p++ = ' ';
+    for (int i = 0; i < gEntry.exponentDigits; i++)
+        *p++ = '-';
+    *p = 0;
+}
+
+const char *displayShownText() { return gEntry.shown ? gEntry.shown : " 0 "; }
+
+// Draws the entry (1, 2) or the dashes (6), and remembers what is shown.
+static void entryDraw(int request, Calculator *calc) {
+    if (gEntry.detached)
+        return;
+    gEntry.shownDashes = request == CALC_ERROR;
+    if (gEntry.shownDashes)
+        dashesText(gEntry.shown);
+    else
+        entryText(request, gEntry.shown);
+    if (calc->hooks.drawEntry)
+        calc->hooks.drawEntry(request, calc);
+}
+
+void calcTapeNumberLine(Calculator *calc) {
+    if (!calc->hooks.tapeWrite || !gEntry.tapeLine)
+        return;
+    snprintf(gEntry.tapeLine, static_cast<size_t>(gEntry.digits + gEntry.exponentDigits + 32),
+             "%*s%s\n", calc->tapeOpen ? 0 : kTapeFieldWidth, "", gEntry.shown);
+    if (calcTapeWrite(gEntry.tapeLine, calc) == 0)
+        calc->tapeOpen = 0;
+}
+
+// Formats X into the fields, writes its tape line and draws it (dashes when it cannot be
+// shown; X stays on the stack). The shown number is no entry: the fields are emptied after.
+static void showX(Calculator *calc) {
+    if (!calc->operands) {
+        numAssertReport(kSourceName, __LINE__);
+        return;
+    }
+    char sign, exponentSign;
+    int fixed = calc->displayFormat & 0x10 ? calc->fixedPlaces : -1;
+    int r = numToText(gEntry.mantissa, gEntry.exponent, calc->digits, calc->exponentDigits, &sign,
+                      &exponentSign, fixed, calc->displayFormat & 0xF, 2, calc->operands);
+    if (r == 0) {
+        gEntry.mantissaLength = static_cast<int>(strlen(gEntry.mantissa));
+        gEntry.exponentLength = static_cast<int>(strlen(gEntry.exponent));
+        gEntry.mantissaNegative = sign == '-';
+        gEntry.exponentNegative = exponentSign == '-';
+        entryText(ENTRY_MANTISSA, gEntry.shown);
+    } else {
+        dashesText(gEntry.shown);
+    }
+    calcTapeNumberLine(calc);
+    entryDraw(r == 0 ? ENTRY_MANTISSA : CALC_ERROR, calc);
+    gEntry.mantissaLength = gEntry.exponentLength = 0;
+    gEntry.mantissaNegative = gEntry.exponentNegative = 0;
+    gEntry.mantissa[0] = gEntry.exponent[0] = 0;
+}
+
+void displayRequest(int request, Calculator *calc) {
+    if (!entryReady(calc))
+        return;
+    switch (request) {
+    case ENTRY_MANTISSA:
+    case ENTRY_EXPONENT:
+    case CALC_ERROR:
+        entryDraw(request, calc);
+        break;
+    case OPERATOR_PENDING:
+    case OPERAND_ENTERED:
+    case RESULT_SHOWN:
+        showX(calc);
+        break;
+    default:
+        break;
+    }
+}
+
+int displayAppend(int character, int field, Calculator *calc) {
+    if (!entryReady(calc))
+        return 1;
+    if (field == 2) {
+        if (gEntry.exponentLength >= gEntry.exponentDigits)
+            return 1;
+        if (character == '0' && gEntry.exponentLength == 0)
+            return 0;
+        gEntry.exponent[gEntry.exponentLength++] = static_cast<char>(character);
+        gEntry.exponent[gEntry.exponentLength] = 0;
+        entryDraw(ENTRY_EXPONENT, calc);
+        return 0;
+    }
+    if (character == '.') {
+        if (gEntry.mantissaLength == 0)
+            gEntry.mantissa[gEntry.mantissaLength++] = static_cast<char>(kPointFirst);
+        else // no check for an earlier point: such an entry fails to parse
+            gEntry.mantissa[gEntry.mantissaLength - 1] |= static_cast<char>(kPointBit);
+    } else {
+        if (gEntry.mantissaLength >= gEntry.digits)
+            return 1;
+        if (character == '0' && gEntry.mantissaLength == 0)
+            return 0;
+        gEntry.mantissa[gEntry.mantissaLength++] = static_cast<char>(character);
+    }
+    gEntry.mantissa[gEntry.mantissaLength] = 0;
+    entryDraw(ENTRY_MANTISSA, calc);
+    return 0;
+}
+
+void displayDelete(int field, Calculator *calc) {
+    if (!entryReady(calc))
+        return;
+    if (field == 2 && gEntry.exponentLength > 0)
+        gEntry.exponent[--gEntry.exponentLength] = 0;
+    else if (field != 2 && gEntry.mantissaLength > 0)
+        gEntry.mantissa[--gEntry.mantissaLength] = 0;
+    entryDraw(field == 2 ? ENTRY_EXPONENT : ENTRY_MANTISSA, calc);
+}
+
+void displayToggleSign(int field, Calculator *calc) {
+    if (!entryReady(calc))
+        return;
+    const char *bytes = field == 2 ? gEntry.exponent : gEntry.mantissa;
+    int length = field == 2 ? gEntry.exponentLength : gEntry.mantissaLength;
+    bool nonZero = false;
+    for (int i = 0; i < length; i++)
+        nonZero = nonZero || bytes[i] != '0'; // a byte carrying the point counts as non-zero
+    if (!nonZero)
+        return;
+    int &negative = field == 2 ? gEntry.exponentNegative : gEntry.mantissaNegative;
+    negative = !negative;
+    entryDraw(field == 2 ? ENTRY_EXPONENT : ENTRY_MANTISSA, calc);
+}
+
+int displayEntryLength(int field) {
+    return field == 2 ? gEntry.exponentLength : gEntry.mantissaLength;
+}
+
+void displayEmptyEntry(Calculator *calc) {
+    if (!entryReady(calc))
+        return;
+    gEntry.mantissaLength = gEntry.exponentLength = 0;
+    gEntry.mantissaNegative = gEntry.exponentNegative = 0;
+    gEntry.mantissa[0] = gEntry.exponent[0] = 0;
+    calcClearCarry(calc);
+    calcClearOverflow(calc);
+    entryDraw(ENTRY_MANTISSA, calc);
+}
+
+int displayParseEntry(Calculator *calc) {
+    if (!entryReady(calc))
+        return 1;
+    char *p = gEntry.parseBuffer;
+    if (gEntry.mantissaNegative)
+        *p++ = '-';
+    for (int i = 0; i < gEntry.mantissaLength; i++) {
+        unsigned char c = static_cast<unsigned char>(gEntry.mantissa[i]);
+        *p++ = static_cast<char>(c & 0x7F);
+        if (c & kPointBit)
+            *p++ = '.';
+    }
+    if (gEntry.exponentLength > 0) {
+        *p++ = ' ';
+        if (gEntry.exponentNegative)
+            *p++ = '-';
+        for (int i = 0; i < gEntry.exponentLength; i++)
+            *p++ = gEntry.exponent[i];
+    }
+    *p = 0;
+
+    Number *n = numCreate(calc->digits, calc->radix, calc->format);
+    if (!n)
+        return 1;
+    if (!AtoNumber(n, gEntry.parseBuffer)) {
+        numFree(n);
+        return 2;
+    }
+    if (n->format == kNumInteger && n->negative) {
+        Number *complement = numCreate(calc->digits, calc->radix, calc->format);
+        if (!complement || numComplement(n, complement)) {
+            numFree(n);
+            numFree(complement);
+            return 5;
+        }
+        numFree(n);
+        n = complement;
+    }
+    n->next = calc->operands;
+    calc->operands = n;
+    return 0;
+}
