@@ -125,7 +125,7 @@ void buildCalculator(const Options &o, Calculator *calc) {
     displayRebuild(calc);
     calcSetRadix(o.radix, calc);
     calcSetFormat(calc->format, calc);
-    calcRelease(calc);
+    calcEmptyStacks(calc);
     calc->state = ENTRY_MANTISSA;
     calc->parenDepth = 0;
     displayEmptyEntry(calc);

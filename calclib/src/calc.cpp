@@ -179,9 +179,14 @@ static void emptyStacks(Calculator *calc) {
         popOperation(calc);
 }
 
-void calcRelease(Calculator *calc) {
+void calcEmptyStacks(Calculator *calc) {
     emptyStacks(calc);
     numFreeTemps(&calc->temporaries);
+}
+
+void calcRelease(Calculator *calc) {
+    calcEmptyStacks(calc);
+    calcAllocRegisters(0, calc);
 }
 
 // ---- evaluation --------------------------------------------------------------------------
@@ -677,4 +682,158 @@ int calcKey(int key, Calculator *calc) {
         return 1;
     calcDigit(key, calc);
     return 0;
+}
+
+// ---- memory registers --------------------------------------------------------------------
+
+void calcAllocRegisters(int count, Calculator *calc) {
+    for (int i = 0; i < calc->registerCount; i++)
+        numFree(calc->registers[i]);
+    numRelease(calc->registers);
+    calc->registers = nullptr;
+    calc->registerCount = 0;
+    count = count < 0 ? 0 : count > kMaxRegisters ? kMaxRegisters : count;
+    if (count == 0)
+        return;
+    calc->registers = static_cast<Number **>(numAllocate(sizeof(Number *) * count));
+    if (!calc->registers)
+        return;
+    for (int i = 0; i < count; i++)
+        calc->registers[i] = nullptr;
+    calc->registerCount = count;
+}
+
+// Letters in a register name: the base-26 digits of the count.
+static int registerNameWidth(int count) {
+    int width = 1;
+    for (int c = count / 26; c > 0; c /= 26)
+        width++;
+    return width;
+}
+
+const char *registerName(int index, int count) {
+    static char name[16];
+    const int width = registerNameWidth(count);
+    char letters[16];
+    int n = 0;
+    do {
+        letters[n++] = static_cast<char>('A' + index % 26);
+        index /= 26;
+    } while (index > 0 && n < 15);
+    int i = 0;
+    while (n > 0)
+        name[i++] = letters[--n];
+    while (i < width)
+        name[i++] = ' ';
+    name[i] = 0;
+    return name;
+}
+
+int registerIndex(const char *name, int count) {
+    const int width = registerNameWidth(count);
+    int value = 0, letters = 0;
+    for (; letters < width && name[letters] && name[letters] != ' '; letters++) {
+        if (name[letters] < 'A' || name[letters] > 'Z')
+            return -1;
+        value = value * 26 + (name[letters] - 'A');
+    }
+    return letters > 0 ? value : -1;
+}
+
+static void recordRegister(const char *verb, int index, Calculator *calc) {
+    std::string text = verb;
+    text += registerName(index, calc->registerCount);
+    recordText(text.c_str(), calc);
+}
+
+// `value` brought to the calculator's digit count through the floating format (a longer value
+// rounds), in its own radix and format. A register keeps the length of its first store; the
+// digit count may have changed since.
+static Number *registerAtLength(const Number *value, Calculator *calc) {
+    Number **chain = &calc->temporaries;
+    Number *own = numCreateTemp(value->length, value->radix, kNumFloating, chain);
+    Number *resized = numCreateTemp(calc->digits, value->radix, kNumFloating, chain);
+    Number *shaped = numCreateTemp(calc->digits, value->radix, value->format, chain);
+    if (!own || !resized || !shaped || numConvertFormat(value, own) || numCopy(own, resized) ||
+        numConvertFormat(resized, shaped))
+        return nullptr;
+    return shaped;
+}
+
+void calcStore(int n, Calculator *calc) {
+    if (calc->state == CALC_ERROR)
+        return;
+    if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT) {
+        if (displayParseEntry(calc)) {
+            calcError(calc);
+            return;
+        }
+        calc->state = OPERAND_ENTERED;
+    }
+    const int index = n - 1;
+    if (index < 0 || index >= calc->registerCount || !calc->operands)
+        return;
+    Number *&slot = calc->registers[index];
+    if (slot && slot->length != calc->digits) { // made before the digit count changed
+        numFree(slot);
+        slot = nullptr;
+    }
+    if (!slot)
+        slot = numCreate(calc->digits, calc->radix, calc->format);
+    // The conversion consumes its source: convert a copy, X stays as it is.
+    Number *copy =
+        slot ? numCreateTemp(calc->digits, calc->radix, calc->format, &calc->temporaries) : nullptr;
+    int r = !copy || numCopy(calc->operands, copy) || radixConv(copy, slot, calc);
+    numFreeTemps(&calc->temporaries);
+    if (r) {
+        calcError(calc);
+        return;
+    }
+    displayRequest(calc->state, calc);
+    recordRegister("store ", index, calc);
+}
+
+void calcRecall(int n, Calculator *calc) {
+    if (calc->state == CALC_ERROR)
+        return;
+    if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT)
+        displayEmptyEntry(calc); // the typed entry is discarded, not parsed
+    const int index = n - 1;
+    if (index < 0 || index >= calc->registerCount)
+        return;
+    // After a shown value a recall starts afresh, as a digit does: a program loop that
+    // recalls after a result must not grow the stack, nor feed a stale value to a pending
+    // operation. After an operator the recalled value is the operand.
+    if (calc->state == OPERAND_ENTERED || calc->state == RESULT_SHOWN)
+        calcEmptyStacks(calc);
+    Number **chain = &calc->temporaries;
+    const Number *value = calc->registers[index];
+    if (!value && recording(calc)) // recorded programs recall zero from an empty register
+        value = numCreateTemp(calc->digits, calc->radix, calc->format, chain);
+    Number *result = value ? numCreate(calc->digits, calc->radix, calc->format) : nullptr;
+    Number *source = nullptr;
+    if (result) {
+        source = value->length == calc->digits
+                     ? numCreateTemp(value->length, value->radix, value->format, chain)
+                     : registerAtLength(value, calc);
+        if (source && value->length == calc->digits && numCopy(value, source))
+            source = nullptr;
+    }
+    // The format first, in the register's radix; then the radix, on a copy.
+    if (source && source->format != calc->format) {
+        Number *formatted = numCreateTemp(source->length, source->radix, calc->format, chain);
+        if (!formatted || numConvertFormat(source, formatted))
+            source = nullptr;
+        else
+            source = formatted;
+    }
+    if (!source || radixConv(source, result, calc)) {
+        numFree(result);
+        calcError(calc);
+        return;
+    }
+    numFreeTemps(chain);
+    pushOperand(result, calc);
+    recordRegister("recall ", index, calc);
+    showState(RESULT_SHOWN, calc);
 }

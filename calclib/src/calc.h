@@ -69,6 +69,16 @@ struct Calculator {
     int tapeOpen = 0;                  // 1 while a tape line waits for its number
     int recorderMode = 0;              // > 0 recording, < 0 a program runs, 0 otherwise
     CalcHooks hooks = {};              // listeners; null when detached
+    // Memory registers.
+    int registerCount = 0;        // NUM_STORABLE_NUMBERS; 0 when the slots could not be made
+    Number **registers = nullptr; // registerCount slots, each null (empty) or owning a Number
+    // Settings read with the panel, kept for the program window and the plot engine.
+    const char *settingsFile = nullptr; // the settings file's name (owned by the process)
+    int beginnerMode = 1;               // BEGINNER_MODE: kept; no behaviour depends on it
+    int programMode = 0;                // PROGRAM_MODE: 0 normal, 1 2D plot, 2 3D plot
+    int plotOriginMode = 0;             // PLOT_ORIGIN_MODE
+    int plotAbscissaMode = 7;           // PLOT_ABCISSA_MODE
+    int plotRefreshRate = 1;            // PLOT_REFRESH_RATE
 };
 
 // ---- the number engine's reach into the calculator (also linked into numeng) ---------------
@@ -114,8 +124,28 @@ int calcIsError(Calculator *calc);
 // A new digit count (>= 2) and exponent width (>= 0): both stacks emptied, the temporaries
 // released, the entry rebuilt, state ENTRY_MANTISSA.
 void calcSetPrecision(int digits, int exponentDigits, Calculator *calc);
-// Releases everything the engine holds (stacks and temporaries); the record stays usable.
+// Empties both stacks and releases the temporaries.
+void calcEmptyStacks(Calculator *calc);
+// Releases everything the record holds (stacks, temporaries, registers); it stays usable.
 void calcRelease(Calculator *calc);
+
+// ---- memory registers ----------------------------------------------------------------------
+
+constexpr int kMaxRegisters = 26 * 26; // two-letter names at most
+
+// Makes `count` empty slots (count clamped to 0..kMaxRegisters), releasing any old ones; the
+// count becomes 0 when the slots cannot be made.
+void calcAllocRegisters(int count, Calculator *calc);
+// Stores X into register n (from 1); n outside the registers does nothing.
+void calcStore(int n, Calculator *calc);
+// Pushes a copy of register n (from 1), converted to the calculator's format and radix.
+void calcRecall(int n, Calculator *calc);
+// The letter name of register `index` (from 0) among `count`: base-26 letters, 'A' is 0,
+// blank-padded to the width of the largest name. Static buffer, valid until the next call.
+const char *registerName(int index, int count);
+// The index of a register name among `count` (letters up to the name width, stopping at a
+// blank or the end), or -1 when the name has no letter or holds another character.
+int registerIndex(const char *name, int count);
 
 // ---- the printer tape's lines ------------------------------------------------------------
 

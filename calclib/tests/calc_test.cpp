@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,11 @@ struct Session {
             static_cast<Session *>(c->hooks.context)->recorded += "[undo]";
         };
         displayRebuild(&calc);
+        calcAllocRegisters(16, &calc);
         if (radix != 10) {
             calc.hooks.tapeWrite = nullptr; // building the panel writes no tape
             calcSetRadix(radix, &calc);
-            calcRelease(&calc);
+            calcEmptyStacks(&calc);
             calc.state = ENTRY_MANTISSA;
             displayEmptyEntry(&calc);
             calc.hooks.tapeWrite = [](const char *text, Calculator *c) {
@@ -58,10 +60,16 @@ struct Session {
         displayRelease();
     }
 
-    // Each step is typed key by key, or pressed as a panel key when it starts with '@'.
+    // Each step is typed key by key, or pressed as a panel key when it starts with '@';
+    // "#S1" stores into register 1 and "#R1" recalls it.
     void run(const std::vector<std::string> &steps) {
         testing::internal::CaptureStderr();
         for (const std::string &step : steps) {
+            if (step[0] == '#') {
+                int n = atoi(step.c_str() + 2);
+                (step[1] == 'S' ? calcStore : calcRecall)(n, &calc);
+                continue;
+            }
             if (step[0] == '@') {
                 const CalcKeyFunction *key = calcKeyFunction(step.c_str() + 1);
                 ASSERT_NE(nullptr, key) << step;
@@ -455,6 +463,109 @@ TEST(Codes, Tables) {
     EXPECT_STREQ("exp", opTapeName('x'));
     EXPECT_STREQ("=", opTapeName('='));
     EXPECT_STREQ("D", opTapeName('D'));
+}
+
+TEST(Registers, Names) {
+    struct Case {
+        int index, count;
+        const char *name;
+    } cases[] = {
+        {0, 16, "A"},   {15, 16, "P"},  {0, 25, "A"},   {0, 26, "A "},     {0, 30, "A "},
+        {25, 30, "Z "}, {26, 30, "BA"}, {29, 30, "BD"}, {675, 676, "ZZ "}, {676, 677, "BAA"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_STREQ(c.name, registerName(c.index, c.count)) << c.index << " of " << c.count;
+        EXPECT_EQ(c.index, registerIndex(c.name, c.count)) << c.name;
+    }
+    EXPECT_EQ(0, registerIndex("A", 30)); // a one-letter name without its padding
+    EXPECT_EQ(2, registerIndex("C extra", 16));
+    EXPECT_EQ(-1, registerIndex("", 16));
+    EXPECT_EQ(-1, registerIndex("a", 16));
+    EXPECT_EQ(-1, registerIndex(" A", 16));
+}
+
+TEST(Registers, StoreAndRecall) {
+    struct Case {
+        const char *label;
+        std::vector<std::string> steps;
+        const char *shown;
+        int state;
+    } cases[] = {
+        {"store and recall", {"5", "#S1", "@AllClr", "#R1"}, " 5", RESULT_SHOWN},
+        {"store shows X", {"5", "#S1"}, " 5", OPERAND_ENTERED},
+        {"recall starts afresh after a result",
+         {"9", "#S1", "2+3s", "#R1", "="},
+         " 9",
+         RESULT_SHOWN},
+        {"recall after an operator is the operand",
+         {"9", "#S1", "2+", "#R1", "="},
+         " 11",
+         RESULT_SHOWN},
+        {"recall discards a typed number",
+         {"5", "#S1", "@AllClr", "7", "#R1", "+1="},
+         " 6",
+         RESULT_SHOWN},
+        {"store after an operator stores X", {"5+", "#S1", "3=", "#R1"}, " 5", RESULT_SHOWN},
+        {"store after clear-all stores 0",
+         {"5", "#S1", "@AllClr", "#S1", "#R1"},
+         " 0",
+         RESULT_SHOWN},
+        {"an empty register is an error", {"#R2"}, "ERR", CALC_ERROR},
+        {"a register beyond the count does nothing", {"5", "#S17", "#R17"}, " 5", OPERAND_ENTERED},
+        {"store in the error state is ignored", {"5/0=", "#S1"}, "ERR", CALC_ERROR},
+    };
+    for (const auto &c : cases) {
+        Session s;
+        s.run(c.steps);
+        EXPECT_EQ(c.shown, s.shown()) << c.label;
+        EXPECT_EQ(c.state, s.calc.state) << c.label;
+    }
+}
+
+TEST(Registers, AcrossRadicesTheRegisterAndXStayIntact) {
+    Session s(10, 0, 16); // hexadecimal integers
+    s.run({"FF", "#S1"});
+    s.run({"@mr10"});
+    EXPECT_EQ(0, s.calc.format);
+    s.run({"#R1"});
+    EXPECT_EQ(" 255", s.shown());
+    s.run({"#R1"}); // a second recall finds the register as it was
+    EXPECT_EQ(" 255", s.shown());
+    EXPECT_EQ(1, s.depth());
+    s.run({"@AllClr", "100", "#S1"}); // into the hexadecimal slot; X is unchanged
+    EXPECT_EQ(" 100", s.shown());
+    EXPECT_EQ("+0.1000000000 X 10 ** 3", s.x());
+    // The slot keeps its radix and takes the stored value's format.
+    EXPECT_EQ("+0.6400000000 X 16 ** 2", std::string(numRawText(s.calc.registers[0])));
+}
+
+TEST(Registers, RecordingRecallsZeroFromAnEmptyRegister) {
+    Session s;
+    s.calc.recorderMode = 1;
+    s.run({"#R3", "+2="});
+    EXPECT_EQ(" 2", s.shown());
+    EXPECT_EQ(nullptr, s.calc.registers[2]); // the zero stood in for this recall only
+    s.run({"4", "#S3"});
+    EXPECT_EQ("[recall C]+2=4[store C]", s.recorded);
+}
+
+TEST(Registers, SurviveAPrecisionChange) {
+    Session s;
+    s.run({"2/3=", "#S1"});
+    calcSetPrecision(4, 2, &s.calc);
+    s.run({"#R1"});
+    EXPECT_EQ("+0.6667 X 10 ** 0", s.x());
+    s.run({"1", "#S1", "#R1"});
+    EXPECT_EQ("+0.1000 X 10 ** 1", s.x());
+}
+
+TEST(Registers, Allocation) {
+    Calculator calc;
+    calcAllocRegisters(1000000000, &calc);
+    EXPECT_EQ(kMaxRegisters, calc.registerCount);
+    calcAllocRegisters(-3, &calc);
+    EXPECT_EQ(0, calc.registerCount);
+    EXPECT_EQ(nullptr, calc.registers);
 }
 
 } // namespace
