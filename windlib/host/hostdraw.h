@@ -1,0 +1,87 @@
+// What the two backends share: the drawing device over a cairo context (both draw with cairo,
+// the x11 backend on an xlib surface per X window, the headless one on an image surface per
+// top window), and the entries of the host table that no backend provides yet.
+#pragma once
+
+#include "host.h"
+
+#include <cairo.h>
+
+#include <type_traits>
+
+struct HostDevice {
+    cairo_t *cr;          // drawing context, translated to the device origin and clipped
+    HostWindow *window;   // the window drawn on, null for a printer
+    int width, height;    // device area in pixels
+    int dpiX, dpiY;       // resolution
+    int bitsPerPixel;     // colour depth reported to the toolkit
+    int paletteSize;      // entries of the hardware palette, 0 for true colour
+    HostColor textColor;  // text and pen colour set by setTextColor
+    HostColor backColor;  // text background set by setBackColor
+    int currentX;         // current position, device pixels
+    int currentY;         //
+    HostFont *font;       // selected font, null for the default
+    HostPalette *palette; // selected palette, null for none
+};
+
+// Makes a device over `cr` (which the device then owns). Null when memory runs out.
+HostDevice *HostDeviceCreate(cairo_t *cr, HostWindow *window, int width, int height, int dpiX,
+                             int dpiY, int bitsPerPixel, int paletteSize);
+void HostDeviceDestroy(HostDevice *device); // destroys the cairo context too
+
+// Clips `cr` to `area` less every rectangle of `holes` (each in the same user space).
+void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int holeCount);
+
+// The drawing entries of the table, over a HostDevice.
+int HostDrawDeviceCap(HostDevice *device, int cap);
+HostColor HostDrawSetTextColor(HostDevice *device, HostColor color);
+HostColor HostDrawSetBackColor(HostDevice *device, HostColor color);
+void HostDrawMoveTo(HostDevice *device, int x, int y);
+void HostDrawGetCurrentPos(HostDevice *device, int *x, int *y);
+void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color);
+void HostDrawSetPixel(HostDevice *device, int x, int y, int width, HostColor color);
+void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color);
+void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int length, int updatePos);
+int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, int sourceX,
+                      int sourceY, const HostBitmap *bitmap);
+
+// Entries that arrive with the fonts, palette, caret, clipboard and printing modules: they
+// answer "not available" until then.
+HostFont *HostNoCreateFont(const HostFontRequest *request, int dpiY);
+void HostNoDeleteFont(HostFont *font);
+HostFont *HostNoSelectFont(HostDevice *device, HostFont *font);
+int HostNoTextMetrics(HostDevice *device, HostTextMetrics *metrics);
+int HostNoCharWidths(HostDevice *device, int first, int last, int *widths);
+HostPalette *HostNoCreatePalette(int entries);
+int HostNoSetPaletteEntry(HostPalette *palette, int index, int red, int green, int blue);
+int HostNoSelectPalette(HostDevice *device, HostPalette *palette);
+void HostNoDeletePalette(HostPalette *palette);
+int HostNoEnumPrinters(void (*each)(const char *name, void *context), void *context);
+HostDevice *HostNoCreatePrinter(const HostPrinterRequest *request);
+void HostNoDeletePrinter(HostDevice *printer);
+int HostNoPrinterCall(HostDevice *printer);
+int HostNoStartDoc(HostDevice *printer, const char *documentName);
+
+// The classic system colours both backends report.
+HostColor HostClassicSysColor(int index);
+
+// Clamps for the host boundary: sizes 1..32767, positions to 16 bits.
+inline int HostClampSize(int v) { return v < 1 ? 1 : v > 32767 ? 32767 : v; }
+inline int HostClampPos(int v) { return v < -32768 ? -32768 : v > 32767 ? 32767 : v; }
+
+// Table entries from a backend's functions written over its own window record W (derived from
+// HostWindow): HostAdapt<W, F>::Call has F's signature with every W* turned into HostWindow*.
+template <typename W, typename T>
+using HostOuter = std::conditional_t<std::is_same_v<T, W *>, HostWindow *, T>;
+
+template <typename W, typename T> T HostInner(HostOuter<W, T> value) {
+    if constexpr (std::is_same_v<T, W *>)
+        return static_cast<W *>(value);
+    else
+        return value;
+}
+
+template <typename W, auto F> struct HostAdapt;
+template <typename W, typename R, typename... A, R (*F)(A...)> struct HostAdapt<W, F> {
+    static HostOuter<W, R> Call(HostOuter<W, A>... args) { return F(HostInner<W, A>(args)...); }
+};

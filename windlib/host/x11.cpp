@@ -1,0 +1,1413 @@
+// The x11 backend: the host table over Xlib, with cairo drawing on one xlib surface per X
+// window. This is the only file of the program that includes X11 headers; Xlib's Window, None,
+// Bool, Status, True and False never meet the toolkit's names.
+//
+// How the host's habits map onto X:
+// - Top windows are X top-level windows (WM_DELETE_WINDOW arrives as a close message);
+//   controls are X child windows, so the server clips them and delivers the pointer. The window
+//   manager draws frames and captions outside the client window: frame metrics are 0 here.
+// - Messages wait in the backend's own FIFO. A wait flushes, returns at once when the FIFO or
+//   the X queue has work, and otherwise polls the connection and a self-pipe (written by every
+//   posted message) with the next timer as the timeout. Exposures collect as damage per window;
+//   a paint message is made when no X event is waiting.
+// - The toolkit's focus window may be an X child; the X focus goes to its top-level window (when
+//   viewable) and key events are routed to the focus window here, with set-focus and kill-focus
+//   sent as the X focus comes and goes.
+// - Geometry is cached as the toolkit last set it; a window manager's moves update the cache
+//   from ConfigureNotify, and move and size messages are posted only on a real change.
+#include "hostdraw.h"
+
+#include <cairo-xlib.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <string>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr int kDefaultDpi = 96;       // when the X resources name no Xft.dpi
+constexpr char kWmClass[] = "Torva";  // WM_CLASS class part
+constexpr int kBoxMinWidth = 260;     // message box geometry, pixels
+constexpr int kBoxPadding = 16;       //
+constexpr int kBoxLineHeight = 18;    //
+constexpr int kBoxButtonWidth = 72;   //
+constexpr int kBoxButtonHeight = 26;  //
+constexpr double kBoxFontSize = 13.0; //
+constexpr int kTextBufferSize = 64;   // bytes XLookupString may give for one key
+
+struct X11Class {
+    std::string name;    //
+    HostWindowProc proc; //
+    int64_t background;  // HostColor or kHostNoBackground
+};
+
+struct XWin : HostWindow {
+    Window xid;                   // the X window
+    const X11Class *cls;          // its class
+    uint32_t style;               // kHostStyle...
+    XWin *parent;                 // a child's parent, else null
+    XWin *owner;                  // owner of a top-level window, or null
+    int x, y, width, height;      // as last set or configured: a child in its parent,
+                                  // a top-level on the screen (unclamped)
+    bool mapped;                  // MapNotify seen, no UnmapNotify since
+    bool reparented;              // a window manager put a frame around it
+    bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
+    bool damaged;                 // `damage` holds an area to paint
+    HostRect damage;              // union of exposures, window pixels
+    cairo_surface_t *surface;     // made on first drawing
+    std::vector<XWin *> children; //
+};
+
+struct Timer {
+    XWin *window; //
+    int id;       //
+    int period;   // ms
+    int64_t due;  // monotonic ms
+};
+
+struct X11 {
+    Display *dpy;   //
+    int screen;     //
+    Window root;    //
+    Visual *visual; //
+    int depth;      //
+    int dpi;        //
+    GC copyGc;      // scrolling, with graphics exposures
+    int wake[2];    // self-pipe: read end, write end
+    Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
+        netWmWindowTypeDialog; // interned once at open
+    std::string program;       // WM_CLASS instance part
+    std::vector<X11Class *> classes;
+    std::unordered_map<Window, XWin *> byId;
+    std::vector<XWin *> windows; // creation order
+    std::deque<HostMessage> fifo;
+    std::vector<Timer> timers;
+    XWin *focus;        // the window the toolkit gave the focus
+    XWin *focusTop;     // our top-level window that holds the X focus, or null
+    XWin *announced;    // the window last sent set-focus without kill-focus since
+    XWin *capture;      //
+    unsigned modifiers; // ShiftMask, ControlMask, Mod1Mask as the keyboard stands
+    bool keyDown[256];  // host virtual keys held
+    int boxDepth;       // message boxes up
+    void (*exitHook)(void);
+};
+
+X11 gX;
+
+bool Alive(XWin *w) {
+    if (!w)
+        return false;
+    auto it = gX.byId.find(w->xid);
+    return it != gX.byId.end() && it->second == w;
+}
+
+XWin *Lookup(Window xid) {
+    auto it = gX.byId.find(xid);
+    return it == gX.byId.end() ? nullptr : it->second;
+}
+
+bool IsChild(const XWin *w) { return (w->style & kHostStyleChildBit) != 0; }
+
+XWin *TopOf(XWin *w) {
+    while (w && IsChild(w) && w->parent)
+        w = w->parent;
+    return w;
+}
+
+bool Viewable(const XWin *w) {
+    for (; w; w = IsChild(w) ? w->parent : nullptr)
+        if (!w->mapped)
+            return false;
+    return true;
+}
+
+int64_t NowMs(void) {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+unsigned long PixelOf(HostColor c) {
+    // TrueColor visuals: place each component under its mask.
+    unsigned long r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+    auto place = [](unsigned long v, unsigned long mask) {
+        if (!mask)
+            return 0UL;
+        int shift = 0;
+        while (!((mask >> shift) & 1))
+            shift++;
+        int bits = 0;
+        while ((mask >> (shift + bits)) & 1)
+            bits++;
+        return ((v >> (8 - std::min(bits, 8))) << shift) & mask;
+    };
+    Visual *v = gX.visual;
+    return place(r, v->red_mask) | place(g, v->green_mask) | place(b, v->blue_mask);
+}
+
+void ScreenOrigin(const XWin *w, int *sx, int *sy) {
+    *sx = w->x;
+    *sy = w->y;
+    if (IsChild(w) && w->parent) {
+        int px, py;
+        ScreenOrigin(w->parent, &px, &py);
+        *sx += px;
+        *sy += py;
+    }
+}
+
+void Push(XWin *w, int code, int value = 0, int x = 0, int y = 0) {
+    gX.fifo.push_back({w, code, value, x, y});
+}
+
+void Send(XWin *w, int code, int value = 0, int x = 0, int y = 0) {
+    if (!Alive(w) || !w->cls->proc)
+        return;
+    HostMessage m = {w, code, value, x, y};
+    w->cls->proc(&m);
+}
+
+// ---- focus --------------------------------------------------------------------------------------
+
+void AnnounceFocus(XWin *w) {
+    if (gX.announced == w)
+        return;
+    XWin *old = gX.announced;
+    gX.announced = w;
+    if (old)
+        Send(old, kHostMsgKillFocus);
+    if (w && gX.announced == w)
+        Send(w, kHostMsgSetFocus);
+}
+
+void WithdrawFocus(void) {
+    XWin *old = gX.announced;
+    gX.announced = nullptr;
+    if (old)
+        Send(old, kHostMsgKillFocus);
+}
+
+// Only a viewable window may have the X focus; a window that is not yet mapped gets it when
+// its MapNotify arrives.
+void GiveXFocus(XWin *w) {
+    XWin *top = TopOf(w);
+    if (top && Viewable(top))
+        XSetInputFocus(gX.dpy, top->xid, RevertToParent, CurrentTime);
+}
+
+// ---- errors -------------------------------------------------------------------------------------
+
+int OnXError(Display *dpy, XErrorEvent *e) {
+    char text[256];
+    XGetErrorText(dpy, e->error_code, text, sizeof text);
+    fprintf(stderr, "torva: X error: %s (request %d.%d, resource 0x%lx)\n", text, e->request_code,
+            e->minor_code, e->resourceid);
+    return 0; // carry on: a race with a destroyed window is no reason to end
+}
+
+int OnXIOError(Display *) {
+    fprintf(stderr, "torva: the connection to the X server is lost\n");
+    if (gX.exitHook)
+        gX.exitHook();
+    _exit(1);
+}
+
+// ---- open and close ---------------------------------------------------------------------------
+
+int ReadDpi(void) {
+    const char *resources = XResourceManagerString(gX.dpy);
+    if (resources) {
+        const char *at = strstr(resources, "Xft.dpi:");
+        if (at) {
+            int dpi = atoi(at + strlen("Xft.dpi:"));
+            if (dpi > 0)
+                return dpi;
+        }
+    }
+    return kDefaultDpi;
+}
+
+int Open(const char *programName) {
+    gX.dpy = XOpenDisplay(nullptr);
+    if (!gX.dpy) {
+        const char *name = getenv("DISPLAY");
+        fprintf(stderr, "torva: cannot open display \"%s\"\n", name ? name : "");
+        return 1;
+    }
+    XSetErrorHandler(OnXError);
+    XSetIOErrorHandler(OnXIOError);
+    gX.screen = DefaultScreen(gX.dpy);
+    gX.root = RootWindow(gX.dpy, gX.screen);
+    gX.visual = DefaultVisual(gX.dpy, gX.screen);
+    gX.depth = DefaultDepth(gX.dpy, gX.screen);
+    gX.dpi = ReadDpi();
+    const char *base = programName ? strrchr(programName, '/') : nullptr;
+    gX.program = base ? base + 1 : (programName && *programName ? programName : "torva");
+    char *names[] = {(char *)"WM_PROTOCOLS",
+                     (char *)"WM_DELETE_WINDOW",
+                     (char *)"_NET_WM_NAME",
+                     (char *)"UTF8_STRING",
+                     (char *)"_NET_WM_PID",
+                     (char *)"_NET_WM_WINDOW_TYPE",
+                     (char *)"_NET_WM_WINDOW_TYPE_DIALOG"};
+    Atom atoms[7];
+    XInternAtoms(gX.dpy, names, 7, False, atoms);
+    gX.wmProtocols = atoms[0];
+    gX.wmDelete = atoms[1];
+    gX.netWmName = atoms[2];
+    gX.utf8String = atoms[3];
+    gX.netWmPid = atoms[4];
+    gX.netWmWindowType = atoms[5];
+    gX.netWmWindowTypeDialog = atoms[6];
+    XGCValues v = {};
+    v.graphics_exposures = True;
+    gX.copyGc = XCreateGC(gX.dpy, gX.root, GCGraphicsExposures, &v);
+    // Held keys repeat as presses only, as the toolkit expects, not as release-press pairs.
+    XkbSetDetectableAutoRepeat(gX.dpy, True, nullptr);
+    if (pipe(gX.wake) != 0) {
+        XCloseDisplay(gX.dpy);
+        gX.dpy = nullptr;
+        return 1;
+    }
+    for (int fd : gX.wake) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    return 0;
+}
+
+void DestroyWindow(XWin *w);
+
+void Close(void) {
+    while (!gX.windows.empty()) {
+        XWin *w = gX.windows.front();
+        DestroyWindow(TopOf(w));
+    }
+    if (gX.dpy) {
+        XFreeGC(gX.dpy, gX.copyGc);
+        XCloseDisplay(gX.dpy);
+    }
+    for (int fd : gX.wake)
+        if (fd > 0)
+            close(fd);
+    for (X11Class *c : gX.classes)
+        delete c;
+    void (*hook)(void) = gX.exitHook;
+    gX = X11{};
+    gX.exitHook = hook;
+}
+
+// ---- classes and windows ------------------------------------------------------------------------
+
+int RegisterClass(const HostClass *cls) {
+    if (!cls || !cls->name)
+        return 1;
+    for (X11Class *c : gX.classes)
+        if (c->name == cls->name) {
+            c->proc = cls->proc;
+            c->background = cls->background;
+            return 0;
+        }
+    gX.classes.push_back(new X11Class{cls->name, cls->proc, cls->background});
+    return 0;
+}
+
+void SetTitle(XWin *w, const char *text) {
+    if (IsChild(w))
+        return;
+    // The toolkit's texts are Latin-1: WM_NAME takes them as they are, _NET_WM_NAME as UTF-8.
+    XStoreName(gX.dpy, w->xid, text);
+    std::string utf8;
+    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+        if (*p < 0x80) {
+            utf8 += (char)*p;
+        } else {
+            utf8 += (char)(0xC0 | (*p >> 6));
+            utf8 += (char)(0x80 | (*p & 0x3F));
+        }
+    }
+    XChangeProperty(gX.dpy, w->xid, gX.netWmName, gX.utf8String, 8, PropModeReplace,
+                    (const unsigned char *)utf8.data(), (int)utf8.size());
+}
+
+void SetSizeHints(XWin *w) {
+    // USPosition and static gravity: the position given is the client window's own, so a saved
+    // position comes back without creeping by the caption height on every run.
+    XSizeHints *hints = XAllocSizeHints();
+    if (!hints)
+        return;
+    hints->flags = USPosition | USSize | PWinGravity;
+    hints->x = HostClampPos(w->x);
+    hints->y = HostClampPos(w->y);
+    hints->width = HostClampSize(w->width);
+    hints->height = HostClampSize(w->height);
+    hints->win_gravity = StaticGravity;
+    XSetWMNormalHints(gX.dpy, w->xid, hints);
+    XFree(hints);
+}
+
+XWin *CreateWindow(const char *className, const char *title, uint32_t style, int x, int y,
+                   int width, int height, XWin *parent) {
+    const X11Class *cls = nullptr;
+    for (X11Class *c : gX.classes)
+        if (className && c->name == className)
+            cls = c;
+    if (!cls || !gX.dpy)
+        return nullptr;
+    bool child = (style & kHostStyleChildBit) != 0;
+    if (child && !Alive(parent))
+        return nullptr;
+    bool popup = !child && !HostStyleFramed(style);
+
+    XSetWindowAttributes a = {};
+    unsigned long mask = CWEventMask | CWBackPixmap;
+    a.background_pixmap = None; // painted by the toolkit: no flash of a server background
+    if (cls->background != kHostNoBackground) {
+        mask = (mask & ~CWBackPixmap) | CWBackPixel;
+        a.background_pixel = PixelOf((HostColor)cls->background);
+    }
+    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                   ButtonReleaseMask | PointerMotionMask | EnterWindowMask | LeaveWindowMask |
+                   StructureNotifyMask | (child ? 0 : FocusChangeMask);
+    if (popup) {
+        mask |= CWOverrideRedirect | CWSaveUnder;
+        a.override_redirect = True;
+        a.save_under = True;
+    }
+    Window xid =
+        XCreateWindow(gX.dpy, child ? parent->xid : gX.root, HostClampPos(x), HostClampPos(y),
+                      (unsigned)HostClampSize(width), (unsigned)HostClampSize(height), 0,
+                      CopyFromParent, InputOutput, CopyFromParent, mask, &a);
+    if (!xid)
+        return nullptr;
+    XWin *w = new XWin{};
+    w->xid = xid;
+    w->cls = cls;
+    w->style = style;
+    w->parent = child ? parent : nullptr;
+    w->owner = !child && Alive(parent) ? parent : nullptr;
+    w->x = x;
+    w->y = y;
+    w->width = width;
+    w->height = height;
+    gX.byId[xid] = w;
+    gX.windows.push_back(w);
+    if (child)
+        parent->children.push_back(w);
+    if (!child) {
+        XSetWMProtocols(gX.dpy, xid, &gX.wmDelete, 1);
+        SetTitle(w, title ? title : "");
+        XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
+        XSetClassHint(gX.dpy, xid, &classHint);
+        XWMHints wmHints = {};
+        wmHints.flags = InputHint | StateHint;
+        wmHints.input = True;
+        wmHints.initial_state = NormalState;
+        XSetWMHints(gX.dpy, xid, &wmHints);
+        SetSizeHints(w);
+        long pid = getpid();
+        XChangeProperty(gX.dpy, xid, gX.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                        (unsigned char *)&pid, 1);
+        if (w->owner) {
+            XSetTransientForHint(gX.dpy, xid, TopOf(w->owner)->xid);
+            XChangeProperty(gX.dpy, xid, gX.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                            (unsigned char *)&gX.netWmWindowTypeDialog, 1);
+        }
+    }
+    return w;
+}
+
+void DestroyWindow(XWin *w) {
+    if (!Alive(w))
+        return;
+    Send(w, kHostMsgDestroy);
+    while (!w->children.empty())
+        DestroyWindow(w->children.back());
+    if (!Alive(w)) // destroyed from inside its destroy message
+        return;
+    for (XWin *o : gX.windows)
+        if (o->owner == w)
+            o->owner = nullptr;
+    if (w->parent) {
+        auto &siblings = w->parent->children;
+        siblings.erase(std::find(siblings.begin(), siblings.end(), w));
+    }
+    if (w->surface) {
+        cairo_surface_finish(w->surface); // later drawing on it goes nowhere
+        cairo_surface_destroy(w->surface);
+    }
+    XDestroyWindow(gX.dpy, w->xid);
+    gX.byId.erase(w->xid);
+    gX.windows.erase(std::find(gX.windows.begin(), gX.windows.end(), w));
+    gX.fifo.erase(std::remove_if(gX.fifo.begin(), gX.fifo.end(),
+                                 [w](const HostMessage &m) { return m.window == w; }),
+                  gX.fifo.end());
+    gX.timers.erase(std::remove_if(gX.timers.begin(), gX.timers.end(),
+                                   [w](const Timer &t) { return t.window == w; }),
+                    gX.timers.end());
+    if (gX.focus == w)
+        gX.focus = nullptr;
+    if (gX.announced == w)
+        gX.announced = nullptr;
+    if (gX.focusTop == w)
+        gX.focusTop = nullptr;
+    if (gX.capture == w) {
+        gX.capture = nullptr;
+        XUngrabPointer(gX.dpy, CurrentTime);
+    }
+    delete w;
+}
+
+void ShowWindow(XWin *w, int show) {
+    if (!Alive(w))
+        return;
+    if (!show && IsChild(w))
+        XUnmapWindow(gX.dpy, w->xid);
+    else if (!show) // tells the window manager too, as ICCCM asks
+        XWithdrawWindow(gX.dpy, w->xid, gX.screen);
+    else if (IsChild(w))
+        XMapWindow(gX.dpy, w->xid);
+    else
+        XMapRaised(gX.dpy, w->xid);
+}
+
+void ShowOwnedPopups(XWin *owner, int show) {
+    for (XWin *w : gX.windows) {
+        if (w->owner != owner)
+            continue;
+        if (!show && w->mapped && !w->hiddenWithOwner) {
+            w->hiddenWithOwner = true;
+            XUnmapWindow(gX.dpy, w->xid);
+        } else if (show && w->hiddenWithOwner) {
+            w->hiddenWithOwner = false;
+            XMapRaised(gX.dpy, w->xid);
+        }
+    }
+}
+
+int MoveWindow(XWin *w, int x, int y, int width, int height, int repaint) {
+    if (!Alive(w))
+        return 1;
+    bool moved = x != w->x || y != w->y;
+    bool sized = width != w->width || height != w->height;
+    w->x = x;
+    w->y = y;
+    w->width = width;
+    w->height = height;
+    XMoveResizeWindow(gX.dpy, w->xid, HostClampPos(x), HostClampPos(y),
+                      (unsigned)HostClampSize(width), (unsigned)HostClampSize(height));
+    if (w->surface && sized)
+        cairo_xlib_surface_set_size(w->surface, HostClampSize(width), HostClampSize(height));
+    if (!IsChild(w))
+        SetSizeHints(w);
+    if (repaint)
+        XClearArea(gX.dpy, w->xid, 0, 0, 0, 0, True);
+    if (moved)
+        Send(w, kHostMsgMove, 0, x, y);
+    if (sized)
+        Send(w, kHostMsgSize, 0, width, height);
+    return 0;
+}
+
+int GetWindowRect(XWin *w, HostRect *r) {
+    if (!Alive(w))
+        return 1;
+    int sx, sy;
+    ScreenOrigin(w, &sx, &sy);
+    *r = {sx, sy, sx + w->width, sy + w->height};
+    return 0;
+}
+
+int GetClientRect(XWin *w, HostRect *r) {
+    if (!Alive(w))
+        return 1;
+    *r = {0, 0, w->width, w->height};
+    return 0;
+}
+
+int SetWindowText(XWin *w, const char *text) {
+    if (!Alive(w))
+        return 1;
+    SetTitle(w, text ? text : "");
+    return 0;
+}
+
+int GetSystemMetric(int) { return 0; } // the window manager's frames are outside the client
+
+void GetDesktopRect(HostRect *r) {
+    *r = {0, 0, DisplayWidth(gX.dpy, gX.screen), DisplayHeight(gX.dpy, gX.screen)};
+}
+
+int GetScreenCap(int cap) {
+    switch (cap) {
+    case kHostCapDpiX:
+    case kHostCapDpiY:
+        return gX.dpi;
+    case kHostCapBitsPerPixel:
+        return gX.depth;
+    case kHostCapPaletteSize:
+        return 0;
+    case kHostCapWidth:
+        return DisplayWidth(gX.dpy, gX.screen);
+    case kHostCapHeight:
+        return DisplayHeight(gX.dpy, gX.screen);
+    default:
+        return 0;
+    }
+}
+
+void ValidateRect(XWin *w, const HostRect *rect);
+
+long DefaultProc(const HostMessage *m) {
+    switch (m->code) {
+    case kHostMsgClose:
+        DestroyWindow(static_cast<XWin *>(m->window));
+        return 0;
+    case kHostMsgPaint:
+        ValidateRect(static_cast<XWin *>(m->window), nullptr);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// ---- events -------------------------------------------------------------------------------------
+
+int VirtualKeyFor(KeySym sym) {
+    if (sym >= XK_a && sym <= XK_z)
+        return kHostKeyLetterA + (int)(sym - XK_a);
+    if (sym >= XK_A && sym <= XK_Z)
+        return kHostKeyLetterA + (int)(sym - XK_A);
+    if (sym >= XK_0 && sym <= XK_9)
+        return kHostKeyDigit0 + (int)(sym - XK_0);
+    if (sym >= XK_F1 && sym <= XK_F24)
+        return kHostKeyF1 + (int)(sym - XK_F1);
+    if (sym >= XK_KP_0 && sym <= XK_KP_9)
+        return kHostKeyPad0 + (int)(sym - XK_KP_0);
+    switch (sym) {
+    case XK_BackSpace:
+        return kHostKeyBackspace;
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+        return kHostKeyTab;
+    case XK_Clear:
+    case XK_KP_Begin:
+        return kHostKeyClear;
+    case XK_Return:
+    case XK_KP_Enter:
+        return kHostKeyReturn;
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return kHostKeyShift;
+    case XK_Control_L:
+    case XK_Control_R:
+        return kHostKeyControl;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R:
+        return kHostKeyAlt;
+    case XK_Pause:
+        return kHostKeyPause;
+    case XK_Caps_Lock:
+        return kHostKeyCapsLock;
+    case XK_Escape:
+        return kHostKeyEscape;
+    case XK_space:
+    case XK_KP_Space:
+        return kHostKeySpace;
+    case XK_Prior:
+    case XK_KP_Prior:
+        return kHostKeyPageUp;
+    case XK_Next:
+    case XK_KP_Next:
+        return kHostKeyPageDown;
+    case XK_End:
+    case XK_KP_End:
+        return kHostKeyEnd;
+    case XK_Home:
+    case XK_KP_Home:
+        return kHostKeyHome;
+    case XK_Left:
+    case XK_KP_Left:
+        return kHostKeyLeft;
+    case XK_Up:
+    case XK_KP_Up:
+        return kHostKeyUp;
+    case XK_Right:
+    case XK_KP_Right:
+        return kHostKeyRight;
+    case XK_Down:
+    case XK_KP_Down:
+        return kHostKeyDown;
+    case XK_Select:
+        return kHostKeySelect;
+    case XK_Print:
+        return kHostKeyPrintScreen;
+    case XK_Execute:
+        return kHostKeyExecute;
+    case XK_Insert:
+    case XK_KP_Insert:
+        return kHostKeyInsert;
+    case XK_Delete:
+    case XK_KP_Delete:
+        return kHostKeyDelete;
+    case XK_Help:
+        return kHostKeyHelp;
+    case XK_Menu:
+        return kHostKeyMenu;
+    case XK_KP_Multiply:
+        return kHostKeyPadMultiply;
+    case XK_KP_Add:
+        return kHostKeyPadAdd;
+    case XK_KP_Separator:
+        return kHostKeyPadSeparator;
+    case XK_KP_Subtract:
+        return kHostKeyPadSubtract;
+    case XK_KP_Decimal:
+        return kHostKeyPadDecimal;
+    case XK_KP_Divide:
+        return kHostKeyPadDivide;
+    case XK_Num_Lock:
+        return kHostKeyNumLock;
+    case XK_Scroll_Lock:
+        return kHostKeyScrollLock;
+    default:
+        return 0;
+    }
+}
+
+// Keys whose text would arrive twice: they come as key-down codes (XLookupString gives 0x7F for
+// Delete, which the toolkit would take as a second Delete).
+bool KeyHasNoCharacter(KeySym sym) {
+    switch (sym) {
+    case XK_BackSpace:
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+    case XK_Return:
+    case XK_KP_Enter:
+    case XK_Delete:
+    case XK_KP_Delete:
+        return true;
+    default:
+        return false;
+    }
+}
+
+unsigned ModifierOf(KeySym sym) {
+    switch (sym) {
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return ShiftMask;
+    case XK_Control_L:
+    case XK_Control_R:
+        return ControlMask;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R:
+        return Mod1Mask;
+    default:
+        return 0;
+    }
+}
+
+void OnKey(XKeyEvent *e) {
+    XWin *target = Alive(gX.focus) ? gX.focus : Lookup(e->window);
+    char text[kTextBufferSize];
+    KeySym sym = NoSymbol;
+    int length = XLookupString(e, text, sizeof text, &sym, nullptr);
+    bool press = e->type == KeyPress;
+    unsigned own = ModifierOf(sym);
+    gX.modifiers = (e->state & (ShiftMask | ControlMask | Mod1Mask));
+    gX.modifiers = press ? gX.modifiers | own : gX.modifiers & ~own;
+    int vk = VirtualKeyFor(sym);
+    if (vk > 0 && vk < 256)
+        gX.keyDown[vk] = press;
+    if (!target)
+        return;
+    bool alt = (e->state & Mod1Mask) || own == Mod1Mask;
+    if (!press) {
+        if (vk)
+            Push(target, alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk);
+        return;
+    }
+    if (vk)
+        Push(target, alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk);
+    if (KeyHasNoCharacter(sym))
+        return;
+    for (int i = 0; i < length; i++)
+        Push(target, alt ? kHostMsgSysChar : kHostMsgChar, (unsigned char)text[i]);
+}
+
+// A pointer event of X window `xid` at (x, y), for the capture window when there is one.
+void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY) {
+    XWin *w = Lookup(xid);
+    if (Alive(gX.capture) && gX.capture != w) {
+        int cx, cy;
+        ScreenOrigin(gX.capture, &cx, &cy);
+        w = gX.capture;
+        x = rootX - cx;
+        y = rootY - cy;
+    }
+    if (w)
+        Push(w, code, 0, x, y);
+}
+
+void Damage(XWin *w, int x, int y, int width, int height) {
+    HostRect r = {x, y, x + width, y + height};
+    if (!w->damaged) {
+        w->damage = r;
+        w->damaged = true;
+        return;
+    }
+    w->damage = {std::min(w->damage.left, r.left), std::min(w->damage.top, r.top),
+                 std::max(w->damage.right, r.right), std::max(w->damage.bottom, r.bottom)};
+}
+
+void OnConfigure(XWin *w, const XConfigureEvent *e) {
+    // The cache holds the toolkit's unclamped values: only what differs from their clamped form
+    // is a change. A child's position is the toolkit's own; a top-level's is taken from a
+    // synthetic event (root coordinates, from the window manager) or from a window without a
+    // frame, never from a real event relative to the manager's frame.
+    bool trusted = !IsChild(w) && (e->send_event || !w->reparented);
+    bool moved = trusted && (e->x != HostClampPos(w->x) || e->y != HostClampPos(w->y));
+    bool sized = e->width != HostClampSize(w->width) || e->height != HostClampSize(w->height);
+    if (moved) {
+        w->x = e->x;
+        w->y = e->y;
+        Push(w, kHostMsgMove, 0, w->x, w->y);
+    }
+    if (sized) {
+        w->width = e->width;
+        w->height = e->height;
+        if (w->surface)
+            cairo_xlib_surface_set_size(w->surface, e->width, e->height);
+        Push(w, kHostMsgSize, 0, w->width, w->height);
+    }
+}
+
+void OnFocus(const XFocusChangeEvent *e) {
+    if (e->mode == NotifyGrab || e->mode == NotifyUngrab || e->detail == NotifyPointer ||
+        e->detail == NotifyInferior)
+        return;
+    XWin *top = Lookup(e->window);
+    if (!top)
+        return;
+    if (e->type == FocusIn) {
+        gX.focusTop = top;
+        if (!Alive(gX.focus) || TopOf(gX.focus) != top)
+            gX.focus = top;
+        AnnounceFocus(gX.focus);
+    } else if (gX.focusTop == top) {
+        gX.focusTop = nullptr;
+        WithdrawFocus();
+    }
+}
+
+void Translate(XEvent *e) {
+    XWin *w = Lookup(e->xany.window);
+    switch (e->type) {
+    case KeyPress:
+    case KeyRelease:
+        OnKey(&e->xkey);
+        break;
+    case ButtonPress:
+    case ButtonRelease: {
+        // Buttons 4 to 9 (wheel, back, forward) are not buttons of the toolkit.
+        static const int codes[3][2] = {{kHostMsgLeftUp, kHostMsgLeftDown},
+                                        {kHostMsgMiddleUp, kHostMsgMiddleDown},
+                                        {kHostMsgRightUp, kHostMsgRightDown}};
+        unsigned b = e->xbutton.button;
+        if (b < 1 || b > 3)
+            break;
+        OnPointer(codes[b - 1][e->type == ButtonPress], e->xbutton.window, e->xbutton.x,
+                  e->xbutton.y, e->xbutton.x_root, e->xbutton.y_root);
+        break;
+    }
+    case MotionNotify: {
+        XEvent latest = *e;
+        while (XCheckTypedWindowEvent(gX.dpy, e->xmotion.window, MotionNotify, &latest)) {
+        }
+        OnPointer(kHostMsgPointerMove, latest.xmotion.window, latest.xmotion.x, latest.xmotion.y,
+                  latest.xmotion.x_root, latest.xmotion.y_root);
+        break;
+    }
+    case EnterNotify:
+        if (e->xcrossing.mode == NotifyNormal)
+            OnPointer(kHostMsgPointerMove, e->xcrossing.window, e->xcrossing.x, e->xcrossing.y,
+                      e->xcrossing.x_root, e->xcrossing.y_root);
+        break;
+    case FocusIn:
+    case FocusOut:
+        OnFocus(&e->xfocus);
+        break;
+    case Expose:
+        if (w)
+            Damage(w, e->xexpose.x, e->xexpose.y, e->xexpose.width, e->xexpose.height);
+        break;
+    case GraphicsExpose:
+        if (XWin *g = Lookup(e->xgraphicsexpose.drawable))
+            Damage(g, e->xgraphicsexpose.x, e->xgraphicsexpose.y, e->xgraphicsexpose.width,
+                   e->xgraphicsexpose.height);
+        break;
+    case ConfigureNotify:
+        if (w && e->xconfigure.window == e->xconfigure.event)
+            OnConfigure(w, &e->xconfigure);
+        break;
+    case MapNotify:
+        if (w) {
+            w->mapped = true;
+            if (Alive(gX.focus) && TopOf(gX.focus) == w)
+                GiveXFocus(w);
+        }
+        break;
+    case UnmapNotify:
+        if (w)
+            w->mapped = false;
+        break;
+    case ReparentNotify:
+        if (w && e->xreparent.window == w->xid)
+            w->reparented = e->xreparent.parent != gX.root;
+        break;
+    case ClientMessage:
+        if (w && e->xclient.message_type == gX.wmProtocols && e->xclient.format == 32 &&
+            (Atom)e->xclient.data.l[0] == gX.wmDelete)
+            Push(w, kHostMsgClose);
+        break;
+    case MappingNotify:
+        XRefreshKeyboardMapping(&e->xmapping);
+        break;
+    default:
+        break;
+    }
+}
+
+void DrainWakePipe(void) {
+    char buffer[64];
+    while (read(gX.wake[0], buffer, sizeof buffer) > 0) {
+    }
+}
+
+// Moves every waiting X event into the FIFO.
+void ReadXEvents(void) {
+    while (XPending(gX.dpy)) {
+        XEvent e;
+        XNextEvent(gX.dpy, &e);
+        Translate(&e);
+    }
+}
+
+bool TakeReady(HostMessage *out, bool remove) {
+    if (gX.fifo.empty())
+        ReadXEvents();
+    if (!gX.fifo.empty()) {
+        if (out)
+            *out = gX.fifo.front();
+        if (remove)
+            gX.fifo.pop_front();
+        return true;
+    }
+    for (XWin *w : gX.windows)
+        if (w->damaged && Viewable(w)) {
+            if (out)
+                *out = {w, kHostMsgPaint, 0, 0, 0};
+            return true; // stays until painted or validated
+        }
+    int64_t now = NowMs();
+    Timer *due = nullptr;
+    for (Timer &t : gX.timers)
+        if (t.due <= now && (!due || t.due < due->due))
+            due = &t;
+    if (due) {
+        if (out)
+            *out = {due->window, kHostMsgTimer, due->id, 0, 0};
+        if (remove)
+            due->due = now + due->period;
+        return true;
+    }
+    return false;
+}
+
+// Blocks until the connection or the wake pipe has input, or `ms` pass (-1: no limit); the
+// next timer shortens the wait.
+void Block(int ms) {
+    int64_t now = NowMs();
+    for (const Timer &t : gX.timers) {
+        int64_t left = t.due - now;
+        if (left < 0)
+            left = 0;
+        if (ms < 0 || left < ms)
+            ms = (int)left;
+    }
+    XFlush(gX.dpy);
+    pollfd fds[2] = {{ConnectionNumber(gX.dpy), POLLIN, 0}, {gX.wake[0], POLLIN, 0}};
+    int r = poll(fds, 2, ms);
+    if (r > 0 && (fds[1].revents & POLLIN))
+        DrainWakePipe();
+}
+
+int PeekMessage(HostMessage *out, int remove) { return TakeReady(out, remove != 0) ? 1 : 0; }
+
+int GetMessage(HostMessage *out) {
+    for (;;) {
+        if (TakeReady(out, true))
+            return 1;
+        Block(-1);
+    }
+}
+
+int WaitMessage(int timeoutMs) {
+    int64_t deadline = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
+    for (;;) {
+        if (TakeReady(nullptr, false))
+            return 1;
+        int left = -1;
+        if (deadline >= 0) {
+            int64_t l = deadline - NowMs();
+            if (l <= 0)
+                return 0;
+            left = (int)l;
+        }
+        Block(left);
+    }
+}
+
+void DispatchMessage(const HostMessage *m) {
+    XWin *w = static_cast<XWin *>(m->window);
+    if (m->code == kHostMsgNone || !Alive(w) || !w->cls->proc)
+        return;
+    w->cls->proc(m);
+}
+
+int PostMessage(XWin *w, int code, int value) {
+    Push(Alive(w) ? w : nullptr, code, value);
+    ssize_t written = write(gX.wake[1], "w", 1); // a full pipe is already awake
+    (void)written;
+    return 0;
+}
+
+void PostQuit(int) {}
+
+int SetTimer(XWin *w, int id, int period) {
+    if (!Alive(w) || period <= 0)
+        return 1;
+    int64_t due = NowMs() + period;
+    for (Timer &t : gX.timers)
+        if (t.window == w && t.id == id) {
+            t.period = period;
+            t.due = due;
+            return 0;
+        }
+    gX.timers.push_back({w, id, period, due});
+    return 0;
+}
+
+int KillTimer(XWin *w, int id) {
+    auto it = std::find_if(gX.timers.begin(), gX.timers.end(),
+                           [w, id](const Timer &t) { return t.window == w && t.id == id; });
+    if (it == gX.timers.end())
+        return 1;
+    gX.timers.erase(it);
+    return 0;
+}
+
+void Sleep(int ms) {
+    if (ms <= 0) {
+        sched_yield();
+        return;
+    }
+    timespec ts = {ms / 1000, (long)(ms % 1000) * 1000000};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+int64_t Now(void) { return NowMs(); }
+
+// ---- input --------------------------------------------------------------------------------------
+
+void SetFocus(XWin *w) {
+    if (w && !Alive(w))
+        return;
+    gX.focus = w;
+    if (gX.focusTop) { // the program holds the X focus: the toolkit hears of the move now
+        if (w)
+            AnnounceFocus(w);
+        else
+            WithdrawFocus();
+    }
+    if (w)
+        GiveXFocus(w);
+}
+
+XWin *GetFocus(void) { return gX.focusTop ? gX.announced : nullptr; }
+
+void SetCapture(XWin *w) {
+    if (!Alive(w))
+        return;
+    gX.capture = w;
+    XGrabPointer(gX.dpy, w->xid, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                 GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+}
+
+void ReleaseCapture(void) {
+    gX.capture = nullptr;
+    XUngrabPointer(gX.dpy, CurrentTime);
+}
+
+void GetCursorPos(int *x, int *y) {
+    Window rootReturn, childReturn;
+    int wx, wy;
+    unsigned mask;
+    if (!XQueryPointer(gX.dpy, gX.root, &rootReturn, &childReturn, x, y, &wx, &wy, &mask))
+        *x = *y = 0;
+}
+
+void SetCursorPos(int x, int y) { XWarpPointer(gX.dpy, None, gX.root, 0, 0, 0, 0, x, y); }
+
+int GetKeyState(int vk) {
+    unsigned mask = vk == kHostKeyShift     ? ShiftMask
+                    : vk == kHostKeyControl ? ControlMask
+                    : vk == kHostKeyAlt     ? Mod1Mask
+                                            : 0;
+    if (mask)
+        return gX.modifiers & mask ? kHostKeyHeld : 0;
+    return vk >= 0 && vk < 256 && gX.keyDown[vk] ? kHostKeyHeld : 0;
+}
+
+// ---- painting -----------------------------------------------------------------------------------
+
+cairo_surface_t *SurfaceOf(XWin *w) {
+    if (!w->surface)
+        w->surface = cairo_xlib_surface_create(gX.dpy, w->xid, gX.visual, HostClampSize(w->width),
+                                               HostClampSize(w->height));
+    return w->surface;
+}
+
+HostDevice *MakeDevice(XWin *w, const HostRect *clip) {
+    cairo_t *cr = cairo_create(SurfaceOf(w));
+    if (clip) {
+        cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left,
+                        clip->bottom - clip->top);
+        cairo_clip(cr);
+    }
+    return HostDeviceCreate(cr, w, w->width, w->height, gX.dpi, gX.dpi, gX.depth, 0);
+}
+
+HostDevice *BeginPaint(XWin *w, HostRect *update) {
+    if (!Alive(w))
+        return nullptr;
+    HostRect r = w->damaged ? w->damage : HostRect{0, 0, 0, 0};
+    w->damaged = false;
+    if (update)
+        *update = r;
+    return MakeDevice(w, &r);
+}
+
+void FinishDevice(XWin *w, HostDevice *d) {
+    if (!d)
+        return;
+    HostDeviceDestroy(d);
+    if (Alive(w) && w->surface)
+        cairo_surface_flush(w->surface);
+}
+
+void EndPaint(XWin *w, HostDevice *d) { FinishDevice(w, d); }
+
+int GetUpdateRect(XWin *w, HostRect *r) {
+    if (!Alive(w) || !w->damaged)
+        return 0;
+    if (r)
+        *r = w->damage;
+    return 1;
+}
+
+void ValidateRect(XWin *w, const HostRect *rect) {
+    if (!Alive(w) || !w->damaged)
+        return;
+    if (!rect || (rect->left <= w->damage.left && rect->top <= w->damage.top &&
+                  rect->right >= w->damage.right && rect->bottom >= w->damage.bottom))
+        w->damaged = false;
+}
+
+void InvalidateRect(XWin *w, const HostRect *rect) {
+    if (!Alive(w))
+        return;
+    if (rect)
+        Damage(w, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+    else
+        Damage(w, 0, 0, w->width, w->height);
+}
+
+int ScrollWindow(XWin *w, int dx, int dy, const HostRect *area) {
+    if (!Alive(w))
+        return 1;
+    HostRect a = area ? *area : HostRect{0, 0, w->width, w->height};
+    // The part of the area that stays inside it after the move.
+    HostRect src = {std::max(a.left, a.left - dx), std::max(a.top, a.top - dy),
+                    std::min(a.right, a.right - dx), std::min(a.bottom, a.bottom - dy)};
+    if (src.right <= src.left || src.bottom <= src.top)
+        return 0;
+    if (w->surface)
+        cairo_surface_flush(w->surface);
+    XCopyArea(gX.dpy, w->xid, w->xid, gX.copyGc, src.left, src.top,
+              (unsigned)(src.right - src.left), (unsigned)(src.bottom - src.top), src.left + dx,
+              src.top + dy);
+    if (w->surface)
+        cairo_surface_mark_dirty(w->surface);
+    return 0;
+}
+
+HostDevice *GetDevice(XWin *w) { return Alive(w) ? MakeDevice(w, nullptr) : nullptr; }
+void ReleaseDevice(XWin *w, HostDevice *d) { FinishDevice(w, d); }
+
+// ---- the caret and the clipboard arrive with their modules
+// ---------------------------------------
+
+int CreateCaret(XWin *, int, int) { return 1; }
+int SetCaretPos(int, int) { return 1; }
+int ShowCaret(XWin *) { return 1; }
+int HideCaret(XWin *) { return 1; }
+int DestroyCaret(void) { return 1; }
+int ClipboardPut(XWin *, const char *, size_t) { return 1; }
+const char *ClipboardGet(size_t *) { return nullptr; }
+
+// ---- message boxes ------------------------------------------------------------------------------
+// A small window of the backend's own with a private loop over its own events: the toolkit's
+// dialogs cannot be used where the reporters are called from (inside a close, with a full
+// queue, without memory). Events of other windows wait in the X queue meanwhile.
+
+struct Box {
+    Window xid;
+    int width, height;
+    std::vector<std::string> lines;
+    const char *caption;
+    HostRect button; // the OK button, box pixels
+};
+
+void SetRgb(cairo_t *cr, HostColor c) {
+    cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
+                         ((c >> 16) & 0xFF) / 255.0);
+}
+
+void DrawBox(Box *box, cairo_surface_t *surface) {
+    cairo_t *cr = cairo_create(surface);
+    SetRgb(cr, HostClassicSysColor(kHostColorMenu));
+    cairo_paint(cr);
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, kBoxFontSize);
+    SetRgb(cr, HostClassicSysColor(kHostColorWindowText));
+    for (size_t i = 0; i < box->lines.size(); i++) {
+        cairo_move_to(cr, kBoxPadding, kBoxPadding + kBoxLineHeight * (i + 1) - 4);
+        cairo_show_text(cr, box->lines[i].c_str());
+    }
+    const HostRect &b = box->button;
+    cairo_rectangle(cr, b.left + 0.5, b.top + 0.5, b.right - b.left - 1, b.bottom - b.top - 1);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    cairo_text_extents_t ext;
+    cairo_text_extents(cr, "OK", &ext);
+    cairo_move_to(cr, (b.left + b.right - ext.width) / 2 - ext.x_bearing,
+                  (b.top + b.bottom - ext.height) / 2 - ext.y_bearing);
+    cairo_show_text(cr, "OK");
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+}
+
+Bool ForBox(Display *, XEvent *e, XPointer arg) {
+    return e->xany.window == *(Window *)arg ? True : False;
+}
+
+int MessageBox(const char *text, const char *caption, unsigned) {
+    if (!text)
+        text = "";
+    if (!caption)
+        caption = "";
+    fprintf(stderr, "%s: %s\n", caption, text);
+    if (!gX.dpy || gX.boxDepth > 0)
+        return kHostAnswerOk;
+    gX.boxDepth++;
+    Box box = {};
+    box.caption = caption;
+    for (const char *p = text;;) {
+        const char *end = strchr(p, '\n');
+        box.lines.push_back(std::string(p, end ? (size_t)(end - p) : strlen(p)));
+        if (!end || !end[1])
+            break;
+        p = end + 1;
+    }
+    // Measure the text on a scratch surface.
+    cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    cairo_t *cr = cairo_create(scratch);
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, kBoxFontSize);
+    double widest = 0;
+    for (const std::string &line : box.lines) {
+        cairo_text_extents_t ext;
+        cairo_text_extents(cr, line.c_str(), &ext);
+        widest = std::max(widest, ext.x_advance);
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(scratch);
+    box.width = std::max(kBoxMinWidth, (int)widest + 2 * kBoxPadding);
+    int textHeight = kBoxLineHeight * (int)box.lines.size();
+    box.height = kBoxPadding * 3 + textHeight + kBoxButtonHeight;
+    box.button = {(box.width - kBoxButtonWidth) / 2, 2 * kBoxPadding + textHeight,
+                  (box.width + kBoxButtonWidth) / 2,
+                  2 * kBoxPadding + textHeight + kBoxButtonHeight};
+    int x = (DisplayWidth(gX.dpy, gX.screen) - box.width) / 2;
+    int y = (DisplayHeight(gX.dpy, gX.screen) - box.height) / 3;
+
+    XSetWindowAttributes a = {};
+    a.background_pixel = PixelOf(HostClassicSysColor(kHostColorMenu));
+    a.event_mask =
+        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+    box.xid =
+        XCreateWindow(gX.dpy, gX.root, x, y, (unsigned)box.width, (unsigned)box.height, 0,
+                      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &a);
+    XStoreName(gX.dpy, box.xid, caption);
+    XSetWMProtocols(gX.dpy, box.xid, &gX.wmDelete, 1);
+    XChangeProperty(gX.dpy, box.xid, gX.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    (unsigned char *)&gX.netWmWindowTypeDialog, 1);
+    XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
+    XSetClassHint(gX.dpy, box.xid, &classHint);
+    XMapRaised(gX.dpy, box.xid);
+    cairo_surface_t *surface =
+        cairo_xlib_surface_create(gX.dpy, box.xid, gX.visual, box.width, box.height);
+    for (bool done = false; !done;) {
+        XEvent e;
+        XIfEvent(gX.dpy, &e, ForBox, (XPointer)&box.xid);
+        switch (e.type) {
+        case Expose:
+            if (e.xexpose.count == 0)
+                DrawBox(&box, surface);
+            break;
+        case MapNotify:
+            XSetInputFocus(gX.dpy, box.xid, RevertToParent, CurrentTime);
+            break;
+        case KeyPress: {
+            KeySym sym = XLookupKeysym(&e.xkey, 0);
+            done = sym == XK_Return || sym == XK_KP_Enter || sym == XK_Escape || sym == XK_space;
+            break;
+        }
+        case ButtonRelease: {
+            const HostRect &b = box.button;
+            done = e.xbutton.button == Button1 && e.xbutton.x >= b.left && e.xbutton.x < b.right &&
+                   e.xbutton.y >= b.top && e.xbutton.y < b.bottom;
+            break;
+        }
+        case ClientMessage:
+            done = (Atom)e.xclient.data.l[0] == gX.wmDelete;
+            break;
+        default:
+            break;
+        }
+    }
+    cairo_surface_finish(surface);
+    cairo_surface_destroy(surface);
+    XDestroyWindow(gX.dpy, box.xid);
+    XFlush(gX.dpy);
+    gX.boxDepth--;
+    return kHostAnswerOk;
+}
+
+void SetExitHook(void (*hook)(void)) { gX.exitHook = hook; }
+
+} // namespace
+
+const HostOps kX11Host = {
+    "x11",
+    HostAdapt<XWin, Open>::Call,
+    HostAdapt<XWin, Close>::Call,
+    HostAdapt<XWin, RegisterClass>::Call,
+    HostAdapt<XWin, CreateWindow>::Call,
+    HostAdapt<XWin, DestroyWindow>::Call,
+    HostAdapt<XWin, ShowWindow>::Call,
+    HostAdapt<XWin, ShowOwnedPopups>::Call,
+    HostAdapt<XWin, MoveWindow>::Call,
+    HostAdapt<XWin, GetWindowRect>::Call,
+    HostAdapt<XWin, GetClientRect>::Call,
+    HostAdapt<XWin, SetWindowText>::Call,
+    HostAdapt<XWin, GetSystemMetric>::Call,
+    HostAdapt<XWin, GetDesktopRect>::Call,
+    HostAdapt<XWin, GetScreenCap>::Call,
+    HostAdapt<XWin, DefaultProc>::Call,
+    HostAdapt<XWin, PeekMessage>::Call,
+    HostAdapt<XWin, GetMessage>::Call,
+    HostAdapt<XWin, WaitMessage>::Call,
+    HostAdapt<XWin, DispatchMessage>::Call,
+    HostAdapt<XWin, PostMessage>::Call,
+    HostAdapt<XWin, PostQuit>::Call,
+    HostAdapt<XWin, SetTimer>::Call,
+    HostAdapt<XWin, KillTimer>::Call,
+    HostAdapt<XWin, Sleep>::Call,
+    HostAdapt<XWin, Now>::Call,
+    HostAdapt<XWin, SetFocus>::Call,
+    HostAdapt<XWin, GetFocus>::Call,
+    HostAdapt<XWin, SetCapture>::Call,
+    HostAdapt<XWin, ReleaseCapture>::Call,
+    HostAdapt<XWin, GetCursorPos>::Call,
+    HostAdapt<XWin, SetCursorPos>::Call,
+    HostAdapt<XWin, GetKeyState>::Call,
+    HostAdapt<XWin, BeginPaint>::Call,
+    HostAdapt<XWin, EndPaint>::Call,
+    HostAdapt<XWin, GetUpdateRect>::Call,
+    HostAdapt<XWin, ValidateRect>::Call,
+    HostAdapt<XWin, InvalidateRect>::Call,
+    HostAdapt<XWin, ScrollWindow>::Call,
+    HostAdapt<XWin, GetDevice>::Call,
+    HostAdapt<XWin, ReleaseDevice>::Call,
+    HostClassicSysColor,
+    HostDrawDeviceCap,
+    HostDrawSetTextColor,
+    HostDrawSetBackColor,
+    HostDrawMoveTo,
+    HostDrawGetCurrentPos,
+    HostDrawLineTo,
+    HostDrawSetPixel,
+    HostDrawFillRect,
+    HostDrawTextOut,
+    HostDrawPutBitmap,
+    HostNoCreateFont,
+    HostNoDeleteFont,
+    HostNoSelectFont,
+    HostNoTextMetrics,
+    HostNoCharWidths,
+    HostNoCreatePalette,
+    HostNoSetPaletteEntry,
+    HostNoSelectPalette,
+    HostNoDeletePalette,
+    HostAdapt<XWin, CreateCaret>::Call,
+    HostAdapt<XWin, SetCaretPos>::Call,
+    HostAdapt<XWin, ShowCaret>::Call,
+    HostAdapt<XWin, HideCaret>::Call,
+    HostAdapt<XWin, DestroyCaret>::Call,
+    HostAdapt<XWin, ClipboardPut>::Call,
+    HostAdapt<XWin, ClipboardGet>::Call,
+    HostNoEnumPrinters,
+    HostNoCreatePrinter,
+    HostNoDeletePrinter,
+    HostNoStartDoc,
+    HostNoPrinterCall,
+    HostNoPrinterCall,
+    HostNoPrinterCall,
+    HostAdapt<XWin, MessageBox>::Call,
+    HostAdapt<XWin, SetExitHook>::Call,
+};

@@ -1,0 +1,953 @@
+// The toolkit core: window records and their host windows, the ring of top windows and the
+// descendant chains, geometry, focus, the defaults and the reporters. The event side (queue,
+// loop, window procedure) is windmsg.cpp; this file calls into it when a window closes.
+//
+// Invariants:
+// - A live window is in the ring (top window) or has a parent (descendant). A closed record is
+//   cleared and put on the free list (linked through `chain`), so it never looks live again.
+// - A top window's `chain` lists every window created inside it, in creation order; a window's
+//   own descendants are found by following `parent` links, never by position in the chain.
+// - After any callback the window is checked for liveness before it is touched again.
+#include "wind.h"
+#include "keys.h"
+#include "windmsg.h"
+
+#include "host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr char kSourceFile[] = "windlib\\src\\wind";
+constexpr int kProgramNameSize = 256;
+constexpr int kFontSpecSize = 128;
+constexpr int kDiagnosticSize = 512;
+constexpr int kReportSize = 512;
+constexpr int kProgramIcon = 101;
+constexpr int kShadowStep = 64; // dialog background less this per component is the shadow
+
+constexpr char kFileClass[] = "RylFileWindow";
+constexpr char kDialogClass[] = "RylDialogWindow";
+constexpr char kButtonClass[] = "RylButtonWindow";
+
+struct Core {
+    bool up;                                         // between WindowProlog and WindowEpilog
+    const HostOps *host;                             // the backend in use
+    WindAllocFn allocate;                            // the allocator pair and report function
+    WindReleaseFn release;                           //
+    WindReportFn report;                             //
+    char programName[kProgramNameSize];              // from the first argument
+    ToolkitDefaults defaults;                        //
+    char fontSpec[kDefaultFontCount][kFontSpecSize]; // storage of the built fontspecs
+    int frameWidth, frameHeight, captionHeight;      // host frame metrics
+    Window *ring;                                    // first top window
+    Window *freeList;                                // recycled records, through `chain`
+    Window *focus;                                   // the focus window
+    int closingDepth;                                // nested CloseWindow calls
+    Window *focusBeforeClose;                        // focus when the outermost close began
+    Window *paintWindow;                             // the window painting now, and its device
+    HostDevice *paintDevice;                         //
+    int reporting;                                   // a message box is up
+    char diagnostic[kDiagnosticSize];                // the last quiet diagnostic
+};
+
+Core gCore;
+
+// ---- seams to the modules that arrive later --------------------------------------------------
+// Fonts, graphics and the caret belong to their own modules; the core calls them here.
+
+int InitGraphics(void) { return 0; }
+int LookupFont(const char *) { return -1; }
+void ReleaseFont(int) {}
+// The line spacing of the window's font; the cell height until the font cache measures fonts.
+int WindowLineSpacing(const Window *) { return CellsToPixels(1, gCore.defaults.cellHeight); }
+void CaretHide(Window *) {}
+void CaretShow(Window *) {}
+void CaretAttach(Window *) {}
+
+// ---- records -----------------------------------------------------------------------------------
+
+int DoNothing(Window *) { return 0; }
+int DoNothingValue(int, Window *) { return 0; }
+
+void FillSlots(Window *w) {
+    w->kindProc = DoNothingValue;
+    w->onClose = CloseWindow;
+    w->onPaint = DoNothing;
+    w->onLayout = DoNothing;
+    w->onFocusIn = DoNothing;
+    w->onFocusOut = DoNothing;
+    w->onEnter = DoNothing;
+    w->onLeave = DoNothing;
+    w->getText = nullptr;
+    w->setText = nullptr;
+    w->onKey = DoNothingValue;
+    w->onDrag = DoNothingValue;
+    w->onHover = DoNothingValue;
+    w->onLeftDown = DoNothingValue;
+    w->onRightDown = DoNothingValue;
+    w->onMiddleDown = nullptr;
+    w->onLeftUp = DoNothingValue;
+    w->onMiddleUp = nullptr;
+    w->onRightUp = DoNothingValue;
+    w->onIdle = nullptr;
+    w->onActivate = nullptr;
+}
+
+Window *TakeRecord(void) {
+    Window *w = gCore.freeList;
+    if (w) {
+        gCore.freeList = w->chain;
+        return w;
+    }
+    return (Window *)gCore.allocate(sizeof(Window));
+}
+
+// Clears the record (so it is never live again) and puts it on the free list.
+void Recycle(Window *w) {
+    if (w->text && w->text != w->name)
+        gCore.release(w->text);
+    if (w->name)
+        gCore.release(w->name);
+    *w = Window{};
+    FillSlots(w);
+    w->onClose = DoNothing;
+    w->onKey = nullptr;
+    w->chain = gCore.freeList;
+    gCore.freeList = w;
+}
+
+// ---- links -------------------------------------------------------------------------------------
+
+void RingInsert(Window *w) {
+    if (!gCore.ring) {
+        w->next = w->prev = w;
+        gCore.ring = w;
+        return;
+    }
+    // Just before the first top window: the end of the ring.
+    w->next = gCore.ring;
+    w->prev = gCore.ring->prev;
+    gCore.ring->prev->next = w;
+    gCore.ring->prev = w;
+}
+
+void RingRemove(Window *w) {
+    if (w->next == w) {
+        gCore.ring = nullptr;
+    } else {
+        w->prev->next = w->next;
+        w->next->prev = w->prev;
+        if (gCore.ring == w)
+            gCore.ring = w->next;
+    }
+    w->next = w->prev = nullptr;
+}
+
+void ChainAppend(Window *w, Window *parent) {
+    Window *p = parent;
+    while (p->chain)
+        p = p->chain;
+    p->chain = w;
+    w->chain = nullptr;
+}
+
+// Takes the window out of whichever chain holds it: its top window's, or the run that
+// CloseChild cut out (headed by an ancestor).
+void ChainUnlink(Window *w) {
+    for (Window *a = w->parent; a; a = a->parent)
+        for (Window *p = a; p; p = p->chain)
+            if (p->chain == w) {
+                p->chain = w->chain;
+                w->chain = nullptr;
+                return;
+            }
+}
+
+template <typename Fn> void ForEachWindow(Fn fn) {
+    Window *head = gCore.ring;
+    if (!head)
+        return;
+    Window *t = head;
+    do {
+        for (Window *w = t; w; w = w->chain)
+            fn(w);
+        t = t->next;
+    } while (t && t != head);
+}
+
+// The first own descendant of w (in chain order) that is not already closing.
+Window *FirstDescendant(Window *w) {
+    for (Window *d = w->chain; d; d = d->chain)
+        if (!d->closing && WindowIsDescendant(d, w))
+            return d;
+    return nullptr;
+}
+
+// Sends onClose to each own descendant in turn; one that survives its onClose is closed anyway.
+void CloseDescendants(Window *w) {
+    while (Window *d = FirstDescendant(w)) {
+        if (d->onClose)
+            d->onClose(d);
+        if (WindowIsLive(d) && !d->closing && WindowIsDescendant(d, w))
+            CloseWindow(d);
+    }
+}
+
+bool InDialog(const Window *w) {
+    for (; w; w = w->parent)
+        if (WindowKind(w) == kWindowKindDialog)
+            return true;
+    return false;
+}
+
+// ---- host windows ------------------------------------------------------------------------------
+
+const char *HostClassFor(uint32_t flags) {
+    switch (flags & kWindowKindMask) {
+    case kWindowKindTop:
+        return kFileClass;
+    case kWindowKindDialog:
+        return kDialogClass;
+    default:
+        return kButtonClass;
+    }
+}
+
+// Framed windows get the host frame; a dialog other than a menu bar or an inner dialog is a
+// pop-up; everything else lives inside its parent. A window without a parent cannot be a child
+// on the host, so an unframed top window is a pop-up too.
+uint32_t HostStyleFor(uint32_t flags, bool hasParent) {
+    if (flags & kWindowFramed)
+        return kHostStyleFramed;
+    uint32_t low = flags & 0xFFF;
+    bool dialog = (flags & kWindowKindMask) == kWindowKindDialog;
+    if (!hasParent || (dialog && low != kWindowMenuBar && low != kWindowDialogChild))
+        return kHostStylePopup;
+    return kHostStyleChild;
+}
+
+void FrameOffsets(const Window *w, int *dx, int *dy) {
+    bool framed = (w->flags & kWindowFramed) != 0;
+    *dx = framed ? gCore.frameWidth : 0;
+    *dy = framed ? gCore.captionHeight + gCore.frameHeight : 0;
+}
+
+// From the toolkit's pixel rectangle (client area) to the host window's rectangle in the
+// host's coordinates for this window.
+void HostPlacement(const Window *w, int left, int top, int right, int bottom, int *x, int *y,
+                   int *width, int *height) {
+    *x = left;
+    *y = top;
+    *width = right - left + 1;
+    *height = bottom - top + 1;
+    if (w->flags & kWindowFramed) {
+        *x -= gCore.frameWidth;
+        *y -= gCore.captionHeight + gCore.frameHeight;
+        *width += 2 * gCore.frameWidth;
+        *height += gCore.captionHeight + 2 * gCore.frameHeight;
+    }
+    bool hostChild = (HostStyleFor(w->flags, w->parent != nullptr) & kHostStyleChildBit) != 0;
+    if (w->parent && !hostChild) {
+        int px, py;
+        WindowClientOrigin(w->parent, &px, &py);
+        *x += px;
+        *y += py;
+    }
+}
+
+void ReadGeometry(Window *w, bool layout) {
+    HostRect outer, client;
+    if (!w->host || gCore.host->getWindowRect(w->host, &outer) ||
+        gCore.host->getClientRect(w->host, &client))
+        return;
+    int dx, dy;
+    FrameOffsets(w, &dx, &dy);
+    int x = outer.left + dx, y = outer.top + dy;
+    if (w->parent) {
+        int px, py;
+        WindowClientOrigin(w->parent, &px, &py);
+        x -= px;
+        y -= py;
+    }
+    const ToolkitDefaults &d = gCore.defaults;
+    w->left = x;
+    w->top = y;
+    w->right = x + client.right - 1;
+    w->bottom = y + client.bottom - 1;
+    w->cellLeft = PixelsToCells(w->left, d.cellWidth);
+    w->cellTop = PixelsToCells(w->top, d.cellHeight);
+    w->cellRight = PixelsToCells(w->right, d.cellWidth);
+    w->cellBottom = PixelsToCells(w->bottom, d.cellHeight);
+    if (!layout || !(w->flags & kWindowFramed))
+        return;
+    // onLayout may open and close windows: take the list first, check each before the call.
+    std::vector<Window *> order;
+    for (Window *v = w; v; v = v->chain)
+        order.push_back(v);
+    for (Window *v : order)
+        if (WindowIsLive(v) && !v->closing && v->onLayout)
+            v->onLayout(v);
+}
+
+// ---- reporters ---------------------------------------------------------------------------------
+
+void Report(const char *text, const char *caption, unsigned flags) {
+    if (!gCore.up || gCore.reporting) {
+        fprintf(stderr, "%s: %s\n", caption, text);
+        return;
+    }
+    gCore.reporting++;
+    gCore.host->messageBox(text, caption, flags);
+    gCore.reporting--;
+}
+
+// ---- defaults ----------------------------------------------------------------------------------
+
+Color Darken(Color c) {
+    int r = (int)(c & 0xFF) - kShadowStep, g = (int)((c >> 8) & 0xFF) - kShadowStep,
+        b = (int)((c >> 16) & 0xFF) - kShadowStep;
+    r = r < 0 ? 0 : r;
+    g = g < 0 ? 0 : g;
+    b = b < 0 ? 0 : b;
+    return (Color)r | (Color)g << 8 | (Color)b << 16;
+}
+
+struct DefaultFontRow {
+    const char *format; // bold serif, bold sans: bold 1 serif 1; fixed: bold 0 serif 0;
+    const char *face;   // the sans fonts leave serif out
+    int height[3];      // cell width <= 7, <= 15, larger (tenths of a point)
+};
+
+constexpr const char *kFixedFormat = "face:%s!height:%d!bold:0!italic:0!serif:0!setwidth:1";
+constexpr const char *kBoldFormat = "face:%s!height:%d!bold:1!italic:0!serif:1!setwidth:1";
+constexpr const char *kPlainFormat = "face:%s!height:%d!bold:0!italic:0!setwidth:1";
+
+constexpr DefaultFontRow kDefaultFonts[kDefaultFontCount] = {
+    {kFixedFormat, "Fixedsys", {100, 100, 100}},
+    {kBoldFormat, "Courier New", {90, 110, 130}},
+    {kBoldFormat, "MS Sans Serif", {100, 120, 140}},
+    {kPlainFormat, "MS Sans Serif", {100, 110, 140}},
+    {kPlainFormat, "MS Sans Serif", {70, 90, 110}},
+};
+
+void BuildDefaultFonts(void) {
+    ToolkitDefaults &d = gCore.defaults;
+    int w = d.cellWidth >> 16;
+    int column = w <= 7 ? 0 : w <= 15 ? 1 : 2;
+    for (int i = 0; i < kDefaultFontCount; i++) {
+        const DefaultFontRow &row = kDefaultFonts[i];
+        snprintf(gCore.fontSpec[i], kFontSpecSize, row.format, row.face, row.height[column]);
+        d.fontSpec[i] = gCore.fontSpec[i];
+        d.fontIndex[i] = LookupFont(d.fontSpec[i]);
+    }
+}
+
+void RegisterClasses(void) {
+    const HostOps *h = gCore.host;
+    HostClass file = {kFileClass, WindowProcedure, kHostNoBackground, kProgramIcon};
+    HostClass dialog = {kDialogClass, WindowProcedure, (int64_t)h->sysColor(kHostColorMenu),
+                        kProgramIcon};
+    HostClass button = {kButtonClass, WindowProcedure, kHostNoBackground, 0};
+    h->registerClass(&file);
+    h->registerClass(&dialog);
+    h->registerClass(&button);
+}
+
+Window *OpenCommon(int left, int top, int right, int bottom, const int *cells, Color foreground,
+                   Color background, const char *name, uint32_t flags, Window *parent) {
+    if (!gCore.up)
+        return nullptr;
+    if (parent && !WindowIsLive(parent)) {
+        AssertReport(kSourceFile, __LINE__);
+        return nullptr;
+    }
+    Window *w = TakeRecord();
+    if (!w) {
+        ReportMemoryError("open Window");
+        return nullptr;
+    }
+    *w = Window{};
+    if (!name)
+        name = "";
+    size_t size = strlen(name) + 1;
+    w->name = (char *)gCore.allocate(size);
+    if (!w->name) {
+        Recycle(w);
+        ReportMemoryError("open Window");
+        return nullptr;
+    }
+    memcpy(w->name, name, size);
+    w->text = w->name;
+
+    const ToolkitDefaults &d = gCore.defaults;
+    int defaults[4] = {d.topLeft, d.topTop, d.topRight, d.topBottom};
+    if (!parent && (left < 0 || top < 0)) {
+        cells = defaults;
+        left = CellsToPixels(d.topLeft, d.cellWidth);
+        top = CellsToPixels(d.topTop, d.cellHeight);
+        right = CellEdgeToPixels(d.topRight, d.cellWidth);
+        bottom = CellEdgeToPixels(d.topBottom, d.cellHeight);
+    }
+    w->left = left;
+    w->top = top;
+    w->right = right;
+    w->bottom = bottom;
+    w->cellLeft = -1;
+    if (cells) {
+        w->cellLeft = cells[0];
+        w->cellTop = cells[1];
+        w->cellRight = cells[2];
+        w->cellBottom = cells[3];
+    }
+    w->flags = flags;
+    w->foreground = foreground;
+    w->background = background;
+    w->needsLayout = 1;
+    w->font = parent ? parent->font : -1;
+    w->damageBottom = -1; // nothing to paint yet
+    w->damageRight = -1;
+    if (parent) {
+        w->parent = parent;
+        ChainAppend(w, parent);
+    } else {
+        RingInsert(w);
+    }
+    FillSlots(w);
+
+    int x, y, width, height;
+    HostPlacement(w, left, top, right, bottom, &x, &y, &width, &height);
+    w->host = gCore.host->createWindow(HostClassFor(flags), w->name,
+                                       HostStyleFor(flags, parent != nullptr), x, y, width, height,
+                                       parent ? parent->host : nullptr);
+    if (!w->host) {
+        if (parent)
+            ChainUnlink(w);
+        else
+            RingRemove(w);
+        Recycle(w);
+        return nullptr;
+    }
+    ReadGeometry(w, false);
+    if (cells) { // the cells asked for stand; the pixels are what the host gave
+        w->cellLeft = cells[0];
+        w->cellTop = cells[1];
+        w->cellRight = cells[2];
+        w->cellBottom = cells[3];
+    }
+    if ((flags & kWindowTakesFocus) && !gCore.focus)
+        SetFocusWindow(w);
+    return w;
+}
+
+} // namespace
+
+// ---- start and end ------------------------------------------------------------------------------
+
+int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn release,
+                 WindReportFn report) {
+    if (!allocate || !release) {
+        if (report)
+            report("Window Prolog: no malloc !");
+        return 1;
+    }
+    if (!report)
+        return 1;
+    if (gCore.up)
+        WindowEpilog();
+    gCore = Core{};
+    gCore.allocate = allocate;
+    gCore.release = release;
+    gCore.report = report;
+    const char *program = argc > 0 && argv && argv[0] ? argv[0] : "";
+    snprintf(gCore.programName, sizeof gCore.programName, "%s", program);
+    LoopReset();
+    KeyReset();
+
+    const HostOps *host = HostChoose();
+    if (!host) {
+        fprintf(stderr, "%s: unknown TORVA_HOST\n", gCore.programName);
+        return 3;
+    }
+    if (host->open(gCore.programName))
+        return 3;
+    gCore.host = host;
+    RegisterClasses();
+    gCore.frameWidth = host->getSystemMetric(kHostMetricFrameWidth);
+    gCore.frameHeight = host->getSystemMetric(kHostMetricFrameHeight);
+    gCore.captionHeight = host->getSystemMetric(kHostMetricCaptionHeight);
+    if (InitGraphics()) {
+        host->close();
+        gCore.host = nullptr;
+        return 3;
+    }
+
+    ToolkitDefaults &d = gCore.defaults;
+    d.foreground = host->sysColor(kHostColorWindowText);
+    d.windowBackground = host->sysColor(kHostColorWindow);
+    d.dialogForeground = host->sysColor(kHostColorWindowText);
+    d.titleBackground = host->sysColor(kHostColorActiveCaption);
+    d.titleText = host->sysColor(kHostColorCaptionText);
+    d.dialogBackground = host->sysColor(kHostColorMenu);
+    d.dialogForeground2 = d.dialogForeground;
+    d.dialogBackground2 = d.dialogBackground;
+    d.shadow = Darken(d.dialogBackground);
+    d.white = 0xFFFFFF;
+    d.black = 0x000000;
+    for (unsigned char &flag : d.smallFlags)
+        flag = 1;
+    d.cellWidth = kDefaultCellWidth;
+    d.cellHeight = kDefaultCellHeight;
+    d.smallValues[0] = 0;
+    d.smallValues[1] = 6;
+    d.smallValues[2] = 8;
+    d.smallValues[3] = 0;
+    gCore.up = true; // fonts and reporters may be used from here on
+    BuildDefaultFonts();
+
+    HostRect desk;
+    host->getDesktopRect(&desk);
+    d.desktopLeft = desk.left;
+    d.desktopTop = desk.top;
+    d.desktopRight = desk.right;
+    d.desktopBottom = desk.bottom;
+    int width = desk.right - desk.left, height = desk.bottom - desk.top;
+    d.topLeft = PixelsToCells(desk.left + 40, d.cellWidth);
+    d.topRight = PixelsToCells(desk.left + 40 + width * 4 / 8, d.cellWidth);
+    d.topTop = PixelsToCells(desk.top + height / 15, d.cellHeight);
+    d.topBottom = PixelsToCells(desk.bottom - height / 15, d.cellHeight);
+    LoopReset();
+    return 0;
+}
+
+void WindowEpilog(void) {
+    if (!gCore.up)
+        return;
+    // The first top window last: walk back from the end of the ring.
+    while (gCore.ring) {
+        Window *last = gCore.ring->prev;
+        if (last->closing)
+            break; // the epilog was called from inside this window's close
+        if (last->onClose)
+            last->onClose(last);
+        if (WindowIsLive(last) && !last->closing)
+            CloseWindow(last);
+    }
+    while (Window *w = gCore.freeList) {
+        gCore.freeList = w->chain;
+        gCore.release(w);
+    }
+    LoopReset();
+    gCore.host->close();
+    gCore.host = nullptr;
+    gCore.up = false;
+    gCore.focus = nullptr;
+}
+
+// ---- windows -----------------------------------------------------------------------------------
+
+Window *OpenWindowPixels(int left, int top, int right, int bottom, Color foreground,
+                         Color background, const char *name, uint32_t flags, Window *parent) {
+    return OpenCommon(left, top, right, bottom, nullptr, foreground, background, name, flags,
+                      parent);
+}
+
+Window *OpenWindow(int left, int top, int right, int bottom, Color foreground, Color background,
+                   const char *name, uint32_t flags, Window *parent) {
+    const ToolkitDefaults &d = gCore.defaults;
+    int cells[4] = {left, top, right, bottom};
+    return OpenCommon(CellsToPixels(left, d.cellWidth), CellsToPixels(top, d.cellHeight),
+                      CellEdgeToPixels(right, d.cellWidth), CellEdgeToPixels(bottom, d.cellHeight),
+                      cells, foreground, background, name, flags, parent);
+}
+
+int CloseWindow(Window *w) {
+    if (!WindowIsLive(w) || w->closing)
+        return 1;
+    w->closing = 1;
+    if (gCore.closingDepth++ == 0)
+        gCore.focusBeforeClose = gCore.focus;
+
+    CloseDescendants(w);
+    if (w->parent) {
+        if (gCore.focus == w)
+            gCore.focus = w->parent;
+        ChainUnlink(w);
+        ForEachWindow([w](Window *v) {
+            if (v->current == w)
+                v->current = nullptr;
+        });
+    } else {
+        Window *previous = w->prev != w ? w->prev : nullptr;
+        RingRemove(w);
+        if (gCore.focus == w)
+            gCore.focus = previous;
+    }
+    w->parent = nullptr; // no longer live from here on
+    HostWindow *host = w->host;
+    w->host = nullptr;
+    if (host)
+        gCore.host->destroyWindow(host);
+    if (!gCore.ring) {
+        LoopStopAll();
+        gCore.focus = nullptr;
+    }
+    LoopForgetWindow(w);
+    LoopCloseModal(w);
+    Recycle(w);
+
+    if (--gCore.closingDepth == 0 && gCore.focus != gCore.focusBeforeClose) {
+        Window *focus = gCore.focus;
+        gCore.focus = nullptr; // the old focus window is gone: no onFocusOut for it
+        if (focus)
+            SetFocusWindow(focus);
+    }
+    return 0;
+}
+
+int CloseChild(Window *w, Window *parent) {
+    if (!WindowIsLive(w) || !WindowIsLive(parent) || !WindowIsDescendant(w, parent))
+        return 1;
+    Window *before = parent;
+    while (before && before->chain != w)
+        before = before->chain;
+    if (!before)
+        return 1;
+    // Cut w and its own descendants out, keeping their order, as a run headed by w.
+    Window *tail = w;
+    Window *p = before;
+    before->chain = w->chain;
+    w->chain = nullptr;
+    while (Window *v = p->chain) {
+        if (WindowIsDescendant(v, w)) {
+            p->chain = v->chain;
+            v->chain = nullptr;
+            tail->chain = v;
+            tail = v;
+        } else {
+            p = v;
+        }
+    }
+    if (w->onClose)
+        w->onClose(w);
+    if (WindowIsLive(w) && !w->closing)
+        CloseWindow(w); // cut out of its chain, it cannot stay open
+    return 0;
+}
+
+void ShowWindowTree(Window *w) {
+    if (!WindowIsLive(w) || !w->host)
+        return;
+    const HostOps *h = gCore.host;
+    h->showWindow(w->host, 1);
+    h->showOwnedPopups(w->host, 1);
+    for (Window *d = w->chain; d; d = d->chain)
+        if (d->host && (!w->parent || WindowIsDescendant(d, w)))
+            h->showWindow(d->host, 1);
+}
+
+namespace {
+
+// The dialog's current item; the full rules (selection of text items) belong to the dialogs
+// module.
+void SetCurrentItem(Window *item) {
+    Window *dialog = item->parent;
+    if (!dialog || dialog->current == item)
+        return;
+    dialog->current = item;
+    if (item->flags & kWindowTakesFocus)
+        SetFocusWindow(item);
+    if (WindowIsLive(item))
+        PostEvent(kEventRedraw, 0, item);
+}
+
+Window *FirstItemWith(Window *dialog, uint32_t want, uint32_t refuse) {
+    for (Window *d = dialog->chain; d; d = d->chain)
+        if (WindowIsDescendant(d, dialog) && (d->flags & want) == want && !(d->flags & refuse))
+            return d;
+    return nullptr;
+}
+
+} // namespace
+
+void ShowDialog(Window *w) {
+    if (!WindowIsLive(w))
+        return;
+    if (WindowKind(w) == kWindowKindDialog) {
+        Window *first = FirstItemWith(w, kWindowTakesFocus, 0);
+        if (first && (first->flags & kWindowTabStop) && !(first->flags & kWindowDisabled))
+            SetCurrentItem(first);
+        else
+            SetFocusWindow(w);
+        if (WindowIsLive(w) && w->parent)
+            ShowWindowTree(w->parent);
+        Window *tab = WindowIsLive(w) ? FirstItemWith(w, kWindowTabStop, kWindowDisabled) : nullptr;
+        if (tab)
+            SetCurrentItem(tab);
+    }
+    ShowWindowTree(w);
+}
+
+int SetWindowText(const char *text, Window *w) {
+    if (!WindowIsLive(w) || !text)
+        return 1;
+    size_t size = strlen(text) + 1;
+    if (w->text == w->name || size > w->textSize) {
+        char *storage = (char *)gCore.allocate(size);
+        if (!storage) {
+            if (w->text != w->name)
+                gCore.release(w->text);
+            w->text = w->name;
+            w->textSize = 0;
+            return 1;
+        }
+        memcpy(storage, text, size);
+        if (w->text != w->name)
+            gCore.release(w->text);
+        w->text = storage;
+        w->textSize = size;
+    } else {
+        memmove(w->text, text, size);
+    }
+    if (w->host)
+        gCore.host->setWindowText(w->host, w->text);
+    PostEvent(kEventRedraw, 0, w);
+    return 0;
+}
+
+int MoveWindowTo(int x, int y, int width, int height, int inPixels, Window *w) {
+    if (!WindowIsLive(w) || !w->host)
+        return 1;
+    if (!inPixels) {
+        const ToolkitDefaults &d = gCore.defaults;
+        x = CellsToPixels(x, d.cellWidth);
+        y = CellsToPixels(y, d.cellHeight);
+        width = CellsToPixels(width, d.cellWidth);
+        height = CellsToPixels(height, d.cellHeight);
+    }
+    int hx, hy, hw, hh;
+    HostPlacement(w, x, y, x + width - 1, y + height - 1, &hx, &hy, &hw, &hh);
+    gCore.host->moveWindow(w->host, hx, hy, hw, hh, 1);
+    if (!WindowIsLive(w))
+        return 0;
+    ReadGeometry(w, true);
+    if (WindowIsLive(w))
+        w->needsLayout = 1;
+    return 0;
+}
+
+void ReadWindowGeometry(Window *w) {
+    if (WindowIsLive(w))
+        ReadGeometry(w, true);
+}
+
+void RepaintWindowOn(HostDevice *device, Window *w) {
+    if (!WindowIsLive(w) || !w->host)
+        return;
+    if (w->needsLayout) {
+        ReadGeometry(w, true);
+        if (!WindowIsLive(w))
+            return;
+    }
+    HostWindow *host = w->host;
+    HostDevice *own = nullptr;
+    if (!device)
+        device = own = gCore.host->getDevice(host);
+    Window *outerWindow = gCore.paintWindow;
+    HostDevice *outerDevice = gCore.paintDevice;
+    gCore.paintWindow = w;
+    gCore.paintDevice = device;
+    bool caret = (w->flags & kWindowTakesFocus) != 0;
+    if (caret)
+        CaretHide(w);
+    if (w->needsLayout) {
+        w->damageLeft = 0;
+        w->damageTop = 0;
+        w->damageRight = w->right - w->left;
+        w->damageBottom = w->bottom - w->top;
+        w->needsLayout = 0;
+    }
+    if (w->onPaint)
+        w->onPaint(w);
+    if (caret && WindowIsLive(w))
+        CaretShow(w);
+    gCore.paintWindow = outerWindow;
+    gCore.paintDevice = outerDevice;
+    if (own)
+        gCore.host->releaseDevice(host, own);
+}
+
+void RepaintWindow(Window *w) { RepaintWindowOn(nullptr, w); }
+
+HostDevice *WindowPaintDevice(const Window *w) {
+    return w && w == gCore.paintWindow ? gCore.paintDevice : nullptr;
+}
+
+void EnableWindow(Window *w) {
+    if (!WindowIsLive(w))
+        return;
+    w->flags &= ~kWindowDisabled;
+    PostEvent(kEventRedraw, 0, w);
+}
+
+void DisableWindow(Window *w) {
+    if (!WindowIsLive(w))
+        return;
+    w->flags |= kWindowDisabled;
+    PostEvent(kEventRedraw, 0, w);
+}
+
+int SetFocusWindow(Window *w) {
+    if (!WindowIsLive(w))
+        return 1;
+    // Checked before the host focus moves, so a refused window does not take it either.
+    if (w != gCore.focus && ModalDepth() > 0 && gCore.focus && InDialog(gCore.focus) &&
+        !InDialog(w))
+        return 1;
+    if (w->host)
+        gCore.host->setFocus(w->host);
+    if (!WindowIsLive(w))
+        return 1;
+    if (w == gCore.focus)
+        return 0;
+    Window *old = gCore.focus;
+    if (old) {
+        if (old->flags & kWindowTakesFocus) { // hide its caret: an empty repaint
+            old->damageLeft = old->damageTop = 0;
+            old->damageRight = old->damageBottom = -1;
+            RepaintWindow(old);
+        }
+        if (WindowIsLive(old) && old->onFocusOut)
+            old->onFocusOut(old);
+        if (!WindowIsLive(w))
+            return 1;
+    }
+    gCore.focus = w;
+    if (w->flags & kWindowTakesFocus)
+        CaretAttach(w);
+    if (w->onFocusIn)
+        w->onFocusIn(w);
+    if (!WindowIsLive(w))
+        return 0;
+    if (w->parent && WindowKind(w->parent) == kWindowKindDialog)
+        w->parent->current = w;
+    else
+        PostEvent(kEventRedraw, 0, w);
+    return 0;
+}
+
+Window *FocusWindow(void) { return gCore.focus; }
+
+int ScrollTextLines(int direction, Window *w) {
+    static const int kStep[4][2] = {{0, -1}, {0, 1}, {1, 0}, {-1, 0}};
+    if (!WindowIsLive(w) || !w->host || direction < kScrollLineUp || direction > kScrollPixelLeft)
+        return 1;
+    int h = WindowLineSpacing(w);
+    if (h <= 0)
+        return 1;
+    int width = w->right - w->left + 1, height = w->bottom - w->top + 1;
+    int x0 = 0, bandWidth = width, usable = height;
+    if (w->flags & kWindowBordered) {
+        x0 = 3;
+        bandWidth = width - 6;
+        usable = height - 6;
+    }
+    int bandHeight = usable / h * h;
+    if (bandWidth <= 0 || bandHeight <= 0)
+        return 1;
+    int y0 = (height - bandHeight) / 2;
+    HostRect band = {x0, y0, x0 + bandWidth, y0 + bandHeight};
+    gCore.host->scrollWindow(w->host, kStep[direction][0], kStep[direction][1] * h, &band);
+    gCore.host->validateRect(w->host, nullptr);
+    return 0;
+}
+
+// ---- defaults ----------------------------------------------------------------------------------
+
+const ToolkitDefaults *GetToolkitDefaults(void) { return gCore.up ? &gCore.defaults : nullptr; }
+
+int SetToolkitDefaults(const ToolkitDefaults *copy) {
+    if (!gCore.up || !copy)
+        return 1;
+    ToolkitDefaults next = *copy;
+    for (int i = 0; i < kDefaultFontCount; i++) {
+        if (copy->fontSpec[i] == gCore.defaults.fontSpec[i]) {
+            next.fontIndex[i] = gCore.defaults.fontIndex[i];
+            continue;
+        }
+        ReleaseFont(gCore.defaults.fontIndex[i]);
+        next.fontIndex[i] = LookupFont(copy->fontSpec[i]);
+    }
+    gCore.defaults = next;
+    return 0;
+}
+
+// ---- reporters ---------------------------------------------------------------------------------
+
+void ReportMemoryError(const char *text) {
+    Report(text, "KLN Memory Error", kHostBoxOk | kHostBoxIconError);
+}
+
+void ReportMessage(const char *text) { Report(text, "KLN Report", kHostBoxOk | kHostBoxIconError); }
+
+void ReportError(const char *text, const char *caption) {
+    Report(text, caption, kHostBoxOk | kHostBoxIconError);
+}
+
+void AssertReport(const char *file, int line) {
+    char text[kReportSize];
+    snprintf(text, sizeof text, "%s Line %d", file ? file : "?", line);
+    Report(text, "ASSERT Failed", kHostBoxOk);
+}
+
+int QuietDiagnostic(const char *message, const char *detail) {
+    snprintf(gCore.diagnostic, sizeof gCore.diagnostic, "%s %s", message ? message : "",
+             detail ? detail : "");
+    return 1;
+}
+
+const char *LastQuietDiagnostic(void) { return gCore.diagnostic; }
+
+// ---- for the toolkit's modules -----------------------------------------------------------------
+
+const HostOps *WindowHost(void) { return gCore.host; }
+Window *FirstTopWindow(void) { return gCore.ring; }
+
+Window *FindHostWindow(HostWindow *host) {
+    if (!host)
+        return nullptr;
+    Window *found = nullptr;
+    ForEachWindow([&](Window *w) {
+        if (!found && w->host == host)
+            found = w;
+    });
+    return found;
+}
+
+bool WindowIsDescendant(const Window *w, const Window *ancestor) {
+    if (!w || !ancestor)
+        return false;
+    for (const Window *p = w->parent; p; p = p->parent)
+        if (p == ancestor)
+            return true;
+    return false;
+}
+
+void WindowClientOrigin(const Window *w, int *x, int *y) {
+    *x = *y = 0;
+    HostRect outer;
+    if (!w || !w->host || gCore.host->getWindowRect(w->host, &outer))
+        return;
+    int dx, dy;
+    FrameOffsets(w, &dx, &dy);
+    *x = outer.left + dx;
+    *y = outer.top + dy;
+}
+
+void *WindowAllocate(size_t size) { return gCore.allocate ? gCore.allocate(size) : nullptr; }
+void WindowRelease(void *memory) {
+    if (gCore.release && memory)
+        gCore.release(memory);
+}

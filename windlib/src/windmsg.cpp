@@ -1,0 +1,652 @@
+// The event queue, the event loop and the one window procedure of every host class. Host
+// messages arrive through WindowProcedure, which posts toolkit events (or calls a slot at once
+// for focus and pointer crossing); EventLoop takes them from the ring and delivers them, and
+// between events runs the idle callbacks, hover and auto-repeat. Start reading at EventLoop.
+//
+// Waiting: the loop blocks in the host (woken by the 100 ms timer or any message) while it has
+// nothing to do; it only polls while idle callbacks report work, and waits in 20 ms slices while
+// hover or auto-repeat need their ticks, so a quiet program never spins a core.
+#include "windmsg.h"
+#include "keys.h"
+
+#include "host.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr char kSourceFile[] = "windlib\\src\\windmsg";
+constexpr int kWakeCommand = 0x1234;  // the host command that wakes a blocked loop
+constexpr int kLoopTimerId = 11;      // the host timer of a blocked wait
+constexpr int kLoopTimerMs = 100;     //
+constexpr int kIdleTickMs = 20;       // hover and auto-repeat run at most this often
+constexpr int kHoverRestMs = 1000;    // rest before onHover
+constexpr int kRepeatDelayMs = 100;   // StartAutoRepeat: first repeat after this + one tick
+constexpr int kRepeatPause = 5;       // loop rounds without ticks after a repeat or hover
+constexpr int kBackoffStep = 1000;    // back-off per idle callback without work
+constexpr int kBackoffMax = 1000000;  //
+constexpr int kBackoffNoIdle = 20000; // back-off with no idle window
+constexpr int kReportSize = 300;
+
+struct IdleSlot {
+    Window *window; // registered window, null for a free slot
+    bool running;   // its onIdle is on the stack (a nested loop must not call it again)
+};
+
+struct Loop {
+    Event ring[kEventRingSize]; // the queue; empty when read == write
+    int read, write;            //
+    int count;                  // events in the ring
+    Window *modal[kModalDepth]; // modal stack, current modal window on top
+    int modalDepth;             //
+    int stop;                   // stop counter shared by every loop level
+    IdleSlot idle[kIdleSlots];  //
+    int idleLast;               // slot served last
+    int idleCount;              // registered windows
+    Window *press;              // window of the left press, and the position in it
+    int pressPosition;          //
+    bool pressLeft;             // the pointer left the pressed window (onLeave sent)
+    Window *capture;            // window that gets the releases and drags
+    Window *pointer;            // last child window under the pointer (onEnter, onLeave)
+    Window *hover;              // hover candidate, its position and since when
+    int hoverPosition;          //
+    int64_t hoverTime;          //
+    Window *repeat;             // auto-repeat window
+    int lastButton;             // code of the last button press event
+    int lastPosition;           // last pointer position in the capture window
+    int64_t lastTick;           // time of the last hover and repeat tick
+    int backoff;                // 0: poll the host; otherwise block in it
+    int repeatPause;            // rounds left without ticks
+    bool idleBusy;              // the last idle callback reported more work
+};
+
+Loop gLoop;
+void (*gCloseMenus)(void); // wiring, not state: survives LoopReset
+
+const HostOps *Host(void) { return WindowHost(); }
+
+bool Mergeable(int code) {
+    return code == kEventRedraw || code == kEventResized || code == kEventClose;
+}
+
+bool TakeEvent(Event *out) {
+    while (gLoop.read != gLoop.write) {
+        Event e = gLoop.ring[gLoop.read];
+        gLoop.read = (gLoop.read + 1) % kEventRingSize;
+        gLoop.count--;
+        if (e.window && WindowIsLive(e.window)) {
+            *out = e;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A position in window `from` as a position in window `to`.
+int Translate(int position, Window *from, Window *to) {
+    if (from == to || !from || !to)
+        return position;
+    int fx, fy, tx, ty;
+    WindowClientOrigin(from, &fx, &fy);
+    WindowClientOrigin(to, &tx, &ty);
+    return PackPosition(PositionX(position) + fx - tx, PositionY(position) + fy - ty);
+}
+
+// Blocks until the next host message (the timer bounds the wait) and dispatches it.
+void WaitAndDispatch(void) {
+    const HostOps *host = Host();
+    Window *head = FirstTopWindow();
+    HostWindow *timerWindow = head ? head->host : nullptr;
+    if (timerWindow)
+        host->setTimer(timerWindow, kLoopTimerId, kLoopTimerMs);
+    HostMessage m;
+    int got = host->getMessage(&m);
+    if (timerWindow && FindHostWindow(timerWindow))
+        host->killTimer(timerWindow, kLoopTimerId);
+    gLoop.backoff = 0;
+    if (got)
+        host->dispatchMessage(&m);
+}
+
+Window *FindOpenPullDown(void) {
+    Window *head = FirstTopWindow();
+    if (!head)
+        return nullptr;
+    Window *t = head;
+    do {
+        for (Window *w = t; w; w = w->chain)
+            if (w->flags == kWindowPullDown)
+                return w;
+        t = t->next;
+    } while (t && t != head);
+    return nullptr;
+}
+
+void DeliverPress(const Event &e) {
+    Window *w = e.window;
+    Window *menu = FindOpenPullDown();
+    if (menu && w != menu && !WindowIsDescendant(w, menu) && gCloseMenus) {
+        gCloseMenus();
+        if (!WindowIsLive(w))
+            return;
+    }
+    gLoop.hover = nullptr;
+    gLoop.lastButton = e.code;
+    // A second press while a button holds the capture leaves the capture where it is.
+    if (!WindowIsLive(gLoop.capture)) {
+        gLoop.capture = w;
+        if (e.code == kEventLeftDown)
+            Host()->setCapture(w->host);
+    }
+    Window *target = gLoop.capture;
+    int position = Translate(e.value, w, target);
+    gLoop.lastPosition = position;
+    WindowValueProc slot = e.code == kEventLeftDown     ? target->onLeftDown
+                           : e.code == kEventMiddleDown ? target->onMiddleDown
+                                                        : target->onRightDown;
+    if (slot)
+        slot(position, target);
+}
+
+void DeliverRelease(const Event &e) {
+    Window *target = WindowIsLive(gLoop.capture) ? gLoop.capture : e.window;
+    gLoop.capture = nullptr;
+    gLoop.repeat = nullptr;
+    if (e.code == kEventLeftUp)
+        Host()->releaseCapture();
+    int position = Translate(e.value, e.window, target);
+    WindowValueProc slot = e.code == kEventLeftUp     ? target->onLeftUp
+                           : e.code == kEventMiddleUp ? target->onMiddleUp
+                                                      : target->onRightUp;
+    if (slot)
+        slot(position, target);
+}
+
+void DeliverDrag(const Event &e) {
+    Window *target = WindowIsLive(gLoop.capture) ? gLoop.capture : e.window;
+    int position = Translate(e.value, e.window, target);
+    gLoop.lastPosition = position;
+    if (target->onDrag)
+        target->onDrag(position, target);
+}
+
+void DeliverClose(Window *w) {
+    if (w->onClose) {
+        w->onClose(w);
+        return;
+    }
+    char text[kReportSize];
+    snprintf(text, sizeof text, "Can't close %s\n", w->name ? w->name : "");
+    ReportMessage(text);
+}
+
+void Deliver(const Event &e) {
+    switch (e.code) {
+    case kEventRedraw:
+        RepaintWindow(e.window);
+        break;
+    case kEventResized:
+        e.window->needsLayout = 1;
+        RepaintWindow(e.window);
+        break;
+    case kEventKey:
+        KeyDeliver(e.value);
+        break;
+    case kEventLeftDown:
+    case kEventMiddleDown:
+    case kEventRightDown:
+        DeliverPress(e);
+        break;
+    case kEventLeftUp:
+    case kEventMiddleUp:
+    case kEventRightUp:
+        DeliverRelease(e);
+        break;
+    case kEventDrag:
+        DeliverDrag(e);
+        break;
+    case kEventClose:
+        DeliverClose(e.window);
+        break;
+    default:
+        break;
+    }
+}
+
+// The next registered slot after the one served last that is not running, or -1.
+int NextIdleSlot(void) {
+    for (int k = 1; k <= kIdleSlots; k++) {
+        int i = (gLoop.idleLast + k) % kIdleSlots;
+        if (gLoop.idle[i].window && !gLoop.idle[i].running)
+            return i;
+    }
+    return -1;
+}
+
+void RunIdleCallback(void) {
+    int i = NextIdleSlot();
+    if (i < 0) { // none, or only callbacks that this nested loop runs inside
+        gLoop.backoff = kBackoffNoIdle;
+        gLoop.idleBusy = false;
+        return;
+    }
+    gLoop.idleLast = i;
+    Window *w = gLoop.idle[i].window;
+    gLoop.idle[i].running = true;
+    int more = w->onIdle ? w->onIdle(w) : 0;
+    if (gLoop.idle[i].window == w)
+        gLoop.idle[i].running = false;
+    if (more) {
+        gLoop.backoff = 0;
+        gLoop.idleBusy = true;
+    } else {
+        gLoop.backoff =
+            gLoop.backoff + kBackoffStep > kBackoffMax ? kBackoffMax : gLoop.backoff + kBackoffStep;
+        gLoop.idleBusy = false;
+    }
+}
+
+void AutoRepeatTick(void) {
+    Window *r = gLoop.repeat;
+    if (!r)
+        return;
+    if (r != gLoop.capture) {
+        gLoop.repeat = nullptr;
+        return;
+    }
+    if (gLoop.lastButton != kEventLeftDown)
+        return;
+    if (r->onLeftDown)
+        r->onLeftDown(gLoop.lastPosition, r);
+    WaitAndDispatch();
+    gLoop.repeatPause = kRepeatPause;
+}
+
+void HoverTick(int64_t now) {
+    Window *c = gLoop.hover;
+    if (!c)
+        return;
+    if (gLoop.capture) {
+        gLoop.hover = nullptr;
+        return;
+    }
+    int sx, sy, ox, oy;
+    Host()->getCursorPos(&sx, &sy);
+    WindowClientOrigin(c, &ox, &oy);
+    int position = PackPosition(sx - ox, sy - oy);
+    if (position != gLoop.hoverPosition) {
+        gLoop.hoverPosition = position;
+        gLoop.hoverTime = now;
+        return;
+    }
+    if (now - gLoop.hoverTime < kHoverRestMs)
+        return;
+    gLoop.hover = nullptr;
+    gLoop.repeatPause = kRepeatPause;
+    if (c->onHover)
+        c->onHover(position, c);
+}
+
+void IdleWork(void) {
+    RunIdleCallback();
+    if (gLoop.repeat || gLoop.hover)
+        gLoop.backoff = 0;
+    if (gLoop.repeatPause > 0 || gLoop.stop)
+        return;
+    int64_t now = Host()->now();
+    if (now - gLoop.lastTick < kIdleTickMs)
+        return;
+    gLoop.lastTick = now;
+    AutoRepeatTick();
+    if (!gLoop.stop)
+        HoverTick(now);
+}
+
+// Hover and auto-repeat want their 20 ms ticks; idle callbacks with work want the loop to poll.
+bool TicksWanted(void) { return gLoop.repeat || gLoop.hover; }
+
+int MsUntilTick(void) {
+    int64_t wait = gLoop.lastTick + kIdleTickMs - Host()->now();
+    return wait < 1 ? 1 : wait > kLoopTimerMs ? kLoopTimerMs : (int)wait;
+}
+
+void PopModal(void) {
+    if (gLoop.modalDepth == 0) {
+        ReportError("modal delete", "modal stacking error");
+        return;
+    }
+    gLoop.modal[--gLoop.modalDepth] = nullptr;
+}
+
+void PaintMessage(const HostMessage *m, Window *w) {
+    const HostOps *host = Host();
+    HostRect update;
+    if (!host->getUpdateRect(m->window, &update)) {
+        host->defaultProc(m);
+        return;
+    }
+    HostDevice *device = host->beginPaint(m->window, &update);
+    w->damageLeft = update.left;
+    w->damageTop = update.top;
+    w->damageRight = update.right - 1;
+    w->damageBottom = update.bottom - 1;
+    if (device)
+        RepaintWindowOn(device, w);
+    host->endPaint(m->window, device);
+}
+
+void PointerMove(const HostMessage *m, Window *w) {
+    int position = PackPosition(m->x, m->y);
+    if (!gLoop.press) {
+        if (gLoop.hover != w || gLoop.hoverPosition != position) {
+            gLoop.hover = w;
+            gLoop.hoverPosition = position;
+            gLoop.hoverTime = Host()->now();
+        }
+        if (w->parent && w != gLoop.pointer) {
+            Window *last = gLoop.pointer;
+            gLoop.pointer = w;
+            if (WindowIsLive(last) && last->onLeave)
+                last->onLeave(last);
+            if (WindowIsLive(w) && w->onEnter)
+                w->onEnter(w);
+        }
+        return;
+    }
+    Window *press = gLoop.press;
+    position = Translate(position, w, press);
+    if (position != gLoop.pressPosition)
+        PostEvent(kEventDrag, position, press);
+    int x = PositionX(position), y = PositionY(position);
+    bool inside =
+        x >= 0 && y >= 0 && x <= press->right - press->left && y <= press->bottom - press->top;
+    if (!inside && !gLoop.pressLeft) {
+        gLoop.pressLeft = true; // once per press: a button cancels its press on it
+        if (press->onLeave)
+            press->onLeave(press);
+    }
+}
+
+} // namespace
+
+// ---- the queue ---------------------------------------------------------------------------------
+
+int PostEvent(int code, int value, Window *window) {
+    // Only repaints and closes are idempotent: keys, presses and releases are never merged.
+    if (gLoop.read != gLoop.write && Mergeable(code)) {
+        const Event &last = gLoop.ring[(gLoop.write + kEventRingSize - 1) % kEventRingSize];
+        if (last.code == code && last.window == window && last.value == value)
+            return 0;
+    }
+    int next = (gLoop.write + 1) % kEventRingSize;
+    if (next == gLoop.read) {
+        ReportError(window && window->name ? window->name : "", " Message overflow");
+        return 1;
+    }
+    gLoop.ring[gLoop.write] = {(unsigned char)code, value, window};
+    gLoop.write = next;
+    gLoop.count++;
+    if (const HostOps *host = Host())
+        host->postMessage(window ? window->host : nullptr, kHostMsgCommand, kWakeCommand);
+    return 0;
+}
+
+int EventCount(void) { return gLoop.count; }
+
+// ---- the loop ----------------------------------------------------------------------------------
+
+void EventLoop(void) {
+    const HostOps *host = Host();
+    if (!host)
+        return;
+    while (gLoop.stop == 0) {
+        Event e;
+        if (TakeEvent(&e)) {
+            Deliver(e);
+            continue;
+        }
+        if (gLoop.backoff == 0 || gLoop.repeatPause > 0) {
+            int waiting;
+            if (gLoop.repeatPause > 0) {
+                gLoop.repeatPause--;
+                waiting = host->peekMessage(nullptr, 0);
+            } else if (TicksWanted() && !gLoop.idleBusy) {
+                waiting = host->waitMessage(MsUntilTick());
+            } else {
+                waiting = host->peekMessage(nullptr, 0);
+            }
+            if (waiting)
+                WaitAndDispatch();
+        } else {
+            WaitAndDispatch();
+        }
+        if (gLoop.stop)
+            break;
+        IdleWork();
+    }
+}
+
+int RunModal(Window *window) {
+    if (!WindowIsLive(window))
+        return 1;
+    if (gLoop.stop != 0) { // a level that was told to end has not returned yet
+        AssertReport(kSourceFile, __LINE__);
+        return 1;
+    }
+    if (gLoop.modalDepth == kModalDepth) {
+        ReportError("Modal wait", "too many modal windows");
+        return 1;
+    }
+    gLoop.modal[gLoop.modalDepth++] = window;
+    EventLoop();
+    if (FirstTopWindow()) {
+        if (gLoop.stop > 0)
+            gLoop.stop--;
+    } else {
+        gLoop.stop = kStopAll;
+    }
+    return 0;
+}
+
+int ModalDepth(void) { return gLoop.modalDepth; }
+int StopCounter(void) { return gLoop.stop; }
+
+// ---- idle work ---------------------------------------------------------------------------------
+
+int AddIdleCallback(WindowProc idle, Window *window) {
+    if (!WindowIsLive(window))
+        return 1;
+    int free = -1;
+    for (int i = 0; i < kIdleSlots; i++) {
+        if (gLoop.idle[i].window == window) {
+            window->onIdle = idle;
+            return 0;
+        }
+        if (!gLoop.idle[i].window && free < 0)
+            free = i;
+    }
+    if (free < 0)
+        return 1;
+    gLoop.idle[free] = {window, false};
+    gLoop.idleCount++;
+    window->onIdle = idle;
+    return 0;
+}
+
+int RemoveIdleCallback(Window *window) {
+    for (IdleSlot &slot : gLoop.idle)
+        if (window && slot.window == window) {
+            slot = {nullptr, false};
+            gLoop.idleCount--;
+            return 0;
+        }
+    return 1;
+}
+
+int IdleCount(void) { return gLoop.idleCount; }
+
+void PumpHostMessage(void) {
+    const HostOps *host = Host();
+    if (!host)
+        return;
+    HostMessage m;
+    if (host->peekMessage(&m, 1))
+        host->dispatchMessage(&m);
+    else
+        host->sleep(0);
+}
+
+void StartAutoRepeat(Window *window) {
+    gLoop.repeat = window;
+    gLoop.lastTick = Host() ? Host()->now() + kRepeatDelayMs : 0;
+}
+
+void StopAutoRepeat(void) { gLoop.repeat = nullptr; }
+
+void SetMenuCloser(void (*closeMenus)(void)) { gCloseMenus = closeMenus; }
+
+// ---- the window procedure ----------------------------------------------------------------------
+
+long WindowProcedure(const HostMessage *m) {
+    const HostOps *host = Host();
+    Window *w = FindHostWindow(m->window);
+    switch (m->code) {
+    case kHostMsgDestroy:
+        if (!FirstTopWindow())
+            host->postQuit(0);
+        return 0;
+    case kHostMsgMove:
+    case kHostMsgSize:
+        if (w)
+            PostEvent(kEventResized, 0, w);
+        return 0;
+    case kHostMsgSetFocus:
+        if (w && w->onEnter)
+            w->onEnter(w);
+        return 0;
+    case kHostMsgKillFocus:
+        if (w && w == FocusWindow() && w->onLeave)
+            w->onLeave(w);
+        return 0;
+    case kHostMsgPaint:
+        if (!w)
+            break;
+        PaintMessage(m, w);
+        return 0;
+    case kHostMsgClose:
+        if (!w)
+            break; // the host destroys a window the toolkit does not know
+        if (gLoop.pointer == w)
+            gLoop.pointer = nullptr;
+        PostEvent(kEventClose, 0, w);
+        return 0;
+    case kHostMsgKeyDown:
+    case kHostMsgKeyUp:
+    case kHostMsgChar:
+    case kHostMsgSysKeyDown:
+    case kHostMsgSysKeyUp:
+    case kHostMsgSysChar:
+        if (KeyHostMessage(m, w) == 0)
+            return 0;
+        break;
+    case kHostMsgLeftDown:
+        if (!w)
+            break;
+        gLoop.press = w;
+        gLoop.pressPosition = PackPosition(m->x, m->y);
+        gLoop.pressLeft = false;
+        if (w == FocusWindow() && host->getFocus() != w->host)
+            host->setFocus(w->host);
+        if (WindowIsLive(w))
+            PostEvent(kEventLeftDown, PackPosition(m->x, m->y), w);
+        return 0;
+    case kHostMsgLeftUp:
+        if (gLoop.press) {
+            Window *press = gLoop.press;
+            gLoop.press = nullptr;
+            PostEvent(kEventLeftUp, Translate(PackPosition(m->x, m->y), w, press), press);
+        }
+        return 0;
+    case kHostMsgRightDown:
+    case kHostMsgRightUp:
+    case kHostMsgMiddleDown:
+    case kHostMsgMiddleUp: {
+        if (!w)
+            break;
+        int code = m->code == kHostMsgRightDown    ? kEventRightDown
+                   : m->code == kHostMsgRightUp    ? kEventRightUp
+                   : m->code == kHostMsgMiddleDown ? kEventMiddleDown
+                                                   : kEventMiddleUp;
+        PostEvent(code, PackPosition(m->x, m->y), w);
+        return 0;
+    }
+    case kHostMsgPointerMove:
+        if (!w)
+            break;
+        PointerMove(m, w);
+        return 0;
+    case kHostMsgTimer:
+    case kHostMsgCommand:
+        if (m->window)
+            host->killTimer(m->window, kLoopTimerId); // the loop is awake
+        return 0;
+    default:
+        break;
+    }
+    return host->defaultProc(m);
+}
+
+// ---- between the core and the loop
+// ---------------------------------------------------------------
+
+void LoopReset(void) {
+    gLoop = Loop{};
+    gLoop.idleLast = kIdleSlots - 1; // the first round starts at slot 0
+}
+
+void LoopForgetWindow(Window *w) {
+    for (int i = gLoop.read; i != gLoop.write; i = (i + 1) % kEventRingSize)
+        if (gLoop.ring[i].window == w)
+            gLoop.ring[i].window = nullptr;
+    RemoveIdleCallback(w);
+    if (gLoop.press == w)
+        gLoop.press = nullptr;
+    if (gLoop.pointer == w)
+        gLoop.pointer = nullptr;
+    if (gLoop.hover == w)
+        gLoop.hover = nullptr;
+    if (gLoop.repeat == w)
+        gLoop.repeat = nullptr;
+    if (gLoop.capture == w) {
+        gLoop.capture = nullptr;
+        if (const HostOps *host = Host())
+            host->releaseCapture();
+    }
+}
+
+void LoopCloseModal(Window *w) {
+    int at = -1;
+    for (int i = 0; i < gLoop.modalDepth; i++)
+        if (gLoop.modal[i] == w)
+            at = i;
+    if (at < 0)
+        return;
+    // The windows above it close first, from the top down; each pops itself.
+    while (gLoop.modalDepth - 1 > at) {
+        Window *top = gLoop.modal[gLoop.modalDepth - 1];
+        if (top->onClose)
+            top->onClose(top);
+        if (gLoop.modalDepth - 1 > at && gLoop.modal[gLoop.modalDepth - 1] == top) {
+            if (WindowIsLive(top) && !top->closing) {
+                CloseWindow(top);
+            } else { // closing further down the stack already: end its level here
+                gLoop.stop++;
+                PopModal();
+            }
+        }
+    }
+    gLoop.stop++;
+    PopModal();
+}
+
+void LoopStopAll(void) { gLoop.stop = kStopAll; }

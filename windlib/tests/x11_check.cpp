@@ -1,0 +1,273 @@
+// End-to-end check of the toolkit on the x11 backend, run by x11_e2e.sh on a private Xvfb: a
+// framed top window with two children is opened and painted, a key and a click are sent from
+// outside (xdotool, through XTest), a screenshot of the root window is read back for its
+// colours, and the window is closed through WM_DELETE_WINDOW as a window manager would. The
+// whole script runs from an idle callback, so the toolkit's own loop does all the waiting.
+//
+// Usage: x11_check <closer.py> <screenshot.png>; exit status 0 when every check held.
+#include "host.h"
+#include "wind.h"
+#include "windmsg.h"
+
+#include <cairo.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kStepTimeoutMs = 15000; // any one step, on a slow machine
+constexpr char kTitle[] = "torva x11 check";
+
+// Client pixels of the top window (320 x 312) and its two children.
+constexpr HostRect kRedBox = {20, 20, 100, 80};    // painted by the top window
+constexpr HostRect kGreenBox = {120, 20, 200, 80}; //
+constexpr HostRect kKeysArea = {20, 120, 140, 180};
+constexpr HostRect kClickArea = {180, 120, 300, 180};
+
+const char *gCloser;
+const char *gShot;
+Window *gTop, *gKeys, *gClick;
+int gPaints[3];           // top, keys, click
+std::vector<int> gCodes;  // keys that reached the keys window
+bool gEntered;            // the keys window was told it has the input focus
+int gDown = -1, gUp = -1; // positions of the click
+bool gClosed;             // the top window's onClose ran
+int gStep;
+int64_t gStepStart;
+int gFailures;
+
+void Fail(const std::string &what) {
+    fprintf(stderr, "x11 check: FAILED: %s\n", what.c_str());
+    gFailures++;
+}
+
+void Fill(Window *w, const HostRect &r, HostColor color) {
+    HostDevice *device = WindowPaintDevice(w);
+    if (device)
+        WindowHost()->fillRect(device, &r, color);
+}
+
+HostRect Whole(const Window *w) { return {0, 0, w->right - w->left + 1, w->bottom - w->top + 1}; }
+
+int PaintTop(Window *w) {
+    gPaints[0]++;
+    Fill(w, Whole(w), 0xC0C0C0);
+    Fill(w, kRedBox, 0x0000FF);
+    Fill(w, kGreenBox, 0x00FF00);
+    return 0;
+}
+
+int PaintKeys(Window *w) {
+    gPaints[1]++;
+    Fill(w, Whole(w), 0x00FFFF); // yellow
+    return 0;
+}
+
+int PaintClick(Window *w) {
+    gPaints[2]++;
+    Fill(w, Whole(w), 0xFF0000); // blue
+    return 0;
+}
+
+int RecordKey(int code, Window *) {
+    gCodes.push_back(code);
+    return 0;
+}
+
+int Entered(Window *) {
+    gEntered = true;
+    return 0;
+}
+
+int Down(int position, Window *) {
+    gDown = position;
+    return 0;
+}
+
+int Up(int position, Window *) {
+    gUp = position;
+    return 0;
+}
+
+int Closing(Window *w) {
+    gClosed = true;
+    return CloseWindow(w);
+}
+
+bool Run(const std::string &command) {
+    int status = system(command.c_str());
+    if (status != 0)
+        Fail("\"" + command + "\" returned " + std::to_string(status));
+    return status == 0;
+}
+
+// The screen colour (0xRRGGBB) at a client pixel of the window, from the screenshot.
+long ShotPixel(cairo_surface_t *shot, Window *w, int x, int y) {
+    int ox, oy;
+    WindowClientOrigin(w, &ox, &oy);
+    int sx = ox + x, sy = oy + y;
+    if (sx < 0 || sy < 0 || sx >= cairo_image_surface_get_width(shot) ||
+        sy >= cairo_image_surface_get_height(shot))
+        return -1;
+    const unsigned char *row =
+        cairo_image_surface_get_data(shot) + (size_t)sy * cairo_image_surface_get_stride(shot);
+    uint32_t pixel;
+    memcpy(&pixel, row + 4 * sx, 4);
+    return pixel & 0xFFFFFF;
+}
+
+void CheckShot(void) {
+    if (!Run(std::string("import -window root ") + gShot))
+        return;
+    cairo_surface_t *shot = cairo_image_surface_create_from_png(gShot);
+    if (cairo_surface_status(shot) != CAIRO_STATUS_SUCCESS) {
+        Fail("the screenshot cannot be read");
+        cairo_surface_destroy(shot);
+        return;
+    }
+    struct Expect {
+        const char *what;
+        Window *w;
+        int x, y;
+        long color;
+    } expects[] = {
+        {"red rectangle", gTop, 60, 50, 0xFF0000},    {"green rectangle", gTop, 160, 50, 0x00FF00},
+        {"top background", gTop, 110, 100, 0xC0C0C0}, {"keys window", gKeys, 10, 10, 0xFFFF00},
+        {"click window", gClick, 100, 50, 0x0000FF},
+    };
+    for (const Expect &e : expects) {
+        long got = ShotPixel(shot, e.w, e.x, e.y);
+        if (got != e.color) {
+            char text[128];
+            snprintf(text, sizeof text, "%s: colour %06lx, expected %06lx", e.what, got, e.color);
+            Fail(text);
+        }
+    }
+    cairo_surface_destroy(shot);
+}
+
+std::string TopWindowId(void) {
+    std::string command = std::string("xdotool search --name '^") + kTitle + "$'";
+    FILE *p = popen(command.c_str(), "r");
+    char line[64] = "";
+    if (p) {
+        if (!fgets(line, sizeof line, p))
+            line[0] = 0;
+        pclose(p);
+    }
+    line[strcspn(line, "\n")] = 0;
+    return line;
+}
+
+void NextStep(void) {
+    gStep++;
+    gStepStart = WindowHost()->now();
+}
+
+// The script, one look per idle call (about every 100 ms while the loop is quiet).
+int Script(Window *) {
+    int64_t now = WindowHost()->now();
+    if (now - gStepStart > kStepTimeoutMs) {
+        Fail("step " + std::to_string(gStep) + " timed out");
+        CloseWindow(gTop);
+        return 0;
+    }
+    switch (gStep) {
+    case 0: // painted, and the keyboard focus arrived
+        if (gPaints[0] && gPaints[1] && gPaints[2] && gEntered) {
+            Run("xdotool key 1 1 Return");
+            NextStep();
+        }
+        break;
+    case 1: // two fast 1s stay two, Return comes once
+        if (gCodes.size() >= 3) {
+            if (gCodes != std::vector<int>{'1', '1', 13})
+                Fail("keys arrived as " + std::to_string(gCodes.size()) + " codes, not 49 49 13");
+            int ox, oy;
+            WindowClientOrigin(gClick, &ox, &oy);
+            Run("xdotool mousemove " + std::to_string(ox + 30) + " " + std::to_string(oy + 20) +
+                " click 1");
+            NextStep();
+        }
+        break;
+    case 2: // the click reached the click window, press and release
+        if (gUp >= 0) {
+            if (gDown != PackPosition(30, 20) || gUp != PackPosition(30, 20))
+                Fail("the click arrived at the wrong place");
+            CheckShot();
+            std::string id = TopWindowId();
+            if (id.empty()) {
+                Fail("xdotool cannot find the window by its title");
+                CloseWindow(gTop);
+                break;
+            }
+            Run(std::string("python3 ") + gCloser + " " + id);
+            NextStep();
+        }
+        break;
+    default: // waiting for WM_DELETE_WINDOW to close the window
+        break;
+    }
+    return 0;
+}
+
+void Report(const char *text) { fprintf(stderr, "x11 check: report: %s\n", text); }
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: %s closer.py screenshot.png\n", argv[0]);
+        return 2;
+    }
+    gCloser = argv[1];
+    gShot = argv[2];
+    setenv("TORVA_HOST", "x11", 1);
+    if (WindowProlog(argc, argv, malloc, free, Report) != 0) {
+        fprintf(stderr, "x11 check: the toolkit did not start\n");
+        return 1;
+    }
+    gTop = OpenWindow(4, 4, 43, 27, 0, 0xC0C0C0, kTitle, kWindowFramed, nullptr);
+    if (!gTop) {
+        fprintf(stderr, "x11 check: no top window\n");
+        return 1;
+    }
+    gKeys =
+        OpenWindowPixels(kKeysArea.left, kKeysArea.top, kKeysArea.right - 1, kKeysArea.bottom - 1,
+                         0, 0, "keys", kWindowKindText | kWindowTakesFocus, gTop);
+    gClick = OpenWindowPixels(kClickArea.left, kClickArea.top, kClickArea.right - 1,
+                              kClickArea.bottom - 1, 0, 0, "click", kWindowKindButton, gTop);
+    if (!gKeys || !gClick) {
+        fprintf(stderr, "x11 check: no child windows\n");
+        return 1;
+    }
+    gTop->onPaint = PaintTop;
+    gTop->onClose = Closing;
+    gKeys->onPaint = PaintKeys;
+    gKeys->onKey = RecordKey;
+    gKeys->onEnter = Entered;
+    gClick->onPaint = PaintClick;
+    gClick->onLeftDown = Down;
+    gClick->onLeftUp = Up;
+    ShowWindowTree(gTop);
+    AddIdleCallback(Script, gTop);
+    gStepStart = WindowHost()->now();
+
+    int result = RunModal(gTop);
+    if (result != 0)
+        Fail("RunModal returned " + std::to_string(result));
+    if (gStep < 3)
+        Fail("the script stopped at step " + std::to_string(gStep));
+    if (!gClosed)
+        Fail("WM_DELETE_WINDOW did not reach onClose");
+    if (FirstTopWindow() || StopCounter() != kStopAll)
+        Fail("the loop returned with windows left");
+    WindowEpilog();
+    if (gFailures == 0)
+        printf("x11 check: keys, click, paint and close all held\n");
+    return gFailures ? 1 : 0;
+}
