@@ -488,6 +488,12 @@ void BufReportMessage(const char *prefix, const char *reason) {
         gLib.message(gLib.messageText);
 }
 
+void BufReportNote(const char *text) {
+    snprintf(gLib.messageText, sizeof gLib.messageText, "%s", text);
+    if (gLib.message)
+        gLib.message(gLib.messageText);
+}
+
 const char *BufferMessageText() { return gLib.messageText; }
 
 int BufferProlog(BufAllocFn allocate, BufReleaseFn release, BufReportFn error,
@@ -568,16 +574,31 @@ void BufferFree(Buffer *b) {
     BufferFree(b->undoBuffer);
     if (b->flags & kBufUndo)
         ReleaseUndoTexts(b);
+    BufReleaseLines(b);
+    CloseBufferFile(b);
+    b->magic = 0;
+    BufRelease(b);
+}
+
+void BufReleaseLines(Buffer *b) {
     for (LineNode *n = b->firstLine; n; n = n->next)
         ReleaseNodeText(n);
-    CloseBufferFile(b);
     for (NodePoolBlock *block = b->nodePool; block;) {
         NodePoolBlock *older = block->next;
         BufRelease(block);
         block = older;
     }
-    b->magic = 0;
-    BufRelease(b);
+    b->nodePool = nullptr;
+    b->firstLine = b->lastLine = nullptr;
+    b->lineCount = 0;
+    SetCurrent(nullptr, 1, 1, b);
+}
+
+LineNode *BufAppendNode(Buffer *b) {
+    LineNode *n = NewNode(b);
+    if (n)
+        LinkAfter(b->lastLine, n, b);
+    return n;
 }
 
 int32_t BufferTextClass(int32_t n, const Buffer *b) {

@@ -1,7 +1,8 @@
 // The text-buffer library: a text as a doubly linked chain of line nodes with a current position,
 // byte, line, text and region editing, and undo frames recorded in a second buffer. Start reading
 // at `Buffer`; the line operations are in buffer.cpp, undo in undo.cpp, and the file side (lines
-// still on disk, ReadBuffer, WriteBuffer, temporary names) in bufferfile.cpp.
+// still on disk, ReadBuffer, WriteBuffer) in bufferfile.cpp, over the file helpers of filesys.h
+// (the buffered FileStream, copies, temporary names, paths).
 //
 // Result codes: 0 is success; each operation lists its failure codes; -1 is a read-only buffer.
 // Every record and every text comes from the allocator pair given to BufferProlog.
@@ -23,9 +24,11 @@
 //    line with its line feed).
 // BufferGoto never rests on the empty last line when a line precedes it; BufferInsert asked for a
 // line past the text appends at the empty last line (making one after a final break that has
-// none, as in a chain read from a file).
+// none). ReadBuffer gives a file the same shape: a final break is followed by the empty last line
+// (while the line limit allows), and an empty file is one empty line.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -35,7 +38,7 @@ struct FileStream; // the buffered file of a buffer's lines on disk (bufferfile.
 // ---- capacities and constants ------------------------------------------------------------
 
 constexpr int32_t kBufferMagic = 5195;        // first field of every Buffer
-constexpr int kBufferNameSize = 261;          // file name of up to 260 characters and its NUL
+constexpr int kBufferNameSize = PATH_MAX;     // file name and its NUL; a longer name is refused
 constexpr int kMessageTextSize = 512;         // the shared message text, NUL included
 constexpr int32_t kMaxLineLength = 16383;     // the 14-bit length of a line node
 constexpr int32_t kDefaultLineLimit = 16383;  // most lines of a new buffer
@@ -78,7 +81,7 @@ constexpr int32_t kBreakFixedRecords = 0x10;  // fixed-length records
 // size of the line's text allocation, so a line can keep its allocation while it grows within
 // it without a fifth field.
 struct LineNode {
-    uint32_t lengthFlags; // bits 0-13 length in bytes, 14-28 allocation size, 31 text in the file
+    uint32_t lengthFlags; // bits 0-13 length, 14-28 allocation size, 30 CR end, 31 in the file
     LineNode *previous;   // previous line, null for the first
     LineNode *next;       // next line, null for the last
     union {
@@ -91,6 +94,9 @@ constexpr uint32_t kNodeLengthMask = 0x3FFF;
 constexpr int kNodeAllocationShift = 14;
 constexpr uint32_t kNodeAllocationMask = 0x7FFF; // after the shift
 constexpr uint32_t kNodeInFile = 0x80000000u;
+// With kNodeInFile: the line's last byte in the file is a carriage return, so writing in
+// carriage-return and line-feed mode follows it with a line feed without reading the file again.
+constexpr uint32_t kNodeEndsWithCr = 0x40000000u;
 
 // One block of the node pool; nodes are carved from the end of the newest block.
 struct NodePoolBlock {
@@ -174,8 +180,9 @@ const char *BufferMessageText();
 
 // A new buffer: current position (1, 1), marks -1, pure fixed-record mode with records of 16,
 // line limit 16383, allocations 256 to 32752, no lines. `name` may be null (no file); a name
-// longer than 260 characters gives null. kCreateUndo also makes the undo buffer (undo.cpp); when
-// that fails the owner is still made, without undo, after "Cant make undo buffer <name>".
+// that does not fit kBufferNameSize gives null (never cut: a cut path names another file).
+// kCreateUndo also makes the undo buffer (undo.cpp); when that fails the owner is still made,
+// without undo, after "Cant make undo buffer <name>".
 Buffer *BufferCreate(const char *name, int creationFlags);
 // Releases the undo buffer, every line text, the node pool, the file stream and the record.
 // An undo buffer releases the saved text of each of its items. Null is ignored.
@@ -310,15 +317,32 @@ int DeleteUndoInfo(Buffer *undoBuffer);
 
 // ---- files (bufferfile.cpp) ----------------------------------------------------------------
 
-// Attaches the named file to the buffer. A detached buffer or one without a name is left alone.
+// Attaches the named file to the buffer without loading its text: every line becomes an offset
+// and a length in the file, paged in when touched. Unless the buffer is read-only, has no working
+// copy or is detached, the file is first copied to a temporary "tmq" file and the buffer reads
+// the copy. The buffer becomes read-only when the file lacks owner write permission. Its undo
+// buffer is emptied. A detached buffer or one without a name is left alone (0).
+// A scan that stops early keeps the lines so far and makes the buffer read-only, so a partial
+// text can never be written over the whole file.
+// 0 read, or the file does not exist (the buffer is then a new file with one empty line), or
+// the scan stopped at the line limit ("Readbuf: " "linecount exceeded"); -1 the scan stopped
+// for want of memory for a line node, or "Readbuf: " "File read incomplete"; 1 no buffer, or
+// the file cannot be used (not a regular file, unreadable, no working copy can be made,
+// "ReadBuffer" "lbsNONE"): the buffer is left as it was.
 int ReadBuffer(Buffer *b);
-// Writes the buffer to its file. 0 written or nothing to do (detached or unnamed); -1 not
-// modified; 1 no buffer or the file cannot be written.
+// Writes the buffer to its file and attaches the buffer to the result. The text goes to a new
+// file beside the target, untouched lines copied from the old file, which is only replaced (by
+// rename) once everything is written and synced: every failure leaves the old file as it was.
+// 0 written, or nothing to do (detached or unnamed); -1 not modified; 1 no buffer, read-only,
+// the file cannot be written ("Panic: Original file repoen failure\n", "Write of file failed"),
+// or written but "Re-copy of file failed" (the buffer then reads the written file itself);
+// 2 "Backup file Creation error" (nothing written).
 int WriteBuffer(Buffer *b);
-// The text of a line still in the file, read through the buffer's file stream; null after
-// "No FILE for buffer" when there is none.
+// The text of a line still in the file, read through the buffer's file stream (valid until the
+// next file access); null after "No FILE for buffer" when there is none, or when the file no
+// longer holds the line.
 const char *PageInLine(const LineNode *node, Buffer *b);
-// Closes and releases the buffer's file stream, if any.
+// Closes and releases the buffer's file stream, if any, removing it when it is a working copy.
 void CloseBufferFile(Buffer *b);
 
 // ---- library internals shared by the module's source files ---------------------------------
@@ -327,6 +351,7 @@ void *BufAllocate(size_t size);                                // the installed 
 void BufRelease(void *memory);                                 // null is ignored
 void BufReportError(const char *text);                         // hard failure
 void BufReportMessage(const char *prefix, const char *reason); // soft failure: "prefix reason"
+void BufReportNote(const char *text); // a whole text to the message callback
 // Makes (line, column) current exactly, the empty last line included, the column kept within
 // 1 to one past the line's end; in a buffer without lines only (1, 1) exists. 0; 1 no such line.
 int BufSeek(int32_t line, int32_t column, Buffer *b);
@@ -338,3 +363,7 @@ int BufSetLineText(LineNode *node, const void *bytes, int32_t length, Buffer *b)
 Buffer *MakeUndoBuffer();
 // Releases the saved text of every item of an undo buffer (undo.cpp).
 void ReleaseUndoTexts(Buffer *undoBuffer);
+// Releases every line text and the node pool: the buffer has no line, position (1, 1).
+void BufReleaseLines(Buffer *b);
+// A new empty loaded line linked at the end of the chain, or null when no node can be had.
+LineNode *BufAppendNode(Buffer *b);

@@ -66,7 +66,13 @@ TEST_F(BufferTest, CreationFlagsBecomeBufferFlags) {
         EXPECT_STREQ(b->name, "notes.txt");
         BufferFree(b);
     }
-    std::string tooLong(261, 'n');
+    // Names are kept whole up to the path limit and refused beyond it, never cut.
+    std::string longest(kBufferNameSize - 1, 'n');
+    Buffer *b = BufferCreate(longest.c_str(), 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(std::string(b->name), longest);
+    BufferFree(b);
+    std::string tooLong(kBufferNameSize, 'n');
     EXPECT_EQ(BufferCreate(tooLong.c_str(), 0), nullptr);
     EXPECT_EQ(failAllocOutstanding(), 0);
 }
