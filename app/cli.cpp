@@ -2,12 +2,15 @@
 // would from the options, types keys (-k) and presses panel keys (-p) in the order given, or
 // reads keys from standard input, and prints what the display shows at the end.
 #include "calc.h"
+#include "calcsettings.h"
 #include "display.h"
 #include "number.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +19,8 @@ namespace {
 const char kUsage[] =
     "usage: torva-cli [--digits N] [--exp-digits N] [--radix 2|8|10|16] [--format float|int]\n"
     "                 [--auto-format on|off] [--notation dec|sci|eng] [--fixed N] [--radians]\n"
-    "                 [--raw] [--tape] [--indicators] [-k TEXT | --keys TEXT] ...\n"
+    "                 [--settings FILE] [--raw] [--tape] [--indicators]\n"
+    "                 [-k TEXT | --keys TEXT] ...\n"
     "                 [-p NAME | --press NAME] ...\n"
     "Types each character of TEXT as a key, presses the panel key NAME, in the order given\n"
     "(keys are read from standard input when neither is given), and prints the display.\n";
@@ -26,10 +30,12 @@ struct Input {
     std::string text;
 };
 
+// The calculator's settings given on the command line; the others come from the settings file
+// (--settings) or are the calculator's defaults.
 struct Options {
-    int digits = 10, exponentDigits = 2, radix = 10, format = 0, autoFormat = 1;
-    int notation = 1, fixedPlaces = -1, radians = 0;
-    bool raw = false, tape = false, indicators = false;
+    std::optional<int> digits, exponentDigits, radix, format, autoFormat, notation, fixedPlaces;
+    bool radians = false, raw = false, tape = false, indicators = false;
+    const char *settings = nullptr;
     std::vector<Input> inputs;
 };
 
@@ -40,14 +46,28 @@ int usage(const char *problem) {
     return 2;
 }
 
-// A whole decimal number at least `minimum`.
-bool readCount(const char *text, int minimum, int *value) {
+// A whole decimal number from `minimum` to `maximum`.
+bool readCount(const char *text, int minimum, int maximum, std::optional<int> *value) {
     char *end;
     long v = strtol(text, &end, 10);
-    if (!*text || *end || v < minimum || v > 100000)
+    if (!*text || *end || v < minimum || v > maximum)
         return false;
     *value = static_cast<int>(v);
     return true;
+}
+
+// One of the words, as its index plus `first`.
+bool readWord(const char *text, std::initializer_list<const char *> words, int first,
+              std::optional<int> *value) {
+    int i = first;
+    for (const char *w : words) {
+        if (strcmp(text, w) == 0) {
+            *value = i;
+            return true;
+        }
+        i++;
+    }
+    return false;
 }
 
 // 0, or the exit status of a usage error.
@@ -67,7 +87,7 @@ int parseOptions(int argc, char **argv, Options *o) {
             continue;
         }
         if (a == "--radians") {
-            o->radians = 1;
+            o->radians = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -75,23 +95,22 @@ int parseOptions(int argc, char **argv, Options *o) {
         const char *v = argv[++i];
         bool ok = true;
         if (a == "--digits")
-            ok = readCount(v, 2, &o->digits);
+            ok = readCount(v, 2, kMaxMantissaDigits, &o->digits);
         else if (a == "--exp-digits")
-            ok = readCount(v, 0, &o->exponentDigits);
+            ok = readCount(v, 0, kMaxExponentDigits, &o->exponentDigits);
         else if (a == "--fixed")
-            ok = readCount(v, 0, &o->fixedPlaces);
+            ok = readCount(v, 0, kMaxMantissaDigits, &o->fixedPlaces);
         else if (a == "--radix")
-            ok = readCount(v, 2, &o->radix) &&
-                 (o->radix == 2 || o->radix == 8 || o->radix == 10 || o->radix == 16);
+            ok = readCount(v, 2, 16, &o->radix) &&
+                 (*o->radix == 2 || *o->radix == 8 || *o->radix == 10 || *o->radix == 16);
         else if (a == "--format")
-            ok = (o->format = !strcmp(v, "int") ? 1 : !strcmp(v, "float") ? 0 : -1) >= 0;
+            ok = readWord(v, {"float", "int"}, 0, &o->format);
         else if (a == "--auto-format")
-            ok = (o->autoFormat = !strcmp(v, "on") ? 1 : !strcmp(v, "off") ? 0 : -1) >= 0;
+            ok = readWord(v, {"off", "on"}, 0, &o->autoFormat);
         else if (a == "--notation")
-            ok = (o->notation = !strcmp(v, "dec")   ? 1
-                                : !strcmp(v, "sci") ? 2
-                                : !strcmp(v, "eng") ? 3
-                                                    : -1) > 0;
+            ok = readWord(v, {"dec", "sci", "eng"}, 1, &o->notation);
+        else if (a == "--settings")
+            o->settings = v;
         else if (a == "-k" || a == "--keys")
             o->inputs.push_back({false, v});
         else if (a == "-p" || a == "--press") {
@@ -111,19 +130,30 @@ int tapeToStdout(const char *text, Calculator *) {
     return 0;
 }
 
-// Builds the calculator as the panel does: the settings first, then the radix radio pressed
-// (which may select the integer format), then the format from the record; both stacks empty
-// and a fresh entry. The tape starts after that.
+// Builds the calculator as the panel does: the settings first (from the file, then the
+// options), then the radix radio pressed (which may select the integer format), then the format
+// from the record; both stacks empty and a fresh entry. The tape starts after that.
 void buildCalculator(const Options &o, Calculator *calc) {
-    calc->digits = o.digits;
-    calc->exponentDigits = o.exponentDigits;
-    calc->format = o.format;
-    calc->autoFormat = o.autoFormat;
-    calc->displayFormat = o.notation | (o.fixedPlaces >= 0 ? 0x10 : 0);
-    calc->fixedPlaces = o.fixedPlaces;
-    calc->radians = o.radians;
+    int radix = 10, registers = 16;
+    if (o.settings) {
+        registers = calcReadSettings(o.settings, calc, nullptr);
+        radix = calc->radix;
+        calc->radix = 10; // the radio is pressed from the start-up radix
+    }
+    calc->digits = o.digits.value_or(calc->digits);
+    calc->exponentDigits = o.exponentDigits.value_or(calc->exponentDigits);
+    calc->format = o.format.value_or(calc->format);
+    calc->autoFormat = o.autoFormat.value_or(calc->autoFormat);
+    if (o.notation)
+        calc->displayFormat = (calc->displayFormat & ~0xF) | *o.notation;
+    if (o.fixedPlaces) {
+        calc->displayFormat |= 0x10;
+        calc->fixedPlaces = *o.fixedPlaces;
+    }
+    calc->radians = o.radians ? 1 : 0;
+    calcAllocRegisters(registers, calc);
     displayRebuild(calc);
-    calcSetRadix(o.radix, calc);
+    calcSetRadix(o.radix.value_or(radix), calc);
     calcSetFormat(calc->format, calc);
     calcEmptyStacks(calc);
     calc->state = ENTRY_MANTISSA;

@@ -42,6 +42,18 @@ check "four digits" 0 " 0.667" "" -- --digits 4 -k '2/3='
 check "binary" 0 " 1010" "" -- --radix 2 -k '101+101='
 check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
 check "exponent entry" 0 " 5 0" "" -- -k 5x
+# Settings from a file, as the panel reads them; the options still win.
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"
+check "settings file" 0 " 100" "" -- --settings "$settings/torva.ini" -k 'ff+1='
+check "option over settings" 0 " 0.667" "" -- --settings "$settings/torva.ini" --radix 10 -k '2/3='
+if grep -q '^APPLICATION_ULX=20$' "$settings/torva.ini" && grep -q '^RADIX=16$' "$settings/torva.ini"; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    echo "FAIL settings defaults written back"
+fi
 check "bad radix" 2 "" "" -- --radix 7
 check "unknown key" 2 "" "" -- -p Nope
 check "unknown option" 2 "" "" -- --colour

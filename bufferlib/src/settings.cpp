@@ -1,0 +1,315 @@
+// The settings file: our own profile functions on an INI text file, and the accessors with the
+// write-back of defaults and the sequence key chain. The file is read afresh on every access
+// (it is small, and the user may edit it); it is written only when a value really changes.
+#include "settings.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+const char kSettingsSection[] = "nv";
+const char kEndOfSequence[] = "__end_of_sequence__";
+
+constexpr size_t kSequenceKeyLimit = 255; // longest key a sequence may form
+
+// ---- directory ----------------------------------------------------------------------------
+
+std::string SettingsDirectory() {
+    const char *dir = getenv("TORVA_CONFIG_DIR");
+    if (dir && *dir)
+        return dir;
+    const char *xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg)
+        return std::string(xdg) + "/torva";
+    const char *home = getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.config/torva";
+}
+
+// ---- the file as lines --------------------------------------------------------------------
+
+// The file's lines without their line ends. false when it is missing, unreadable or larger
+// than the limit (*tooLarge tells which: such a file is never rewritten).
+static bool loadLines(const char *file, std::vector<std::string> *lines, bool *tooLarge) {
+    *tooLarge = false;
+    lines->clear();
+    FILE *f = fopen(file, "rb");
+    if (!f)
+        return false;
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) > kSettingsFileLimit) {
+        *tooLarge = true;
+        fclose(f);
+        return false;
+    }
+    std::string text;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) {
+        text.append(chunk, n);
+        if (text.size() > kSettingsFileLimit) { // grew while we read it
+            *tooLarge = true;
+            fclose(f);
+            return false;
+        }
+    }
+    fclose(f);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines->push_back(line);
+        start = end + 1;
+    }
+    return true;
+}
+
+static std::string trim(const std::string &s) {
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return "";
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+// The section a header line opens, or false for any other line.
+static bool sectionOf(const std::string &line, std::string *name) {
+    std::string t = trim(line);
+    if (t.size() < 2 || t[0] != '[')
+        return false;
+    size_t close = t.find(']');
+    if (close == std::string::npos)
+        return false;
+    *name = trim(t.substr(1, close - 1));
+    return true;
+}
+
+// The key and value of a "key=value" line, or false for comments and other lines.
+static bool entryOf(const std::string &line, std::string *key, std::string *value) {
+    std::string t = trim(line);
+    if (t.empty() || t[0] == ';' || t[0] == '#')
+        return false;
+    size_t eq = t.find('=');
+    if (eq == std::string::npos)
+        return false;
+    *key = trim(t.substr(0, eq));
+    *value = trim(t.substr(eq + 1));
+    return !key->empty();
+}
+
+// Where the key's line is (-1 when absent) and where the section ends (the index after its
+// last line; -1 when the section is absent).
+static void locate(const std::vector<std::string> &lines, const char *section, const char *key,
+                   long *keyLine, long *sectionEnd) {
+    *keyLine = -1;
+    *sectionEnd = -1;
+    bool inside = false;
+    for (size_t i = 0; i < lines.size(); i++) {
+        std::string name, k, v;
+        if (sectionOf(lines[i], &name)) {
+            inside = strcasecmp(name.c_str(), section) == 0;
+            if (inside && *sectionEnd < 0)
+                *sectionEnd = static_cast<long>(i) + 1;
+            continue;
+        }
+        if (!inside)
+            continue;
+        if (*keyLine < 0 && entryOf(lines[i], &k, &v) && strcasecmp(k.c_str(), key) == 0)
+            *keyLine = static_cast<long>(i);
+        // Blank lines after a section's entries belong to the gap before the next section.
+        if (!trim(lines[i]).empty())
+            *sectionEnd = static_cast<long>(i) + 1;
+    }
+}
+
+// Replaces the file with the lines: a temporary file in the same directory, flushed to disk,
+// then renamed over the old one. 0, or 1 with the old file untouched.
+static int saveLines(const char *file, const std::vector<std::string> &lines) {
+    std::string path = file;
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    // Make the directory (and its parents) on the first write.
+    for (size_t i = 1; i <= dir.size(); i++)
+        if (i == dir.size() || dir[i] == '/')
+            mkdir(dir.substr(0, i).c_str(), 0755);
+    std::string temp = dir + "/.settings.XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0)
+        return 1;
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\n";
+    struct stat st;
+    mode_t mode = stat(file, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    bool ok = fchmod(fd, mode) == 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? static_cast<size_t>(n) : 0;
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok || rename(name.data(), file) != 0) {
+        unlink(name.data());
+        return 1;
+    }
+    return 0;
+}
+
+int ProfileReadString(const char *section, const char *key, char *out, size_t outSize,
+                      const char *file) {
+    std::vector<std::string> lines;
+    bool tooLarge;
+    if (!file || !loadLines(file, &lines, &tooLarge))
+        return 0;
+    long keyLine, sectionEnd;
+    locate(lines, section, key, &keyLine, &sectionEnd);
+    if (keyLine < 0)
+        return 0;
+    std::string k, v;
+    entryOf(lines[static_cast<size_t>(keyLine)], &k, &v);
+    if (outSize > 0) {
+        size_t n = v.size() < outSize - 1 ? v.size() : outSize - 1;
+        memcpy(out, v.data(), n);
+        out[n] = 0;
+    }
+    return 1;
+}
+
+int ProfileWriteString(const char *section, const char *key, const char *value, const char *file) {
+    std::vector<std::string> lines;
+    bool tooLarge;
+    if (!file)
+        return 1;
+    if (!loadLines(file, &lines, &tooLarge) && tooLarge)
+        return 1; // never replace a file we could not read whole
+    // A line break inside a value would end its line: the file keeps one value per line.
+    std::string v = value;
+    for (char &c : v)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    std::string line = std::string(key) + "=" + v;
+    long keyLine, sectionEnd;
+    locate(lines, section, key, &keyLine, &sectionEnd);
+    if (keyLine >= 0) {
+        std::string k, old;
+        entryOf(lines[static_cast<size_t>(keyLine)], &k, &old);
+        if (old == trim(v))
+            return 0; // already so: nothing to write
+        lines[static_cast<size_t>(keyLine)] = line;
+    } else if (sectionEnd >= 0) {
+        lines.insert(lines.begin() + sectionEnd, line);
+    } else {
+        lines.push_back(std::string("[") + section + "]");
+        lines.push_back(line);
+    }
+    return saveLines(file, lines);
+}
+
+// ---- accessors ----------------------------------------------------------------------------
+
+static char gLastKey[kSettingTextSize]; // the sequence state: the last key used
+static int gCounter;                    // and the counter of the next item
+
+static void setLastKey(const char *key) {
+    snprintf(gLastKey, sizeof gLastKey, "%s", key);
+    gCounter = 1;
+}
+
+// The decimal number at the start of a value, 0 when there is none; clamped to int.
+static int leadingInteger(const char *text) {
+    while (*text == ' ' || *text == '\t')
+        text++;
+    char *end;
+    errno = 0;
+    long long v = strtoll(text, &end, 10);
+    if (end == text)
+        return 0;
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+int ReadIntSetting(const char *key, int defaultValue, const char *file) {
+    char text[kSettingTextSize];
+    int value = ProfileReadString(kSettingsSection, key, text, sizeof text, file)
+                    ? leadingInteger(text)
+                    : defaultValue;
+    setLastKey(key);
+    if (value == defaultValue && file) {
+        char number[32];
+        snprintf(number, sizeof number, "%d", defaultValue);
+        ProfileWriteString(kSettingsSection, key, number, file);
+    }
+    return value;
+}
+
+void WriteIntSetting(const char *key, int value, const char *file) {
+    if (!file)
+        return;
+    char number[32];
+    snprintf(number, sizeof number, "%d", value);
+    ProfileWriteString(kSettingsSection, key, number, file);
+}
+
+const char *ReadStringSetting(const char *key, const char *defaultText, const char *file) {
+    static char text[kSettingTextSize];
+    if (!ProfileReadString(kSettingsSection, key, text, sizeof text, file))
+        snprintf(text, sizeof text, "%s", defaultText ? defaultText : "");
+    setLastKey(key);
+    if (file && defaultText && strcmp(text, defaultText) == 0)
+        ProfileWriteString(kSettingsSection, key, defaultText, file);
+    return text;
+}
+
+const char *WriteStringSetting(const char *key, const char *text, const char *file) {
+    setLastKey(key);
+    if (file)
+        ProfileWriteString(kSettingsSection, key, text, file);
+    return text;
+}
+
+// The key of the next sequence item, or false when it would pass the key limit.
+static bool nextKey(std::string *key) {
+    char suffix[32];
+    snprintf(suffix, sizeof suffix, "_%d_", gCounter);
+    *key = std::string(gLastKey) + suffix;
+    return key->size() <= kSequenceKeyLimit;
+}
+
+const char *NextSequenceItem(const char *file) {
+    std::string key;
+    if (!nextKey(&key))
+        return nullptr;
+    int counter = gCounter;
+    const char *text = ReadStringSetting(key.c_str(), kEndOfSequence, file);
+    gCounter = counter + 1;
+    return strcmp(text, kEndOfSequence) == 0 ? nullptr : text;
+}
+
+int AppendSequenceItem(const char *text, const char *file) {
+    std::string key;
+    if (!nextKey(&key))
+        return 1;
+    int counter = gCounter;
+    WriteStringSetting(key.c_str(), text, file);
+    gCounter = counter + 1;
+    return 0;
+}

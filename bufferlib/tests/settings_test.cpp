@@ -1,0 +1,203 @@
+// The settings file on real files in a private directory: the file name, the write-back of
+// defaults, sequences, preservation of what we do not know, atomic replacement, and malformed
+// files.
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void spit(const std::string &path, const std::string &text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+class Settings : public ::testing::Test {
+  protected:
+    std::string dir, file;
+    void SetUp() override {
+        char templ[] = "/tmp/torva-settings-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(templ));
+        dir = templ;
+        file = dir + "/torva.ini";
+    }
+    void TearDown() override {
+        chmod(dir.c_str(), 0755);
+        std::string cmd = "rm -rf '" + dir + "'";
+        EXPECT_EQ(0, system(cmd.c_str()));
+    }
+};
+
+TEST_F(Settings, Directory) {
+    setenv("TORVA_CONFIG_DIR", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", "/xdg", 1);
+    EXPECT_EQ(dir, SettingsDirectory());
+    unsetenv("TORVA_CONFIG_DIR");
+    EXPECT_EQ("/xdg/torva", SettingsDirectory());
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ("/home/someone/.config/torva", SettingsDirectory());
+}
+
+TEST_F(Settings, FirstRunWritesEveryKeyReadWithItsDefault) {
+    std::string nested = dir + "/made/on/first/write/torva.ini";
+    EXPECT_EQ(20, ReadIntSetting("APPLICATION_ULX", 20, nested.c_str()));
+    EXPECT_STREQ("helvetica",
+                 ReadStringSetting("NUMBER_KEY_FONTFACE", "helvetica", nested.c_str()));
+    EXPECT_EQ(-1, ReadIntSetting("FIXED_RADIX_PLACE", -1, nested.c_str()));
+    EXPECT_EQ("[nv]\nAPPLICATION_ULX=20\nNUMBER_KEY_FONTFACE=helvetica\nFIXED_RADIX_PLACE=-1\n",
+              slurp(nested));
+}
+
+TEST_F(Settings, WriteBackOnlyWhenTheValueEqualsTheDefault) {
+    struct Case {
+        const char *file;
+        int value;
+        const char *after;
+    } cases[] = {
+        {"[nv]\nRADIX=16\n", 16, "[nv]\nRADIX=16\n"},
+        {"[nv]\nRADIX=10\n", 10, "[nv]\nRADIX=10\n"},
+        {"[nv]\nRADIX=10 (decimal)\n", 10, "[nv]\nRADIX=10\n"},
+        {"[nv]\nRADIX=hex\n", 0, "[nv]\nRADIX=hex\n"}, // no number: 0, not the default
+        {"[nv]\n  radix = 8 \n", 8, "[nv]\n  radix = 8 \n"},
+        {"[nv]\nRADIX=99999999999\n", 2147483647, "[nv]\nRADIX=99999999999\n"},
+    };
+    for (const Case &c : cases) {
+        spit(file, c.file);
+        EXPECT_EQ(c.value, ReadIntSetting("RADIX", 10, file.c_str())) << c.file;
+        EXPECT_EQ(c.after, slurp(file)) << c.file;
+    }
+}
+
+TEST_F(Settings, ConstantsSequence) {
+    const char *items[] = {"3.14159265358979323846264338327950", "6.02 E23", "2.718281828",
+                           "3.01 E08"};
+    EXPECT_STREQ("notyet", ReadStringSetting("CONSTANTS", "notyet", file.c_str()));
+    WriteStringSetting("CONSTANTS", "close", file.c_str());
+    for (const char *item : items)
+        EXPECT_EQ(0, AppendSequenceItem(item, file.c_str()));
+
+    EXPECT_STREQ("close", ReadStringSetting("CONSTANTS", "notyet", file.c_str()));
+    for (const char *item : items)
+        EXPECT_STREQ(item, NextSequenceItem(file.c_str()));
+    EXPECT_EQ(nullptr, NextSequenceItem(file.c_str()));
+    std::string text = slurp(file);
+    EXPECT_NE(std::string::npos, text.find("CONSTANTS_1__2_=6.02 E23\n"));
+    EXPECT_NE(std::string::npos, text.find("CONSTANTS_1__2__3__4_=3.01 E08\n"));
+    EXPECT_NE(std::string::npos, text.find("CONSTANTS_1__2__3__4__5_=__end_of_sequence__\n"));
+}
+
+TEST_F(Settings, SequenceEndsAtTheKeyLimit) {
+    std::string base(240, 'K');
+    WriteStringSetting(base.c_str(), "first", file.c_str());
+    int appended = 0;
+    while (AppendSequenceItem("item", file.c_str()) == 0)
+        appended++;
+    EXPECT_EQ(5, appended); // 240 + 5 * 3 = 255 characters fit, a sixth item's key does not
+    ReadStringSetting(base.c_str(), "", file.c_str());
+    int read = 0;
+    while (NextSequenceItem(file.c_str()))
+        read++;
+    EXPECT_EQ(5, read);
+}
+
+TEST_F(Settings, UnknownLinesAreKept) {
+    spit(file, "; torva settings\r\n[other]\r\nRADIX=2\r\nX=1\r\n\r\n[NV]\r\n# mine\r\n"
+               "UNKNOWN=keep me\r\nRADIX=10\r\n\r\n[last]\r\nY=2\r\n");
+    WriteIntSetting("RADIX", 16, file.c_str());
+    WriteIntSetting("MANTISSA_DIGITS", 12, file.c_str());
+    EXPECT_EQ("; torva settings\n[other]\nRADIX=2\nX=1\n\n[NV]\n# mine\nUNKNOWN=keep me\n"
+              "RADIX=16\nMANTISSA_DIGITS=12\n\n[last]\nY=2\n",
+              slurp(file));
+    EXPECT_EQ(16, ReadIntSetting("radix", 10, file.c_str())); // keys match without case
+}
+
+TEST_F(Settings, MalformedFiles) {
+    struct Case {
+        const char *label;
+        std::string text;
+        int radix; // what RADIX reads as, default 10
+    } cases[] = {
+        {"empty", "", 10},
+        {"no section", "RADIX=16\n", 10},
+        {"missing bracket", "[nv\nRADIX=16\n", 10},
+        {"duplicate keys: the first counts", "[nv]\nRADIX=8\nRADIX=16\n", 8},
+        {"binary junk", std::string("[nv]\nRADIX=2\n\0\xff\xfe garbage\x01=\x02\n", 27), 2},
+        {"overlong line", "[nv]\nLONG=" + std::string(100000, 'z') + "\nRADIX=16\n", 16},
+        {"no line end", "[nv]\nRADIX=16", 16},
+    };
+    for (const Case &c : cases) {
+        spit(file, c.text);
+        EXPECT_EQ(c.radix, ReadIntSetting("RADIX", 10, file.c_str())) << c.label;
+        const char *font = ReadStringSetting("LONG", "short", file.c_str());
+        EXPECT_LE(strlen(font), 255u) << c.label;
+    }
+}
+
+TEST_F(Settings, AFileTooLargeIsNeitherReadNorRewritten) {
+    std::string big = "[nv]\nRADIX=16\n" + std::string(kSettingsFileLimit, '#');
+    spit(file, big);
+    EXPECT_EQ(10, ReadIntSetting("RADIX", 10, file.c_str()));
+    WriteIntSetting("RADIX", 8, file.c_str());
+    EXPECT_EQ(big, slurp(file));
+}
+
+TEST_F(Settings, AFailedWriteLeavesTheOldFileWhole) {
+    std::string before = "[nv]\nRADIX=16\n; hand edited\n";
+    spit(file, before);
+    chmod(dir.c_str(), 0555);
+    if (geteuid() != 0) {
+        EXPECT_EQ(1, ProfileWriteString("nv", "RADIX", "8", file.c_str()));
+    } else {
+        // Root writes anywhere: try the write as an unprivileged user in a child process.
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(3);
+            _exit(ProfileWriteString("nv", "RADIX", "8", file.c_str()));
+        }
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(1, WEXITSTATUS(status));
+    }
+    EXPECT_EQ(before, slurp(file));
+    EXPECT_EQ(16, ReadIntSetting("RADIX", 10, file.c_str()));
+    chmod(dir.c_str(), 0755);
+    // No temporary file is left behind.
+    EXPECT_EQ(0, system(("test -z \"$(ls -A '" + dir + "' | grep -v torva.ini)\"").c_str()));
+}
+
+TEST_F(Settings, NullFileNameReadsDefaultsAndWritesNothing) {
+    EXPECT_EQ(7, ReadIntSetting("ANY", 7, nullptr));
+    EXPECT_STREQ("x", ReadStringSetting("ANY", "x", nullptr));
+    WriteIntSetting("ANY", 3, nullptr);
+    EXPECT_STREQ("y", WriteStringSetting("ANY", "y", nullptr));
+}
+
+TEST_F(Settings, LongValuesAreCutAt255Characters) {
+    std::string value(400, 'v');
+    WriteStringSetting("FONT", value.c_str(), file.c_str());
+    EXPECT_EQ(std::string(255, 'v'), std::string(ReadStringSetting("FONT", "", file.c_str())));
+    WriteStringSetting("TEXT", "two\nlines", file.c_str()); // one value per line
+    EXPECT_STREQ("two lines", ReadStringSetting("TEXT", "", file.c_str()));
+}
+
+} // namespace
