@@ -1,10 +1,13 @@
 // torva-cli: the calculator engine without a window. It builds the calculator as the panel
 // would from the options, types keys (-k) and presses panel keys (-p) in the order given, or
 // reads keys from standard input, and prints what the display shows at the end.
+#include "buffer.h"
 #include "calc.h"
 #include "calcsettings.h"
 #include "display.h"
 #include "number.h"
+#include "plotmem.h"
+#include "program.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +23,20 @@ const char kUsage[] =
     "usage: torva-cli [--digits N] [--exp-digits N] [--radix 2|8|10|16] [--format float|int]\n"
     "                 [--auto-format on|off] [--notation dec|sci|eng] [--fixed N] [--radians]\n"
     "                 [--settings FILE] [--raw] [--tape] [--indicators]\n"
-    "                 [-k TEXT | --keys TEXT] ...\n"
-    "                 [-p NAME | --press NAME] ...\n"
-    "Types each character of TEXT as a key, presses the panel key NAME, in the order given\n"
-    "(keys are read from standard input when neither is given), and prints the display.\n";
+    "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
+    "                 [-e LINE | --step LINE] ... [FILE]\n"
+    "Types each character of TEXT as a key, presses the panel key NAME and runs the step LINE,\n"
+    "in the order given, then runs the program FILE; keys are read from standard input when\n"
+    "none of these is given. Prints the display.\n";
+
+enum InputKind {
+    INPUT_KEYS,  // characters typed as keys
+    INPUT_PRESS, // a panel key by name
+    INPUT_STEP,  // a step line, run as a one-line program
+};
 
 struct Input {
-    bool press; // a panel key by name, else characters typed as keys
+    InputKind kind;
     std::string text;
 };
 
@@ -36,6 +46,8 @@ struct Options {
     std::optional<int> digits, exponentDigits, radix, format, autoFormat, notation, fixedPlaces;
     bool radians = false, raw = false, tape = false, indicators = false;
     const char *settings = nullptr;
+    const char *programFile = nullptr; // run after the other inputs
+    long maxSteps = 10000000;
     std::vector<Input> inputs;
 };
 
@@ -90,6 +102,12 @@ int parseOptions(int argc, char **argv, Options *o) {
             o->radians = true;
             continue;
         }
+        if (a[0] != '-' && i == argc - 1) {
+            o->programFile = argv[i];
+            continue;
+        }
+        if (a[0] != '-')
+            return usage(("unexpected argument " + a).c_str());
         if (i + 1 >= argc)
             return usage(("missing value after " + a).c_str());
         const char *v = argv[++i];
@@ -111,12 +129,18 @@ int parseOptions(int argc, char **argv, Options *o) {
             ok = readWord(v, {"dec", "sci", "eng"}, 1, &o->notation);
         else if (a == "--settings")
             o->settings = v;
-        else if (a == "-k" || a == "--keys")
-            o->inputs.push_back({false, v});
+        else if (a == "--max-steps") {
+            char *end;
+            o->maxSteps = strtol(v, &end, 10);
+            ok = *v && !*end && o->maxSteps >= 0;
+        } else if (a == "-k" || a == "--keys")
+            o->inputs.push_back({INPUT_KEYS, v});
+        else if (a == "-e" || a == "--step")
+            o->inputs.push_back({INPUT_STEP, v});
         else if (a == "-p" || a == "--press") {
             if (!calcKeyFunction(v))
                 return usage(("no panel key named \"" + std::string(v) + "\"").c_str());
-            o->inputs.push_back({true, v});
+            o->inputs.push_back({INPUT_PRESS, v});
         } else
             return usage(("unknown option " + a).c_str());
         if (!ok)
@@ -169,6 +193,54 @@ void typeKeys(const std::string &text, Calculator *calc) {
         calcKey(c, calc);
 }
 
+// Program messages go to standard error with their prefixes; a fatal one is remembered.
+bool gFatal = false;
+
+void reportToStderr(const char *text, Calculator *) {
+    if (strcmp(text, " ") == 0) // a run clearing the report field
+        return;
+    fprintf(stderr, "%s\n", text);
+    if (strncmp(text, "Fatal Error: ", 13) == 0)
+        gFatal = true;
+}
+
+// One step line as a one-line program, stepped as the program window's Step would.
+void runStepLine(const std::string &line, Calculator *calc) {
+    Buffer *program = BufferCreate(nullptr, kCreateDetached);
+    if (!program)
+        return;
+    program->lineBreakMode = kBreakLineFeed;
+    std::string text = line + "\n";
+    BufferInsert(1, 1, text.c_str(), static_cast<int32_t>(text.size()), program);
+    BufferGoto(1, 1, program);
+    calc->program = program;
+    calc->recorderMode = -1;
+    if (calc->restartPending) {
+        calc->restartPending = 0;
+        prepareRun(calc);
+    }
+    runStep(calc);
+    calc->recorderMode = 0;
+    calc->program = nullptr;
+    BufferFree(program);
+}
+
+// Runs a program file in Normal mode from line 1 until it stops. false when it cannot be read.
+bool runProgramFile(const char *path, Calculator *calc) {
+    Buffer *program = programLoad(path, 1);
+    if (!program)
+        return false;
+    calc->program = program;
+    calc->recorderMode = -1;
+    prepareRun(calc);
+    startNormalRun(calc);
+    programRun(1, calc);
+    calc->recorderMode = 0;
+    calc->program = nullptr;
+    BufferFree(program);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -178,21 +250,31 @@ int main(int argc, char **argv) {
         return status;
     Calculator calc;
     buildCalculator(o, &calc);
-    if (o.inputs.empty()) {
+    calc.hooks.programReport = reportToStderr;
+    calc.stepLimit = o.maxSteps;
+    if (o.inputs.empty() && !o.programFile) {
         std::string text;
         for (int c; (c = getchar()) != EOF;)
             text += static_cast<char>(c);
         typeKeys(text, &calc);
     }
     for (const Input &in : o.inputs) {
-        if (!in.press) {
+        if (in.kind == INPUT_KEYS) {
             typeKeys(in.text, &calc);
-            continue;
+        } else if (in.kind == INPUT_STEP) {
+            runStepLine(in.text, &calc);
+        } else {
+            // A key the panel shows disabled cannot be pressed.
+            const CalcKeyFunction *key = calcKeyFunction(in.text.c_str());
+            if (calcKeyEnabled(key, &calc))
+                key->press(key->name, &calc);
         }
-        // A key the panel shows disabled cannot be pressed.
-        const CalcKeyFunction *key = calcKeyFunction(in.text.c_str());
-        if (calcKeyEnabled(key, &calc))
-            key->press(key->name, &calc);
+    }
+    if (o.programFile && !runProgramFile(o.programFile, &calc)) {
+        fprintf(stderr, "torva-cli: cannot read the program %s\n", o.programFile);
+        calcRelease(&calc);
+        displayRelease();
+        return 2;
     }
 
     std::string line;
@@ -207,8 +289,11 @@ int main(int argc, char **argv) {
     printf("%s\n", line.c_str());
     if (o.indicators)
         printf("carry=%d overflow=%d\n", calc.carry, calc.overflow);
-    int exitStatus = calcIsError(&calc) ? 1 : 0;
+    // The calculator's error state wins: "Math Error" is both an error and a fatal message.
+    int exitStatus = calcIsError(&calc) ? 1 : gFatal ? 3 : 0;
     calcRelease(&calc);
+    freePointMemory(&calc);
     displayRelease();
+    BufferEpilog();
     return exitStatus;
 }

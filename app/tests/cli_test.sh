@@ -44,7 +44,6 @@ check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
 check "exponent entry" 0 " 5 0" "" -- -k 5x
 # Settings from a file, as the panel reads them; the options still win.
 settings=$(mktemp -d)
-trap 'rm -rf "$settings"' EXIT
 printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"
 check "settings file" 0 " 100" "" -- --settings "$settings/torva.ini" -k 'ff+1='
 check "option over settings" 0 " 0.667" "" -- --settings "$settings/torva.ini" --radix 10 -k '2/3='
@@ -54,6 +53,30 @@ else
     failed=$((failed + 1))
     echo "FAIL settings defaults written back"
 fi
+# Programs: step lines and program files.
+prog=$(mktemp -d)
+trap 'rm -rf "$settings" "$prog"' EXIT
+printf '2\nx^y\n1\n0\n=\n__ end __\n' > "$prog/power"
+printf 'x^2\n+\n1\n=\n__ end __\n' > "$prog/square"
+printf '1\n0\n0\n0\nstore A\n:loop\nrecall A\n-\n1\n=\nstore A\nif >= 0 goto loop\n__ end __\n' \
+    > "$prog/countdown"
+printf ':again\ngoto again\n' > "$prog/forever"
+printf '5\n/\n0\n=\n' > "$prog/divide"
+check "program file" 0 " 1024" "" -- "$prog/power"
+check "program with x typed first" 0 " 10" "" -- -k 3 "$prog/square"
+check "countdown loop" 0 "-1" "" -- "$prog/countdown"
+check "step limit" 3 " 0" "" -- --max-steps 1000 "$prog/forever"
+check "math error in a program" 1 "ERR" "" -- "$prog/divide"
+check "step lines" 0 " 8" "" -- -e 5 -e + -e 3 -e =
+check "a fatal step, then keys" 3 " 4" "" -- -e bogus -k '2+2='
+check "missing program" 2 "" "" -- "$prog/none"
+if "$cli" --max-steps 10 "$prog/forever" 2>&1 >/dev/null | grep -qx 'Fatal Error: step limit reached'; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    echo "FAIL step limit message"
+fi
+
 check "bad radix" 2 "" "" -- --radix 7
 check "unknown key" 2 "" "" -- -p Nope
 check "unknown option" 2 "" "" -- --colour

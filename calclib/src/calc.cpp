@@ -732,7 +732,8 @@ const char *registerName(int index, int count) {
 int registerIndex(const char *name, int count) {
     const int width = registerNameWidth(count);
     int value = 0, letters = 0;
-    for (; letters < width && name[letters] && name[letters] != ' '; letters++) {
+    // A name ends at its width, a blank (padding, a line feed) or the end of the text.
+    for (; letters<width &&static_cast<unsigned char>(name[letters])> ' '; letters++) {
         if (name[letters] < 'A' || name[letters] > 'Z')
             return -1;
         value = value * 26 + (name[letters] - 'A');

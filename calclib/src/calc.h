@@ -11,6 +11,8 @@
 
 struct Number;
 struct Calculator;
+struct Buffer;
+struct PlotNode;
 
 constexpr uint32_t kCalculatorMagic = 0xABCD4359; // every callback through a window checks it
 
@@ -46,6 +48,14 @@ struct CalcHooks {
     void (*recordText)(const char *text, Calculator *calc);
     void (*recordConstant)(Calculator *calc); // X was entered from a text
     void (*undoStep)(Calculator *calc);       // the last typed character was deleted
+    // Program window: the status bar's report field, the listing's mark (moved to the current
+    // line), the idle callback that runs steps (start 1, stop 0), a stopped run (refresh the
+    // status and buttons), and the plot window (repaint now; full after the memory was reset).
+    void (*programReport)(const char *text, Calculator *calc);
+    void (*programMarked)(Calculator *calc);
+    void (*programIdle)(int start, Calculator *calc);
+    void (*programStopped)(Calculator *calc);
+    void (*plotPaint)(int full, Calculator *calc);
     void *context;
 };
 
@@ -79,6 +89,16 @@ struct Calculator {
     int plotOriginMode = 0;             // PLOT_ORIGIN_MODE
     int plotAbscissaMode = 7;           // PLOT_ABCISSA_MODE
     int plotRefreshRate = 1;            // PLOT_REFRESH_RATE
+    // Programs and plotting.
+    Buffer *program = nullptr;           // the listing's Program, or null
+    int plotState = 0;                   // step of the running plot task; -1 after a fatal error
+    int restartPending = 1;              // the next Step prepares a run first
+    double plotX = 0.0, plotY = 0.0;     // the plot coordinates
+    int paintCounter = 0;                // paint requests since the last paint while running
+    PlotNode *plotHead = nullptr;        // the point memory: a PLOT_START node, then pen commands
+    PlotNode *plotTail = nullptr;        // its last node
+    PlotNode *plotLastPainted = nullptr; // the node up to which the plot window is painted
+    long stepLimit = 10000000;           // most steps of one run or plot evaluation
 };
 
 // ---- the number engine's reach into the calculator (also linked into numeng) ---------------
@@ -144,7 +164,8 @@ void calcRecall(int n, Calculator *calc);
 // blank-padded to the width of the largest name. Static buffer, valid until the next call.
 const char *registerName(int index, int count);
 // The index of a register name among `count` (letters up to the name width, stopping at a
-// blank or the end), or -1 when the name has no letter or holds another character.
+// blank, a control character or the end), or -1 when the name has no letter or holds another
+// character.
 int registerIndex(const char *name, int count);
 
 // ---- the printer tape's lines ------------------------------------------------------------

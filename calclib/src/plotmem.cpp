@@ -1,0 +1,71 @@
+// The point memory of the plots. Allocation failures are fatal program messages: a plot that
+// cannot remember its points cannot go on.
+#include "plotmem.h"
+
+#include "calc.h"
+#include "number.h"
+#include "program.h"
+
+#include <climits>
+#include <cmath>
+
+void freePointMemory(Calculator *calc) {
+    for (PlotNode *n = calc->plotHead; n;) {
+        PlotNode *next = n->next;
+        numRelease(n);
+        n = next;
+    }
+    calc->plotHead = calc->plotTail = calc->plotLastPainted = nullptr;
+}
+
+// A coordinate truncated toward zero; out of the int range it is pinned to the range's edge.
+static int32_t plotCoordinate(double v) {
+    if (std::isnan(v))
+        return 0;
+    if (v >= INT32_MAX)
+        return INT32_MAX;
+    if (v <= INT32_MIN)
+        return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+static PlotNode *appendNode(int kind, int32_t x, int32_t y, Calculator *calc) {
+    PlotNode *n = static_cast<PlotNode *>(numAllocate(sizeof(PlotNode)));
+    if (!n) {
+        programMessage("point memory", 2, calc);
+        return nullptr;
+    }
+    n->kind = static_cast<uint8_t>(kind);
+    n->x = x;
+    n->y = y;
+    n->next = nullptr;
+    if (calc->plotTail)
+        calc->plotTail->next = n;
+    else
+        calc->plotHead = n;
+    calc->plotTail = n;
+    return n;
+}
+
+void resetPointMemory(Calculator *calc) {
+    if (calc->plotHead) {
+        freePointMemory(calc);
+        calc->paintCounter = 10000000;
+        if (calc->hooks.plotPaint)
+            calc->hooks.plotPaint(1, calc);
+    }
+    appendNode(PLOT_START, 0, 0, calc);
+}
+
+void appendMove(double x, double y, Calculator *calc) {
+    appendNode(PLOT_MOVE, plotCoordinate(x), plotCoordinate(y), calc);
+}
+
+void appendLine(double x, double y, Calculator *calc) {
+    if (appendNode(PLOT_LINE, plotCoordinate(x), plotCoordinate(y), calc) && calc->hooks.plotPaint)
+        calc->hooks.plotPaint(0, calc);
+}
+
+void appendColor(int color, Calculator *calc) {
+    appendNode(PLOT_COLOR, color < 0 || color >= kPlotColors ? 0 : color, 0, calc);
+}
