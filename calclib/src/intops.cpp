@@ -166,43 +166,33 @@ static int shiftPrepare(Number *y, Number *x, Number **two, int32_t *count, int 
     return 0;
 }
 
-int shiftLeft(Number *y, Number *x, Number *result, Calculator *calc) {
-    Number *two;
-    int32_t count;
-    if (shiftPrepare(y, x, &two, &count, kRepeatMul, calc))
+// y doubled (left) or halved, count times: each step multiplies or divides by a fresh two,
+// since the operations may leave their operands changed (integer division normalises them).
+static int shiftBy(Number *y, Number *x, Number *result, bool left, Calculator *calc) {
+    Number *two = nullptr;
+    int32_t count = 0;
+    if (shiftPrepare(y, x, &two, &count, left ? kRepeatMul : kRepeatDiv, calc))
         return 1;
     Number *work = numCreateTemp(y->length, y->radix, y->format, &calc->temporaries);
     if (!work)
         return numError("shift:Two - temp create failed", calc);
     numCopy(y, result);
     for (int32_t k = 0; k < count; k++) {
-        shiftSetTwo(two); // the multiplication may leave its operands changed
-        int r = numScratchStep(numMul, result, two, work, calc);
+        numCopy(result, work);
+        shiftSetTwo(two);
+        int r = numScratchStep(left ? numMul : numDiv, work, two, result, calc);
         if (r)
             return r;
-        numCopy(work, result);
     }
     return 0;
 }
 
+int shiftLeft(Number *y, Number *x, Number *result, Calculator *calc) {
+    return shiftBy(y, x, result, true, calc);
+}
+
 int shiftRight(Number *y, Number *x, Number *result, Calculator *calc) {
-    Number *two;
-    int32_t count;
-    if (shiftPrepare(y, x, &two, &count, kRepeatDiv, calc))
-        return 1;
-    Number *work = numCreateTemp(y->length, y->radix, y->format, &calc->temporaries);
-    if (!work)
-        return numError("shift:Two - temp create failed", calc);
-    numCopy(y, result);
-    for (int32_t k = 0; k < count; k++) {
-        // Integer division normalises its operands in place: every halving needs a fresh two.
-        numCopy(result, work);
-        shiftSetTwo(two);
-        int r = numScratchStep(numDiv, work, two, result, calc);
-        if (r)
-            return r;
-    }
-    return 0;
+    return shiftBy(y, x, result, false, calc);
 }
 
 static int shiftOne(Number *y, Number *result, int left, Calculator *calc) {
