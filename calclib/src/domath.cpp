@@ -123,12 +123,6 @@ static int shiftLeftBy(Number *n, int k) {
     return 0;
 }
 
-static void numSetZero(Number *n) {
-    memset(n->digits, 0, static_cast<size_t>(n->length));
-    n->exponent = 0;
-    n->negative = 0;
-}
-
 // ---- normalisation -------------------------------------------------------------------------
 
 int justify(Number *n) {

@@ -36,14 +36,6 @@ int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, Calcula
     return r;
 }
 
-// Sets n to zero.
-static void numSetZero(Number *n) {
-    for (int i = 0; i < n->length; i++)
-        n->digits[i] = 0;
-    n->exponent = 0;
-    n->negative = 0;
-}
-
 // Sets n to a small value: the integer's last digit, or a floating first digit and exponent.
 static void numSetSmall(Number *n, int digit, int exponent) {
     numSetZero(n);

@@ -102,6 +102,12 @@ int numIsZero(const Number *n) {
     return 1;
 }
 
+void numSetZero(Number *n) {
+    memset(n->digits, 0, static_cast<size_t>(n->length));
+    n->exponent = 0;
+    n->negative = 0;
+}
+
 int numCompare(const Number *a, const Number *b) {
     if (a->exponent < b->exponent)
         return -1;

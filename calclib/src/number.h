@@ -68,6 +68,8 @@ int numCopy(const Number *source, Number *destination);
 int numCompare(const Number *a, const Number *b);
 // 1 when length <= 0 or every digit is 0.
 int numIsZero(const Number *n);
+// Makes n zero: every digit 0, exponent 0, negative 0.
+void numSetZero(Number *n);
 // Exponent + 1 and the digits one place toward the end (last digit dropped); no rounding.
 // 1 on exponent overflow (the exponent is wrapped and the digits are left alone).
 int digitShiftRight(Number *n);

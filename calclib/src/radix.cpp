@@ -177,11 +177,9 @@ int radixGen(Number *source, Number *target, Calculator *calc) {
         }
         return 0;
     }
-    for (int i = 0; i < L; i++)
-        p->digits[i] = 0;
+    numSetZero(p);
     p->digits[0] = 1;
     p->exponent = 1;
-    p->negative = 0;
     for (int64_t k = 0; k < repeats; k++) {
         if (numScratchStep(numMul, p, b, work, calc))
             return 11;
