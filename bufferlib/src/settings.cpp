@@ -3,6 +3,8 @@
 // (it is small, and the user may edit it); it is written only when a value really changes.
 #include "settings.h"
 
+#include "filesys.h"
+
 #include <cerrno>
 #include <cinttypes>
 #include <climits>
@@ -154,14 +156,7 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
         text += line + "\n";
     struct stat st;
     mode_t mode = stat(file, &st) == 0 ? (st.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0;
-    for (size_t done = 0; ok && done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<size_t>(n) : 0;
-    }
+    bool ok = fchmod(fd, mode) == 0 && fWriteAll(fd, text.data(), text.size()) == 0;
     ok = ok && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok || rename(name.data(), file) != 0) {
