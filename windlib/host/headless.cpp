@@ -3,17 +3,17 @@
 // top-level window (children paint into it through a clip and an offset), messages wait in an
 // in-memory queue, and time is a virtual clock that only waits, sleeps and yields move.
 //
-// Message order follows the host the toolkit was written for: posted and input messages first,
-// then a paint for the first window (in creation order) with an update area, then timers.
+// Classes, timers, the message queues and update areas are the host core's (hostcore.h), so
+// messages come in the order the x11 backend gives them: input, then posted messages, then a
+// paint, then timers. Input carries the modifiers held when it was injected.
 #include "headless.h"
+#include "hostcore.h"
 #include "hostdraw.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -27,15 +27,7 @@ constexpr int kDefaultBits = 24;
 constexpr int kDpi = 96;
 constexpr int kPaletteEntries = 256; // palette size of an 8-bit screen
 
-struct HeadlessClass {
-    std::string name;
-    HostWindowProc proc;
-    int64_t background; // HostColor or kHostNoBackground
-};
-
-struct HWin : HostWindow {
-    const HeadlessClass *cls;     // its class
-    uint32_t style;               // kHostStyle...
+struct HWin : HostCoreWindow {
     HWin *parent;                 // a child's parent, else null
     HWin *owner;                  // owner of a top-level window, or null
     std::string title;            //
@@ -43,17 +35,8 @@ struct HWin : HostWindow {
                                   // child, on the screen otherwise
     bool shown;                   // its own show state
     bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
-    bool hasUpdate;               // `update` holds an area to paint
-    HostRect update;              // client pixels
     cairo_surface_t *surface;     // top-level windows: the outer rectangle's pixels
     std::vector<HWin *> children; // bottom to top
-};
-
-struct Timer {
-    HWin *window; //
-    int id;       //
-    int period;   // ms
-    int64_t due;  // virtual time of the next tick
 };
 
 struct Action {
@@ -71,19 +54,13 @@ struct Box {
 struct Headless {
     bool open;
     int width = kDefaultWidth, height = kDefaultHeight, bits = kDefaultBits;
-    std::vector<HeadlessClass *> classes;
-    std::unordered_set<HWin *> live;
-    std::vector<HWin *> windows; // every window, creation order
-    std::vector<HWin *> tops;    // top-level windows, bottom to top
-    std::deque<HostMessage> queue;
-    std::vector<Timer> timers;
+    std::vector<HWin *> tops; // top-level windows, bottom to top
     std::vector<Action> actions;
     long actionOrder;
     int64_t clock;
     HWin *focus, *capture;
     int cursorX, cursorY;
-    bool keyDown[256];    // keys held as of the last key message taken from the queue
-    bool injectDown[256]; // keys held as injected so far (decides system key messages)
+    bool injectDown[256]; // keys held as injected so far (system keys, modifiers)
     std::vector<Box> boxes;
     int boxAnswer = kHostAnswerOk;
     std::string clipboard;
@@ -95,7 +72,12 @@ struct Headless {
 
 Headless gH;
 
-bool Alive(HWin *w) { return w && gH.live.count(w) != 0; }
+bool Alive(HWin *w) { return HostCoreAlive(w); }
+
+// Every live window, creation order.
+const std::vector<HWin *> &Windows(void) {
+    return reinterpret_cast<const std::vector<HWin *> &>(HostCoreWindows());
+}
 bool IsChild(const HWin *w) { return (w->style & kHostStyleChildBit) != 0; }
 
 HWin *TopOf(HWin *w) {
@@ -161,24 +143,12 @@ HostRect Intersect(HostRect a, HostRect b) {
 
 bool Empty(const HostRect &r) { return r.right <= r.left || r.bottom <= r.top; }
 
-HostRect Union(HostRect a, HostRect b) {
-    if (Empty(a))
-        return b;
-    if (Empty(b))
-        return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
 void Invalidate(HWin *w, const HostRect *rect) {
     int cw, ch;
     ClientSize(w, &cw, &ch);
     HostRect all = {0, 0, cw, ch};
     HostRect r = rect ? Intersect(*rect, all) : all;
-    if (Empty(r))
-        return;
-    w->update = w->hasUpdate ? Union(w->update, r) : r;
-    w->hasUpdate = true;
+    HostCoreInvalidate(w, r);
 }
 
 void InvalidateTree(HWin *w) {
@@ -246,24 +216,27 @@ HostDevice *MakeDevice(HWin *w, const HostRect *area) {
     return HostDeviceCreate(cr, w, cw, ch, kDpi, kDpi, gH.bits, paletteSize);
 }
 
-void RemoveMessagesFor(HWin *w) {
-    gH.queue.erase(std::remove_if(gH.queue.begin(), gH.queue.end(),
-                                  [w](const HostMessage &m) { return m.window == w; }),
-                   gH.queue.end());
-    gH.timers.erase(std::remove_if(gH.timers.begin(), gH.timers.end(),
-                                   [w](const Timer &t) { return t.window == w; }),
-                    gH.timers.end());
-}
-
 void Send(HWin *w, int code, int value = 0, int x = 0, int y = 0) {
-    if (!Alive(w) || !w->cls->proc)
-        return;
-    HostMessage m = {w, code, value, x, y};
-    w->cls->proc(&m);
+    HostCoreSend(w, code, value, x, y);
 }
 
-void Post(HWin *w, int code, int value = 0, int x = 0, int y = 0) {
-    gH.queue.push_back({w, code, value, x, y});
+unsigned InjectedModifiers(void) {
+    return (gH.injectDown[kHostKeyShift] ? kHostModShift : 0) |
+           (gH.injectDown[kHostKeyControl] ? kHostModControl : 0) |
+           (gH.injectDown[kHostKeyAlt] ? kHostModAlt : 0);
+}
+
+// Input as a user makes it: with the modifiers held at that moment and the time it happened.
+void Input(HWin *w, int code, int value = 0, int x = 0, int y = 0) {
+    HostMessage m = {};
+    m.window = w;
+    m.code = code;
+    m.value = value;
+    m.x = x;
+    m.y = y;
+    m.modifiers = InjectedModifiers();
+    m.time = (uint32_t)gH.clock;
+    HostCorePushInput(&m);
 }
 
 void RunDueActions() {
@@ -283,10 +256,7 @@ void RunDueActions() {
 
 // The next virtual time something can happen (a timer or an action), or -1.
 int64_t NextEventTime() {
-    int64_t next = -1;
-    for (const Timer &t : gH.timers)
-        if (next < 0 || t.due < next)
-            next = t.due;
+    int64_t next = HostCoreNextTimer();
     for (const Action &a : gH.actions)
         if (next < 0 || a.at < next)
             next = a.at;
@@ -314,49 +284,20 @@ bool AdvanceTo(int64_t to) {
     return ran;
 }
 
-bool TakeMessage(HostMessage *out, bool remove) {
-    RunDueActions();
-    if (!gH.queue.empty()) {
-        HostMessage m = gH.queue.front();
-        if (out)
-            *out = m;
-        if (remove) {
-            gH.queue.pop_front();
-            // The key state follows the messages as they are taken, as a real keyboard's
-            // state would when the message was made.
-            bool down = m.code == kHostMsgKeyDown || m.code == kHostMsgSysKeyDown;
-            bool up = m.code == kHostMsgKeyUp || m.code == kHostMsgSysKeyUp;
-            if ((down || up) && m.value >= 0 && m.value < 256)
-                gH.keyDown[m.value] = down;
-        }
-        return true;
-    }
-    for (HWin *w : gH.windows)
-        if (w->hasUpdate && EffectivelyVisible(w)) {
-            if (out)
-                *out = {w, kHostMsgPaint, 0, 0, 0};
-            return true; // stays until painted or validated
-        }
-    Timer *due = nullptr;
-    for (Timer &t : gH.timers)
-        if (t.due <= gH.clock && (!due || t.due < due->due))
-            due = &t;
-    if (due) {
-        if (out)
-            *out = {due->window, kHostMsgTimer, due->id, 0, 0};
-        if (remove)
-            due->due = gH.clock + due->period;
-        return true;
-    }
-    return false;
-}
+bool TakeMessage(HostMessage *out, bool remove) { return HostCoreTake(out, remove); }
 
 // ---- the table ----------------------------------------------------------------------------------
+
+bool Paintable(const HostCoreWindow *w) { return EffectivelyVisible(static_cast<const HWin *>(w)); }
+int64_t Clock(void) { return gH.clock; }
+void Release(HostCoreWindow *w) { delete static_cast<HWin *>(w); }
 
 int Open(const char *) {
     gH.open = true;
     gH.clock = 0;
     gH.boxAnswer = kHostAnswerOk;
+    HostCoreBackend backend = {RunDueActions, Paintable, Clock, nullptr, Release};
+    HostCoreOpen(&backend);
     return 0;
 }
 
@@ -365,32 +306,17 @@ void DestroyWindow(HWin *w);
 void Close(void) {
     while (!gH.tops.empty())
         DestroyWindow(gH.tops.back());
-    for (HeadlessClass *c : gH.classes)
-        delete c;
+    HostCoreClose();
     gH = Headless{};
 }
 
-int RegisterClass(const HostClass *cls) {
-    if (!cls || !cls->name)
-        return 1;
-    for (HeadlessClass *c : gH.classes)
-        if (c->name == cls->name) {
-            c->proc = cls->proc;
-            c->background = cls->background;
-            return 0;
-        }
-    gH.classes.push_back(new HeadlessClass{cls->name, cls->proc, cls->background});
-    return 0;
-}
+int RegisterClass(const HostClass *cls) { return HostCoreRegisterClass(cls); }
 
 HWin *CreateWindow(const char *className, const char *title, uint32_t style, int x, int y,
                    int width, int height, HWin *parent) {
     if (gH.failCreate > 0 && --gH.failCreate == 0)
         return nullptr;
-    const HeadlessClass *cls = nullptr;
-    for (HeadlessClass *c : gH.classes)
-        if (className && c->name == className)
-            cls = c;
+    const HostCoreClass *cls = HostCoreFindClass(className);
     if (!cls)
         return nullptr;
     bool child = (style & kHostStyleChildBit) != 0;
@@ -406,8 +332,7 @@ HWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     w->y = y;
     w->width = std::max(0, width);
     w->height = std::max(0, height);
-    gH.live.insert(w);
-    gH.windows.push_back(w);
+    HostCoreAdd(w);
     if (child)
         parent->children.push_back(w);
     else
@@ -420,9 +345,11 @@ void DestroyWindow(HWin *w) {
     if (!Alive(w))
         return;
     Send(w, kHostMsgDestroy);
+    if (!Alive(w)) // destroyed from inside its destroy message
+        return;
     while (!w->children.empty())
         DestroyWindow(w->children.back());
-    for (HWin *o : gH.windows)
+    for (HWin *o : Windows())
         if (o->owner == w)
             o->owner = nullptr;
     if (w->parent) {
@@ -432,9 +359,6 @@ void DestroyWindow(HWin *w) {
             Invalidate(w->parent, nullptr);
     }
     gH.tops.erase(std::remove(gH.tops.begin(), gH.tops.end(), w), gH.tops.end());
-    gH.windows.erase(std::find(gH.windows.begin(), gH.windows.end(), w));
-    gH.live.erase(w);
-    RemoveMessagesFor(w);
     if (gH.focus == w)
         gH.focus = nullptr;
     if (gH.capture == w)
@@ -443,7 +367,8 @@ void DestroyWindow(HWin *w) {
         gH.caretOwner = nullptr;
     if (w->surface)
         cairo_surface_destroy(w->surface);
-    delete w;
+    w->surface = nullptr;
+    HostCoreRemove(w); // released once no message is being handled
 }
 
 void ShowWindow(HWin *w, int show) {
@@ -462,7 +387,7 @@ void ShowWindow(HWin *w, int show) {
 }
 
 void ShowOwnedPopups(HWin *owner, int show) {
-    for (HWin *w : gH.windows) {
+    for (HWin *w : Windows()) {
         if (w->owner != owner)
             continue;
         if (!show && w->shown && !w->hiddenWithOwner) {
@@ -584,7 +509,7 @@ int PeekMessage(HostMessage *out, int remove) {
 // leaving a message: the wait then returns empty, as a spurious wake-up would.
 int GetMessage(HostMessage *out) {
     gH.stats.gets++;
-    *out = {nullptr, kHostMsgNone, 0, 0, 0};
+    *out = {};
     for (;;) {
         if (TakeMessage(out, true))
             return 1;
@@ -618,42 +543,17 @@ int WaitMessage(int timeoutMs) {
     }
 }
 
-void DispatchMessage(const HostMessage *m) {
-    HWin *w = static_cast<HWin *>(m->window);
-    if (m->code == kHostMsgNone || !Alive(w) || !w->cls->proc)
-        return;
-    w->cls->proc(m);
-}
+void DispatchMessage(const HostMessage *m) { HostCoreCall(m); }
 
 int PostMessage(HWin *w, int code, int value) {
     gH.stats.posts++;
-    Post(Alive(w) ? w : nullptr, code, value);
-    return 0;
+    return HostCorePost(Alive(w) ? w : nullptr, code, value);
 }
 
 void PostQuit(int) { gH.stats.quitPosted = 1; }
 
-int SetTimer(HWin *w, int id, int period) {
-    if (!Alive(w) || period <= 0)
-        return 1;
-    for (Timer &t : gH.timers)
-        if (t.window == w && t.id == id) {
-            t.period = period;
-            t.due = gH.clock + period;
-            return 0;
-        }
-    gH.timers.push_back({w, id, period, gH.clock + period});
-    return 0;
-}
-
-int KillTimer(HWin *w, int id) {
-    auto it = std::find_if(gH.timers.begin(), gH.timers.end(),
-                           [w, id](const Timer &t) { return t.window == w && t.id == id; });
-    if (it == gH.timers.end())
-        return 1;
-    gH.timers.erase(it);
-    return 0;
-}
+int SetTimer(HWin *w, int id, int period) { return HostCoreSetTimer(w, id, period); }
+int KillTimer(HWin *w, int id) { return HostCoreKillTimer(w, id); }
 
 // A yield is one millisecond of virtual time, so a loop that only yields still sees time pass.
 void Sleep(int ms) { AdvanceTo(gH.clock + (ms > 0 ? ms : 1)); }
@@ -687,7 +587,7 @@ void SetCursorPos(int x, int y) {
     gH.cursorY = y;
 }
 
-int GetKeyState(int vk) { return vk >= 0 && vk < 256 && gH.keyDown[vk] ? kHostKeyHeld : 0; }
+int GetKeyState(int vk) { return HostCoreKeyState(vk); }
 
 void FillBackground(HWin *w, HostDevice *d, const HostRect &r) {
     if (w->cls->background == kHostNoBackground)
@@ -698,10 +598,9 @@ void FillBackground(HWin *w, HostDevice *d, const HostRect &r) {
 HostDevice *BeginPaint(HWin *w, HostRect *update) {
     if (!Alive(w))
         return nullptr;
-    HostRect r = w->hasUpdate ? w->update : HostRect{0, 0, 0, 0};
+    HostRect r = HostCoreTakeUpdate(w);
     if (update)
         *update = r;
-    w->hasUpdate = false;
     HostDevice *d = MakeDevice(w, &r);
     if (d)
         FillBackground(w, d, r);
@@ -715,22 +614,8 @@ void EndPaint(HWin *, HostDevice *d) {
     HostDeviceDestroy(d);
 }
 
-int GetUpdateRect(HWin *w, HostRect *r) {
-    if (!Alive(w) || !w->hasUpdate)
-        return 0;
-    if (r)
-        *r = w->update;
-    return 1;
-}
-
-void ValidateRect(HWin *w, const HostRect *rect) {
-    if (!Alive(w) || !w->hasUpdate)
-        return;
-    // Only a rectangle that covers the update area empties it, as with a rectangular region.
-    if (!rect || (rect->left <= w->update.left && rect->top <= w->update.top &&
-                  rect->right >= w->update.right && rect->bottom >= w->update.bottom))
-        w->hasUpdate = false;
-}
+int GetUpdateRect(HWin *w, HostRect *r) { return HostCoreGetUpdateRect(w, r); }
+void ValidateRect(HWin *w, const HostRect *rect) { HostCoreValidate(w, rect); }
 
 void InvalidateRect(HWin *w, const HostRect *rect) {
     if (Alive(w))
@@ -858,7 +743,7 @@ void PostPointer(int code, int sx, int sy) {
         return;
     int cx, cy;
     ClientOrigin(w, &cx, &cy);
-    Post(w, code, 0, sx - cx, sy - cy);
+    Input(w, code, 0, sx - cx, sy - cy);
 }
 
 } // namespace
@@ -882,19 +767,19 @@ void HeadlessKeyDown(int vk) {
     bool alt = gH.injectDown[kHostKeyAlt] || vk == kHostKeyAlt;
     if (vk >= 0 && vk < 256)
         gH.injectDown[vk] = true;
-    Post(KeyTarget(), alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk);
+    Input(KeyTarget(), alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk);
 }
 
 void HeadlessKeyUp(int vk) {
     bool alt = gH.injectDown[kHostKeyAlt] || vk == kHostKeyAlt;
     if (vk >= 0 && vk < 256)
         gH.injectDown[vk] = false;
-    Post(KeyTarget(), alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk);
+    Input(KeyTarget(), alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk);
 }
 
 void HeadlessChar(int character) {
     bool alt = gH.injectDown[kHostKeyAlt];
-    Post(KeyTarget(), alt ? kHostMsgSysChar : kHostMsgChar, character & 0xFF);
+    Input(KeyTarget(), alt ? kHostMsgSysChar : kHostMsgChar, character & 0xFF);
 }
 
 void HeadlessKeystroke(int vk, int character) {
@@ -918,7 +803,7 @@ void HeadlessPointerMove(int sx, int sy) { PostPointer(kHostMsgPointerMove, sx, 
 void HeadlessClose(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);
     if (Alive(w))
-        Post(w, kHostMsgClose);
+        Input(w, kHostMsgClose);
 }
 
 void HeadlessClientToScreen(HostWindow *hw, int x, int y, int *sx, int *sy) {
@@ -930,7 +815,7 @@ void HeadlessClientToScreen(HostWindow *hw, int x, int y, int *sx, int *sy) {
     *sy = cy + y;
 }
 
-int HeadlessWindowCount(void) { return (int)gH.windows.size(); }
+int HeadlessWindowCount(void) { return (int)Windows().size(); }
 const char *HeadlessTitle(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);
     return Alive(w) ? w->title.c_str() : nullptr;
@@ -1001,86 +886,87 @@ void HeadlessSetBoxAnswer(int answer) { gH.boxAnswer = answer; }
 
 HeadlessStats HeadlessGetStats(void) {
     HeadlessStats s = gH.stats;
-    s.timers = (int)gH.timers.size();
+    s.timers = HostCoreTimerCount();
+    s.waiting = HostCoreWaiting();
     return s;
 }
 
 const HostOps kHeadlessHost = {
-    "headless",
-    HostAdapt<HWin, Open>::Call,
-    HostAdapt<HWin, Close>::Call,
-    HostAdapt<HWin, RegisterClass>::Call,
-    HostAdapt<HWin, CreateWindow>::Call,
-    HostAdapt<HWin, DestroyWindow>::Call,
-    HostAdapt<HWin, ShowWindow>::Call,
-    HostAdapt<HWin, ShowOwnedPopups>::Call,
-    HostAdapt<HWin, MoveWindow>::Call,
-    HostAdapt<HWin, GetWindowRect>::Call,
-    HostAdapt<HWin, GetClientRect>::Call,
-    HostAdapt<HWin, SetWindowText>::Call,
-    HostAdapt<HWin, GetSystemMetric>::Call,
-    HostAdapt<HWin, GetDesktopRect>::Call,
-    HostAdapt<HWin, GetScreenCap>::Call,
-    HostAdapt<HWin, DefaultProc>::Call,
-    HostAdapt<HWin, PeekMessage>::Call,
-    HostAdapt<HWin, GetMessage>::Call,
-    HostAdapt<HWin, WaitMessage>::Call,
-    HostAdapt<HWin, DispatchMessage>::Call,
-    HostAdapt<HWin, PostMessage>::Call,
-    HostAdapt<HWin, PostQuit>::Call,
-    HostAdapt<HWin, SetTimer>::Call,
-    HostAdapt<HWin, KillTimer>::Call,
-    HostAdapt<HWin, Sleep>::Call,
-    HostAdapt<HWin, Now>::Call,
-    HostAdapt<HWin, SetFocus>::Call,
-    HostAdapt<HWin, GetFocus>::Call,
-    HostAdapt<HWin, SetCapture>::Call,
-    HostAdapt<HWin, ReleaseCapture>::Call,
-    HostAdapt<HWin, GetCursorPos>::Call,
-    HostAdapt<HWin, SetCursorPos>::Call,
-    HostAdapt<HWin, GetKeyState>::Call,
-    HostAdapt<HWin, BeginPaint>::Call,
-    HostAdapt<HWin, EndPaint>::Call,
-    HostAdapt<HWin, GetUpdateRect>::Call,
-    HostAdapt<HWin, ValidateRect>::Call,
-    HostAdapt<HWin, InvalidateRect>::Call,
-    HostAdapt<HWin, ScrollWindow>::Call,
-    HostAdapt<HWin, GetDevice>::Call,
-    HostAdapt<HWin, ReleaseDevice>::Call,
-    HostClassicSysColor,
-    HostDrawDeviceCap,
-    HostDrawSetTextColor,
-    HostDrawSetBackColor,
-    HostDrawMoveTo,
-    HostDrawGetCurrentPos,
-    HostDrawLineTo,
-    HostDrawSetPixel,
-    HostDrawFillRect,
-    HostDrawTextOut,
-    HostDrawPutBitmap,
-    HostNoCreateFont,
-    HostNoDeleteFont,
-    HostNoSelectFont,
-    HostNoTextMetrics,
-    HostNoCharWidths,
-    HostNoCreatePalette,
-    HostNoSetPaletteEntry,
-    HostNoSelectPalette,
-    HostNoDeletePalette,
-    HostAdapt<HWin, CreateCaret>::Call,
-    HostAdapt<HWin, SetCaretPos>::Call,
-    HostAdapt<HWin, ShowCaret>::Call,
-    HostAdapt<HWin, HideCaret>::Call,
-    HostAdapt<HWin, DestroyCaret>::Call,
-    HostAdapt<HWin, ClipboardPut>::Call,
-    HostAdapt<HWin, ClipboardGet>::Call,
-    HostNoEnumPrinters,
-    HostNoCreatePrinter,
-    HostNoDeletePrinter,
-    HostNoStartDoc,
-    HostNoPrinterCall,
-    HostNoPrinterCall,
-    HostNoPrinterCall,
-    HostAdapt<HWin, MessageBox>::Call,
-    HostAdapt<HWin, SetExitHook>::Call,
+    .name = "headless",
+    .open = HostAdapt<HWin, Open>::Call,
+    .close = HostAdapt<HWin, Close>::Call,
+    .registerClass = HostAdapt<HWin, RegisterClass>::Call,
+    .createWindow = HostAdapt<HWin, CreateWindow>::Call,
+    .destroyWindow = HostAdapt<HWin, DestroyWindow>::Call,
+    .showWindow = HostAdapt<HWin, ShowWindow>::Call,
+    .showOwnedPopups = HostAdapt<HWin, ShowOwnedPopups>::Call,
+    .moveWindow = HostAdapt<HWin, MoveWindow>::Call,
+    .getWindowRect = HostAdapt<HWin, GetWindowRect>::Call,
+    .getClientRect = HostAdapt<HWin, GetClientRect>::Call,
+    .setWindowText = HostAdapt<HWin, SetWindowText>::Call,
+    .getSystemMetric = HostAdapt<HWin, GetSystemMetric>::Call,
+    .getDesktopRect = HostAdapt<HWin, GetDesktopRect>::Call,
+    .getScreenCap = HostAdapt<HWin, GetScreenCap>::Call,
+    .defaultProc = HostAdapt<HWin, DefaultProc>::Call,
+    .peekMessage = HostAdapt<HWin, PeekMessage>::Call,
+    .getMessage = HostAdapt<HWin, GetMessage>::Call,
+    .waitMessage = HostAdapt<HWin, WaitMessage>::Call,
+    .dispatchMessage = HostAdapt<HWin, DispatchMessage>::Call,
+    .postMessage = HostAdapt<HWin, PostMessage>::Call,
+    .postQuit = HostAdapt<HWin, PostQuit>::Call,
+    .setTimer = HostAdapt<HWin, SetTimer>::Call,
+    .killTimer = HostAdapt<HWin, KillTimer>::Call,
+    .sleep = HostAdapt<HWin, Sleep>::Call,
+    .now = HostAdapt<HWin, Now>::Call,
+    .setFocus = HostAdapt<HWin, SetFocus>::Call,
+    .getFocus = HostAdapt<HWin, GetFocus>::Call,
+    .setCapture = HostAdapt<HWin, SetCapture>::Call,
+    .releaseCapture = HostAdapt<HWin, ReleaseCapture>::Call,
+    .getCursorPos = HostAdapt<HWin, GetCursorPos>::Call,
+    .setCursorPos = HostAdapt<HWin, SetCursorPos>::Call,
+    .getKeyState = HostAdapt<HWin, GetKeyState>::Call,
+    .beginPaint = HostAdapt<HWin, BeginPaint>::Call,
+    .endPaint = HostAdapt<HWin, EndPaint>::Call,
+    .getUpdateRect = HostAdapt<HWin, GetUpdateRect>::Call,
+    .validateRect = HostAdapt<HWin, ValidateRect>::Call,
+    .invalidateRect = HostAdapt<HWin, InvalidateRect>::Call,
+    .scrollWindow = HostAdapt<HWin, ScrollWindow>::Call,
+    .getDevice = HostAdapt<HWin, GetDevice>::Call,
+    .releaseDevice = HostAdapt<HWin, ReleaseDevice>::Call,
+    .sysColor = HostClassicSysColor,
+    .deviceCap = HostDrawDeviceCap,
+    .setTextColor = HostDrawSetTextColor,
+    .setBackColor = HostDrawSetBackColor,
+    .moveTo = HostDrawMoveTo,
+    .getCurrentPos = HostDrawGetCurrentPos,
+    .lineTo = HostDrawLineTo,
+    .setPixel = HostDrawSetPixel,
+    .fillRect = HostDrawFillRect,
+    .textOut = HostDrawTextOut,
+    .putBitmap = HostDrawPutBitmap,
+    .createFont = HostNoCreateFont,
+    .deleteFont = HostNoDeleteFont,
+    .selectFont = HostNoSelectFont,
+    .getTextMetrics = HostNoTextMetrics,
+    .getCharWidths = HostNoCharWidths,
+    .createPalette = HostNoCreatePalette,
+    .setPaletteEntry = HostNoSetPaletteEntry,
+    .selectPalette = HostNoSelectPalette,
+    .deletePalette = HostNoDeletePalette,
+    .createCaret = HostAdapt<HWin, CreateCaret>::Call,
+    .setCaretPos = HostAdapt<HWin, SetCaretPos>::Call,
+    .showCaret = HostAdapt<HWin, ShowCaret>::Call,
+    .hideCaret = HostAdapt<HWin, HideCaret>::Call,
+    .destroyCaret = HostAdapt<HWin, DestroyCaret>::Call,
+    .clipboardPut = HostAdapt<HWin, ClipboardPut>::Call,
+    .clipboardGet = HostAdapt<HWin, ClipboardGet>::Call,
+    .enumPrinters = HostNoEnumPrinters,
+    .createPrinter = HostNoCreatePrinter,
+    .deletePrinter = HostNoDeletePrinter,
+    .startDoc = HostNoStartDoc,
+    .startPage = HostNoPrinterCall,
+    .endPage = HostNoPrinterCall,
+    .endDoc = HostNoPrinterCall,
+    .messageBox = HostAdapt<HWin, MessageBox>::Call,
+    .setExitHook = HostAdapt<HWin, SetExitHook>::Call,
 };

@@ -69,6 +69,7 @@ struct HeadlessStats {
     long stalls;     // waits that had nothing to wait for
     long posts;      // messages posted by the toolkit
     int timers;      // timers running now
+    int waiting;     // input and posted messages waiting in the host's queues now
     int quitPosted;  // the toolkit asked the host loop to end
 };
 HeadlessStats HeadlessGetStats(void);

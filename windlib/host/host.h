@@ -60,11 +60,18 @@ enum HostMessageCode {
     kHostMsgCodeCount
 };
 
+// Modifier keys held when an input event happened (HostMessage::modifiers).
+constexpr unsigned kHostModShift = 0x1;
+constexpr unsigned kHostModControl = 0x2;
+constexpr unsigned kHostModAlt = 0x4;
+
 struct HostMessage {
     HostWindow *window; // target window; null for a message to the thread
     int code;           // HostMessageCode
     int value;          // virtual key, character, timer or command identifier
     int x, y;           // pointer position, new origin or new size, as the code says
+    unsigned modifiers; // kHostMod... held when the event happened (input messages)
+    uint32_t time;      // the window system's time of the event in ms, 0 when it has none
 };
 
 // The class procedure: takes every message dispatched to a window of its class; returns the
@@ -255,7 +262,8 @@ struct HostOps {
     void (*releaseCapture)(void);
     void (*getCursorPos)(int *x, int *y); // screen pixels
     void (*setCursorPos)(int x, int y);
-    int (*getKeyState)(int virtualKey); // kHostKeyHeld while held
+    // kHostKeyHeld while held, as of the message taken last (not as the keyboard is now)
+    int (*getKeyState)(int virtualKey);
 
     // painting (a paint device exists between beginPaint and endPaint; update is client)
     HostDevice *(*beginPaint)(HostWindow *window, HostRect *update);

@@ -6,15 +6,23 @@
 // - Top windows are X top-level windows (WM_DELETE_WINDOW arrives as a close message);
 //   controls are X child windows, so the server clips them and delivers the pointer. The window
 //   manager draws frames and captions outside the client window: frame metrics are 0 here.
-// - Messages wait in the backend's own FIFO. A wait flushes, returns at once when the FIFO or
-//   the X queue has work, and otherwise polls the connection and a self-pipe (written by every
-//   posted message) with the next timer as the timeout. Exposures collect as damage per window;
-//   a paint message is made when no X event is waiting.
+// - Queues, timers, update areas and the order of messages are the host core's (hostcore.h).
+//   Every look for a message first moves the X events that have arrived into the core's input
+//   queue (so input is never held back by posted messages), up to the queue's bound; a wait
+//   flushes and polls the connection and a self-pipe (written by posts) with the next timer as
+//   the timeout. Exposures join the window's update area; a paint message is made when no
+//   input or posted message is waiting.
+// - Each message carries the modifiers and the server time of its X event, so a key is
+//   completed with the Shift and Ctrl that were held when it was pressed, however late it is
+//   handled.
+// - Painting goes to an offscreen group that is copied to the window once, when the paint or
+//   drawing device is released: nothing flickers.
 // - The toolkit's focus window may be an X child; the X focus goes to its top-level window (when
 //   viewable) and key events are routed to the focus window here, with set-focus and kill-focus
 //   sent as the X focus comes and goes.
 // - Geometry is cached as the toolkit last set it; a window manager's moves update the cache
 //   from ConfigureNotify, and move and size messages are posted only on a real change.
+#include "hostcore.h"
 #include "hostdraw.h"
 
 #include <cairo-xlib.h>
@@ -31,7 +39,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -52,16 +59,8 @@ constexpr int kBoxButtonHeight = 26;  //
 constexpr double kBoxFontSize = 13.0; //
 constexpr int kTextBufferSize = 64;   // bytes XLookupString may give for one key
 
-struct X11Class {
-    std::string name;    //
-    HostWindowProc proc; //
-    int64_t background;  // HostColor or kHostNoBackground
-};
-
-struct XWin : HostWindow {
+struct XWin : HostCoreWindow {
     Window xid;                   // the X window
-    const X11Class *cls;          // its class
-    uint32_t style;               // kHostStyle...
     XWin *parent;                 // a child's parent, else null
     XWin *owner;                  // owner of a top-level window, or null
     int x, y, width, height;      // as last set or configured: a child in its parent,
@@ -69,53 +68,41 @@ struct XWin : HostWindow {
     bool mapped;                  // MapNotify seen, no UnmapNotify since
     bool reparented;              // a window manager put a frame around it
     bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
-    bool damaged;                 // `damage` holds an area to paint
-    HostRect damage;              // union of exposures, window pixels
     cairo_surface_t *surface;     // made on first drawing
     std::vector<XWin *> children; //
 };
 
-struct Timer {
-    XWin *window; //
-    int id;       //
-    int period;   // ms
-    int64_t due;  // monotonic ms
-};
-
 struct X11 {
-    Display *dpy;   //
-    int screen;     //
-    Window root;    //
-    Visual *visual; //
-    int depth;      //
-    int dpi;        //
-    GC copyGc;      // scrolling, with graphics exposures
-    int wake[2];    // self-pipe: read end, write end
+    Display *dpy;     //
+    int screen;       //
+    Window root;      //
+    Visual *visual;   //
+    int depth;        //
+    int dpi;          //
+    GC copyGc;        // scrolling, with graphics exposures
+    int wake[2];      // self-pipe: read end, write end
+    bool wakePending; // a byte is in the pipe
     Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
         netWmWindowTypeDialog; // interned once at open
     std::string program;       // WM_CLASS instance part
-    std::vector<X11Class *> classes;
     std::unordered_map<Window, XWin *> byId;
-    std::vector<XWin *> windows; // creation order
-    std::deque<HostMessage> fifo;
-    std::vector<Timer> timers;
-    XWin *focus;        // the window the toolkit gave the focus
-    XWin *focusTop;     // our top-level window that holds the X focus, or null
-    XWin *announced;    // the window last sent set-focus without kill-focus since
-    XWin *capture;      //
-    unsigned modifiers; // ShiftMask, ControlMask, Mod1Mask as the keyboard stands
-    bool keyDown[256];  // host virtual keys held
-    int boxDepth;       // message boxes up
+    std::vector<HostDevice *> devices; // drawing devices not yet released
+    XWin *focus;                       // the window the toolkit gave the focus
+    XWin *focusTop;                    // our top-level window that holds the X focus, or null
+    XWin *announced;                   // the window last sent set-focus without kill-focus since
+    XWin *capture;                     //
+    int boxDepth;                      // message boxes up
     void (*exitHook)(void);
 };
 
 X11 gX;
 
-bool Alive(XWin *w) {
-    if (!w)
-        return false;
-    auto it = gX.byId.find(w->xid);
-    return it != gX.byId.end() && it->second == w;
+// Never reads the record: a handle may outlive its window.
+bool Alive(XWin *w) { return HostCoreAlive(w); }
+
+// Every live window, creation order.
+const std::vector<XWin *> &Windows(void) {
+    return reinterpret_cast<const std::vector<XWin *> &>(HostCoreWindows());
 }
 
 XWin *Lookup(Window xid) {
@@ -173,15 +160,26 @@ void ScreenOrigin(const XWin *w, int *sx, int *sy) {
     }
 }
 
-void Push(XWin *w, int code, int value = 0, int x = 0, int y = 0) {
-    gX.fifo.push_back({w, code, value, x, y});
+unsigned ModifiersOf(unsigned state) {
+    return (state & ShiftMask ? kHostModShift : 0) | (state & ControlMask ? kHostModControl : 0) |
+           (state & Mod1Mask ? kHostModAlt : 0);
+}
+
+// An input message with the modifiers and server time of its X event.
+void Push(XWin *w, int code, int value, int x, int y, unsigned modifiers, Time time) {
+    HostMessage m = {};
+    m.window = w;
+    m.code = code;
+    m.value = value;
+    m.x = x;
+    m.y = y;
+    m.modifiers = modifiers;
+    m.time = (uint32_t)time;
+    HostCorePushInput(&m);
 }
 
 void Send(XWin *w, int code, int value = 0, int x = 0, int y = 0) {
-    if (!Alive(w) || !w->cls->proc)
-        return;
-    HostMessage m = {w, code, value, x, y};
-    w->cls->proc(&m);
+    HostCoreSend(w, code, value, x, y);
 }
 
 // ---- focus --------------------------------------------------------------------------------------
@@ -230,6 +228,12 @@ int OnXIOError(Display *) {
 }
 
 // ---- open and close ---------------------------------------------------------------------------
+
+// The host core's hooks, defined with the event handling below.
+void ReadXEvents(void);
+bool Paintable(const HostCoreWindow *w);
+void Wake(void);
+void Release(HostCoreWindow *w);
 
 int ReadDpi(void) {
     const char *resources = XResourceManagerString(gX.dpy);
@@ -290,16 +294,17 @@ int Open(const char *programName) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
+    HostCoreBackend backend = {ReadXEvents, Paintable, NowMs, Wake, Release};
+    HostCoreOpen(&backend);
     return 0;
 }
 
 void DestroyWindow(XWin *w);
 
 void Close(void) {
-    while (!gX.windows.empty()) {
-        XWin *w = gX.windows.front();
-        DestroyWindow(TopOf(w));
-    }
+    while (!Windows().empty())
+        DestroyWindow(TopOf(Windows().front()));
+    HostCoreClose();
     if (gX.dpy) {
         XFreeGC(gX.dpy, gX.copyGc);
         XCloseDisplay(gX.dpy);
@@ -307,8 +312,6 @@ void Close(void) {
     for (int fd : gX.wake)
         if (fd > 0)
             close(fd);
-    for (X11Class *c : gX.classes)
-        delete c;
     void (*hook)(void) = gX.exitHook;
     gX = X11{};
     gX.exitHook = hook;
@@ -316,18 +319,7 @@ void Close(void) {
 
 // ---- classes and windows ------------------------------------------------------------------------
 
-int RegisterClass(const HostClass *cls) {
-    if (!cls || !cls->name)
-        return 1;
-    for (X11Class *c : gX.classes)
-        if (c->name == cls->name) {
-            c->proc = cls->proc;
-            c->background = cls->background;
-            return 0;
-        }
-    gX.classes.push_back(new X11Class{cls->name, cls->proc, cls->background});
-    return 0;
-}
+int RegisterClass(const HostClass *cls) { return HostCoreRegisterClass(cls); }
 
 void SetTitle(XWin *w, const char *text) {
     if (IsChild(w))
@@ -365,10 +357,7 @@ void SetSizeHints(XWin *w) {
 
 XWin *CreateWindow(const char *className, const char *title, uint32_t style, int x, int y,
                    int width, int height, XWin *parent) {
-    const X11Class *cls = nullptr;
-    for (X11Class *c : gX.classes)
-        if (className && c->name == className)
-            cls = c;
+    const HostCoreClass *cls = HostCoreFindClass(className);
     if (!cls || !gX.dpy)
         return nullptr;
     bool child = (style & kHostStyleChildBit) != 0;
@@ -408,7 +397,7 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     w->width = width;
     w->height = height;
     gX.byId[xid] = w;
-    gX.windows.push_back(w);
+    HostCoreAdd(w);
     if (child)
         parent->children.push_back(w);
     if (!child) {
@@ -442,7 +431,7 @@ void DestroyWindow(XWin *w) {
         DestroyWindow(w->children.back());
     if (!Alive(w)) // destroyed from inside its destroy message
         return;
-    for (XWin *o : gX.windows)
+    for (XWin *o : Windows())
         if (o->owner == w)
             o->owner = nullptr;
     if (w->parent) {
@@ -453,15 +442,9 @@ void DestroyWindow(XWin *w) {
         cairo_surface_finish(w->surface); // later drawing on it goes nowhere
         cairo_surface_destroy(w->surface);
     }
+    w->surface = nullptr;
     XDestroyWindow(gX.dpy, w->xid);
     gX.byId.erase(w->xid);
-    gX.windows.erase(std::find(gX.windows.begin(), gX.windows.end(), w));
-    gX.fifo.erase(std::remove_if(gX.fifo.begin(), gX.fifo.end(),
-                                 [w](const HostMessage &m) { return m.window == w; }),
-                  gX.fifo.end());
-    gX.timers.erase(std::remove_if(gX.timers.begin(), gX.timers.end(),
-                                   [w](const Timer &t) { return t.window == w; }),
-                    gX.timers.end());
     if (gX.focus == w)
         gX.focus = nullptr;
     if (gX.announced == w)
@@ -472,7 +455,7 @@ void DestroyWindow(XWin *w) {
         gX.capture = nullptr;
         XUngrabPointer(gX.dpy, CurrentTime);
     }
-    delete w;
+    HostCoreRemove(w); // released once no message is being handled
 }
 
 void ShowWindow(XWin *w, int show) {
@@ -489,7 +472,7 @@ void ShowWindow(XWin *w, int show) {
 }
 
 void ShowOwnedPopups(XWin *owner, int show) {
-    for (XWin *w : gX.windows) {
+    for (XWin *w : Windows()) {
         if (w->owner != owner)
             continue;
         if (!show && w->mapped && !w->hiddenWithOwner) {
@@ -735,30 +718,32 @@ void OnKey(XKeyEvent *e) {
     KeySym sym = NoSymbol;
     int length = XLookupString(e, text, sizeof text, &sym, nullptr);
     bool press = e->type == KeyPress;
-    unsigned own = ModifierOf(sym);
-    gX.modifiers = (e->state & (ShiftMask | ControlMask | Mod1Mask));
-    gX.modifiers = press ? gX.modifiers | own : gX.modifiers & ~own;
+    // X reports the modifiers held before the event: a modifier key's own press or release
+    // changes them from this message on.
+    unsigned own = ModifiersOf(ModifierOf(sym));
+    unsigned mods = ModifiersOf(e->state);
+    mods = press ? mods | own : mods & ~own;
     int vk = VirtualKeyFor(sym);
-    if (vk > 0 && vk < 256)
-        gX.keyDown[vk] = press;
     if (!target)
         return;
-    bool alt = (e->state & Mod1Mask) || own == Mod1Mask;
+    bool alt = (e->state & Mod1Mask) || own == kHostModAlt;
     if (!press) {
         if (vk)
-            Push(target, alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk);
+            Push(target, alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk, 0, 0, mods, e->time);
         return;
     }
     if (vk)
-        Push(target, alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk);
+        Push(target, alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk, 0, 0, mods, e->time);
     if (KeyHasNoCharacter(sym))
         return;
     for (int i = 0; i < length; i++)
-        Push(target, alt ? kHostMsgSysChar : kHostMsgChar, (unsigned char)text[i]);
+        Push(target, alt ? kHostMsgSysChar : kHostMsgChar, (unsigned char)text[i], 0, 0, mods,
+             e->time);
 }
 
 // A pointer event of X window `xid` at (x, y), for the capture window when there is one.
-void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY) {
+void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY, unsigned state,
+               Time time) {
     XWin *w = Lookup(xid);
     if (Alive(gX.capture) && gX.capture != w) {
         int cx, cy;
@@ -768,18 +753,11 @@ void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY) {
         y = rootY - cy;
     }
     if (w)
-        Push(w, code, 0, x, y);
+        Push(w, code, 0, x, y, ModifiersOf(state), time);
 }
 
 void Damage(XWin *w, int x, int y, int width, int height) {
-    HostRect r = {x, y, x + width, y + height};
-    if (!w->damaged) {
-        w->damage = r;
-        w->damaged = true;
-        return;
-    }
-    w->damage = {std::min(w->damage.left, r.left), std::min(w->damage.top, r.top),
-                 std::max(w->damage.right, r.right), std::max(w->damage.bottom, r.bottom)};
+    HostCoreInvalidate(w, {x, y, x + width, y + height});
 }
 
 void OnConfigure(XWin *w, const XConfigureEvent *e) {
@@ -793,14 +771,14 @@ void OnConfigure(XWin *w, const XConfigureEvent *e) {
     if (moved) {
         w->x = e->x;
         w->y = e->y;
-        Push(w, kHostMsgMove, 0, w->x, w->y);
+        Push(w, kHostMsgMove, 0, w->x, w->y, 0, CurrentTime);
     }
     if (sized) {
         w->width = e->width;
         w->height = e->height;
         if (w->surface)
             cairo_xlib_surface_set_size(w->surface, e->width, e->height);
-        Push(w, kHostMsgSize, 0, w->width, w->height);
+        Push(w, kHostMsgSize, 0, w->width, w->height, 0, CurrentTime);
     }
 }
 
@@ -839,21 +817,31 @@ void Translate(XEvent *e) {
         if (b < 1 || b > 3)
             break;
         OnPointer(codes[b - 1][e->type == ButtonPress], e->xbutton.window, e->xbutton.x,
-                  e->xbutton.y, e->xbutton.x_root, e->xbutton.y_root);
+                  e->xbutton.y, e->xbutton.x_root, e->xbutton.y_root, e->xbutton.state,
+                  e->xbutton.time);
         break;
     }
     case MotionNotify: {
+        // Only the motions that follow at the head of the queue are merged: taking one from
+        // beyond a button release would move the drag past where the button came up.
         XEvent latest = *e;
-        while (XCheckTypedWindowEvent(gX.dpy, e->xmotion.window, MotionNotify, &latest)) {
+        while (XEventsQueued(gX.dpy, QueuedAlready) > 0) {
+            XEvent next;
+            XPeekEvent(gX.dpy, &next);
+            if (next.type != MotionNotify || next.xmotion.window != latest.xmotion.window)
+                break;
+            XNextEvent(gX.dpy, &latest);
         }
         OnPointer(kHostMsgPointerMove, latest.xmotion.window, latest.xmotion.x, latest.xmotion.y,
-                  latest.xmotion.x_root, latest.xmotion.y_root);
+                  latest.xmotion.x_root, latest.xmotion.y_root, latest.xmotion.state,
+                  latest.xmotion.time);
         break;
     }
     case EnterNotify:
         if (e->xcrossing.mode == NotifyNormal)
             OnPointer(kHostMsgPointerMove, e->xcrossing.window, e->xcrossing.x, e->xcrossing.y,
-                      e->xcrossing.x_root, e->xcrossing.y_root);
+                      e->xcrossing.x_root, e->xcrossing.y_root, e->xcrossing.state,
+                      e->xcrossing.time);
         break;
     case FocusIn:
     case FocusOut:
@@ -890,7 +878,7 @@ void Translate(XEvent *e) {
     case ClientMessage:
         if (w && e->xclient.message_type == gX.wmProtocols && e->xclient.format == 32 &&
             (Atom)e->xclient.data.l[0] == gX.wmDelete)
-            Push(w, kHostMsgClose);
+            Push(w, kHostMsgClose, 0, 0, 0, 0, (Time)e->xclient.data.l[1]);
         break;
     case MappingNotify:
         XRefreshKeyboardMapping(&e->xmapping);
@@ -904,54 +892,42 @@ void DrainWakePipe(void) {
     char buffer[64];
     while (read(gX.wake[0], buffer, sizeof buffer) > 0) {
     }
+    gX.wakePending = false;
 }
 
-// Moves every waiting X event into the FIFO.
+// The core's pump: moves the X events that have arrived into the input queue, leaving them
+// with Xlib while the queue is full.
 void ReadXEvents(void) {
-    while (XPending(gX.dpy)) {
+    if (!gX.dpy)
+        return;
+    while (!HostCoreInputFull() && XPending(gX.dpy)) {
         XEvent e;
         XNextEvent(gX.dpy, &e);
         Translate(&e);
     }
 }
 
-bool TakeReady(HostMessage *out, bool remove) {
-    if (gX.fifo.empty())
-        ReadXEvents();
-    if (!gX.fifo.empty()) {
-        if (out)
-            *out = gX.fifo.front();
-        if (remove)
-            gX.fifo.pop_front();
-        return true;
-    }
-    for (XWin *w : gX.windows)
-        if (w->damaged && Viewable(w)) {
-            if (out)
-                *out = {w, kHostMsgPaint, 0, 0, 0};
-            return true; // stays until painted or validated
-        }
-    int64_t now = NowMs();
-    Timer *due = nullptr;
-    for (Timer &t : gX.timers)
-        if (t.due <= now && (!due || t.due < due->due))
-            due = &t;
-    if (due) {
-        if (out)
-            *out = {due->window, kHostMsgTimer, due->id, 0, 0};
-        if (remove)
-            due->due = now + due->period;
-        return true;
-    }
-    return false;
+bool Paintable(const HostCoreWindow *w) { return Viewable(static_cast<const XWin *>(w)); }
+
+// One byte in the pipe is enough to end a wait: later posts before the wait write nothing.
+void Wake(void) {
+    if (gX.wakePending)
+        return;
+    gX.wakePending = true;
+    ssize_t written = write(gX.wake[1], "w", 1);
+    (void)written;
 }
+
+void Release(HostCoreWindow *w) { delete static_cast<XWin *>(w); }
+
+bool TakeReady(HostMessage *out, bool remove) { return HostCoreTake(out, remove); }
 
 // Blocks until the connection or the wake pipe has input, or `ms` pass (-1: no limit); the
 // next timer shortens the wait.
 void Block(int ms) {
-    int64_t now = NowMs();
-    for (const Timer &t : gX.timers) {
-        int64_t left = t.due - now;
+    int64_t next = HostCoreNextTimer();
+    if (next >= 0) {
+        int64_t left = next - NowMs();
         if (left < 0)
             left = 0;
         if (ms < 0 || left < ms)
@@ -990,44 +966,16 @@ int WaitMessage(int timeoutMs) {
     }
 }
 
-void DispatchMessage(const HostMessage *m) {
-    XWin *w = static_cast<XWin *>(m->window);
-    if (m->code == kHostMsgNone || !Alive(w) || !w->cls->proc)
-        return;
-    w->cls->proc(m);
-}
+void DispatchMessage(const HostMessage *m) { HostCoreCall(m); }
 
 int PostMessage(XWin *w, int code, int value) {
-    Push(Alive(w) ? w : nullptr, code, value);
-    ssize_t written = write(gX.wake[1], "w", 1); // a full pipe is already awake
-    (void)written;
-    return 0;
+    return HostCorePost(Alive(w) ? w : nullptr, code, value);
 }
 
 void PostQuit(int) {}
 
-int SetTimer(XWin *w, int id, int period) {
-    if (!Alive(w) || period <= 0)
-        return 1;
-    int64_t due = NowMs() + period;
-    for (Timer &t : gX.timers)
-        if (t.window == w && t.id == id) {
-            t.period = period;
-            t.due = due;
-            return 0;
-        }
-    gX.timers.push_back({w, id, period, due});
-    return 0;
-}
-
-int KillTimer(XWin *w, int id) {
-    auto it = std::find_if(gX.timers.begin(), gX.timers.end(),
-                           [w, id](const Timer &t) { return t.window == w && t.id == id; });
-    if (it == gX.timers.end())
-        return 1;
-    gX.timers.erase(it);
-    return 0;
-}
+int SetTimer(XWin *w, int id, int period) { return HostCoreSetTimer(w, id, period); }
+int KillTimer(XWin *w, int id) { return HostCoreKillTimer(w, id); }
 
 void Sleep(int ms) {
     if (ms <= 0) {
@@ -1082,15 +1030,7 @@ void GetCursorPos(int *x, int *y) {
 
 void SetCursorPos(int x, int y) { XWarpPointer(gX.dpy, None, gX.root, 0, 0, 0, 0, x, y); }
 
-int GetKeyState(int vk) {
-    unsigned mask = vk == kHostKeyShift     ? ShiftMask
-                    : vk == kHostKeyControl ? ControlMask
-                    : vk == kHostKeyAlt     ? Mod1Mask
-                                            : 0;
-    if (mask)
-        return gX.modifiers & mask ? kHostKeyHeld : 0;
-    return vk >= 0 && vk < 256 && gX.keyDown[vk] ? kHostKeyHeld : 0;
-}
+int GetKeyState(int vk) { return HostCoreKeyState(vk); }
 
 // ---- painting -----------------------------------------------------------------------------------
 
@@ -1101,6 +1041,18 @@ cairo_surface_t *SurfaceOf(XWin *w) {
     return w->surface;
 }
 
+// A device draws into an offscreen group (transparent where nothing is drawn, so the window
+// keeps those pixels) that Present copies to the window in one go.
+void OpenGroup(cairo_t *cr) {
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE); // inherited by the group
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_COLOR_ALPHA);
+}
+
+void Present(HostDevice *d) {
+    cairo_pop_group_to_source(d->cr);
+    cairo_paint(d->cr);
+}
+
 HostDevice *MakeDevice(XWin *w, const HostRect *clip) {
     cairo_t *cr = cairo_create(SurfaceOf(w));
     if (clip) {
@@ -1108,14 +1060,17 @@ HostDevice *MakeDevice(XWin *w, const HostRect *clip) {
                         clip->bottom - clip->top);
         cairo_clip(cr);
     }
-    return HostDeviceCreate(cr, w, w->width, w->height, gX.dpi, gX.dpi, gX.depth, 0);
+    OpenGroup(cr);
+    HostDevice *d = HostDeviceCreate(cr, w, w->width, w->height, gX.dpi, gX.dpi, gX.depth, 0);
+    if (d)
+        gX.devices.push_back(d);
+    return d;
 }
 
 HostDevice *BeginPaint(XWin *w, HostRect *update) {
     if (!Alive(w))
         return nullptr;
-    HostRect r = w->damaged ? w->damage : HostRect{0, 0, 0, 0};
-    w->damaged = false;
+    HostRect r = HostCoreTakeUpdate(w);
     if (update)
         *update = r;
     return MakeDevice(w, &r);
@@ -1124,28 +1079,19 @@ HostDevice *BeginPaint(XWin *w, HostRect *update) {
 void FinishDevice(XWin *w, HostDevice *d) {
     if (!d)
         return;
+    gX.devices.erase(std::remove(gX.devices.begin(), gX.devices.end(), d), gX.devices.end());
+    bool shown = Alive(w) && w->surface; // a window closed while painting shows nothing
+    if (shown)
+        Present(d);
     HostDeviceDestroy(d);
-    if (Alive(w) && w->surface)
+    if (shown)
         cairo_surface_flush(w->surface);
 }
 
 void EndPaint(XWin *w, HostDevice *d) { FinishDevice(w, d); }
 
-int GetUpdateRect(XWin *w, HostRect *r) {
-    if (!Alive(w) || !w->damaged)
-        return 0;
-    if (r)
-        *r = w->damage;
-    return 1;
-}
-
-void ValidateRect(XWin *w, const HostRect *rect) {
-    if (!Alive(w) || !w->damaged)
-        return;
-    if (!rect || (rect->left <= w->damage.left && rect->top <= w->damage.top &&
-                  rect->right >= w->damage.right && rect->bottom >= w->damage.bottom))
-        w->damaged = false;
-}
+int GetUpdateRect(XWin *w, HostRect *r) { return HostCoreGetUpdateRect(w, r); }
+void ValidateRect(XWin *w, const HostRect *rect) { HostCoreValidate(w, rect); }
 
 void InvalidateRect(XWin *w, const HostRect *rect) {
     if (!Alive(w))
@@ -1165,6 +1111,12 @@ int ScrollWindow(XWin *w, int dx, int dy, const HostRect *area) {
                     std::min(a.right, a.right - dx), std::min(a.bottom, a.bottom - dy)};
     if (src.right <= src.left || src.bottom <= src.top)
         return 0;
+    // What a device of this window has drawn so far must be on the window before it moves.
+    for (HostDevice *d : gX.devices)
+        if (d->window == w) {
+            Present(d);
+            OpenGroup(d->cr);
+        }
     if (w->surface)
         cairo_surface_flush(w->surface);
     XCopyArea(gX.dpy, w->xid, w->xid, gX.copyGc, src.left, src.top,
@@ -1244,6 +1196,9 @@ int MessageBox(const char *text, const char *caption, unsigned) {
     if (!gX.dpy || gX.boxDepth > 0)
         return kHostAnswerOk;
     gX.boxDepth++;
+    // A pointer grab of ours would take the box's clicks: a box may come from a button press.
+    gX.capture = nullptr;
+    XUngrabPointer(gX.dpy, CurrentTime);
     Box box = {};
     box.caption = caption;
     for (const char *p = text;;) {
@@ -1333,81 +1288,81 @@ void SetExitHook(void (*hook)(void)) { gX.exitHook = hook; }
 } // namespace
 
 const HostOps kX11Host = {
-    "x11",
-    HostAdapt<XWin, Open>::Call,
-    HostAdapt<XWin, Close>::Call,
-    HostAdapt<XWin, RegisterClass>::Call,
-    HostAdapt<XWin, CreateWindow>::Call,
-    HostAdapt<XWin, DestroyWindow>::Call,
-    HostAdapt<XWin, ShowWindow>::Call,
-    HostAdapt<XWin, ShowOwnedPopups>::Call,
-    HostAdapt<XWin, MoveWindow>::Call,
-    HostAdapt<XWin, GetWindowRect>::Call,
-    HostAdapt<XWin, GetClientRect>::Call,
-    HostAdapt<XWin, SetWindowText>::Call,
-    HostAdapt<XWin, GetSystemMetric>::Call,
-    HostAdapt<XWin, GetDesktopRect>::Call,
-    HostAdapt<XWin, GetScreenCap>::Call,
-    HostAdapt<XWin, DefaultProc>::Call,
-    HostAdapt<XWin, PeekMessage>::Call,
-    HostAdapt<XWin, GetMessage>::Call,
-    HostAdapt<XWin, WaitMessage>::Call,
-    HostAdapt<XWin, DispatchMessage>::Call,
-    HostAdapt<XWin, PostMessage>::Call,
-    HostAdapt<XWin, PostQuit>::Call,
-    HostAdapt<XWin, SetTimer>::Call,
-    HostAdapt<XWin, KillTimer>::Call,
-    HostAdapt<XWin, Sleep>::Call,
-    HostAdapt<XWin, Now>::Call,
-    HostAdapt<XWin, SetFocus>::Call,
-    HostAdapt<XWin, GetFocus>::Call,
-    HostAdapt<XWin, SetCapture>::Call,
-    HostAdapt<XWin, ReleaseCapture>::Call,
-    HostAdapt<XWin, GetCursorPos>::Call,
-    HostAdapt<XWin, SetCursorPos>::Call,
-    HostAdapt<XWin, GetKeyState>::Call,
-    HostAdapt<XWin, BeginPaint>::Call,
-    HostAdapt<XWin, EndPaint>::Call,
-    HostAdapt<XWin, GetUpdateRect>::Call,
-    HostAdapt<XWin, ValidateRect>::Call,
-    HostAdapt<XWin, InvalidateRect>::Call,
-    HostAdapt<XWin, ScrollWindow>::Call,
-    HostAdapt<XWin, GetDevice>::Call,
-    HostAdapt<XWin, ReleaseDevice>::Call,
-    HostClassicSysColor,
-    HostDrawDeviceCap,
-    HostDrawSetTextColor,
-    HostDrawSetBackColor,
-    HostDrawMoveTo,
-    HostDrawGetCurrentPos,
-    HostDrawLineTo,
-    HostDrawSetPixel,
-    HostDrawFillRect,
-    HostDrawTextOut,
-    HostDrawPutBitmap,
-    HostNoCreateFont,
-    HostNoDeleteFont,
-    HostNoSelectFont,
-    HostNoTextMetrics,
-    HostNoCharWidths,
-    HostNoCreatePalette,
-    HostNoSetPaletteEntry,
-    HostNoSelectPalette,
-    HostNoDeletePalette,
-    HostAdapt<XWin, CreateCaret>::Call,
-    HostAdapt<XWin, SetCaretPos>::Call,
-    HostAdapt<XWin, ShowCaret>::Call,
-    HostAdapt<XWin, HideCaret>::Call,
-    HostAdapt<XWin, DestroyCaret>::Call,
-    HostAdapt<XWin, ClipboardPut>::Call,
-    HostAdapt<XWin, ClipboardGet>::Call,
-    HostNoEnumPrinters,
-    HostNoCreatePrinter,
-    HostNoDeletePrinter,
-    HostNoStartDoc,
-    HostNoPrinterCall,
-    HostNoPrinterCall,
-    HostNoPrinterCall,
-    HostAdapt<XWin, MessageBox>::Call,
-    HostAdapt<XWin, SetExitHook>::Call,
+    .name = "x11",
+    .open = HostAdapt<XWin, Open>::Call,
+    .close = HostAdapt<XWin, Close>::Call,
+    .registerClass = HostAdapt<XWin, RegisterClass>::Call,
+    .createWindow = HostAdapt<XWin, CreateWindow>::Call,
+    .destroyWindow = HostAdapt<XWin, DestroyWindow>::Call,
+    .showWindow = HostAdapt<XWin, ShowWindow>::Call,
+    .showOwnedPopups = HostAdapt<XWin, ShowOwnedPopups>::Call,
+    .moveWindow = HostAdapt<XWin, MoveWindow>::Call,
+    .getWindowRect = HostAdapt<XWin, GetWindowRect>::Call,
+    .getClientRect = HostAdapt<XWin, GetClientRect>::Call,
+    .setWindowText = HostAdapt<XWin, SetWindowText>::Call,
+    .getSystemMetric = HostAdapt<XWin, GetSystemMetric>::Call,
+    .getDesktopRect = HostAdapt<XWin, GetDesktopRect>::Call,
+    .getScreenCap = HostAdapt<XWin, GetScreenCap>::Call,
+    .defaultProc = HostAdapt<XWin, DefaultProc>::Call,
+    .peekMessage = HostAdapt<XWin, PeekMessage>::Call,
+    .getMessage = HostAdapt<XWin, GetMessage>::Call,
+    .waitMessage = HostAdapt<XWin, WaitMessage>::Call,
+    .dispatchMessage = HostAdapt<XWin, DispatchMessage>::Call,
+    .postMessage = HostAdapt<XWin, PostMessage>::Call,
+    .postQuit = HostAdapt<XWin, PostQuit>::Call,
+    .setTimer = HostAdapt<XWin, SetTimer>::Call,
+    .killTimer = HostAdapt<XWin, KillTimer>::Call,
+    .sleep = HostAdapt<XWin, Sleep>::Call,
+    .now = HostAdapt<XWin, Now>::Call,
+    .setFocus = HostAdapt<XWin, SetFocus>::Call,
+    .getFocus = HostAdapt<XWin, GetFocus>::Call,
+    .setCapture = HostAdapt<XWin, SetCapture>::Call,
+    .releaseCapture = HostAdapt<XWin, ReleaseCapture>::Call,
+    .getCursorPos = HostAdapt<XWin, GetCursorPos>::Call,
+    .setCursorPos = HostAdapt<XWin, SetCursorPos>::Call,
+    .getKeyState = HostAdapt<XWin, GetKeyState>::Call,
+    .beginPaint = HostAdapt<XWin, BeginPaint>::Call,
+    .endPaint = HostAdapt<XWin, EndPaint>::Call,
+    .getUpdateRect = HostAdapt<XWin, GetUpdateRect>::Call,
+    .validateRect = HostAdapt<XWin, ValidateRect>::Call,
+    .invalidateRect = HostAdapt<XWin, InvalidateRect>::Call,
+    .scrollWindow = HostAdapt<XWin, ScrollWindow>::Call,
+    .getDevice = HostAdapt<XWin, GetDevice>::Call,
+    .releaseDevice = HostAdapt<XWin, ReleaseDevice>::Call,
+    .sysColor = HostClassicSysColor,
+    .deviceCap = HostDrawDeviceCap,
+    .setTextColor = HostDrawSetTextColor,
+    .setBackColor = HostDrawSetBackColor,
+    .moveTo = HostDrawMoveTo,
+    .getCurrentPos = HostDrawGetCurrentPos,
+    .lineTo = HostDrawLineTo,
+    .setPixel = HostDrawSetPixel,
+    .fillRect = HostDrawFillRect,
+    .textOut = HostDrawTextOut,
+    .putBitmap = HostDrawPutBitmap,
+    .createFont = HostNoCreateFont,
+    .deleteFont = HostNoDeleteFont,
+    .selectFont = HostNoSelectFont,
+    .getTextMetrics = HostNoTextMetrics,
+    .getCharWidths = HostNoCharWidths,
+    .createPalette = HostNoCreatePalette,
+    .setPaletteEntry = HostNoSetPaletteEntry,
+    .selectPalette = HostNoSelectPalette,
+    .deletePalette = HostNoDeletePalette,
+    .createCaret = HostAdapt<XWin, CreateCaret>::Call,
+    .setCaretPos = HostAdapt<XWin, SetCaretPos>::Call,
+    .showCaret = HostAdapt<XWin, ShowCaret>::Call,
+    .hideCaret = HostAdapt<XWin, HideCaret>::Call,
+    .destroyCaret = HostAdapt<XWin, DestroyCaret>::Call,
+    .clipboardPut = HostAdapt<XWin, ClipboardPut>::Call,
+    .clipboardGet = HostAdapt<XWin, ClipboardGet>::Call,
+    .enumPrinters = HostNoEnumPrinters,
+    .createPrinter = HostNoCreatePrinter,
+    .deletePrinter = HostNoDeletePrinter,
+    .startDoc = HostNoStartDoc,
+    .startPage = HostNoPrinterCall,
+    .endPage = HostNoPrinterCall,
+    .endDoc = HostNoPrinterCall,
+    .messageBox = HostAdapt<XWin, MessageBox>::Call,
+    .setExitHook = HostAdapt<XWin, SetExitHook>::Call,
 };

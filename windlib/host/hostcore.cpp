@@ -1,0 +1,316 @@
+// The host core shared by the x11 and headless backends; see hostcore.h for the message order
+// and the life of a window record.
+#include "hostcore.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <unordered_set>
+
+namespace {
+
+struct Timer {
+    HostWindow *window; //
+    int id;             //
+    int period;         // ms
+    int64_t due;        // ms of the backend's clock
+};
+
+struct Core {
+    HostCoreBackend backend;
+    std::vector<HostCoreClass *> classes;
+    std::unordered_set<const HostWindow *> live;
+    std::vector<HostCoreWindow *> windows; // live, creation order
+    std::vector<HostCoreWindow *> dead;    // destroyed, released when no call is under way
+    std::deque<HostMessage> input;         // keys and pointer, in order
+    std::deque<HostMessage> posted;        // posted messages, each distinct
+    std::vector<Timer> timers;
+    int callDepth;        // window procedures on the stack
+    bool keyDown[256];    // host virtual keys held, as of the message taken last
+    unsigned modifiers;   // kHostMod... as of the message taken last
+    bool inputFullNoted;  // the overflow was reported once
+    bool postedFullNoted; //
+};
+
+Core gCore;
+
+void ReleaseDead(void) {
+    if (gCore.callDepth > 0)
+        return;
+    std::vector<HostCoreWindow *> dead;
+    dead.swap(gCore.dead);
+    for (HostCoreWindow *w : dead)
+        gCore.backend.release(w);
+}
+
+// Keeps the key state as the messages are taken, so a query answers for the message being
+// handled, not for whatever the keyboard did since.
+void NoteTaken(const HostMessage &m) {
+    bool down = m.code == kHostMsgKeyDown || m.code == kHostMsgSysKeyDown;
+    bool up = m.code == kHostMsgKeyUp || m.code == kHostMsgSysKeyUp;
+    if ((down || up) && m.value >= 0 && m.value < 256)
+        gCore.keyDown[m.value] = down;
+    if (m.code >= kHostMsgKeyDown && m.code <= kHostMsgPointerMove)
+        gCore.modifiers = m.modifiers;
+}
+
+} // namespace
+
+void HostCoreOpen(const HostCoreBackend *backend) {
+    HostCoreClose();
+    gCore.backend = *backend;
+}
+
+void HostCoreClose(void) {
+    for (HostCoreClass *c : gCore.classes)
+        delete c;
+    std::vector<HostCoreWindow *> all = gCore.windows;
+    all.insert(all.end(), gCore.dead.begin(), gCore.dead.end());
+    HostCoreBackend backend = gCore.backend;
+    gCore = Core{};
+    gCore.backend = backend;
+    if (backend.release)
+        for (HostCoreWindow *w : all)
+            backend.release(w);
+}
+
+// ---- classes -----------------------------------------------------------------------------------
+
+int HostCoreRegisterClass(const HostClass *cls) {
+    if (!cls || !cls->name)
+        return 1;
+    for (HostCoreClass *c : gCore.classes)
+        if (c->name == cls->name) {
+            c->proc = cls->proc;
+            c->background = cls->background;
+            return 0;
+        }
+    gCore.classes.push_back(new HostCoreClass{cls->name, cls->proc, cls->background});
+    return 0;
+}
+
+const HostCoreClass *HostCoreFindClass(const char *name) {
+    if (!name)
+        return nullptr;
+    for (HostCoreClass *c : gCore.classes)
+        if (c->name == name)
+            return c;
+    return nullptr;
+}
+
+// ---- windows -----------------------------------------------------------------------------------
+
+void HostCoreAdd(HostCoreWindow *w) {
+    gCore.live.insert(w);
+    gCore.windows.push_back(w);
+}
+
+void HostCoreRemove(HostCoreWindow *w) {
+    if (!gCore.live.erase(w))
+        return;
+    gCore.windows.erase(std::find(gCore.windows.begin(), gCore.windows.end(), w));
+    auto forW = [w](const HostMessage &m) { return m.window == w; };
+    gCore.input.erase(std::remove_if(gCore.input.begin(), gCore.input.end(), forW),
+                      gCore.input.end());
+    gCore.posted.erase(std::remove_if(gCore.posted.begin(), gCore.posted.end(), forW),
+                       gCore.posted.end());
+    gCore.timers.erase(std::remove_if(gCore.timers.begin(), gCore.timers.end(),
+                                      [w](const Timer &t) { return t.window == w; }),
+                       gCore.timers.end());
+    gCore.dead.push_back(w);
+    ReleaseDead();
+}
+
+bool HostCoreAlive(const HostWindow *w) { return w && gCore.live.count(w) != 0; }
+
+const std::vector<HostCoreWindow *> &HostCoreWindows(void) { return gCore.windows; }
+
+// ---- messages ----------------------------------------------------------------------------------
+
+bool HostCoreInputFull(void) { return (int)gCore.input.size() >= kHostInputMax; }
+
+int HostCorePushInput(const HostMessage *m) {
+    if (HostCoreInputFull()) {
+        if (!gCore.inputFullNoted)
+            fprintf(stderr, "torva: input arrives faster than it is handled; some is dropped\n");
+        gCore.inputFullNoted = true;
+        return 1;
+    }
+    gCore.input.push_back(*m);
+    return 0;
+}
+
+int HostCorePost(HostWindow *w, int code, int value) {
+    int result = 0;
+    bool equal = false;
+    for (const HostMessage &m : gCore.posted)
+        if (m.window == w && m.code == code && m.value == value)
+            equal = true;
+    if (!equal) {
+        if ((int)gCore.posted.size() >= kHostPostedMax) {
+            if (!gCore.postedFullNoted)
+                fprintf(stderr, "torva: too many posted messages; some are dropped\n");
+            gCore.postedFullNoted = true;
+            result = 1;
+        } else {
+            HostMessage m = {};
+            m.window = w;
+            m.code = code;
+            m.value = value;
+            gCore.posted.push_back(m);
+        }
+    }
+    if (gCore.backend.wake)
+        gCore.backend.wake();
+    return result;
+}
+
+bool HostCoreTake(HostMessage *out, bool remove) {
+    if (gCore.backend.pump)
+        gCore.backend.pump();
+    for (std::deque<HostMessage> *q : {&gCore.input, &gCore.posted}) {
+        if (q->empty())
+            continue;
+        HostMessage m = q->front();
+        if (out)
+            *out = m;
+        if (remove) {
+            q->pop_front();
+            NoteTaken(m);
+        }
+        return true;
+    }
+    for (HostCoreWindow *w : gCore.windows)
+        if (w->hasUpdate && gCore.backend.paintable(w)) {
+            if (out) {
+                *out = {};
+                out->window = w;
+                out->code = kHostMsgPaint;
+            }
+            return true; // stays until painted or validated
+        }
+    int64_t now = gCore.backend.now();
+    Timer *due = nullptr;
+    for (Timer &t : gCore.timers)
+        if (t.due <= now && (!due || t.due < due->due))
+            due = &t;
+    if (due) {
+        if (out) {
+            *out = {};
+            out->window = due->window;
+            out->code = kHostMsgTimer;
+            out->value = due->id;
+        }
+        if (remove)
+            due->due = now + due->period;
+        return true;
+    }
+    return false;
+}
+
+int64_t HostCoreNextTimer(void) {
+    int64_t next = -1;
+    for (const Timer &t : gCore.timers)
+        if (next < 0 || t.due < next)
+            next = t.due;
+    return next;
+}
+
+int HostCoreWaiting(void) { return (int)(gCore.input.size() + gCore.posted.size()); }
+
+long HostCoreCall(const HostMessage *m) {
+    HostCoreWindow *w = static_cast<HostCoreWindow *>(m->window);
+    if (m->code == kHostMsgNone || !HostCoreAlive(w) || !w->cls->proc)
+        return 0;
+    gCore.callDepth++;
+    long result = w->cls->proc(m);
+    gCore.callDepth--;
+    ReleaseDead();
+    return result;
+}
+
+void HostCoreSend(HostCoreWindow *w, int code, int value, int x, int y) {
+    HostMessage m = {};
+    m.window = w;
+    m.code = code;
+    m.value = value;
+    m.x = x;
+    m.y = y;
+    m.modifiers = gCore.modifiers;
+    HostCoreCall(&m);
+}
+
+int HostCoreKeyState(int vk) {
+    unsigned mask = vk == kHostKeyShift     ? kHostModShift
+                    : vk == kHostKeyControl ? kHostModControl
+                    : vk == kHostKeyAlt     ? kHostModAlt
+                                            : 0;
+    if (mask)
+        return gCore.modifiers & mask ? kHostKeyHeld : 0;
+    return vk >= 0 && vk < 256 && gCore.keyDown[vk] ? kHostKeyHeld : 0;
+}
+
+unsigned HostCoreModifiers(void) { return gCore.modifiers; }
+
+// ---- timers ------------------------------------------------------------------------------------
+
+int HostCoreSetTimer(HostWindow *w, int id, int period) {
+    if (!HostCoreAlive(w) || period <= 0)
+        return 1;
+    int64_t due = gCore.backend.now() + period;
+    for (Timer &t : gCore.timers)
+        if (t.window == w && t.id == id) {
+            t.period = period;
+            t.due = due;
+            return 0;
+        }
+    gCore.timers.push_back({w, id, period, due});
+    return 0;
+}
+
+int HostCoreKillTimer(HostWindow *w, int id) {
+    auto it = std::find_if(gCore.timers.begin(), gCore.timers.end(),
+                           [w, id](const Timer &t) { return t.window == w && t.id == id; });
+    if (it == gCore.timers.end())
+        return 1;
+    gCore.timers.erase(it);
+    return 0;
+}
+
+int HostCoreTimerCount(void) { return (int)gCore.timers.size(); }
+
+// ---- update areas ------------------------------------------------------------------------------
+
+void HostCoreInvalidate(HostCoreWindow *w, const HostRect &r) {
+    if (r.right <= r.left || r.bottom <= r.top)
+        return;
+    if (!w->hasUpdate) {
+        w->update = r;
+        w->hasUpdate = true;
+        return;
+    }
+    w->update = {std::min(w->update.left, r.left), std::min(w->update.top, r.top),
+                 std::max(w->update.right, r.right), std::max(w->update.bottom, r.bottom)};
+}
+
+int HostCoreGetUpdateRect(const HostCoreWindow *w, HostRect *r) {
+    if (!HostCoreAlive(w) || !w->hasUpdate)
+        return 0;
+    if (r)
+        *r = w->update;
+    return 1;
+}
+
+void HostCoreValidate(HostCoreWindow *w, const HostRect *rect) {
+    if (!HostCoreAlive(w) || !w->hasUpdate)
+        return;
+    if (!rect || (rect->left <= w->update.left && rect->top <= w->update.top &&
+                  rect->right >= w->update.right && rect->bottom >= w->update.bottom))
+        w->hasUpdate = false;
+}
+
+HostRect HostCoreTakeUpdate(HostCoreWindow *w) {
+    HostRect r = w->hasUpdate ? w->update : HostRect{0, 0, 0, 0};
+    w->hasUpdate = false;
+    return r;
+}
