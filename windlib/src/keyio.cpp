@@ -70,12 +70,13 @@ constexpr HostKeyTable kHostKeys;
 
 constexpr int kHostKeyTableUsed = 128; // keys from 128 up go to the host
 
-void ReadShiftAndCtrl(void) {
-    const HostOps *host = WindowHost();
+// Shift and Ctrl as they were held when the key was pressed (the message carries them), not
+// as they are when the message is handled: keys typed ahead keep their own modifiers.
+void ReadShiftAndCtrl(const HostMessage *m) {
     gModifiers &= kKeyModAlt;
-    if (host->getKeyState(kHostKeyShift) & kHostKeyHeld)
+    if (m->modifiers & kHostModShift)
         gModifiers |= kKeyModShift;
-    if (host->getKeyState(kHostKeyControl) & kHostKeyHeld)
+    if (m->modifiers & kHostModControl)
         gModifiers |= kKeyModCtrl;
 }
 
@@ -93,7 +94,7 @@ void KeyReset(void) { gModifiers = 0; }
 int KeyHostMessage(const HostMessage *m, Window *window) {
     switch (m->code) {
     case kHostMsgKeyDown: {
-        ReadShiftAndCtrl();
+        ReadShiftAndCtrl(m);
         if (m->value < 0 || m->value >= kHostKeyTableUsed)
             return 1;
         int code = HostKeyToCode(m->value);
@@ -102,7 +103,7 @@ int KeyHostMessage(const HostMessage *m, Window *window) {
         return 0;
     }
     case kHostMsgKeyUp:
-        ReadShiftAndCtrl();
+        ReadShiftAndCtrl(m);
         return 1;
     case kHostMsgChar:
         // Backspace, Tab and Return already came as key-down codes.
@@ -163,8 +164,9 @@ void KeyDeliver(int code) {
                 target = w;
         if (!target)
             return;
+        WindowRef ref = WindowRefOf(target);
         SetFocusWindow(target);
-        if (!WindowIsLive(target))
+        if (!WindowRefLive(ref))
             return;
     }
     int completed = KeyComplete(code, gModifiers);

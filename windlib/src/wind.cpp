@@ -50,6 +50,8 @@ struct Core {
     Window *paintWindow;                             // the window painting now, and its device
     HostDevice *paintDevice;                         //
     int reporting;                                   // a message box is up
+    bool epilogPending;                              // WindowEpilog waits for the stack
+    bool epilogRunning;                              //
     char diagnostic[kDiagnosticSize];                // the last quiet diagnostic
 };
 
@@ -102,7 +104,10 @@ Window *TakeRecord(void) {
         gCore.freeList = w->chain;
         return w;
     }
-    return (Window *)gCore.allocate(sizeof(Window));
+    w = (Window *)gCore.allocate(sizeof(Window));
+    if (w)
+        *w = Window{}; // generation 0
+    return w;
 }
 
 // Clears the record (so it is never live again) and puts it on the free list.
@@ -111,7 +116,9 @@ void Recycle(Window *w) {
         gCore.release(w->text);
     if (w->name)
         gCore.release(w->name);
+    uint32_t generation = w->generation + 1;
     *w = Window{};
+    w->generation = generation;
     FillSlots(w);
     w->onClose = DoNothing;
     w->onKey = nullptr;
@@ -189,9 +196,10 @@ Window *FirstDescendant(Window *w) {
 // Sends onClose to each own descendant in turn; one that survives its onClose is closed anyway.
 void CloseDescendants(Window *w) {
     while (Window *d = FirstDescendant(w)) {
+        WindowRef ref = WindowRefOf(d);
         if (d->onClose)
             d->onClose(d);
-        if (WindowIsLive(d) && !d->closing && WindowIsDescendant(d, w))
+        if (WindowRefLive(ref) && !d->closing && WindowIsDescendant(d, w))
             CloseWindow(d);
     }
 }
@@ -284,11 +292,11 @@ void ReadGeometry(Window *w, bool layout) {
     if (!layout || !(w->flags & kWindowFramed))
         return;
     // onLayout may open and close windows: take the list first, check each before the call.
-    std::vector<Window *> order;
+    std::vector<WindowRef> order;
     for (Window *v = w; v; v = v->chain)
-        order.push_back(v);
-    for (Window *v : order)
-        if (WindowIsLive(v) && !v->closing && v->onLayout)
+        order.push_back(WindowRefOf(v));
+    for (WindowRef ref : order)
+        if (Window *v = WindowRefGet(ref); v && !v->closing && v->onLayout)
             v->onLayout(v);
 }
 
@@ -300,6 +308,7 @@ void Report(const char *text, const char *caption, unsigned flags) {
         return;
     }
     gCore.reporting++;
+    LoopReleaseCapture(); // the box must get the clicks: a report may come from a button press
     gCore.host->messageBox(text, caption, flags);
     gCore.reporting--;
 }
@@ -369,7 +378,9 @@ Window *OpenCommon(int left, int top, int right, int bottom, const int *cells, C
         ReportMemoryError("open Window");
         return nullptr;
     }
+    uint32_t generation = w->generation;
     *w = Window{};
+    w->generation = generation;
     if (!name)
         name = "";
     size_t size = strlen(name) + 1;
@@ -522,28 +533,54 @@ int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn rele
     return 0;
 }
 
-void WindowEpilog(void) {
-    if (!gCore.up)
-        return;
-    // The first top window last: walk back from the end of the ring.
+namespace {
+
+// The first top window last: walk back from the end of the ring.
+void CloseTopWindows(void) {
     while (gCore.ring) {
         Window *last = gCore.ring->prev;
         if (last->closing)
-            break; // the epilog was called from inside this window's close
+            break; // its close is under way further up the stack
+        WindowRef ref = WindowRefOf(last);
         if (last->onClose)
             last->onClose(last);
-        if (WindowIsLive(last) && !last->closing)
+        if (WindowRefLive(ref) && !last->closing)
             CloseWindow(last);
     }
+}
+
+} // namespace
+
+void WindowEpilog(void) {
+    if (!gCore.up || gCore.epilogRunning)
+        return;
+    // Callers further up the stack still hold records and use the host: close the windows
+    // (which ends every loop level) and release the rest once they have returned.
+    if (gCore.closingDepth > 0 || LoopLevels() > 0) {
+        gCore.epilogPending = true;
+        if (gCore.closingDepth == 0)
+            CloseTopWindows();
+        return;
+    }
+    gCore.epilogRunning = true;
+    gCore.epilogPending = false;
+    CloseTopWindows();
     while (Window *w = gCore.freeList) {
         gCore.freeList = w->chain;
         gCore.release(w);
     }
     LoopReset();
+    LoopStopAll(); // a loop level still on the stack ends
     gCore.host->close();
     gCore.host = nullptr;
     gCore.up = false;
     gCore.focus = nullptr;
+    gCore.epilogRunning = false;
+}
+
+void WindowRunPendingEpilog(void) {
+    if (gCore.epilogPending && gCore.closingDepth == 0 && LoopLevels() == 0)
+        WindowEpilog();
 }
 
 // ---- windows -----------------------------------------------------------------------------------
@@ -604,6 +641,8 @@ int CloseWindow(Window *w) {
         if (focus)
             SetFocusWindow(focus);
     }
+    if (gCore.closingDepth == 0)
+        WindowRunPendingEpilog();
     return 0;
 }
 
@@ -630,9 +669,10 @@ int CloseChild(Window *w, Window *parent) {
             p = v;
         }
     }
+    WindowRef ref = WindowRefOf(w);
     if (w->onClose)
         w->onClose(w);
-    if (WindowIsLive(w) && !w->closing)
+    if (WindowRefLive(ref) && !w->closing)
         CloseWindow(w); // cut out of its chain, it cannot stay open
     return 0;
 }
@@ -657,9 +697,10 @@ void SetCurrentItem(Window *item) {
     if (!dialog || dialog->current == item)
         return;
     dialog->current = item;
+    WindowRef ref = WindowRefOf(item);
     if (item->flags & kWindowTakesFocus)
         SetFocusWindow(item);
-    if (WindowIsLive(item))
+    if (WindowRefLive(ref))
         PostEvent(kEventRedraw, 0, item);
 }
 
@@ -675,19 +716,22 @@ Window *FirstItemWith(Window *dialog, uint32_t want, uint32_t refuse) {
 void ShowDialog(Window *w) {
     if (!WindowIsLive(w))
         return;
+    WindowRef ref = WindowRefOf(w);
     if (WindowKind(w) == kWindowKindDialog) {
         Window *first = FirstItemWith(w, kWindowTakesFocus, 0);
         if (first && (first->flags & kWindowTabStop) && !(first->flags & kWindowDisabled))
             SetCurrentItem(first);
         else
             SetFocusWindow(w);
-        if (WindowIsLive(w) && w->parent)
+        if (WindowRefLive(ref) && w->parent)
             ShowWindowTree(w->parent);
-        Window *tab = WindowIsLive(w) ? FirstItemWith(w, kWindowTabStop, kWindowDisabled) : nullptr;
+        Window *tab =
+            WindowRefLive(ref) ? FirstItemWith(w, kWindowTabStop, kWindowDisabled) : nullptr;
         if (tab)
             SetCurrentItem(tab);
     }
-    ShowWindowTree(w);
+    if (WindowRefLive(ref))
+        ShowWindowTree(w);
 }
 
 int SetWindowText(const char *text, Window *w) {
@@ -729,11 +773,12 @@ int MoveWindowTo(int x, int y, int width, int height, int inPixels, Window *w) {
     }
     int hx, hy, hw, hh;
     HostPlacement(w, x, y, x + width - 1, y + height - 1, &hx, &hy, &hw, &hh);
+    WindowRef ref = WindowRefOf(w);
     gCore.host->moveWindow(w->host, hx, hy, hw, hh, 1);
-    if (!WindowIsLive(w))
+    if (!WindowRefLive(ref))
         return 0;
     ReadGeometry(w, true);
-    if (WindowIsLive(w))
+    if (WindowRefLive(ref))
         w->needsLayout = 1;
     return 0;
 }
@@ -746,9 +791,10 @@ void ReadWindowGeometry(Window *w) {
 void RepaintWindowOn(HostDevice *device, Window *w) {
     if (!WindowIsLive(w) || !w->host)
         return;
+    WindowRef ref = WindowRefOf(w);
     if (w->needsLayout) {
         ReadGeometry(w, true);
-        if (!WindowIsLive(w))
+        if (!WindowRefLive(ref))
             return;
     }
     HostWindow *host = w->host;
@@ -771,7 +817,7 @@ void RepaintWindowOn(HostDevice *device, Window *w) {
     }
     if (w->onPaint)
         w->onPaint(w);
-    if (caret && WindowIsLive(w))
+    if (caret && WindowRefLive(ref))
         CaretShow(w);
     gCore.paintWindow = outerWindow;
     gCore.paintDevice = outerDevice;
@@ -806,22 +852,24 @@ int SetFocusWindow(Window *w) {
     if (w != gCore.focus && ModalDepth() > 0 && gCore.focus && InDialog(gCore.focus) &&
         !InDialog(w))
         return 1;
+    WindowRef ref = WindowRefOf(w);
     if (w->host)
         gCore.host->setFocus(w->host);
-    if (!WindowIsLive(w))
+    if (!WindowRefLive(ref))
         return 1;
     if (w == gCore.focus)
         return 0;
     Window *old = gCore.focus;
     if (old) {
+        WindowRef oldRef = WindowRefOf(old);
         if (old->flags & kWindowTakesFocus) { // hide its caret: an empty repaint
             old->damageLeft = old->damageTop = 0;
             old->damageRight = old->damageBottom = -1;
             RepaintWindow(old);
         }
-        if (WindowIsLive(old) && old->onFocusOut)
+        if (WindowRefLive(oldRef) && old->onFocusOut)
             old->onFocusOut(old);
-        if (!WindowIsLive(w))
+        if (!WindowRefLive(ref))
             return 1;
     }
     gCore.focus = w;
@@ -829,7 +877,7 @@ int SetFocusWindow(Window *w) {
         CaretAttach(w);
     if (w->onFocusIn)
         w->onFocusIn(w);
-    if (!WindowIsLive(w))
+    if (!WindowRefLive(ref))
         return 0;
     if (w->parent && WindowKind(w->parent) == kWindowKindDialog)
         w->parent->current = w;

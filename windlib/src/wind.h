@@ -95,6 +95,7 @@ struct Window {
     // bookkeeping of the core (after the given fields)
     size_t textSize;       // bytes of `text`'s own storage; 0 while it shares `name`
     unsigned char closing; // CloseWindow is under way: a second close returns at once
+    uint32_t generation;   // raised each time the record is closed (see WindowRef)
 };
 
 inline uint32_t WindowKind(const Window *w) { return w->flags & kWindowKindMask; }
@@ -102,6 +103,21 @@ inline uint32_t WindowKind(const Window *w) { return w->flags & kWindowKindMask;
 // A window is live while it is in the ring of top windows or has a parent. Closed records are
 // cleared, so they are never live again (until reused by another OpenWindow).
 inline bool WindowIsLive(const Window *w) { return w && (w->next || w->parent); }
+
+// A window held across a callback. Closed records are reused by the next OpenWindow, so a bare
+// pointer to a window that closed meanwhile may equal a newer, live window; the reference also
+// keeps the record's generation and answers only for the window it was taken from. (Records
+// are released only by WindowEpilog, so reading one is always safe until then.)
+struct WindowRef {
+    Window *window;      //
+    uint32_t generation; // the record's generation when the reference was taken
+};
+inline WindowRef WindowRefOf(Window *w) { return {w, w ? w->generation : 0u}; }
+// The window, or null once it has closed.
+inline Window *WindowRefGet(WindowRef r) {
+    return WindowIsLive(r.window) && r.window->generation == r.generation ? r.window : nullptr;
+}
+inline bool WindowRefLive(WindowRef r) { return WindowRefGet(r) != nullptr; }
 
 // ---- coordinates -------------------------------------------------------------------------------
 
@@ -175,7 +191,9 @@ typedef void (*WindReportFn)(const char *text);
 int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn release,
                  WindReportFn report);
 // Closes every top window (each through onClose, the first one last) and releases the
-// recycled records. Nothing is left live.
+// recycled records. Nothing is left live. Asked for inside a close or a callback of the event
+// loop, it closes what it can at once and ends the toolkit when the outermost close or loop
+// returns, so no caller on the stack is left with a released record or a closed host.
 void WindowEpilog(void);
 
 // ---- windows -----------------------------------------------------------------------------------
@@ -241,5 +259,7 @@ HostDevice *WindowPaintDevice(const Window *window);
 void RepaintWindowOn(HostDevice *device, Window *window);
 // Screen position of the window's client area.
 void WindowClientOrigin(const Window *window, int *x, int *y);
+// Runs a WindowEpilog that was asked for inside a close or the event loop, once neither runs.
+void WindowRunPendingEpilog(void);
 void *WindowAllocate(size_t size); // the allocator pair given to WindowProlog
 void WindowRelease(void *memory);

@@ -12,6 +12,7 @@
 #include "host.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -29,8 +30,9 @@ constexpr int kBackoffNoIdle = 20000; // back-off with no idle window
 constexpr int kReportSize = 300;
 
 struct IdleSlot {
-    Window *window; // registered window, null for a free slot
-    bool running;   // its onIdle is on the stack (a nested loop must not call it again)
+    Window *window;      // registered window, null for a free slot
+    bool running;        // its onIdle is on the stack (a nested loop must not call it again)
+    uint32_t generation; // the window's generation when it registered
 };
 
 struct Loop {
@@ -43,21 +45,24 @@ struct Loop {
     IdleSlot idle[kIdleSlots];  //
     int idleLast;               // slot served last
     int idleCount;              // registered windows
-    Window *press;              // window of the left press, and the position in it
-    int pressPosition;          //
-    bool pressLeft;             // the pointer left the pressed window (onLeave sent)
-    Window *capture;            // window that gets the releases and drags
-    Window *pointer;            // last child window under the pointer (onEnter, onLeave)
-    Window *hover;              // hover candidate, its position and since when
-    int hoverPosition;          //
-    int64_t hoverTime;          //
-    Window *repeat;             // auto-repeat window
-    int lastButton;             // code of the last button press event
-    int lastPosition;           // last pointer position in the capture window
-    int64_t lastTick;           // time of the last hover and repeat tick
-    int backoff;                // 0: poll the host; otherwise block in it
-    int repeatPause;            // rounds left without ticks
-    bool idleBusy;              // the last idle callback reported more work
+    // Windows kept across callbacks are references: a bare pointer to a window that closed in
+    // a callback may equal the next window opened (see WindowRef).
+    WindowRef press;   // window of the left press, and the position in it
+    int pressPosition; //
+    bool pressLeft;    // the pointer left the pressed window (onLeave sent)
+    WindowRef capture; // window that gets the releases and drags
+    WindowRef pointer; // last child window under the pointer (onEnter, onLeave)
+    WindowRef hover;   // hover candidate, its position and since when
+    int hoverPosition; //
+    int64_t hoverTime; //
+    WindowRef repeat;  // auto-repeat window
+    int lastButton;    // code of the last button press event
+    int lastPosition;  // last pointer position in the capture window
+    int64_t lastTick;  // time of the last hover and repeat tick
+    int backoff;       // 0: poll the host; otherwise block in it
+    int repeatPause;   // rounds left without ticks
+    bool idleBusy;     // the last idle callback reported more work
+    int levels;        // EventLoop calls on the stack
 };
 
 Loop gLoop;
@@ -126,19 +131,20 @@ void DeliverPress(const Event &e) {
     Window *w = e.window;
     Window *menu = FindOpenPullDown();
     if (menu && w != menu && !WindowIsDescendant(w, menu) && gCloseMenus) {
+        WindowRef pressed = WindowRefOf(w);
         gCloseMenus();
-        if (!WindowIsLive(w))
+        if (!WindowRefLive(pressed))
             return;
     }
-    gLoop.hover = nullptr;
+    gLoop.hover = {};
     gLoop.lastButton = e.code;
     // A second press while a button holds the capture leaves the capture where it is.
-    if (!WindowIsLive(gLoop.capture)) {
-        gLoop.capture = w;
+    if (!WindowRefLive(gLoop.capture)) {
+        gLoop.capture = WindowRefOf(w);
         if (e.code == kEventLeftDown)
             Host()->setCapture(w->host);
     }
-    Window *target = gLoop.capture;
+    Window *target = WindowRefGet(gLoop.capture);
     int position = Translate(e.value, w, target);
     gLoop.lastPosition = position;
     WindowValueProc slot = e.code == kEventLeftDown     ? target->onLeftDown
@@ -149,9 +155,10 @@ void DeliverPress(const Event &e) {
 }
 
 void DeliverRelease(const Event &e) {
-    Window *target = WindowIsLive(gLoop.capture) ? gLoop.capture : e.window;
-    gLoop.capture = nullptr;
-    gLoop.repeat = nullptr;
+    Window *held = WindowRefGet(gLoop.capture);
+    Window *target = held ? held : e.window;
+    gLoop.capture = {};
+    gLoop.repeat = {};
     if (e.code == kEventLeftUp)
         Host()->releaseCapture();
     int position = Translate(e.value, e.window, target);
@@ -163,7 +170,8 @@ void DeliverRelease(const Event &e) {
 }
 
 void DeliverDrag(const Event &e) {
-    Window *target = WindowIsLive(gLoop.capture) ? gLoop.capture : e.window;
+    Window *held = WindowRefGet(gLoop.capture);
+    Window *target = held ? held : e.window;
     int position = Translate(e.value, e.window, target);
     gLoop.lastPosition = position;
     if (target->onDrag)
@@ -232,9 +240,11 @@ void RunIdleCallback(void) {
     }
     gLoop.idleLast = i;
     Window *w = gLoop.idle[i].window;
+    WindowRef ref = WindowRefOf(w);
     gLoop.idle[i].running = true;
     int more = w->onIdle ? w->onIdle(w) : 0;
-    if (gLoop.idle[i].window == w)
+    // The slot may have been freed, and taken by another window, while the callback ran.
+    if (gLoop.idle[i].window == w && gLoop.idle[i].generation == ref.generation)
         gLoop.idle[i].running = false;
     if (more) {
         gLoop.backoff = 0;
@@ -247,11 +257,11 @@ void RunIdleCallback(void) {
 }
 
 void AutoRepeatTick(void) {
-    Window *r = gLoop.repeat;
+    Window *r = WindowRefGet(gLoop.repeat);
     if (!r)
         return;
-    if (r != gLoop.capture) {
-        gLoop.repeat = nullptr;
+    if (r != WindowRefGet(gLoop.capture)) {
+        gLoop.repeat = {};
         return;
     }
     if (gLoop.lastButton != kEventLeftDown)
@@ -263,11 +273,11 @@ void AutoRepeatTick(void) {
 }
 
 void HoverTick(int64_t now) {
-    Window *c = gLoop.hover;
+    Window *c = WindowRefGet(gLoop.hover);
     if (!c)
         return;
-    if (gLoop.capture) {
-        gLoop.hover = nullptr;
+    if (WindowRefLive(gLoop.capture)) {
+        gLoop.hover = {};
         return;
     }
     int sx, sy, ox, oy;
@@ -281,15 +291,18 @@ void HoverTick(int64_t now) {
     }
     if (now - gLoop.hoverTime < kHoverRestMs)
         return;
-    gLoop.hover = nullptr;
+    gLoop.hover = {};
     gLoop.repeatPause = kRepeatPause;
     if (c->onHover)
         c->onHover(position, c);
 }
 
+// Hover and auto-repeat want their 20 ms ticks; idle callbacks with work want the loop to poll.
+bool TicksWanted(void) { return WindowRefLive(gLoop.repeat) || WindowRefLive(gLoop.hover); }
+
 void IdleWork(void) {
     RunIdleCallback();
-    if (gLoop.repeat || gLoop.hover)
+    if (TicksWanted())
         gLoop.backoff = 0;
     if (gLoop.repeatPause > 0 || gLoop.stop)
         return;
@@ -301,9 +314,6 @@ void IdleWork(void) {
     if (!gLoop.stop)
         HoverTick(now);
 }
-
-// Hover and auto-repeat want their 20 ms ticks; idle callbacks with work want the loop to poll.
-bool TicksWanted(void) { return gLoop.repeat || gLoop.hover; }
 
 int MsUntilTick(void) {
     int64_t wait = gLoop.lastTick + kIdleTickMs - Host()->now();
@@ -337,23 +347,24 @@ void PaintMessage(const HostMessage *m, Window *w) {
 
 void PointerMove(const HostMessage *m, Window *w) {
     int position = PackPosition(m->x, m->y);
-    if (!gLoop.press) {
-        if (gLoop.hover != w || gLoop.hoverPosition != position) {
-            gLoop.hover = w;
+    Window *press = WindowRefGet(gLoop.press);
+    if (!press) {
+        if (WindowRefGet(gLoop.hover) != w || gLoop.hoverPosition != position) {
+            gLoop.hover = WindowRefOf(w);
             gLoop.hoverPosition = position;
             gLoop.hoverTime = Host()->now();
         }
-        if (w->parent && w != gLoop.pointer) {
-            Window *last = gLoop.pointer;
-            gLoop.pointer = w;
-            if (WindowIsLive(last) && last->onLeave)
+        if (w->parent && w != WindowRefGet(gLoop.pointer)) {
+            Window *last = WindowRefGet(gLoop.pointer);
+            WindowRef entered = WindowRefOf(w);
+            gLoop.pointer = entered;
+            if (last && last->onLeave)
                 last->onLeave(last);
-            if (WindowIsLive(w) && w->onEnter)
+            if (WindowRefLive(entered) && w->onEnter)
                 w->onEnter(w);
         }
         return;
     }
-    Window *press = gLoop.press;
     position = Translate(position, w, press);
     if (position != gLoop.pressPosition)
         PostEvent(kEventDrag, position, press);
@@ -396,10 +407,14 @@ int EventCount(void) { return gLoop.count; }
 // ---- the loop ----------------------------------------------------------------------------------
 
 void EventLoop(void) {
-    const HostOps *host = Host();
-    if (!host)
+    if (!Host())
         return;
+    gLoop.levels++;
+    // A callback may end the toolkit (the host is gone then): look it up on every round.
     while (gLoop.stop == 0) {
+        const HostOps *host = Host();
+        if (!host)
+            break;
         Event e;
         if (TakeEvent(&e)) {
             Deliver(e);
@@ -420,16 +435,17 @@ void EventLoop(void) {
         } else {
             WaitAndDispatch();
         }
-        if (gLoop.stop)
+        if (gLoop.stop || !Host())
             break;
         IdleWork();
     }
+    gLoop.levels--;
 }
 
 int RunModal(Window *window) {
-    if (!WindowIsLive(window))
+    if (!WindowIsLive(window) || !Host())
         return 1;
-    if (gLoop.stop != 0) { // a level that was told to end has not returned yet
+    if (gLoop.stop >= kStopAll) { // every level is ending: a loop now is an internal fault
         AssertReport(kSourceFile, __LINE__);
         return 1;
     }
@@ -437,18 +453,27 @@ int RunModal(Window *window) {
         ReportError("Modal wait", "too many modal windows");
         return 1;
     }
+    // A callback may close the current modal window and run another one at once: the levels
+    // told to end so far wait until the new one returns, then end as they were told.
+    int ending = gLoop.stop;
+    gLoop.stop = 0;
     gLoop.modal[gLoop.modalDepth++] = window;
     EventLoop();
     if (FirstTopWindow()) {
-        if (gLoop.stop > 0)
+        if (gLoop.stop > 0 && gLoop.stop < kStopAll)
             gLoop.stop--;
+        if (gLoop.stop < kStopAll)
+            gLoop.stop += ending;
     } else {
         gLoop.stop = kStopAll;
     }
+    if (gLoop.levels == 0)
+        WindowRunPendingEpilog(); // asked for from inside the loop
     return 0;
 }
 
 int ModalDepth(void) { return gLoop.modalDepth; }
+int LoopLevels(void) { return gLoop.levels; }
 int StopCounter(void) { return gLoop.stop; }
 
 // ---- idle work ---------------------------------------------------------------------------------
@@ -467,7 +492,7 @@ int AddIdleCallback(WindowProc idle, Window *window) {
     }
     if (free < 0)
         return 1;
-    gLoop.idle[free] = {window, false};
+    gLoop.idle[free] = {window, false, window->generation};
     gLoop.idleCount++;
     window->onIdle = idle;
     return 0;
@@ -476,7 +501,7 @@ int AddIdleCallback(WindowProc idle, Window *window) {
 int RemoveIdleCallback(Window *window) {
     for (IdleSlot &slot : gLoop.idle)
         if (window && slot.window == window) {
-            slot = {nullptr, false};
+            slot = {nullptr, false, 0};
             gLoop.idleCount--;
             return 0;
         }
@@ -497,11 +522,19 @@ void PumpHostMessage(void) {
 }
 
 void StartAutoRepeat(Window *window) {
-    gLoop.repeat = window;
+    gLoop.repeat = WindowRefOf(window);
     gLoop.lastTick = Host() ? Host()->now() + kRepeatDelayMs : 0;
 }
 
-void StopAutoRepeat(void) { gLoop.repeat = nullptr; }
+void StopAutoRepeat(void) { gLoop.repeat = {}; }
+
+void LoopReleaseCapture(void) {
+    bool held = gLoop.capture.window != nullptr;
+    gLoop.capture = {};
+    gLoop.repeat = {};
+    if (held && Host())
+        Host()->releaseCapture();
+}
 
 void SetMenuCloser(void (*closeMenus)(void)) { gCloseMenus = closeMenus; }
 
@@ -536,8 +569,8 @@ long WindowProcedure(const HostMessage *m) {
     case kHostMsgClose:
         if (!w)
             break; // the host destroys a window the toolkit does not know
-        if (gLoop.pointer == w)
-            gLoop.pointer = nullptr;
+        if (WindowRefGet(gLoop.pointer) == w)
+            gLoop.pointer = {};
         PostEvent(kEventClose, 0, w);
         return 0;
     case kHostMsgKeyDown:
@@ -552,18 +585,20 @@ long WindowProcedure(const HostMessage *m) {
     case kHostMsgLeftDown:
         if (!w)
             break;
-        gLoop.press = w;
+        gLoop.press = WindowRefOf(w);
         gLoop.pressPosition = PackPosition(m->x, m->y);
         gLoop.pressLeft = false;
-        if (w == FocusWindow() && host->getFocus() != w->host)
+        if (w == FocusWindow() && host->getFocus() != w->host) {
+            WindowRef ref = WindowRefOf(w);
             host->setFocus(w->host);
-        if (WindowIsLive(w))
-            PostEvent(kEventLeftDown, PackPosition(m->x, m->y), w);
+            if (!WindowRefLive(ref))
+                return 0;
+        }
+        PostEvent(kEventLeftDown, PackPosition(m->x, m->y), w);
         return 0;
     case kHostMsgLeftUp:
-        if (gLoop.press) {
-            Window *press = gLoop.press;
-            gLoop.press = nullptr;
+        if (Window *press = WindowRefGet(gLoop.press)) {
+            gLoop.press = {};
             PostEvent(kEventLeftUp, Translate(PackPosition(m->x, m->y), w, press), press);
         }
         return 0;
@@ -609,16 +644,11 @@ void LoopForgetWindow(Window *w) {
         if (gLoop.ring[i].window == w)
             gLoop.ring[i].window = nullptr;
     RemoveIdleCallback(w);
-    if (gLoop.press == w)
-        gLoop.press = nullptr;
-    if (gLoop.pointer == w)
-        gLoop.pointer = nullptr;
-    if (gLoop.hover == w)
-        gLoop.hover = nullptr;
-    if (gLoop.repeat == w)
-        gLoop.repeat = nullptr;
-    if (gLoop.capture == w) {
-        gLoop.capture = nullptr;
+    for (WindowRef *held : {&gLoop.press, &gLoop.pointer, &gLoop.hover, &gLoop.repeat})
+        if (held->window == w)
+            *held = {};
+    if (gLoop.capture.window == w) {
+        gLoop.capture = {};
         if (const HostOps *host = Host())
             host->releaseCapture();
     }
@@ -634,10 +664,14 @@ void LoopCloseModal(Window *w) {
     // The windows above it close first, from the top down; each pops itself.
     while (gLoop.modalDepth - 1 > at) {
         Window *top = gLoop.modal[gLoop.modalDepth - 1];
+        WindowRef ref = WindowRefOf(top);
         if (top->onClose)
             top->onClose(top);
-        if (gLoop.modalDepth - 1 > at && gLoop.modal[gLoop.modalDepth - 1] == top) {
-            if (WindowIsLive(top) && !top->closing) {
+        // The stack never holds a closed window: a record on top that is not the window the
+        // call was made for is a new modal window, and the next round closes it.
+        if (gLoop.modalDepth - 1 > at && gLoop.modal[gLoop.modalDepth - 1] == top &&
+            WindowRefLive(ref)) {
+            if (!top->closing) {
                 CloseWindow(top);
             } else { // closing further down the stack already: end its level here
                 gLoop.stop++;

@@ -69,3 +69,5 @@ void LoopReset(void);                  // the prolog: empty queue, stacks, table
 void LoopForgetWindow(Window *window); // closing: cancel its events, idle slot, pointer state
 void LoopCloseModal(Window *window);   // closing: the modal stack rules
 void LoopStopAll(void);                // the last top window closed
+void LoopReleaseCapture(void);         // a message box is shown: the box must get the pointer
+int LoopLevels(void);                  // EventLoop calls on the stack

@@ -683,4 +683,54 @@ TEST_F(WindTest, OpeningInsideADeadParentIsAnInternalFault) {
     EXPECT_EQ(0, strncmp("windlib\\src\\wind Line ", HeadlessBoxText(0), 22));
 }
 
+// ---- windows held across callbacks, and the epilog inside a close
+// ----------------------------------------------------------
+
+Window *gTarget, *gReopened, *gTop;
+
+// Runs while the focus leaves `a`: closes the window that was to get the focus and opens
+// another, which takes the closed window's record.
+int CloseTargetAndOpenAnother(Window *w) {
+    LogFocusOut(w);
+    CloseWindow(gTarget);
+    gReopened = OpenWindow(0, 4, 4, 5, 0, 0, "newcomer", kWindowKindButton, gTop);
+    return 0;
+}
+
+TEST_F(WindTest, AWindowClosedInACallbackIsNotMistakenForTheNextOneOpened) {
+    gTop = Top("main");
+    Window *a = Child("a", gTop, 0, 0, 4, 1, kWindowKindText | kWindowTakesFocus);
+    gTarget = Child("target", gTop, 0, 2, 4, 3, kWindowKindText | kWindowTakesFocus);
+    ASSERT_EQ(a, FocusWindow());
+    a->onFocusOut = CloseTargetAndOpenAnother;
+    WindowRef target = WindowRefOf(gTarget);
+    EXPECT_EQ(1, SetFocusWindow(gTarget));
+    ASSERT_EQ(gTarget, gReopened); // the record was reused: the bare pointers are equal
+    EXPECT_FALSE(WindowRefLive(target));
+    EXPECT_TRUE(WindowRefLive(WindowRefOf(gReopened)));
+    // The newcomer never asked for the focus and does not get it.
+    EXPECT_NE(gReopened, FocusWindow());
+    EXPECT_EQ((std::vector<std::string>{"out a"}), gLog);
+}
+
+int EpilogInClose(Window *w) {
+    Note("close " + NameOf(w));
+    WindowEpilog();
+    Note(std::string("epilog asked, host ") + (WindowHost() ? "up" : "down"));
+    return CloseWindow(w);
+}
+
+TEST_F(WindTest, AnEpilogInsideACloseWaitsForTheClose) {
+    Window *top = Top("main");
+    Top("other");
+    Window *a = Child("a", top);
+    a->onClose = EpilogInClose;
+    CloseWindow(top);
+    // The close finished, then the epilog ran: the other window closed through its onClose,
+    // and the toolkit is down.
+    EXPECT_EQ((std::vector<std::string>{"close a", "epilog asked, host up", "close other"}), gLog);
+    EXPECT_EQ(nullptr, WindowHost());
+    EXPECT_EQ(nullptr, FirstTopWindow());
+}
+
 } // namespace

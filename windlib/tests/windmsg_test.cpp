@@ -459,4 +459,126 @@ TEST_F(LoopTest, AutoRepeatStartsAfterADelayAndStopsOnRelease) {
     EXPECT_GE(gTimes.size(), 15u);
 }
 
+// ---- input under load, boxes, re-entrancy
+// ----------------------------------------------------------
+
+int gSteps, gKeyStep, gMostWaiting;
+Window *gKeys;
+
+// A busy idle callback that posts a redraw on every step, as a running program does; at step
+// 100 a key is typed.
+int BusyPoster(Window *w) {
+    gSteps++;
+    PostEvent(kEventRedraw, 0, w);
+    if (gSteps > 200) // after the keystroke's own three messages
+        gMostWaiting = std::max(gMostWaiting, HeadlessGetStats().waiting);
+    if (gSteps == 100)
+        HeadlessKeystroke(kHostKeyEscape, 27);
+    if (gSteps == 5000)
+        CloseAll(nullptr);
+    return 1;
+}
+
+TEST_F(LoopTest, ABusyIdleCallbackThatPostsNeverHoldsInputBack) {
+    gSteps = gKeyStep = gMostWaiting = 0;
+    gKeys = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
+    gKeys->onKey = [](int code, Window *) {
+        if (code == 27)
+            gKeyStep = gSteps;
+        return 0;
+    };
+    SetFocusWindow(gKeys);
+    ASSERT_EQ(0, AddIdleCallback(BusyPoster, a));
+    RunFor(top);
+    EXPECT_EQ(5000, gSteps);
+    EXPECT_GE(gKeyStep, 100);
+    EXPECT_LE(gKeyStep, 102);   // the next rounds of the loop take it
+    EXPECT_LE(gMostWaiting, 1); // posts are coalesced, never one queued per step
+}
+
+int gCaptureDuringBox = -1;
+int ReportOnPress(int p, Window *w) {
+    LogLeftDown(p, w);
+    ReportMessage("pressed");
+    gCaptureDuringBox = HeadlessCapture() != nullptr;
+    return 0;
+}
+
+TEST_F(LoopTest, AMessageBoxFromAPressLetsGoOfThePointer) {
+    // A box shown while a button holds the capture would never get its clicks.
+    gA = a;
+    a->onLeftDown = ReportOnPress;
+    a->onLeftUp = LogLeftUp;
+    static const PointerStep steps[] = {{10, 0, 1, &gA, 3, 3}, {20, 0, 0, &gA, 4, 4}};
+    Script(steps, 2);
+    At(100, CloseAll);
+    RunFor(top);
+    ASSERT_EQ(1, HeadlessBoxCount());
+    EXPECT_STREQ("pressed", HeadlessBoxText(0));
+    EXPECT_EQ(0, gCaptureDuringBox);
+    // The release still reaches the pressed window.
+    std::vector<std::string> expected = {"down a 3,3", "up a 4,4"};
+    EXPECT_EQ(expected, gLog);
+}
+
+Window *gFirst, *gSecond;
+int gKeysSeen;
+
+int SecondsLoop(Window *w) {
+    Note("second's loop runs");
+    CloseWindow(w);
+    return 0;
+}
+
+// The first key runs the first dialog; the second, delivered inside that dialog's loop, closes
+// it and runs another dialog from the same callback.
+int CloseAndRunAnother(int, Window *) {
+    if (++gKeysSeen == 1)
+        return RunModal(gFirst);
+    Note("close first, depth " + std::to_string(ModalDepth()));
+    CloseWindow(gFirst);
+    AddIdleCallback(SecondsLoop, gSecond);
+    int result = RunModal(gSecond);
+    Note("second returned " + std::to_string(result) + ", depth " + std::to_string(ModalDepth()));
+    return 0;
+}
+
+TEST_F(LoopTest, AModalWindowClosedAndReplacedFromOneCallbackRunsTheNewOne) {
+    gKeysSeen = 0;
+    gFirst = Child("first", top, 2, 8, 20, 14, kWindowKindDialog);
+    gSecond = Child("second", top, 2, 8, 20, 14, kWindowKindDialog);
+    Window *k = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
+    k->onKey = CloseAndRunAnother;
+    PostEvent(kEventKey, 'x', k);
+    PostEvent(kEventKey, 'y', k);
+    At(500, CloseAll);
+    EXPECT_EQ(0, RunFor(top));
+    EXPECT_EQ(0, HeadlessBoxCount()) << HeadlessBoxText(0);
+    std::vector<std::string> expected = {"close first, depth 2", "second's loop runs",
+                                         "second returned 0, depth 1"};
+    EXPECT_EQ(expected, gLog);
+    EXPECT_GE(HeadlessNow(), 500); // the main level went on until its own window closed
+}
+
+int EpilogOnKey(int, Window *) {
+    WindowEpilog();
+    Note(std::string("host after the epilog: ") + (WindowHost() ? "up" : "down"));
+    return 0;
+}
+
+TEST_F(LoopTest, AnEpilogFromInsideTheLoopEndsItWhenTheLoopReturns) {
+    Window *k = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
+    k->onKey = EpilogOnKey;
+    PostEvent(kEventKey, 'q', k);
+    PostEvent(kEventKey, 'q', k); // never delivered: the loop has ended
+    EXPECT_EQ(0, RunFor(top));
+    // The windows closed at once (each through onClose); the host stayed up for the callers
+    // still on the stack and went down as the loop returned.
+    std::vector<std::string> expected = {"close main", "close a", "close b", "close k",
+                                         "host after the epilog: up"};
+    EXPECT_EQ(expected, gLog);
+    EXPECT_EQ(nullptr, WindowHost());
+    EXPECT_EQ(nullptr, FirstTopWindow());
+}
+
 } // namespace
