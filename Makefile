@@ -13,8 +13,9 @@ run:
 	cmake --build $(BUILD)
 	$(BUILD)/app/torva
 
-# The normal build with warnings as errors and every test, then the unit tests again built
-# with clang under the address and undefined-behaviour sanitizers.
+# The normal build with warnings as errors and every test, then the unit tests and the X11
+# end-to-end checks again, built with clang under the address and undefined-behaviour
+# sanitizers.
 test:
 	scripts/install-deps.sh
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVA_WERROR=ON
@@ -24,4 +25,4 @@ test:
 	    -DTORVA_SANITIZE=ON -DTORVA_BENCH=OFF \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(ASAN_BUILD)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L 'unit|x11'

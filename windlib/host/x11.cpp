@@ -15,8 +15,10 @@
 // - Each message carries the modifiers and the server time of its X event, so a key is
 //   completed with the Shift and Ctrl that were held when it was pressed, however late it is
 //   handled.
-// - Painting goes to an offscreen group that is copied to the window once, when the paint or
-//   drawing device is released: nothing flickers.
+// - Each window has a back buffer in client memory: every paint and drawing device draws there
+//   and the area it may touch is copied to the window once, when the device is released, so
+//   nothing flickers and the pixels are rendered as on the headless host. Scrolling moves the
+//   back buffer and shows the band again.
 // - The toolkit's focus window may be an X child; the X focus goes to its top-level window (when
 //   viewable) and key events are routed to the focus window here, with set-focus and kill-focus
 //   sent as the X focus comes and goes.
@@ -26,6 +28,7 @@
 #include "hostdraw.h"
 
 #include <cairo-xlib.h>
+#include <fontconfig/fontconfig.h>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -68,8 +71,14 @@ struct XWin : HostCoreWindow {
     bool mapped;                  // MapNotify seen, no UnmapNotify since
     bool reparented;              // a window manager put a frame around it
     bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
-    cairo_surface_t *surface;     // made on first drawing
+    cairo_surface_t *surface;     // the X window's own, made on first showing
+    cairo_surface_t *back;        // its back buffer (client image), made on first drawing
     std::vector<XWin *> children; //
+};
+
+struct OpenDevice {
+    HostDevice *device; //
+    HostRect area;      // the part of the back buffer it may draw on, shown when released
 };
 
 struct X11 {
@@ -79,19 +88,18 @@ struct X11 {
     Visual *visual;   //
     int depth;        //
     int dpi;          //
-    GC copyGc;        // scrolling, with graphics exposures
     int wake[2];      // self-pipe: read end, write end
     bool wakePending; // a byte is in the pipe
     Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
         netWmWindowTypeDialog; // interned once at open
     std::string program;       // WM_CLASS instance part
     std::unordered_map<Window, XWin *> byId;
-    std::vector<HostDevice *> devices; // drawing devices not yet released
-    XWin *focus;                       // the window the toolkit gave the focus
-    XWin *focusTop;                    // our top-level window that holds the X focus, or null
-    XWin *announced;                   // the window last sent set-focus without kill-focus since
-    XWin *capture;                     //
-    int boxDepth;                      // message boxes up
+    std::vector<OpenDevice> devices; // drawing devices not yet released
+    XWin *focus;                     // the window the toolkit gave the focus
+    XWin *focusTop;                  // our top-level window that holds the X focus, or null
+    XWin *announced;                 // the window last sent set-focus without kill-focus since
+    XWin *capture;                   //
+    int boxDepth;                    // message boxes up
     void (*exitHook)(void);
 };
 
@@ -229,6 +237,8 @@ int OnXIOError(Display *) {
 
 // ---- open and close ---------------------------------------------------------------------------
 
+void ResizeBack(XWin *w); // with the painting below
+
 // The host core's hooks, defined with the event handling below.
 void ReadXEvents(void);
 bool Paintable(const HostCoreWindow *w);
@@ -280,9 +290,6 @@ int Open(const char *programName) {
     gX.netWmPid = atoms[4];
     gX.netWmWindowType = atoms[5];
     gX.netWmWindowTypeDialog = atoms[6];
-    XGCValues v = {};
-    v.graphics_exposures = True;
-    gX.copyGc = XCreateGC(gX.dpy, gX.root, GCGraphicsExposures, &v);
     // Held keys repeat as presses only, as the toolkit expects, not as release-press pairs.
     XkbSetDetectableAutoRepeat(gX.dpy, True, nullptr);
     if (pipe(gX.wake) != 0) {
@@ -306,9 +313,13 @@ void Close(void) {
         DestroyWindow(TopOf(Windows().front()));
     HostCoreClose();
     if (gX.dpy) {
-        XFreeGC(gX.dpy, gX.copyGc);
         XCloseDisplay(gX.dpy);
     }
+    // Every surface and context is gone: cairo's font caches and the font configuration go
+    // too, so a leak checker sees only what is really left behind (the next open loads them
+    // again).
+    cairo_debug_reset_static_data();
+    FcFini();
     for (int fd : gX.wake)
         if (fd > 0)
             close(fd);
@@ -442,7 +453,9 @@ void DestroyWindow(XWin *w) {
         cairo_surface_finish(w->surface); // later drawing on it goes nowhere
         cairo_surface_destroy(w->surface);
     }
-    w->surface = nullptr;
+    if (w->back)
+        cairo_surface_destroy(w->back); // a device still drawing keeps its own reference
+    w->surface = w->back = nullptr;
     XDestroyWindow(gX.dpy, w->xid);
     gX.byId.erase(w->xid);
     if (gX.focus == w)
@@ -498,6 +511,8 @@ int MoveWindow(XWin *w, int x, int y, int width, int height, int repaint) {
                       (unsigned)HostClampSize(width), (unsigned)HostClampSize(height));
     if (w->surface && sized)
         cairo_xlib_surface_set_size(w->surface, HostClampSize(width), HostClampSize(height));
+    if (sized)
+        ResizeBack(w);
     if (!IsChild(w))
         SetSizeHints(w);
     if (repaint)
@@ -778,6 +793,7 @@ void OnConfigure(XWin *w, const XConfigureEvent *e) {
         w->height = e->height;
         if (w->surface)
             cairo_xlib_surface_set_size(w->surface, e->width, e->height);
+        ResizeBack(w);
         Push(w, kHostMsgSize, 0, w->width, w->height, 0, CurrentTime);
     }
 }
@@ -850,11 +866,6 @@ void Translate(XEvent *e) {
     case Expose:
         if (w)
             Damage(w, e->xexpose.x, e->xexpose.y, e->xexpose.width, e->xexpose.height);
-        break;
-    case GraphicsExpose:
-        if (XWin *g = Lookup(e->xgraphicsexpose.drawable))
-            Damage(g, e->xgraphicsexpose.x, e->xgraphicsexpose.y, e->xgraphicsexpose.width,
-                   e->xgraphicsexpose.height);
         break;
     case ConfigureNotify:
         if (w && e->xconfigure.window == e->xconfigure.event)
@@ -1041,29 +1052,60 @@ cairo_surface_t *SurfaceOf(XWin *w) {
     return w->surface;
 }
 
-// A device draws into an offscreen group (transparent where nothing is drawn, so the window
-// keeps those pixels) that Present copies to the window in one go.
-void OpenGroup(cairo_t *cr) {
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE); // inherited by the group
-    cairo_push_group_with_content(cr, CAIRO_CONTENT_COLOR_ALPHA);
+// The back buffer: the window's pixels as last drawn, in client memory. Every drawing goes
+// there and is shown by Present, one copy per paint, so nothing flickers, and text and shapes
+// are rendered exactly as on the headless host.
+cairo_surface_t *BackOf(XWin *w) {
+    if (!w->back)
+        w->back = cairo_image_surface_create(CAIRO_FORMAT_RGB24, HostClampSize(w->width),
+                                             HostClampSize(w->height));
+    return w->back;
 }
 
-void Present(HostDevice *d) {
-    cairo_pop_group_to_source(d->cr);
-    cairo_paint(d->cr);
+// A new size keeps what the back buffer held where it still fits.
+void ResizeBack(XWin *w) {
+    if (!w->back)
+        return;
+    cairo_surface_t *old = w->back;
+    w->back = nullptr;
+    cairo_t *cr = cairo_create(BackOf(w));
+    cairo_set_source_surface(cr, old, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(old);
+}
+
+void Present(XWin *w, const HostRect &area) {
+    if (!w->back || area.right <= area.left || area.bottom <= area.top)
+        return;
+    cairo_surface_flush(w->back);
+    cairo_t *cr = cairo_create(SurfaceOf(w));
+    cairo_set_source_surface(cr, w->back, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_rectangle(cr, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(w->surface);
+}
+
+HostRect Clipped(const XWin *w, const HostRect *area) {
+    HostRect all = {0, 0, HostClampSize(w->width), HostClampSize(w->height)};
+    if (!area)
+        return all;
+    return {std::max(all.left, area->left), std::max(all.top, area->top),
+            std::min(all.right, area->right), std::min(all.bottom, area->bottom)};
 }
 
 HostDevice *MakeDevice(XWin *w, const HostRect *clip) {
-    cairo_t *cr = cairo_create(SurfaceOf(w));
-    if (clip) {
-        cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left,
-                        clip->bottom - clip->top);
-        cairo_clip(cr);
-    }
-    OpenGroup(cr);
+    HostRect area = Clipped(w, clip);
+    cairo_t *cr = cairo_create(BackOf(w));
+    cairo_rectangle(cr, area.left, area.top, std::max(0, area.right - area.left),
+                    std::max(0, area.bottom - area.top));
+    cairo_clip(cr);
     HostDevice *d = HostDeviceCreate(cr, w, w->width, w->height, gX.dpi, gX.dpi, gX.depth, 0);
     if (d)
-        gX.devices.push_back(d);
+        gX.devices.push_back({d, area});
     return d;
 }
 
@@ -1073,19 +1115,25 @@ HostDevice *BeginPaint(XWin *w, HostRect *update) {
     HostRect r = HostCoreTakeUpdate(w);
     if (update)
         *update = r;
-    return MakeDevice(w, &r);
+    HostDevice *d = MakeDevice(w, &r);
+    if (d && w->cls->background != kHostNoBackground)
+        HostDrawFillRect(d, &r, (HostColor)w->cls->background);
+    return d;
 }
 
 void FinishDevice(XWin *w, HostDevice *d) {
     if (!d)
         return;
-    gX.devices.erase(std::remove(gX.devices.begin(), gX.devices.end(), d), gX.devices.end());
-    bool shown = Alive(w) && w->surface; // a window closed while painting shows nothing
-    if (shown)
-        Present(d);
+    HostRect area = {0, 0, 0, 0};
+    for (auto it = gX.devices.begin(); it != gX.devices.end(); ++it)
+        if (it->device == d) {
+            area = it->area;
+            gX.devices.erase(it);
+            break;
+        }
     HostDeviceDestroy(d);
-    if (shown)
-        cairo_surface_flush(w->surface);
+    if (Alive(w)) // a window closed while painting shows nothing
+        Present(w, area);
 }
 
 void EndPaint(XWin *w, HostDevice *d) { FinishDevice(w, d); }
@@ -1102,28 +1150,31 @@ void InvalidateRect(XWin *w, const HostRect *rect) {
         Damage(w, 0, 0, w->width, w->height);
 }
 
+// Scrolls the back buffer and shows the band: what a device of the window still has to show
+// moves with it.
 int ScrollWindow(XWin *w, int dx, int dy, const HostRect *area) {
     if (!Alive(w))
         return 1;
-    HostRect a = area ? *area : HostRect{0, 0, w->width, w->height};
-    // The part of the area that stays inside it after the move.
-    HostRect src = {std::max(a.left, a.left - dx), std::max(a.top, a.top - dy),
-                    std::min(a.right, a.right - dx), std::min(a.bottom, a.bottom - dy)};
-    if (src.right <= src.left || src.bottom <= src.top)
+    HostRect a = Clipped(w, area);
+    if (a.right <= a.left || a.bottom <= a.top)
         return 0;
-    // What a device of this window has drawn so far must be on the window before it moves.
-    for (HostDevice *d : gX.devices)
-        if (d->window == w) {
-            Present(d);
-            OpenGroup(d->cr);
-        }
-    if (w->surface)
-        cairo_surface_flush(w->surface);
-    XCopyArea(gX.dpy, w->xid, w->xid, gX.copyGc, src.left, src.top,
-              (unsigned)(src.right - src.left), (unsigned)(src.bottom - src.top), src.left + dx,
-              src.top + dy);
-    if (w->surface)
-        cairo_surface_mark_dirty(w->surface);
+    cairo_surface_t *back = BackOf(w);
+    cairo_surface_t *band = cairo_image_surface_create(CAIRO_FORMAT_RGB24, a.right - a.left,
+                                                       a.bottom - a.top); // source and
+    cairo_t *cr = cairo_create(band);                                     // target overlap
+    cairo_set_source_surface(cr, back, -a.left, -a.top);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cr = cairo_create(back);
+    cairo_rectangle(cr, a.left, a.top, a.right - a.left, a.bottom - a.top);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, band, a.left + dx, a.top + dy);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(band);
+    Present(w, a);
     return 0;
 }
 
@@ -1159,8 +1210,11 @@ void SetRgb(cairo_t *cr, HostColor c) {
                          ((c >> 16) & 0xFF) / 255.0);
 }
 
+// Drawn on an image and shown in one copy, like every window of the backend.
 void DrawBox(Box *box, cairo_surface_t *surface) {
-    cairo_t *cr = cairo_create(surface);
+    cairo_surface_t *image =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, box->width, box->height);
+    cairo_t *cr = cairo_create(image);
     SetRgb(cr, HostClassicSysColor(kHostColorMenu));
     cairo_paint(cr);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -1180,6 +1234,12 @@ void DrawBox(Box *box, cairo_surface_t *surface) {
                   (b.top + b.bottom - ext.height) / 2 - ext.y_bearing);
     cairo_show_text(cr, "OK");
     cairo_destroy(cr);
+    cr = cairo_create(surface);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(image);
     cairo_surface_flush(surface);
 }
 

@@ -1,8 +1,12 @@
-// End-to-end check of the toolkit on the x11 backend, run by x11_e2e.sh on a private Xvfb: a
-// framed top window with two children is opened and painted, a key and a click are sent from
-// outside (xdotool, through XTest), a screenshot of the root window is read back for its
-// colours, and the window is closed through WM_DELETE_WINDOW as a window manager would. The
-// whole script runs from an idle callback, so the toolkit's own loop does all the waiting.
+// End-to-end check of the toolkit on the x11 backend, run by x11_e2e.sh on a private Xvfb (in
+// the normal and the sanitizer build): a framed top window with two children is opened and
+// painted; keys, clicks and a drag are sent from outside (xdotool, through XTest), also while a
+// busy idle callback posts a redraw on every step; a message box shown from a button press is
+// closed by a click; a window closes itself while it paints; a screenshot of the root window is
+// read back for its colours; and the window is closed through WM_DELETE_WINDOW as a window
+// manager would. The whole script runs from an idle callback, so the toolkit's own loop does
+// all the waiting. xdotool runs while this process is blocked in system(), so everything it
+// sends is queued at once, as when the program is busy.
 //
 // Usage: x11_check <closer.py> <screenshot.png>; exit status 0 when every check held.
 #include "host.h"
@@ -20,7 +24,12 @@
 namespace {
 
 constexpr int kStepTimeoutMs = 15000; // any one step, on a slow machine
+// A key must get through a busy loop at once; the bound only leaves room for a loaded machine
+// (a starved key never arrives at all).
+constexpr int kBusyKeyMs = 1000;
 constexpr char kTitle[] = "torva x11 check";
+constexpr char kBoxCaption[] = "torva box check";
+constexpr int kBoxOkX = 130, kBoxOkY = 63; // the OK button of a one-line box, box pixels
 
 // Client pixels of the top window (320 x 312) and its two children.
 constexpr HostRect kRedBox = {20, 20, 100, 80};    // painted by the top window
@@ -35,7 +44,15 @@ int gPaints[3];           // top, keys, click
 std::vector<int> gCodes;  // keys that reached the keys window
 bool gEntered;            // the keys window was told it has the input focus
 int gDown = -1, gUp = -1; // positions of the click
+std::vector<int> gDrags;  // drag positions on the click window
 bool gClosed;             // the top window's onClose ran
+bool gBusy;               // the script works on every idle call and posts a redraw
+bool gBoxOnPress;         // the click window shows a message box when pressed
+bool gBoxReturned;        //
+int64_t gKeySent = -1;    // when xdotool returned from typing Escape
+int64_t gKeyArrived = -1; // when Escape reached the keys window
+Window *gSelfCloser;      // closes itself from its own onPaint
+std::string gWork;        // scratch directory of the check
 int gStep;
 int64_t gStepStart;
 int gFailures;
@@ -75,7 +92,18 @@ int PaintClick(Window *w) {
 
 int RecordKey(int code, Window *) {
     gCodes.push_back(code);
+    if (code == 27 && gKeyArrived < 0)
+        gKeyArrived = WindowHost()->now();
     return 0;
+}
+
+// The codes after the first `skip`, less the modifier keys' own codes.
+std::vector<int> CodesAfter(size_t skip) {
+    std::vector<int> out;
+    for (size_t i = skip; i < gCodes.size(); i++)
+        if (gCodes[i] != 154 && gCodes[i] != 155 && gCodes[i] != 156)
+            out.push_back(gCodes[i]);
+    return out;
 }
 
 int Entered(Window *) {
@@ -85,11 +113,28 @@ int Entered(Window *) {
 
 int Down(int position, Window *) {
     gDown = position;
+    if (gBoxOnPress) {
+        gBoxOnPress = false;
+        ReportError("click OK", kBoxCaption);
+        gBoxReturned = true;
+    }
     return 0;
 }
 
 int Up(int position, Window *) {
     gUp = position;
+    return 0;
+}
+
+int Drag(int position, Window *) {
+    gDrags.push_back(position);
+    return 0;
+}
+
+int PaintAndClose(Window *w) {
+    Fill(w, Whole(w), 0x808080);
+    CloseWindow(w); // the paint's device and host window are released after this returns
+    gSelfCloser = nullptr;
     return 0;
 }
 
@@ -168,9 +213,50 @@ void NextStep(void) {
     gStepStart = WindowHost()->now();
 }
 
-// The script, one look per idle call (about every 100 ms while the loop is quiet).
+std::string ScreenPoint(Window *w, int x, int y) {
+    int ox, oy;
+    WindowClientOrigin(w, &ox, &oy);
+    return std::to_string(ox + x) + " " + std::to_string(oy + y);
+}
+
+std::string Where(int position) {
+    return std::to_string(PositionX(position)) + "," + std::to_string(PositionY(position));
+}
+
+// Clicks the box's OK button from outside (this process is inside the box then), and writes
+// "closed" or, when the box did not take the click, "stuck" (and closes it with Return).
+void StartBoxClicker(void) {
+    std::string result = gWork + "/box";
+    std::string command = "( id=$(xdotool search --sync --name '^" + std::string(kBoxCaption) +
+                          "$' | head -n 1); sleep 0.3; xdotool mousemove --window $id " +
+                          std::to_string(kBoxOkX) + " " + std::to_string(kBoxOkY) +
+                          " click 1; sleep 2; if xdotool search --name '^" + kBoxCaption +
+                          "$' >/dev/null; then echo stuck > " + result +
+                          ".tmp; xdotool key Return; else echo closed > " + result +
+                          ".tmp; fi; mv " + result + ".tmp " + result + " ) >/dev/null 2>&1 &";
+    Run(command);
+}
+
+std::string ReadFile(const std::string &path) {
+    FILE *f = fopen(path.c_str(), "r");
+    if (!f)
+        return "";
+    char line[64] = "";
+    if (!fgets(line, sizeof line, f))
+        line[0] = 0;
+    fclose(f);
+    line[strcspn(line, "\n")] = 0;
+    return line;
+}
+
+size_t gCodesBefore;
+
+// The script, one look per idle call (about every 100 ms while the loop is quiet, on every
+// round while it is busy).
 int Script(Window *) {
     int64_t now = WindowHost()->now();
+    if (gBusy)
+        PostEvent(kEventRedraw, 0, gTop); // a running program redraws on every step
     if (now - gStepStart > kStepTimeoutMs) {
         Fail("step " + std::to_string(gStep) + " timed out");
         CloseWindow(gTop);
@@ -187,32 +273,96 @@ int Script(Window *) {
         if (gCodes.size() >= 3) {
             if (gCodes != std::vector<int>{'1', '1', 13})
                 Fail("keys arrived as " + std::to_string(gCodes.size()) + " codes, not 49 49 13");
-            int ox, oy;
-            WindowClientOrigin(gClick, &ox, &oy);
-            Run("xdotool mousemove " + std::to_string(ox + 30) + " " + std::to_string(oy + 20) +
-                " click 1");
+            gBusy = true;
+            gCodesBefore = gCodes.size();
+            Run("xdotool key Escape");
+            gKeySent = WindowHost()->now();
             NextStep();
         }
         break;
-    case 2: // the click reached the click window, press and release
+    case 2: // Escape gets through a loop that is busy and posts on every step
+        if (gKeyArrived >= 0) {
+            int64_t latency = gKeyArrived - gKeySent;
+            printf("x11 check: Escape arrived %lld ms after it was sent, under load\n",
+                   (long long)latency);
+            if (latency > kBusyKeyMs)
+                Fail("Escape took " + std::to_string(latency) + " ms through a busy loop");
+            gCodesBefore = gCodes.size();
+            Run("xdotool key shift+Delete ctrl+shift+Insert");
+            NextStep();
+        }
+        break;
+    case 3: // typed ahead, each key keeps the modifiers it was pressed with
+        if (CodesAfter(gCodesBefore).size() >= 2) {
+            std::vector<int> got = CodesAfter(gCodesBefore);
+            if (got != std::vector<int>{228, 227})
+                Fail("shift+Delete ctrl+shift+Insert arrived as " + std::to_string(got[0]) + " " +
+                     std::to_string(got[1]) + ", not 228 227");
+            gBusy = false;
+            Run("xdotool mousemove " + ScreenPoint(gClick, 30, 20) + " click 1");
+            NextStep();
+        }
+        break;
+    case 4: // the click reached the click window, press and release
         if (gUp >= 0) {
             if (gDown != PackPosition(30, 20) || gUp != PackPosition(30, 20))
                 Fail("the click arrived at the wrong place");
             CheckShot();
-            std::string id = TopWindowId();
-            if (id.empty()) {
-                Fail("xdotool cannot find the window by its title");
-                CloseWindow(gTop);
-                break;
-            }
-            Run(std::string("python3 ") + gCloser + " " + id);
+            gUp = -1;
+            // The button comes up at (50, 30); the pointer moves on afterwards.
+            Run("xdotool mousemove " + ScreenPoint(gClick, 10, 10) + " mousedown 1 mousemove " +
+                ScreenPoint(gClick, 40, 25) + " mousemove " + ScreenPoint(gClick, 50, 30) +
+                " mouseup 1 mousemove " + ScreenPoint(gClick, 90, 40));
             NextStep();
         }
         break;
+    case 5: // the drag ends where the button came up
+        if (gUp >= 0) {
+            if (gDrags.empty() || gDrags.back() != PackPosition(50, 30) ||
+                gUp != PackPosition(50, 30))
+                Fail("the drag ended at " + (gDrags.empty() ? "nothing" : Where(gDrags.back())) +
+                     " and the release at " + Where(gUp) + ", not both at 50,30");
+            gBoxOnPress = true;
+            StartBoxClicker();
+            Run("xdotool mousemove " + ScreenPoint(gClick, 30, 20) + " click 1");
+            NextStep();
+        }
+        break;
+    case 6: { // the box shown from the press took the click on its OK button
+        std::string result = ReadFile(gWork + "/box");
+        if (gBoxReturned && !result.empty()) {
+            if (result != "closed")
+                Fail("a message box shown from a button press did not take a click");
+            gSelfCloser =
+                OpenWindowPixels(220, 200, 299, 239, 0, 0, "self-closer", kWindowKindLabel, gTop);
+            if (!gSelfCloser) {
+                Fail("no window to close itself");
+                CloseWindow(gTop);
+                break;
+            }
+            gSelfCloser->onPaint = PaintAndClose;
+            ShowWindowTree(gSelfCloser);
+            NextStep();
+        }
+        break;
+    }
+    case 7: { // it painted and closed itself inside its paint
+        if (gSelfCloser)
+            break;
+        std::string id = TopWindowId();
+        if (id.empty()) {
+            Fail("xdotool cannot find the window by its title");
+            CloseWindow(gTop);
+            break;
+        }
+        Run(std::string("python3 ") + gCloser + " " + id);
+        NextStep();
+        break;
+    }
     default: // waiting for WM_DELETE_WINDOW to close the window
         break;
     }
-    return 0;
+    return gBusy ? 1 : 0;
 }
 
 void Report(const char *text) { fprintf(stderr, "x11 check: report: %s\n", text); }
@@ -226,6 +376,12 @@ int main(int argc, char **argv) {
     }
     gCloser = argv[1];
     gShot = argv[2];
+    char work[] = "/tmp/torva-x11-check.XXXXXX";
+    if (!mkdtemp(work)) {
+        fprintf(stderr, "x11 check: no scratch directory\n");
+        return 1;
+    }
+    gWork = work;
     setenv("TORVA_HOST", "x11", 1);
     if (WindowProlog(argc, argv, malloc, free, Report) != 0) {
         fprintf(stderr, "x11 check: the toolkit did not start\n");
@@ -253,6 +409,7 @@ int main(int argc, char **argv) {
     gClick->onPaint = PaintClick;
     gClick->onLeftDown = Down;
     gClick->onLeftUp = Up;
+    gClick->onDrag = Drag;
     ShowWindowTree(gTop);
     AddIdleCallback(Script, gTop);
     gStepStart = WindowHost()->now();
@@ -260,14 +417,17 @@ int main(int argc, char **argv) {
     int result = RunModal(gTop);
     if (result != 0)
         Fail("RunModal returned " + std::to_string(result));
-    if (gStep < 3)
+    if (gStep < 8)
         Fail("the script stopped at step " + std::to_string(gStep));
     if (!gClosed)
         Fail("WM_DELETE_WINDOW did not reach onClose");
     if (FirstTopWindow() || StopCounter() != kStopAll)
         Fail("the loop returned with windows left");
     WindowEpilog();
+    std::string cleanup = "rm -rf " + gWork;
+    if (system(cleanup.c_str()) != 0)
+        fprintf(stderr, "x11 check: %s failed\n", cleanup.c_str());
     if (gFailures == 0)
-        printf("x11 check: keys, click, paint and close all held\n");
+        printf("x11 check: keys, busy keys, modifiers, click, drag, box, paint and close held\n");
     return gFailures ? 1 : 0;
 }
