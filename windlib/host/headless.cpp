@@ -228,15 +228,7 @@ unsigned InjectedModifiers(void) {
 
 // Input as a user makes it: with the modifiers held at that moment and the time it happened.
 void Input(HWin *w, int code, int value = 0, int x = 0, int y = 0) {
-    HostMessage m = {};
-    m.window = w;
-    m.code = code;
-    m.value = value;
-    m.x = x;
-    m.y = y;
-    m.modifiers = InjectedModifiers();
-    m.time = (uint32_t)gH.clock;
-    HostCorePushInput(&m);
+    HostCorePushInput(w, code, value, x, y, InjectedModifiers(), (uint32_t)gH.clock);
 }
 
 void RunDueActions() {

@@ -43,6 +43,19 @@ void ReleaseDead(void) {
         gCore.backend.release(w);
 }
 
+HostMessage Message(HostWindow *w, int code, int value = 0, int x = 0, int y = 0,
+                    unsigned modifiers = 0, uint32_t time = 0) {
+    HostMessage m = {};
+    m.window = w;
+    m.code = code;
+    m.value = value;
+    m.x = x;
+    m.y = y;
+    m.modifiers = modifiers;
+    m.time = time;
+    return m;
+}
+
 // Keeps the key state as the messages are taken, so a query answers for the message being
 // handled, not for whatever the keyboard did since.
 void NoteTaken(const HostMessage &m) {
@@ -129,14 +142,15 @@ const std::vector<HostCoreWindow *> &HostCoreWindows(void) { return gCore.window
 
 bool HostCoreInputFull(void) { return (int)gCore.input.size() >= kHostInputMax; }
 
-int HostCorePushInput(const HostMessage *m) {
+int HostCorePushInput(HostWindow *w, int code, int value, int x, int y, unsigned modifiers,
+                      uint32_t time) {
     if (HostCoreInputFull()) {
         if (!gCore.inputFullNoted)
             fprintf(stderr, "torva: input arrives faster than it is handled; some is dropped\n");
         gCore.inputFullNoted = true;
         return 1;
     }
-    gCore.input.push_back(*m);
+    gCore.input.push_back(Message(w, code, value, x, y, modifiers, time));
     return 0;
 }
 
@@ -153,11 +167,7 @@ int HostCorePost(HostWindow *w, int code, int value) {
             gCore.postedFullNoted = true;
             result = 1;
         } else {
-            HostMessage m = {};
-            m.window = w;
-            m.code = code;
-            m.value = value;
-            gCore.posted.push_back(m);
+            gCore.posted.push_back(Message(w, code, value));
         }
     }
     if (gCore.backend.wake)
@@ -182,11 +192,8 @@ bool HostCoreTake(HostMessage *out, bool remove) {
     }
     for (HostCoreWindow *w : gCore.windows)
         if (w->hasUpdate && gCore.backend.paintable(w)) {
-            if (out) {
-                *out = {};
-                out->window = w;
-                out->code = kHostMsgPaint;
-            }
+            if (out)
+                *out = Message(w, kHostMsgPaint);
             return true; // stays until painted or validated
         }
     int64_t now = gCore.backend.now();
@@ -195,12 +202,8 @@ bool HostCoreTake(HostMessage *out, bool remove) {
         if (t.due <= now && (!due || t.due < due->due))
             due = &t;
     if (due) {
-        if (out) {
-            *out = {};
-            out->window = due->window;
-            out->code = kHostMsgTimer;
-            out->value = due->id;
-        }
+        if (out)
+            *out = Message(due->window, kHostMsgTimer, due->id);
         if (remove)
             due->due = now + due->period;
         return true;
@@ -230,13 +233,7 @@ long HostCoreCall(const HostMessage *m) {
 }
 
 void HostCoreSend(HostCoreWindow *w, int code, int value, int x, int y) {
-    HostMessage m = {};
-    m.window = w;
-    m.code = code;
-    m.value = value;
-    m.x = x;
-    m.y = y;
-    m.modifiers = gCore.modifiers;
+    HostMessage m = Message(w, code, value, x, y, gCore.modifiers);
     HostCoreCall(&m);
 }
 

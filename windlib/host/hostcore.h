@@ -45,13 +45,11 @@ struct HostCoreBackend {
 void HostCoreOpen(const HostCoreBackend *backend);
 void HostCoreClose(void); // forgets classes, windows (releasing them), queues and timers
 
-// ---- classes
-// -------------------------------------------------------------------------------------
+// ---- classes ------------------------------------------------------------------------------------
 int HostCoreRegisterClass(const HostClass *cls); // 0, or 1 for a bad class
 const HostCoreClass *HostCoreFindClass(const char *name);
 
-// ---- windows
-// -------------------------------------------------------------------------------------
+// ---- windows ------------------------------------------------------------------------------------
 void HostCoreAdd(HostCoreWindow *window); // a new window: live, last in creation order
 // A destroyed window: no longer live, its messages and timers are dropped, and the record is
 // released once no dispatch is under way.
@@ -59,10 +57,11 @@ void HostCoreRemove(HostCoreWindow *window);
 bool HostCoreAlive(const HostWindow *window);               // never reads the record
 const std::vector<HostCoreWindow *> &HostCoreWindows(void); // live, creation order
 
-// ---- messages
-// ------------------------------------------------------------------------------------ 0, or 1 when
-// the input queue is full (the message is dropped).
-int HostCorePushInput(const HostMessage *message);
+// ---- messages ----------------------------------------------------------------------------------
+// Input from the window system, with the modifiers held and the time of its event. 0, or 1
+// when the input queue is full (the message is dropped).
+int HostCorePushInput(HostWindow *window, int code, int value, int x, int y, unsigned modifiers,
+                      uint32_t time);
 bool HostCoreInputFull(void);
 // A posted message: coalesced with an equal one already waiting, then the wait is woken. 0, or
 // 1 when kHostPostedMax distinct messages wait already (the wait is woken all the same).
@@ -80,14 +79,12 @@ void HostCoreSend(HostCoreWindow *window, int code, int value = 0, int x = 0, in
 int HostCoreKeyState(int virtualKey);
 unsigned HostCoreModifiers(void); // kHostMod... as of the last message taken
 
-// ---- timers
-// --------------------------------------------------------------------------------------
+// ---- timers -------------------------------------------------------------------------------------
 int HostCoreSetTimer(HostWindow *window, int id, int periodMs);
 int HostCoreKillTimer(HostWindow *window, int id);
 int HostCoreTimerCount(void);
 
-// ---- update areas
-// --------------------------------------------------------------------------------
+// ---- update areas -------------------------------------------------------------------------------
 void HostCoreInvalidate(HostCoreWindow *window, const HostRect &rect); // joins the area
 int HostCoreGetUpdateRect(const HostCoreWindow *window, HostRect *update);
 // Empties the update area when `rect` (null: all) covers it, as with a rectangular region.

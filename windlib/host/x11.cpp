@@ -175,15 +175,7 @@ unsigned ModifiersOf(unsigned state) {
 
 // An input message with the modifiers and server time of its X event.
 void Push(XWin *w, int code, int value, int x, int y, unsigned modifiers, Time time) {
-    HostMessage m = {};
-    m.window = w;
-    m.code = code;
-    m.value = value;
-    m.x = x;
-    m.y = y;
-    m.modifiers = modifiers;
-    m.time = (uint32_t)time;
-    HostCorePushInput(&m);
+    HostCorePushInput(w, code, value, x, y, modifiers, (uint32_t)time);
 }
 
 void Send(XWin *w, int code, int value = 0, int x = 0, int y = 0) {

@@ -61,8 +61,7 @@ void StopAutoRepeat(void);
 // Pull-down menus close through this when a button is pressed outside them.
 void SetMenuCloser(void (*closeMenus)(void));
 
-// ---- between the core and the loop
-// ---------------------------------------------------------------
+// ---- between the core and the loop --------------------------------------------------------------
 
 long WindowProcedure(const HostMessage *message); // of every host class
 void LoopReset(void);                  // the prolog: empty queue, stacks, tables, pointer state

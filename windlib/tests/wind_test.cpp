@@ -11,8 +11,7 @@ using namespace windtest;
 
 namespace {
 
-// ---- prolog and defaults
-// -------------------------------------------------------------------------
+// ---- prolog and defaults ------------------------------------------------------------------------
 
 TEST(WindowPrologResults, RefusesMissingFunctions) {
     setenv("TORVA_HOST", "headless", 1);
@@ -157,8 +156,7 @@ TEST_F(WindTest, SecondPrologStartsClean) {
     EXPECT_EQ(0, HeadlessWindowCount());
 }
 
-// ---- coordinates
-// ---------------------------------------------------------------------------------
+// ---- coordinates --------------------------------------------------------------------------------
 
 TEST(WindCoordinates, CellAndPixelConversions) {
     struct Case {
@@ -199,8 +197,7 @@ TEST(WindCoordinates, PositionsPackSigned) {
     }
 }
 
-// ---- opening
-// -------------------------------------------------------------------------------------
+// ---- opening ------------------------------------------------------------------------------------
 
 TEST_F(WindTest, FramedWindowOfTenCellsHasAnEightyByOneThirtyClientArea) {
     Window *w = OpenWindow(0, 0, 9, 9, 0, 0, "framed", kWindowFramed, nullptr);
@@ -325,8 +322,7 @@ TEST_F(WindTest, AllocationFailureSweep) {
     }
 }
 
-// ---- closing
-// -------------------------------------------------------------------------------------
+// ---- closing ------------------------------------------------------------------------------------
 
 TEST_F(WindTest, ClosingATopWindowClosesItsChainThroughEachOnClose) {
     Window *top = Top("main");
@@ -445,8 +441,7 @@ TEST_F(WindTest, ClosingATopWindowHandsTheFocusToThePreviousOne) {
     EXPECT_EQ(std::vector<std::string>{"in first"}, gLog);
 }
 
-// ---- text, focus, geometry
-// -----------------------------------------------------------------------
+// ---- text, focus, geometry ----------------------------------------------------------------------
 
 TEST_F(WindTest, SetWindowTextNeverWritesTheName) {
     Window *w = Child("cell", Top("main"));
@@ -569,8 +564,7 @@ TEST_F(WindTest, ShowDialogMakesTheFirstEnabledTabStopCurrent) {
     EXPECT_EQ(1, HeadlessVisible(top->host));
 }
 
-// ---- painting
-// ------------------------------------------------------------------------------------
+// ---- painting -----------------------------------------------------------------------------------
 
 struct Fill {
     const char *name;
@@ -646,8 +640,7 @@ TEST_F(WindTest, ScrollTextLinesMovesWholeLines) {
     EXPECT_EQ(1, ScrollTextLines(7, top));
 }
 
-// ---- reporters
-// -----------------------------------------------------------------------------------
+// ---- reporters ----------------------------------------------------------------------------------
 
 TEST_F(WindTest, ReportersShowTheirCaptions) {
     ReportMemoryError("Palette table");
@@ -683,8 +676,7 @@ TEST_F(WindTest, OpeningInsideADeadParentIsAnInternalFault) {
     EXPECT_EQ(0, strncmp("windlib\\src\\wind Line ", HeadlessBoxText(0), 22));
 }
 
-// ---- windows held across callbacks, and the epilog inside a close
-// ----------------------------------------------------------
+// ---- windows held across callbacks, and the epilog inside a close -------------------------------
 
 Window *gTarget, *gReopened, *gTop;
 

@@ -35,8 +35,7 @@ void ScreenOf(Window *w, int x, int y, int *sx, int *sy) {
     HeadlessClientToScreen(w->host, x, y, sx, sy);
 }
 
-// ---- the queue
-// -------------------------------------------------------------------------------------
+// ---- the queue ----------------------------------------------------------------------------------
 
 TEST_F(LoopTest, OnlyRedrawResizeAndCloseAreMerged) {
     struct Case {
@@ -132,8 +131,7 @@ TEST_F(LoopTest, AHostResizeLaysTheWindowOutAgain) {
     EXPECT_EQ(0, top->left); // top is closed: the check is on the record as it was painted
 }
 
-// ---- keys
-// ------------------------------------------------------------------------------------------
+// ---- keys ---------------------------------------------------------------------------------------
 
 TEST_F(LoopTest, TwoFastPressesOfOneGiveEleven) {
     Window *k = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
@@ -145,8 +143,7 @@ TEST_F(LoopTest, TwoFastPressesOfOneGiveEleven) {
     EXPECT_EQ((std::vector<std::string>{"key k 49", "key k 49"}), gLog);
 }
 
-// ---- modal windows
-// ---------------------------------------------------------------------------------
+// ---- modal windows ------------------------------------------------------------------------------
 
 std::vector<Window *> gLevels;
 int gDeepest;
@@ -225,8 +222,7 @@ TEST_F(LoopTest, ClosingTheLastTopWindowEndsEveryNestedLoop) {
     EXPECT_EQ(1, RunModal(nullptr));
 }
 
-// ---- idle work
-// -------------------------------------------------------------------------------------
+// ---- idle work ----------------------------------------------------------------------------------
 
 TEST_F(LoopTest, TheSeventeenthIdleRegistrationFails) {
     std::vector<Window *> w;
@@ -327,8 +323,7 @@ TEST_F(LoopTest, BusyIdleWorkPollsAndQuietIdleWorkWaits) {
         EXPECT_EQ(100, gTimes[i] - gTimes[i - 1]) << i;
 }
 
-// ---- pointer
-// ---------------------------------------------------------------------------------------
+// ---- pointer ------------------------------------------------------------------------------------
 
 void MoveOnto(void *point) {
     int *p = (int *)point;
@@ -459,8 +454,7 @@ TEST_F(LoopTest, AutoRepeatStartsAfterADelayAndStopsOnRelease) {
     EXPECT_GE(gTimes.size(), 15u);
 }
 
-// ---- input under load, boxes, re-entrancy
-// ----------------------------------------------------------
+// ---- input under load, boxes, re-entrancy -------------------------------------------------------
 
 int gSteps, gKeyStep, gMostWaiting;
 Window *gKeys;
