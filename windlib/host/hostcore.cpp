@@ -140,11 +140,11 @@ const std::vector<HostCoreWindow *> &HostCoreWindows(void) { return gCore.window
 
 // ---- messages ----------------------------------------------------------------------------------
 
-bool HostCoreInputFull(void) { return (int)gCore.input.size() >= kHostInputMax; }
+bool HostCoreInputFull(void) { return (int)gCore.input.size() + kHostInputRoom >= kHostInputMax; }
 
 int HostCorePushInput(HostWindow *w, int code, int value, int x, int y, unsigned modifiers,
                       uint32_t time) {
-    if (HostCoreInputFull()) {
+    if ((int)gCore.input.size() >= kHostInputMax) {
         if (!gCore.inputFullNoted)
             fprintf(stderr, "torva: input arrives faster than it is handled; some is dropped\n");
         gCore.inputFullNoted = true;

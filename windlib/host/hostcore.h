@@ -17,6 +17,7 @@
 #include <vector>
 
 constexpr int kHostInputMax = 4096; // input messages waiting; the window system keeps the rest
+constexpr int kHostInputRoom = 128; // kept free for the messages of one window-system event
 constexpr int kHostPostedMax = 64;  // distinct posted messages waiting
 
 struct HostCoreClass {
@@ -62,7 +63,7 @@ const std::vector<HostCoreWindow *> &HostCoreWindows(void); // live, creation or
 // when the input queue is full (the message is dropped).
 int HostCorePushInput(HostWindow *window, int code, int value, int x, int y, unsigned modifiers,
                       uint32_t time);
-bool HostCoreInputFull(void);
+bool HostCoreInputFull(void); // less than kHostInputRoom left: read no further event
 // A posted message: coalesced with an equal one already waiting, then the wait is woken. 0, or
 // 1 when kHostPostedMax distinct messages wait already (the wait is woken all the same).
 int HostCorePost(HostWindow *window, int code, int value);

@@ -52,6 +52,7 @@ struct Core {
     int reporting;                                   // a message box is up
     bool epilogPending;                              // WindowEpilog waits for the stack
     bool epilogRunning;                              //
+    bool closingAll;                                 // a pending epilog closes the windows
     char diagnostic[kDiagnosticSize];                // the last quiet diagnostic
 };
 
@@ -558,8 +559,7 @@ void WindowEpilog(void) {
     // (which ends every loop level) and release the rest once they have returned.
     if (gCore.closingDepth > 0 || LoopLevels() > 0) {
         gCore.epilogPending = true;
-        if (gCore.closingDepth == 0)
-            CloseTopWindows();
+        WindowRunPendingEpilog();
         return;
     }
     gCore.epilogRunning = true;
@@ -579,8 +579,15 @@ void WindowEpilog(void) {
 }
 
 void WindowRunPendingEpilog(void) {
-    if (gCore.epilogPending && gCore.closingDepth == 0 && LoopLevels() == 0)
+    if (!gCore.epilogPending || gCore.closingDepth > 0 || gCore.closingAll)
+        return;
+    if (LoopLevels() == 0) {
         WindowEpilog();
+        return;
+    }
+    gCore.closingAll = true; // closing every window ends every loop level
+    CloseTopWindows();
+    gCore.closingAll = false;
 }
 
 // ---- windows -----------------------------------------------------------------------------------

@@ -259,7 +259,8 @@ HostDevice *WindowPaintDevice(const Window *window);
 void RepaintWindowOn(HostDevice *device, Window *window);
 // Screen position of the window's client area.
 void WindowClientOrigin(const Window *window, int *x, int *y);
-// Runs a WindowEpilog that was asked for inside a close or the event loop, once neither runs.
+// Goes on with a WindowEpilog asked for inside a close or the event loop: once no close is under
+// way it closes every window, and once no loop runs either it ends the toolkit.
 void WindowRunPendingEpilog(void);
 void *WindowAllocate(size_t size); // the allocator pair given to WindowProlog
 void WindowRelease(void *memory);

@@ -560,6 +560,28 @@ int EpilogOnKey(int, Window *) {
     return 0;
 }
 
+int EpilogInClose(Window *w) {
+    WindowEpilog();
+    Note(std::string("epilog asked in a close, host ") + (WindowHost() ? "up" : "down"));
+    return CloseWindow(w);
+}
+
+TEST_F(LoopTest, AnEpilogFromACloseInsideTheLoopEndsTheLoopToo) {
+    Window *k = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
+    // Closing b closes its child c, whose close asks for the epilog.
+    k->onKey = [](int, Window *) { return CloseWindow(gB); };
+    gB = b;
+    Window *c = Child("c", b, 0, 0, 1, 1);
+    c->onClose = EpilogInClose;
+    PostEvent(kEventKey, 'q', k);
+    At(100000, CloseAll); // the safety net would end it; the epilog must end it first
+    EXPECT_EQ(0, RunFor(top));
+    EXPECT_LT(HeadlessNow(), 100000);
+    EXPECT_EQ(nullptr, WindowHost());
+    ASSERT_FALSE(gLog.empty());
+    EXPECT_EQ("epilog asked in a close, host up", gLog[0]);
+}
+
 TEST_F(LoopTest, AnEpilogFromInsideTheLoopEndsItWhenTheLoopReturns) {
     Window *k = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
     k->onKey = EpilogOnKey;
