@@ -299,6 +299,7 @@ void Close(void) {
     while (!gH.tops.empty())
         DestroyWindow(gH.tops.back());
     HostCoreClose();
+    HostFontsShutdown();
     gH = Headless{};
 }
 
@@ -925,6 +926,8 @@ const HostOps kHeadlessHost = {
     .scrollWindow = HostAdapt<HWin, ScrollWindow>::Call,
     .getDevice = HostAdapt<HWin, GetDevice>::Call,
     .releaseDevice = HostAdapt<HWin, ReleaseDevice>::Call,
+    .createMemoryDevice = HostMemoryDeviceCreate,
+    .deleteMemoryDevice = HostMemoryDeviceDelete,
     .sysColor = HostClassicSysColor,
     .deviceCap = HostDrawDeviceCap,
     .setTextColor = HostDrawSetTextColor,
@@ -936,11 +939,11 @@ const HostOps kHeadlessHost = {
     .fillRect = HostDrawFillRect,
     .textOut = HostDrawTextOut,
     .putBitmap = HostDrawPutBitmap,
-    .createFont = HostNoCreateFont,
-    .deleteFont = HostNoDeleteFont,
-    .selectFont = HostNoSelectFont,
-    .getTextMetrics = HostNoTextMetrics,
-    .getCharWidths = HostNoCharWidths,
+    .createFont = HostFontCreate,
+    .deleteFont = HostFontDelete,
+    .selectFont = HostFontSelect,
+    .getTextMetrics = HostFontMetrics,
+    .getCharWidths = HostFontCharWidths,
     .createPalette = HostNoCreatePalette,
     .setPaletteEntry = HostNoSetPaletteEntry,
     .selectPalette = HostNoSelectPalette,

@@ -275,6 +275,10 @@ struct HostOps {
     int (*scrollWindow)(HostWindow *window, int dx, int dy, const HostRect *area);
     HostDevice *(*getDevice)(HostWindow *window); // a drawing device outside paint
     void (*releaseDevice)(HostWindow *window, HostDevice *device);
+    // A device in memory (pixels nobody sees) at a resolution: for measuring text without a
+    // window. Null without memory.
+    HostDevice *(*createMemoryDevice)(int width, int height, int dpi);
+    void (*deleteMemoryDevice)(HostDevice *device);
     HostColor (*sysColor)(int index); // HostSysColor
 
     // drawing on a device (a device keeps text colour, background colour, current position,

@@ -44,9 +44,25 @@ HostDevice *HostDeviceCreate(cairo_t *cr, HostWindow *window, int width, int hei
 void HostDeviceDestroy(HostDevice *device) {
     if (!device)
         return;
+    HostFontDeviceGone(device);
     cairo_destroy(device->cr);
     delete device;
 }
+
+HostDevice *HostMemoryDeviceCreate(int width, int height, int dpi) {
+    cairo_surface_t *s =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, HostClampSize(width), HostClampSize(height));
+    cairo_t *cr = cairo_create(s);
+    cairo_surface_destroy(s); // the context keeps it
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+        cairo_destroy(cr);
+        return nullptr;
+    }
+    return HostDeviceCreate(cr, nullptr, HostClampSize(width), HostClampSize(height), dpi, dpi, 24,
+                            0);
+}
+
+void HostMemoryDeviceDelete(HostDevice *device) { HostDeviceDestroy(device); }
 
 void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int holeCount) {
     cairo_rectangle_int_t a = {area->left, area->top, area->right - area->left,
@@ -71,7 +87,7 @@ void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int h
 }
 
 // Palette colours become black until the palette module gives the device a palette.
-static void SetSource(HostDevice *device, HostColor color) {
+void HostDrawSetSource(HostDevice *device, HostColor color) {
     if (color & kHostPaletteIndex) {
         cairo_set_source_rgb(device->cr, 0, 0, 0);
         return;
@@ -148,7 +164,7 @@ void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color
             y0 += sy;
         }
     }
-    SetSource(device, color);
+    HostDrawSetSource(device, color);
     cairo_fill(device->cr);
     device->currentX = x;
     device->currentY = y;
@@ -157,7 +173,7 @@ void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color
 void HostDrawSetPixel(HostDevice *device, int x, int y, int width, HostColor color) {
     cairo_new_path(device->cr);
     PenDot(device->cr, x, y, width);
-    SetSource(device, color);
+    HostDrawSetSource(device, color);
     cairo_fill(device->cr);
 }
 
@@ -167,20 +183,14 @@ void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color)
     cairo_new_path(device->cr);
     cairo_rectangle(device->cr, rect->left, rect->top, rect->right - rect->left,
                     rect->bottom - rect->top);
-    SetSource(device, color);
+    HostDrawSetSource(device, color);
     cairo_fill(device->cr);
 }
 
-// Text and images arrive with the fonts and images modules; until then they draw nothing.
-void HostDrawTextOut(HostDevice *, int, int, const char *, int, int) {}
+// Images arrive with the images module; until then they draw nothing.
 
 int HostDrawPutBitmap(HostDevice *, int, int, int, int, int, int, const HostBitmap *) { return 1; }
 
-HostFont *HostNoCreateFont(const HostFontRequest *, int) { return nullptr; }
-void HostNoDeleteFont(HostFont *) {}
-HostFont *HostNoSelectFont(HostDevice *, HostFont *) { return nullptr; }
-int HostNoTextMetrics(HostDevice *, HostTextMetrics *) { return 1; }
-int HostNoCharWidths(HostDevice *, int, int, int *) { return 1; }
 HostPalette *HostNoCreatePalette(int) { return nullptr; }
 int HostNoSetPaletteEntry(HostPalette *, int, int, int, int) { return 1; }
 int HostNoSelectPalette(HostDevice *, HostPalette *) { return 1; }

@@ -29,6 +29,10 @@ HostDevice *HostDeviceCreate(cairo_t *cr, HostWindow *window, int width, int hei
                              int dpiY, int bitsPerPixel, int paletteSize);
 void HostDeviceDestroy(HostDevice *device); // destroys the cairo context too
 
+// The memory devices of the table: a 24-bit image surface of their own.
+HostDevice *HostMemoryDeviceCreate(int width, int height, int dpi);
+void HostMemoryDeviceDelete(HostDevice *device);
+
 // Clips `cr` to `area` less every rectangle of `holes` (each in the same user space).
 void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int holeCount);
 
@@ -45,13 +49,24 @@ void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int len
 int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, int sourceX,
                       int sourceY, const HostBitmap *bitmap);
 
-// Entries that arrive with the fonts, palette, caret, clipboard and printing modules: they
-// answer "not available" until then.
-HostFont *HostNoCreateFont(const HostFontRequest *request, int dpiY);
-void HostNoDeleteFont(HostFont *font);
-HostFont *HostNoSelectFont(HostDevice *device, HostFont *font);
-int HostNoTextMetrics(HostDevice *device, HostTextMetrics *metrics);
-int HostNoCharWidths(HostDevice *device, int first, int last, int *widths);
+// Sets the cairo source to a colour (palette colours are black until there is a palette).
+void HostDrawSetSource(HostDevice *device, HostColor color);
+
+// Fonts (hostfont.cpp): fontconfig matches, cairo's FreeType backend draws. A font is
+// reference-counted: its creator holds one reference and every device it is selected into
+// another, so deleting a font that a device still uses frees nothing under that device.
+HostFont *HostFontCreate(const HostFontRequest *request, int dpiY);
+void HostFontDelete(HostFont *font);
+HostFont *HostFontSelect(HostDevice *device, HostFont *font); // the previous one
+void HostFontDeviceGone(HostDevice *device);                  // drops the device's font
+int HostFontMetrics(HostDevice *device, HostTextMetrics *metrics);
+int HostFontCharWidths(HostDevice *device, int first, int last, int *widths);
+// The backend closes: with no font left, cairo's font caches and the font configuration are
+// released too.
+void HostFontsShutdown(void);
+
+// Entries that arrive with the palette, caret, clipboard and printing modules: they answer
+// "not available" until then.
 HostPalette *HostNoCreatePalette(int entries);
 int HostNoSetPaletteEntry(HostPalette *palette, int index, int red, int green, int blue);
 int HostNoSelectPalette(HostDevice *device, HostPalette *palette);

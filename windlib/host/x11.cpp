@@ -28,7 +28,6 @@
 #include "hostdraw.h"
 
 #include <cairo-xlib.h>
-#include <fontconfig/fontconfig.h>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -307,11 +306,7 @@ void Close(void) {
     if (gX.dpy) {
         XCloseDisplay(gX.dpy);
     }
-    // Every surface and context is gone: cairo's font caches and the font configuration go
-    // too, so a leak checker sees only what is really left behind (the next open loads them
-    // again).
-    cairo_debug_reset_static_data();
-    FcFini();
+    HostFontsShutdown();
     for (int fd : gX.wake)
         if (fd > 0)
             close(fd);
@@ -1381,6 +1376,8 @@ const HostOps kX11Host = {
     .scrollWindow = HostAdapt<XWin, ScrollWindow>::Call,
     .getDevice = HostAdapt<XWin, GetDevice>::Call,
     .releaseDevice = HostAdapt<XWin, ReleaseDevice>::Call,
+    .createMemoryDevice = HostMemoryDeviceCreate,
+    .deleteMemoryDevice = HostMemoryDeviceDelete,
     .sysColor = HostClassicSysColor,
     .deviceCap = HostDrawDeviceCap,
     .setTextColor = HostDrawSetTextColor,
@@ -1392,11 +1389,11 @@ const HostOps kX11Host = {
     .fillRect = HostDrawFillRect,
     .textOut = HostDrawTextOut,
     .putBitmap = HostDrawPutBitmap,
-    .createFont = HostNoCreateFont,
-    .deleteFont = HostNoDeleteFont,
-    .selectFont = HostNoSelectFont,
-    .getTextMetrics = HostNoTextMetrics,
-    .getCharWidths = HostNoCharWidths,
+    .createFont = HostFontCreate,
+    .deleteFont = HostFontDelete,
+    .selectFont = HostFontSelect,
+    .getTextMetrics = HostFontMetrics,
+    .getCharWidths = HostFontCharWidths,
     .createPalette = HostNoCreatePalette,
     .setPaletteEntry = HostNoSetPaletteEntry,
     .selectPalette = HostNoSelectPalette,

@@ -9,6 +9,8 @@
 //   own descendants are found by following `parent` links, never by position in the chain.
 // - After any callback the window is checked for liveness before it is touched again.
 #include "wind.h"
+#include "fonts.h"
+#include "gdi.h"
 #include "keys.h"
 #include "windmsg.h"
 
@@ -59,13 +61,12 @@ struct Core {
 Core gCore;
 
 // ---- seams to the modules that arrive later --------------------------------------------------
-// Fonts, graphics and the caret belong to their own modules; the core calls them here.
+// The caret belongs to its own module; the core calls it here.
 
-int InitGraphics(void) { return 0; }
-int LookupFont(const char *) { return -1; }
-void ReleaseFont(int) {}
-// The line spacing of the window's font; the cell height until the font cache measures fonts.
-int WindowLineSpacing(const Window *) { return CellsToPixels(1, gCore.defaults.cellHeight); }
+// The line spacing of the window's font (font 0 for a window without one).
+int WindowLineSpacing(const Window *w) {
+    return FontLineSpacing(w->font >= 0 ? w->font : 0, nullptr);
+}
 void CaretHide(Window *) {}
 void CaretShow(Window *) {}
 void CaretAttach(Window *) {}
@@ -351,7 +352,7 @@ void BuildDefaultFonts(void) {
         const DefaultFontRow &row = kDefaultFonts[i];
         snprintf(gCore.fontSpec[i], kFontSpecSize, row.format, row.face, row.height[column]);
         d.fontSpec[i] = gCore.fontSpec[i];
-        d.fontIndex[i] = LookupFont(d.fontSpec[i]);
+        d.fontIndex[i] = FontLookup(d.fontSpec[i]);
     }
 }
 
@@ -490,7 +491,8 @@ int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn rele
     gCore.frameWidth = host->getSystemMetric(kHostMetricFrameWidth);
     gCore.frameHeight = host->getSystemMetric(kHostMetricFrameHeight);
     gCore.captionHeight = host->getSystemMetric(kHostMetricCaptionHeight);
-    if (InitGraphics()) {
+    if (GraphicsInit()) {
+        GraphicsEnd();
         host->close();
         gCore.host = nullptr;
         return 3;
@@ -571,6 +573,7 @@ void WindowEpilog(void) {
     }
     LoopReset();
     LoopStopAll(); // a loop level still on the stack ends
+    GraphicsEnd(); // every host font goes before the host
     gCore.host->close();
     gCore.host = nullptr;
     gCore.up = false;
@@ -932,8 +935,8 @@ int SetToolkitDefaults(const ToolkitDefaults *copy) {
             next.fontIndex[i] = gCore.defaults.fontIndex[i];
             continue;
         }
-        ReleaseFont(gCore.defaults.fontIndex[i]);
-        next.fontIndex[i] = LookupFont(copy->fontSpec[i]);
+        DeleteFont(gCore.defaults.fontIndex[i]);
+        next.fontIndex[i] = FontLookup(copy->fontSpec[i]);
     }
     gCore.defaults = next;
     return 0;

@@ -3,6 +3,8 @@
 // geometry, painting, scrolling and the reporters.
 #include "windtest.h"
 
+#include "fonts.h"
+
 #include "host.h"
 
 #include <cstring>
@@ -616,13 +618,15 @@ TEST_F(WindTest, PaintingFillsEachWindowInsideItsTopWindowsImage) {
 }
 
 TEST_F(WindTest, ScrollTextLinesMovesWholeLines) {
-    Window *top = Top("main", kWindowFramed, 0, 0, 29, 9); // 240 x 130: ten 13-pixel lines
+    Window *top = Top("main", kWindowFramed, 0, 0, 29, 9); // 240 x 130
+    int h = FontLineSpacing(0, nullptr); // the window has no font of its own: the default's
+    ASSERT_GT(h, 0);
     struct Case {
         int direction;
         int dx, dy;
     } cases[] = {
-        {kScrollLineUp, 0, -13},
-        {kScrollLineDown, 0, 13},
+        {kScrollLineUp, 0, -h},
+        {kScrollLineDown, 0, h},
         {kScrollPixelRight, 1, 0},
         {kScrollPixelLeft, -1, 0},
     };

@@ -1,0 +1,309 @@
+// Host fonts for both backends: a face is matched through fontconfig and drawn with cairo's
+// FreeType backend. The toolkit's text is Latin-1, so a character code is its own Unicode code
+// point; text is drawn glyph by glyph at the sums of the integer advances the font reports, so
+// what is drawn is exactly what was measured.
+//
+// Sizes: the toolkit asks for a cell height (ascent + descent) in pixels, not an em size; the
+// em size is chosen so that the font's ascent and descent fill that height.
+#include "hostdraw.h"
+
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <set>
+#include <string>
+#include <strings.h>
+
+struct HostFont {
+    cairo_scaled_font_t *scaled; // at the em size that fills `height`
+    int height;                  // ascent + descent, pixels
+    int ascent, descent;         //
+    int refs;                    // the creator's and every device's that has it selected
+    unsigned long glyph[256];    // glyph of each character code
+    int advance[256];            // its advance, whole pixels
+};
+
+namespace {
+
+constexpr int kDefaultHeight = 16;  // pixels, when the toolkit leaves the height to the host
+constexpr int kMaxHeight = 1000;    // pixels
+constexpr double kPrinterDpi = 300; // from here up hinting is off: printed widths stay exact
+
+// Faces the classic programs ask for, pinned to the metric-compatible faces the install
+// script brings, when they are there.
+struct Pin {
+    const char *face, *family;
+};
+constexpr Pin kPins[] = {
+    {"helvetica", "Liberation Sans"},
+    {"courier", "Liberation Mono"},
+    {"MS Sans Serif", "Liberation Sans"},
+};
+
+// Faces that are fixed-pitch by name: a proportional match is refused for them.
+constexpr const char *kFixedFaces[] = {"Courier", "Courier New", "Fixedsys"};
+
+std::set<std::string> gNoted; // faces whose substitution was already reported
+HostFont *gDefault;           // for devices that never had a font selected
+int gLive;                    // fonts not yet released
+
+bool IsFixedFace(const char *face) {
+    for (const char *f : kFixedFaces)
+        if (strcasecmp(face, f) == 0)
+            return true;
+    return false;
+}
+
+std::string FamilyOf(FcPattern *p) {
+    FcChar8 *family = nullptr;
+    if (FcPatternGetString(p, FC_FAMILY, 0, &family) != FcResultMatch || !family)
+        return "";
+    return (const char *)family;
+}
+
+bool IsMonospaced(FcPattern *p) {
+    int spacing = FC_PROPORTIONAL;
+    FcPatternGetInteger(p, FC_SPACING, 0, &spacing);
+    return spacing >= FC_MONO;
+}
+
+// The matched pattern for the families in order, with weight and slant; null when fontconfig
+// has nothing at all.
+FcPattern *Match(const char *const *families, int count, int weight, int italic) {
+    FcPattern *p = FcPatternCreate();
+    if (!p)
+        return nullptr;
+    for (int i = 0; i < count; i++)
+        FcPatternAddString(p, FC_FAMILY, (const FcChar8 *)families[i]);
+    FcPatternAddInteger(p, FC_WEIGHT, weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(p, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, p, FcMatchPattern);
+    FcDefaultSubstitute(p);
+    FcResult result;
+    FcPattern *matched = FcFontMatch(nullptr, p, &result);
+    FcPatternDestroy(p);
+    return matched;
+}
+
+const char *PinnedFamily(const char *face) {
+    for (const Pin &pin : kPins)
+        if (strcasecmp(face, pin.face) == 0)
+            return pin.family;
+    return nullptr;
+}
+
+// Says once per face, on standard error, which installed family stands in for it.
+FcPattern *Noted(const char *face, FcPattern *m) {
+    if (m && face && strcasecmp(FamilyOf(m).c_str(), face) != 0 && !gNoted.count(face)) {
+        gNoted.insert(face);
+        fprintf(stderr, "torva: font \"%s\" is shown with \"%s\"\n", face, FamilyOf(m).c_str());
+    }
+    return m;
+}
+
+FcPattern *MatchRequest(const HostFontRequest *r) {
+    const char *fallback = r->family == kHostFamilyRoman ? "serif" : "sans-serif";
+    const char *face = r->face && *r->face ? r->face : nullptr;
+    if (face && IsFixedFace(face))
+        fallback = "monospace";
+    if (face) {
+        if (const char *pinned = PinnedFamily(face)) {
+            FcPattern *m = Match(&pinned, 1, r->weight, r->italic);
+            if (m && strcasecmp(FamilyOf(m).c_str(), pinned) == 0)
+                return Noted(face, m);
+            if (m)
+                FcPatternDestroy(m);
+        }
+    }
+    const char *families[2] = {face ? face : fallback, fallback};
+    FcPattern *m = Match(families, face ? 2 : 1, r->weight, r->italic);
+    if (m && face && IsFixedFace(face) && !IsMonospaced(m)) {
+        FcPatternDestroy(m); // the tape's columns need a fixed pitch
+        const char *mono = "monospace";
+        m = Match(&mono, 1, r->weight, r->italic);
+    }
+    return Noted(face, m);
+}
+
+cairo_scaled_font_t *Scale(cairo_font_face_t *face, double size, bool hinted) {
+    cairo_matrix_t matrix, ctm;
+    cairo_matrix_init_scale(&matrix, size, size);
+    cairo_matrix_init_identity(&ctm);
+    cairo_font_options_t *options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options,
+                                      hinted ? CAIRO_HINT_STYLE_SLIGHT : CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options,
+                                        hinted ? CAIRO_HINT_METRICS_ON : CAIRO_HINT_METRICS_OFF);
+    cairo_scaled_font_t *scaled = cairo_scaled_font_create(face, &matrix, &ctm, options);
+    cairo_font_options_destroy(options);
+    if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
+        cairo_scaled_font_destroy(scaled);
+        return nullptr;
+    }
+    return scaled;
+}
+
+// Glyphs and whole-pixel advances of the 256 codes.
+void ReadGlyphs(HostFont *f) {
+    FT_Face ft = cairo_ft_scaled_font_lock_face(f->scaled);
+    for (int c = 0; c < 256; c++)
+        f->glyph[c] = ft ? FT_Get_Char_Index(ft, (FT_ULong)c) : 0;
+    if (ft)
+        cairo_ft_scaled_font_unlock_face(f->scaled);
+    for (int c = 0; c < 256; c++) {
+        cairo_glyph_t g = {f->glyph[c], 0, 0};
+        cairo_text_extents_t e;
+        cairo_scaled_font_glyph_extents(f->scaled, &g, 1, &e);
+        f->advance[c] = (int)lround(e.x_advance);
+    }
+}
+
+void Release(HostFont *f) {
+    if (!f || --f->refs > 0)
+        return;
+    cairo_scaled_font_destroy(f->scaled);
+    delete f;
+    gLive--;
+}
+
+HostFont *FontOf(HostDevice *d) {
+    if (d->font)
+        return d->font;
+    if (!gDefault) {
+        HostFontRequest r = {kDefaultHeight, 400, 0, kHostFamilySwiss, nullptr};
+        gDefault = HostFontCreate(&r, 96);
+    }
+    return gDefault;
+}
+
+} // namespace
+
+HostFont *HostFontCreate(const HostFontRequest *request, int dpiY) {
+    if (!request)
+        return nullptr;
+    int height = request->height > 0 ? request->height : kDefaultHeight;
+    if (height > kMaxHeight)
+        height = kMaxHeight;
+    FcPattern *matched = MatchRequest(request);
+    if (!matched)
+        return nullptr;
+    cairo_font_face_t *face = cairo_ft_font_face_create_for_pattern(matched);
+    FcPatternDestroy(matched);
+    if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS) {
+        cairo_font_face_destroy(face);
+        return nullptr;
+    }
+    bool hinted = dpiY < kPrinterDpi;
+    // The em size that makes ascent + descent the asked height, from the font's own ratio.
+    HostFont *f = nullptr;
+    cairo_scaled_font_t *probe = Scale(face, height, false);
+    if (probe) {
+        cairo_font_extents_t e;
+        cairo_scaled_font_extents(probe, &e);
+        cairo_scaled_font_destroy(probe);
+        double cell = e.ascent + e.descent;
+        double size = cell > 0 ? height * height / cell : height;
+        cairo_scaled_font_t *scaled = Scale(face, size, hinted);
+        if (scaled) {
+            f = new (std::nothrow) HostFont{};
+            if (!f) {
+                cairo_scaled_font_destroy(scaled);
+            } else {
+                f->scaled = scaled;
+                f->height = height;
+                f->ascent = (int)lround(e.ascent * size / height);
+                if (f->ascent > height)
+                    f->ascent = height;
+                f->descent = height - f->ascent;
+                f->refs = 1;
+                gLive++;
+                ReadGlyphs(f);
+            }
+        }
+    }
+    cairo_font_face_destroy(face); // the scaled font keeps its own reference
+    return f;
+}
+
+void HostFontDelete(HostFont *font) { Release(font); }
+
+HostFont *HostFontSelect(HostDevice *device, HostFont *font) {
+    HostFont *old = device->font;
+    if (font)
+        font->refs++;
+    device->font = font;
+    Release(old);
+    return old;
+}
+
+void HostFontDeviceGone(HostDevice *device) {
+    Release(device->font);
+    device->font = nullptr;
+}
+
+int HostFontMetrics(HostDevice *device, HostTextMetrics *m) {
+    HostFont *f = FontOf(device);
+    if (!f || !m)
+        return 1;
+    m->height = f->height;
+    m->ascent = f->ascent;
+    m->descent = f->descent;
+    m->externalLeading = 0;
+    return 0;
+}
+
+int HostFontCharWidths(HostDevice *device, int first, int last, int *widths) {
+    HostFont *f = FontOf(device);
+    if (!f || !widths || first < 0 || last > 255 || first > last)
+        return 1;
+    for (int c = first; c <= last; c++)
+        widths[c - first] = f->advance[c];
+    return 0;
+}
+
+// Windows-style text: an opaque box of the text's width and the font's height in the
+// background colour, the glyphs in the text colour with their baseline at top + ascent.
+void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int length,
+                     int updatePos) {
+    HostFont *f = FontOf(device);
+    if (!f || !text || length <= 0)
+        return;
+    if (updatePos) {
+        x = device->currentX;
+        y = device->currentY;
+    }
+    cairo_glyph_t *glyphs = new (std::nothrow) cairo_glyph_t[length];
+    if (!glyphs)
+        return;
+    int pen = x;
+    for (int i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        glyphs[i] = {f->glyph[c], (double)pen, (double)(y + f->ascent)};
+        pen += f->advance[c];
+    }
+    HostRect box = {x, y, pen, y + f->height};
+    HostDrawFillRect(device, &box, device->backColor);
+    cairo_set_scaled_font(device->cr, f->scaled);
+    HostDrawSetSource(device, device->textColor);
+    cairo_show_glyphs(device->cr, glyphs, length);
+    delete[] glyphs;
+    if (updatePos)
+        device->currentX = pen;
+}
+
+void HostFontsShutdown(void) {
+    Release(gDefault);
+    gDefault = nullptr;
+    if (gLive > 0)
+        return; // a font still in use keeps cairo's caches and the configuration alive
+    // Nothing of cairo is left: its font caches and the font configuration can go, so a leak
+    // checker sees only what is really left behind (the next open loads them again).
+    cairo_debug_reset_static_data();
+    FcFini();
+}
