@@ -473,6 +473,8 @@ int GetScreenCap(int cap) {
         return gH.width;
     case kHostCapHeight:
         return gH.height;
+    case kHostCapScale:
+        return 1;
     default:
         return 0;
     }

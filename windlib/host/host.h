@@ -159,6 +159,7 @@ enum HostCap {
     kHostCapPaletteSize,  // entries of the hardware palette, 0 without one
     kHostCapWidth,        // device area in pixels
     kHostCapHeight,       //
+    kHostCapScale,        // screen: the integer HiDPI scale s (cells are 8s by 13s pixels)
 };
 
 // System colour indices (the toolkit uses 1, 2, 4, 5, 8, 9).

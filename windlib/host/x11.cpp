@@ -86,7 +86,8 @@ struct X11 {
     Window root;      //
     Visual *visual;   //
     int depth;        //
-    int dpi;          //
+    int dpi;          // 96 times the scale
+    int scale;        // HiDPI scale, 1 on an ordinary screen
     int wake[2];      // self-pipe: read end, write end
     bool wakePending; // a byte is in the pipe
     Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
@@ -236,17 +237,21 @@ bool Paintable(const HostCoreWindow *w);
 void Wake(void);
 void Release(HostCoreWindow *w);
 
-int ReadDpi(void) {
+// The integer scale of a HiDPI screen, s = max(1, round(dpi / 96)), with the dpi from the
+// Xft.dpi resource (never from the screen's millimetre size, which servers often invent).
+// Fonts are made at 96 s dpi, so everything scales by whole pixels.
+int ReadScale(void) {
     const char *resources = XResourceManagerString(gX.dpy);
+    int dpi = kDefaultDpi;
     if (resources) {
-        const char *at = strstr(resources, "Xft.dpi:");
-        if (at) {
-            int dpi = atoi(at + strlen("Xft.dpi:"));
-            if (dpi > 0)
-                return dpi;
+        if (const char *at = strstr(resources, "Xft.dpi:")) {
+            long v = strtol(at + strlen("Xft.dpi:"), nullptr, 10);
+            if (v > 0 && v < 100000)
+                dpi = (int)v;
         }
     }
-    return kDefaultDpi;
+    int scale = (dpi + kDefaultDpi / 2) / kDefaultDpi;
+    return scale < 1 ? 1 : scale;
 }
 
 int Open(const char *programName) {
@@ -262,7 +267,8 @@ int Open(const char *programName) {
     gX.root = RootWindow(gX.dpy, gX.screen);
     gX.visual = DefaultVisual(gX.dpy, gX.screen);
     gX.depth = DefaultDepth(gX.dpy, gX.screen);
-    gX.dpi = ReadDpi();
+    gX.scale = ReadScale();
+    gX.dpi = kDefaultDpi * gX.scale;
     const char *base = programName ? strrchr(programName, '/') : nullptr;
     gX.program = base ? base + 1 : (programName && *programName ? programName : "torva");
     char *names[] = {(char *)"WM_PROTOCOLS",
@@ -553,6 +559,8 @@ int GetScreenCap(int cap) {
         return DisplayWidth(gX.dpy, gX.screen);
     case kHostCapHeight:
         return DisplayHeight(gX.dpy, gX.screen);
+    case kHostCapScale:
+        return gX.scale;
     default:
         return 0;
     }
