@@ -3,6 +3,8 @@
 // and compensates for), and the backend is chosen here from the environment.
 #include "hostdraw.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -86,10 +88,47 @@ void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int h
     cairo_region_destroy(region);
 }
 
-// Palette colours become black until the palette module gives the device a palette.
+struct HostPalette {
+    int entries;              //
+    unsigned char rgb[256][3]; // red, green, blue of each entry
+};
+
+HostPalette *HostPaletteCreate(int entries) {
+    if (entries < 1 || entries > 256)
+        return nullptr;
+    HostPalette *p = new (std::nothrow) HostPalette{};
+    if (p)
+        p->entries = entries;
+    return p;
+}
+
+int HostPaletteSetEntry(HostPalette *p, int index, int red, int green, int blue) {
+    if (!p || index < 0 || index >= p->entries)
+        return 1;
+    p->rgb[index][0] = (unsigned char)red;
+    p->rgb[index][1] = (unsigned char)green;
+    p->rgb[index][2] = (unsigned char)blue;
+    return 0;
+}
+
+int HostPaletteSelect(HostDevice *device, HostPalette *palette) {
+    device->palette = palette;
+    return 0;
+}
+
+void HostPaletteDelete(HostPalette *p) { delete p; }
+
+// A palette colour is looked up in the device's palette (black without one).
 void HostDrawSetSource(HostDevice *device, HostColor color) {
     if (color & kHostPaletteIndex) {
-        cairo_set_source_rgb(device->cr, 0, 0, 0);
+        const HostPalette *p = device->palette;
+        int i = (int)(color & 0xFF);
+        if (!p || i >= p->entries) {
+            cairo_set_source_rgb(device->cr, 0, 0, 0);
+            return;
+        }
+        cairo_set_source_rgb(device->cr, p->rgb[i][0] / 255.0, p->rgb[i][1] / 255.0,
+                             p->rgb[i][2] / 255.0);
         return;
     }
     cairo_set_source_rgb(device->cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
@@ -137,52 +176,113 @@ void HostDrawGetCurrentPos(HostDevice *device, int *x, int *y) {
     *y = device->currentY;
 }
 
-// A square pen of `width` pixels centred on the point (width 1 is the pixel itself).
-static void PenDot(cairo_t *cr, int x, int y, int width) {
+
+// The device rectangle widened by a pen: nothing outside it can colour a pixel.
+static void PenBounds(const HostDevice *d, int width, double *x0, double *y0, double *x1,
+                      double *y1) {
+    *x0 = -width - 1.0;
+    *y0 = -width - 1.0;
+    *x1 = d->width + width + 1.0;
+    *y1 = d->height + width + 1.0;
+}
+
+// Clips the segment to the box (Liang-Barsky); false when nothing of it is inside.
+static bool ClipSegment(double *ax, double *ay, double *bx, double *by, double x0, double y0,
+                        double x1, double y1) {
+    double dx = *bx - *ax, dy = *by - *ay, t0 = 0, t1 = 1;
+    double p[4] = {-dx, dx, -dy, dy}, q[4] = {*ax - x0, x1 - *ax, *ay - y0, y1 - *ay};
+    for (int i = 0; i < 4; i++) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        double t = q[i] / p[i];
+        if (p[i] < 0 ? t > t1 : t < t0)
+            return false;
+        if (p[i] < 0)
+            t0 = t > t0 ? t : t0;
+        else
+            t1 = t < t1 ? t : t1;
+    }
+    double sx = *ax, sy = *ay;
+    *ax = sx + t0 * dx;
+    *ay = sy + t0 * dy;
+    *bx = sx + t1 * dx;
+    *by = sy + t1 * dy;
+    return true;
+}
+
+// A solid line of `width` pixels from the current position up to, not including, (x, y). It is
+// clipped to the device before it is rasterised, so a line billions of pixels long costs no
+// more than one across the device; axis-aligned lines are one rectangle, others one stroke.
+void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color) {
+    int64_t x0 = device->currentX, y0 = device->currentY;
+    device->currentX = x;
+    device->currentY = y;
+    if (x0 == x && y0 == y)
+        return;
     if (width < 1)
         width = 1;
     int before = (width - 1) / 2;
-    cairo_rectangle(cr, x - before, y - before, width, width);
-}
-
-void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color) {
-    // Bresenham from the current position; the end point itself is not drawn.
-    int x0 = device->currentX, y0 = device->currentY;
-    int dx = abs(x - x0), sx = x0 < x ? 1 : -1;
-    int dy = -abs(y - y0), sy = y0 < y ? 1 : -1;
-    int err = dx + dy;
-    cairo_new_path(device->cr);
-    while (x0 != x || y0 != y) {
-        PenDot(device->cr, x0, y0, width);
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
+    double bx0, by0, bx1, by1;
+    PenBounds(device, width, &bx0, &by0, &bx1, &by1);
+    cairo_t *cr = device->cr;
+    cairo_new_path(cr);
+    if (y0 == y || x0 == x) {
+        // The pixels from the start up to the end, as one rectangle of the pen's width.
+        bool horizontal = y0 == y;
+        int64_t a = horizontal ? x0 : y0, b = horizontal ? x : y;
+        int64_t lo = a < b ? a : b + 1, hi = a < b ? b : a + 1; // [lo, hi)
+        int64_t across = (horizontal ? y0 : x0) - before;
+        double l = std::clamp<double>((double)lo, horizontal ? bx0 : by0, horizontal ? bx1 : by1);
+        double h = std::clamp<double>((double)hi, horizontal ? bx0 : by0, horizontal ? bx1 : by1);
+        if (h <= l)
+            return;
+        if (horizontal)
+            cairo_rectangle(cr, l, (double)across, h - l, width);
+        else
+            cairo_rectangle(cr, (double)across, l, width, h - l);
+        HostDrawSetSource(device, color);
+        cairo_fill(cr);
+        return;
     }
+    // Pixel centres; the end is pulled back half a pixel so that its own pixel stays out.
+    double ax = x0 + 0.5, ay = y0 + 0.5, ex = x + 0.5, ey = y + 0.5;
+    double len = std::hypot(ex - ax, ey - ay);
+    double ux = (ex - ax) / len, uy = (ey - ay) / len;
+    ax -= 0.5 * ux;
+    ay -= 0.5 * uy;
+    ex -= 0.5 * ux;
+    ey -= 0.5 * uy;
+    if (!ClipSegment(&ax, &ay, &ex, &ey, bx0, by0, bx1, by1))
+        return;
+    cairo_move_to(cr, ax, ay);
+    cairo_line_to(cr, ex, ey);
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
     HostDrawSetSource(device, color);
-    cairo_fill(device->cr);
-    device->currentX = x;
-    device->currentY = y;
+    cairo_stroke(cr);
 }
 
 void HostDrawSetPixel(HostDevice *device, int x, int y, int width, HostColor color) {
-    cairo_new_path(device->cr);
-    PenDot(device->cr, x, y, width);
-    HostDrawSetSource(device, color);
-    cairo_fill(device->cr);
+    if (width < 1)
+        width = 1;
+    int before = (width - 1) / 2;
+    HostRect dot = {x - before, y - before, x - before + width, y - before + width};
+    HostDrawFillRect(device, &dot, color);
 }
 
+// Cairo keeps coordinates in 24.8 fixed point: rectangles are cut to the device (and a pixel
+// around it) first, so no coordinate can wrap.
 void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color) {
-    if (rect->right <= rect->left || rect->bottom <= rect->top)
+    double l = std::max<double>(rect->left, -1), t = std::max<double>(rect->top, -1);
+    double r = std::min<double>(rect->right, device->width + 1.0);
+    double b = std::min<double>(rect->bottom, device->height + 1.0);
+    if (r <= l || b <= t)
         return;
     cairo_new_path(device->cr);
-    cairo_rectangle(device->cr, rect->left, rect->top, rect->right - rect->left,
-                    rect->bottom - rect->top);
+    cairo_rectangle(device->cr, l, t, r - l, b - t);
     HostDrawSetSource(device, color);
     cairo_fill(device->cr);
 }
@@ -191,10 +291,6 @@ void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color)
 
 int HostDrawPutBitmap(HostDevice *, int, int, int, int, int, int, const HostBitmap *) { return 1; }
 
-HostPalette *HostNoCreatePalette(int) { return nullptr; }
-int HostNoSetPaletteEntry(HostPalette *, int, int, int, int) { return 1; }
-int HostNoSelectPalette(HostDevice *, HostPalette *) { return 1; }
-void HostNoDeletePalette(HostPalette *) {}
 int HostNoEnumPrinters(void (*)(const char *, void *), void *) { return 1; }
 HostDevice *HostNoCreatePrinter(const HostPrinterRequest *) { return nullptr; }
 void HostNoDeletePrinter(HostDevice *) {}

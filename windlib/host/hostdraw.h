@@ -49,8 +49,14 @@ void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int len
 int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, int sourceX,
                       int sourceY, const HostBitmap *bitmap);
 
-// Sets the cairo source to a colour (palette colours are black until there is a palette).
+// Sets the cairo source to a colour; a palette colour through the device's palette.
 void HostDrawSetSource(HostDevice *device, HostColor color);
+
+// Palettes of palette-mode screens: an RGB table that a device looks its colours up in.
+HostPalette *HostPaletteCreate(int entries);
+int HostPaletteSetEntry(HostPalette *palette, int index, int red, int green, int blue);
+int HostPaletteSelect(HostDevice *device, HostPalette *palette);
+void HostPaletteDelete(HostPalette *palette);
 
 // Fonts (hostfont.cpp): fontconfig matches, cairo's FreeType backend draws. A font is
 // reference-counted: its creator holds one reference and every device it is selected into
@@ -67,10 +73,6 @@ void HostFontsShutdown(void);
 
 // Entries that arrive with the palette, caret, clipboard and printing modules: they answer
 // "not available" until then.
-HostPalette *HostNoCreatePalette(int entries);
-int HostNoSetPaletteEntry(HostPalette *palette, int index, int red, int green, int blue);
-int HostNoSelectPalette(HostDevice *device, HostPalette *palette);
-void HostNoDeletePalette(HostPalette *palette);
 int HostNoEnumPrinters(void (*each)(const char *name, void *context), void *context);
 HostDevice *HostNoCreatePrinter(const HostPrinterRequest *request);
 void HostNoDeletePrinter(HostDevice *printer);

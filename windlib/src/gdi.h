@@ -10,6 +10,7 @@
 #include <cstdint>
 
 struct GC;
+struct HostPalette;
 
 // The device operations, in table order. Slots that are empty raise the assertion report in
 // their wrapper.
@@ -66,6 +67,33 @@ struct GC {
 
 enum GCKind { kGCWindow = 0, kGCPrinter = 1 }; // above 1: a newly allocated GC
 
+// ---- colours -------------------------------------------------------------------------------------
+// On a true-colour screen a colour is red | green << 8 | blue << 16; on a palette screen (4 or 8
+// bits with a full hardware palette) it is a palette index | 0x1000000 into a palette the
+// toolkit manages, the nearest entry in hue, saturation and value once it is full.
+
+enum SystemColorType {
+    kSysColorMenu = 0,
+    kSysColorDesktop = 1,
+    kSysColorWindowText = 2,
+    kSysColorWindow = 3,
+    kSysColorActiveCaption = 4,
+    kSysColorCaptionText = 5,
+};
+
+// Components are clamped to 0..255. The outputs (each may be null): the palette size (0 on a
+// true-colour screen), whether the match was exact, the first unused palette index (-1: none).
+// A permanent colour is never given back.
+Color AllocColor(int red, int green, int blue, int *paletteSize, int *exact, int *freeIndex,
+                 int permanent);
+int ColorComponents(Color color, int *red, int *green, int *blue); // 0, or 1 outside the palette
+Color SystemColor(int type); // SystemColorType, permanent; other types give black
+int PaletteMode(void);       // the palette size in palette mode, else 0
+// Graphics start and end: the palette (in palette mode) with white and black.
+int ColorsInit(void); // 0, or 1 when the host palette cannot be made
+void ColorsEnd(void);
+HostPalette *ColorsPalette(void); // null on a true-colour screen
+
 // Starts graphics for the prolog: the screen's resolution and depth, the font cache with the
 // default font. 0, or non-zero when the default font cannot be made.
 int GraphicsInit(void);
@@ -79,9 +107,31 @@ GC *GetWindowGC(Window *window); // the window GC on the window's own device
 void ReleaseGC(GC *gc);
 GC *ScreenGC(void); // the static window GC (for its resolution and operations)
 
+// ---- drawing through a GC -------------------------------------------------------------------------
+// Coordinates are in the GC's units (SetUnits) relative to its drawing area; each wrapper
+// raises the assertion report for a missing GC or operation.
+Color SetForeground(Color color, GC *gc); // the previous colour
+Color SetBackground(Color color, GC *gc);
+void MovePen(int x, int y, GC *gc);
+void DrawLine(int x, int y, GC *gc); // from the current position; both ends drawn
+void PlotPoint(int x, int y, GC *gc);
+void FillBox(int x1, int y1, int x2, int y2, GC *gc); // both corners included
+void SetLineAttributes(int width, int style, int extra, GC *gc);
+void SetUnits(int units, GC *gc);
+// The drawing area's width and height in the GC's units, and the device's resolution.
+void GetResolution(int *width, int *height, int *dpiX, int *dpiY, GC *gc);
+// While a print job is active every colour reaches the device as RGB (the printing module).
+void SetPrintingColors(int on);
+
 // Text through a GC (fonts.h holds the cache behind them).
 int SetGCFont(int font, GC *gc); // -1: the owner window's font, or font 0 when it has none
 int GetGCFont(GC *gc);
 int GetLineSpacing(int font, GC *gc);
 int GetCharWidth(int character, int font, GC *gc);
 int StringWidth(const char *text, int font, GC *gc); // the sum of its characters' widths
+void SetTextMode(int mode, GC *gc);                  // kText... bits
+int GetTextMode(GC *gc);
+// At the current position, on an opaque box of the background colour; the position moves past.
+void DrawString(const char *text, GC *gc);
+void DrawChars(const char *text, int count, GC *gc);
+void ClearToEndOfLine(GC *gc); // from where the text ended to the end of the drawing area

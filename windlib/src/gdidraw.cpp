@@ -6,9 +6,12 @@
 
 #include "host.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
+
+constexpr char kSourceFile[] = "windlib\\src\\gdidraw";
 
 GC gWindowGC;               // the screen's
 GC gPrinterGC;              // the printer's, while a page is printed
@@ -20,14 +23,188 @@ int TextOf(const Window *w, const char *message) {
     return QuietDiagnostic(message, w && w->text ? w->text : "");
 }
 
-// Screen operations for text; the drawing slots arrive with the drawing module.
+constexpr int64_t kCoordinateLimit = int64_t(1) << 30; // converted coordinates are clamped
+
+bool gPrinting; // a print job is active: colours reach the device as RGB
+
+int64_t Clamp(int64_t v) {
+    return v < -kCoordinateLimit ? -kCoordinateLimit : v > kCoordinateLimit ? kCoordinateLimit : v;
+}
+
+// A coordinate in the GC's units as device pixels without the origin, in 64 bits.
+int ToPixels(int v, bool vertical, const GC *gc) {
+    int64_t x = v;
+    switch (gc->units) {
+    case kUnitsCells: {
+        const ToolkitDefaults *d = GetToolkitDefaults();
+        int64_t size = d ? (vertical ? d->cellHeight : d->cellWidth) : 0x10000;
+        x = (x * size) >> 16;
+        break;
+    }
+    case kUnitsPoints:
+        x = x * (vertical ? gc->dpiY : gc->dpiX) / 72;
+        break;
+    case kUnitsHundredthPoints:
+        x = x * (vertical ? gc->dpiY : gc->dpiX) / 7200;
+        break;
+    default:
+        break;
+    }
+    return (int)Clamp(x);
+}
+
+int DeviceX(int pixels, const GC *gc) { return (int)Clamp((int64_t)pixels + gc->originX); }
+int DeviceY(int pixels, const GC *gc) { return (int)Clamp((int64_t)pixels + gc->originY); }
+
+// Colours reach the printer as RGB: it has no palette.
+HostColor DeviceColor(Color c) {
+    if (!gPrinting || !(c & kHostPaletteIndex))
+        return c;
+    int r = 0, g = 0, b = 0;
+    ColorComponents(c, &r, &g, &b);
+    return (HostColor)(r | g << 8 | b << 16);
+}
+
+Color OpSetForeground(Color color, GC *gc) {
+    Color old = gc->foreground;
+    if (color != old) {
+        gc->foreground = color;
+        Host()->setTextColor(gc->device, DeviceColor(color));
+    }
+    return old;
+}
+
+Color OpSetBackground(Color color, GC *gc) {
+    Color old = gc->background;
+    if (color != old) {
+        gc->background = color;
+        Host()->setBackColor(gc->device, DeviceColor(color));
+    }
+    return old;
+}
+
+void OpMoveTo(int x, int y, GC *gc) {
+    gc->currentX = ToPixels(x, false, gc);
+    gc->currentY = ToPixels(y, true, gc);
+    Host()->moveTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc));
+}
+
+// A vertical or horizontal line is extended by one pixel in its direction, so that both of its
+// ends are drawn (the host leaves the last pixel out).
+void OpLineTo(int x, int y, GC *gc) {
+    int tx = ToPixels(x, false, gc), ty = ToPixels(y, true, gc);
+    int ex = tx, ey = ty;
+    if (ty == gc->currentY)
+        ex += tx >= gc->currentX ? 1 : -1;
+    else if (tx == gc->currentX)
+        ey += ty > gc->currentY ? 1 : -1;
+    const HostOps *h = Host();
+    h->moveTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc));
+    h->lineTo(gc->device, DeviceX(ex, gc), DeviceY(ey, gc), gc->lineWidth,
+              DeviceColor(gc->foreground));
+    gc->currentX = tx;
+    gc->currentY = ty;
+    h->moveTo(gc->device, DeviceX(tx, gc), DeviceY(ty, gc));
+}
+
+void OpPlot(int x, int y, GC *gc) {
+    Host()->setPixel(gc->device, DeviceX(ToPixels(x, false, gc), gc),
+                     DeviceY(ToPixels(y, true, gc), gc), gc->lineWidth,
+                     DeviceColor(gc->foreground));
+}
+
+int OpCheckMode(int mode, GC *) {
+    if (mode == 0 || mode == 1)
+        return 0;
+    AssertReport(kSourceFile, __LINE__);
+    return 1;
+}
+
+void OpSetLineAttributes(int, int, int, GC *) {} // lines read lineWidth when drawn
+
+// Both corners included; a rectangle whose second corner lies before the first is empty.
+void OpFillRect(int x1, int y1, int x2, int y2, GC *gc) {
+    int64_t l = DeviceX(ToPixels(x1, false, gc), gc), t = DeviceY(ToPixels(y1, true, gc), gc);
+    int64_t r = DeviceX(ToPixels(x2, false, gc), gc), b = DeviceY(ToPixels(y2, true, gc), gc);
+    if (r < l || b < t)
+        return;
+    HostRect rect = {(int)l, (int)t, (int)Clamp(r + 1), (int)Clamp(b + 1)};
+    Host()->fillRect(gc->device, &rect, DeviceColor(gc->foreground));
+}
+
+// The text in the current colours on an opaque box, from the current position (or the
+// device's own with kTextUpdatePosition); the GC's current x moves past it.
+void OpDrawString(const char *text, GC *gc) {
+    if (gc->font < 0)
+        SetFont(0, gc);
+    const HostOps *h = Host();
+    int length = (int)strlen(text);
+    int width = StringWidth(text, gc->font, gc);
+    if (gc->textMode & kTextUpdatePosition) {
+        h->textOut(gc->device, 0, 0, text, length, 1);
+        int dx, dy;
+        h->getCurrentPos(gc->device, &dx, &dy);
+        gc->currentX = dx - gc->originX;
+    } else {
+        h->textOut(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc), text, length,
+                   0);
+        gc->currentX = (int)Clamp((int64_t)gc->currentX + width);
+    }
+    if (gc->textMode & kTextUnderline) {
+        int y = gc->currentY + FontLineSpacing(gc->font, gc) - 1 - gc->lineWidth;
+        h->moveTo(gc->device, DeviceX(gc->currentX - width, gc), DeviceY(y, gc));
+        h->lineTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(y, gc), gc->lineWidth,
+                  DeviceColor(gc->foreground));
+    }
+    h->moveTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc));
+}
+
+// From where the text ended to the end of the drawing area, one line high, in the owner's
+// background colour.
+void OpClearToEndOfLine(GC *gc) {
+    Window *owner = WindowRefGet({gc->owner, gc->ownerGeneration});
+    int spacing = FontLineSpacing(gc->font >= 0 ? gc->font : 0, gc);
+    HostRect band = {DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc),
+                     DeviceX(gc->innerWidth, gc), DeviceY(gc->currentY + spacing, gc)};
+    Host()->fillRect(gc->device, &band, DeviceColor(owner ? owner->background : gc->background));
+}
+
+void OpDrawChars(const char *text, int count, GC *gc) {
+    if (gc->font < 0)
+        SetFont(0, gc);
+    for (int i = 0; i < count; i++) {
+        Host()->textOut(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc),
+                        text + i, 1, 0);
+        gc->currentX =
+            (int)Clamp((int64_t)gc->currentX + CharWidth((unsigned char)text[i], gc->font, gc));
+    }
+}
+
+int OpPrintHook(GC *) { return 0; }
+
 void FillOperations(GCOperations *ops) {
     *ops = GCOperations{};
+    ops->setForeground = OpSetForeground;
+    ops->setBackground = OpSetBackground;
+    ops->moveTo = OpMoveTo;
+    ops->lineTo = OpLineTo;
+    ops->plot = OpPlot;
+    ops->checkMode = OpCheckMode;
+    ops->setLineAttributes = OpSetLineAttributes;
+    ops->fillRect = OpFillRect;
+    ops->putImage = nullptr; // images fill it
     ops->setFont = SetFont;
     ops->fontLineSpacing = FontLineSpacing;
     ops->fontLeading = FontLeading;
     ops->fontHeight = FontHeight;
     ops->charWidth = CharWidth;
+    ops->drawString = OpDrawString;
+    ops->clearToEndOfLine = OpClearToEndOfLine;
+    ops->drawChars = OpDrawChars;
+    ops->startDocument = OpPrintHook;
+    ops->startPage = OpPrintHook;
+    ops->endPage = OpPrintHook;
+    ops->endDocument = OpPrintHook;
 }
 
 // The drawing area: the window less the bars a framed top window keeps inside it, and less the
@@ -64,7 +241,7 @@ int GraphicsInit(void) {
     if (FontsInit(gWindowGC.dpiY))
         return 1;
     gWindowGC.baseFont = 0;
-    return 0;
+    return ColorsInit();
 }
 
 void GraphicsEnd(void) {
@@ -72,7 +249,11 @@ void GraphicsEnd(void) {
         while (gc->useCount > 0)
             ReleaseGC(gc);
     FontsEnd();
+    ColorsEnd();
+    gPrinting = false;
 }
+
+void SetPrintingColors(int on) { gPrinting = on != 0; }
 
 GC *ScreenGC(void) { return &gWindowGC; }
 
@@ -112,6 +293,11 @@ GC *wGETGC(int how, int kind, HostDevice *device, Window *window) {
     gc->width = h->deviceCap(gc->device, kHostCapWidth);
     gc->height = h->deviceCap(gc->device, kHostCapHeight);
     gc->bitsPerPixel = h->deviceCap(gc->device, kHostCapBitsPerPixel);
+    if (HostPalette *palette = ColorsPalette())
+        h->selectPalette(gc->device, palette);
+    // The printer GC draws with the window GC's operations, colours and units.
+    if (kind == kGCPrinter)
+        gc->operations = gWindowGC.operations;
     gc->owner = window;
     gc->ownerGeneration = window->generation;
     gc->useCount = 1;
@@ -125,8 +311,11 @@ GC *wGETGC(int how, int kind, HostDevice *device, Window *window) {
     if (window->font >= 0)
         SetFont(window->font, gc);
     SetDrawingArea(gc, window);
-    gc->foreground = window->foreground;
-    gc->background = window->background;
+    // The complements first, so that setting the window's colours reaches the device.
+    gc->foreground = ~window->foreground;
+    gc->background = ~window->background;
+    gc->operations.setForeground(window->foreground, gc);
+    gc->operations.setBackground(window->background, gc);
     return gc;
 }
 
@@ -142,4 +331,100 @@ void ReleaseGC(GC *gc) {
     gc->ownsDevice = 0;
     gc->owner = nullptr;
     gDeviceHost[kind] = nullptr;
+}
+
+// ---- the drawing wrappers -----------------------------------------------------------------------
+
+namespace {
+
+// The GC and the operation must be there: a wrong call is an internal fault.
+bool Usable(GC *gc, const void *slot, int line) {
+    if (gc && gc->device && slot)
+        return true;
+    AssertReport(kSourceFile, line);
+    return false;
+}
+
+#define OPERATION(gc, name) ((gc) ? (const void *)(gc)->operations.name : nullptr)
+
+} // namespace
+
+Color SetForeground(Color color, GC *gc) {
+    if (!Usable(gc, OPERATION(gc, setForeground), __LINE__))
+        return 0;
+    return gc->operations.setForeground(color, gc);
+}
+
+Color SetBackground(Color color, GC *gc) {
+    if (!Usable(gc, OPERATION(gc, setBackground), __LINE__))
+        return 0;
+    return gc->operations.setBackground(color, gc);
+}
+
+void MovePen(int x, int y, GC *gc) {
+    if (Usable(gc, OPERATION(gc, moveTo), __LINE__))
+        gc->operations.moveTo(x, y, gc);
+}
+
+void DrawLine(int x, int y, GC *gc) {
+    if (Usable(gc, OPERATION(gc, lineTo), __LINE__))
+        gc->operations.lineTo(x, y, gc);
+}
+
+void PlotPoint(int x, int y, GC *gc) {
+    if (Usable(gc, OPERATION(gc, plot), __LINE__))
+        gc->operations.plot(x, y, gc);
+}
+
+void FillBox(int x1, int y1, int x2, int y2, GC *gc) {
+    if (Usable(gc, OPERATION(gc, fillRect), __LINE__))
+        gc->operations.fillRect(x1, y1, x2, y2, gc);
+}
+
+void SetLineAttributes(int width, int style, int extra, GC *gc) {
+    if (!Usable(gc, OPERATION(gc, setLineAttributes), __LINE__))
+        return;
+    gc->lineWidth = width;
+    gc->lineStyle = style;
+    gc->lineExtra = extra;
+    gc->operations.setLineAttributes(width, style, extra, gc);
+}
+
+void SetUnits(int units, GC *gc) {
+    if (!Usable(gc, gc, __LINE__))
+        return;
+    if (units >= kUnitsCells && units <= kUnitsHundredthPoints)
+        gc->units = units;
+}
+
+void GetResolution(int *width, int *height, int *dpiX, int *dpiY, GC *gc) {
+    if (!Usable(gc, gc, __LINE__))
+        return;
+    // The drawing area in the GC's units: the conversion of a unit run backwards.
+    int64_t w = gc->innerWidth, h = gc->innerHeight;
+    const ToolkitDefaults *d = GetToolkitDefaults();
+    switch (gc->units) {
+    case kUnitsCells:
+        w = d && d->cellWidth ? (w << 16) / d->cellWidth : w;
+        h = d && d->cellHeight ? (h << 16) / d->cellHeight : h;
+        break;
+    case kUnitsPoints:
+        w = gc->dpiX ? w * 72 / gc->dpiX : w;
+        h = gc->dpiY ? h * 72 / gc->dpiY : h;
+        break;
+    case kUnitsHundredthPoints:
+        w = gc->dpiX ? w * 7200 / gc->dpiX : w;
+        h = gc->dpiY ? h * 7200 / gc->dpiY : h;
+        break;
+    default:
+        break;
+    }
+    if (width)
+        *width = (int)w;
+    if (height)
+        *height = (int)h;
+    if (dpiX)
+        *dpiX = gc->dpiX;
+    if (dpiY)
+        *dpiY = gc->dpiY;
 }

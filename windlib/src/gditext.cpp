@@ -52,3 +52,25 @@ int StringWidth(const char *text, int font, GC *gc) {
         width += gc->operations.charWidth(*p, font, gc);
     return width;
 }
+
+void SetTextMode(int mode, GC *gc) {
+    if (Usable(gc, gc, __LINE__))
+        gc->textMode = mode;
+}
+
+int GetTextMode(GC *gc) { return Usable(gc, gc, __LINE__) ? gc->textMode : 0; }
+
+void DrawString(const char *text, GC *gc) {
+    if (Usable(gc, gc ? (const void *)gc->operations.drawString : nullptr, __LINE__) && text)
+        gc->operations.drawString(text, gc);
+}
+
+void DrawChars(const char *text, int count, GC *gc) {
+    if (Usable(gc, gc ? (const void *)gc->operations.drawChars : nullptr, __LINE__) && text)
+        gc->operations.drawChars(text, count, gc);
+}
+
+void ClearToEndOfLine(GC *gc) {
+    if (Usable(gc, gc ? (const void *)gc->operations.clearToEndOfLine : nullptr, __LINE__))
+        gc->operations.clearToEndOfLine(gc);
+}
