@@ -299,35 +299,13 @@ int numNegate(Number *x, Number *result, Calculator *calc) {
 
 // ---- multiplication ------------------------------------------------------------------------
 
-int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(a, b, result)))
-        return 1;
+// The schoolbook product of the digit strings into product's digits: b's digit e places from
+// the end (e = 1 for its last digit) multiplies into a partial product whose last digit lands
+// on product index 2L + 1 - e. The partial sums never reach product index 0, which only keeps
+// the room. The reference the word product is held to.
+static void mulDigits(const Number *a, const Number *b, Number *product, Number *partial) {
     const int length = a->length;
     const int radix = a->radix;
-    Number *product = numCreateTemp(2 * length + 1, radix, a->format, &calc->temporaries);
-    Number *partial =
-        product ? numCreateTemp(length + 1, radix, a->format, &calc->temporaries) : nullptr;
-    if (!partial)
-        return numError("mul - temp create failed", calc);
-
-    if (a->format == kNumInteger) {
-        // Signed multiplication on magnitudes. With a and b the same Number (a square) the
-        // second test sees the complemented value and the one scratch sign settles at 0.
-        a->negative = 0;
-        if (intIsNegative(a)) {
-            numComplement(a, nullptr);
-            a->negative = 1;
-        }
-        b->negative = 0;
-        if (intIsNegative(b)) {
-            numComplement(b, nullptr);
-            b->negative = 1;
-        }
-    }
-
-    // Schoolbook product of the digit strings: b's digit e places from the end (e = 1 for its
-    // last digit) multiplies into a partial product whose last digit lands on product index
-    // 2L + 1 - e. The partial sums never reach product index 0, which only keeps the room.
     const unsigned char *da = a->digits;
     unsigned char *p = product->digits;
     unsigned char *q = partial->digits;
@@ -352,7 +330,47 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
         if (carry)
             p[last - length - 1] = 1;
     }
+}
+
+int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
+    if (!DOMATH_CHECK(calc && numAgree(a, b, result)))
+        return 1;
+    const int length = a->length;
+    const int radix = a->radix;
+    const int words = numWordsServe(radix);
+    Number *product = numCreateTemp(2 * length + 1, radix, a->format, &calc->temporaries);
+    Number *partial = nullptr;
+    uint64_t *scratch = nullptr;
+    if (product && words)
+        scratch = static_cast<uint64_t *>(numAllocate(numWordMulScratch(length, radix)));
+    else if (product)
+        partial = numCreateTemp(length + 1, radix, a->format, &calc->temporaries);
+    if (!scratch && !partial)
+        return numError("mul - temp create failed", calc);
+
+    if (a->format == kNumInteger) {
+        // Signed multiplication on magnitudes. With a and b the same Number (a square) the
+        // second test sees the complemented value and the one scratch sign settles at 0.
+        a->negative = 0;
+        if (intIsNegative(a)) {
+            numComplement(a, nullptr);
+            a->negative = 1;
+        }
+        b->negative = 0;
+        if (intIsNegative(b)) {
+            numComplement(b, nullptr);
+            b->negative = 1;
+        }
+    }
+
+    if (words) {
+        numWordMul(a->digits, b->digits, length, radix, product->digits + 1, scratch);
+        numRelease(scratch);
+    } else {
+        mulDigits(a, b, product, partial);
+    }
     product->negative = a->negative ^ b->negative;
+    unsigned char *p = product->digits;
 
     if (a->format == kNumInteger) {
         calcClearCarry(calc);
@@ -403,30 +421,18 @@ static int intToFraction(Number *n) {
     return shiftLeftBy(n, leadingZeros(n));
 }
 
-int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(a, b, result)) ||
-        !DOMATH_CHECK(a->radix >= 2 && a->radix <= 16))
-        return 1;
+// The quotient digits of a / b, where b's first digit is not 0: Q = floor(a r^(L + s) / b) in
+// the digit strings read as integers, with s the smallest shift that makes a r^s >= b (0 or 1
+// for a normalised a), has exactly L + 1 digits. Its first L go to the result's digits, its
+// last to *roundDigit, and -s to *firstShift. A zero a leaves every digit 0 and s 0. Both ways
+// of finding Q return 0, or 1 after reporting.
+//
+// The reference, digit by digit: a table of the divisor's multiples 1 to radix - 1, each
+// quotient digit the largest multiple that does not exceed the remainder.
+static int divDigits(const Number *a, const Number *b, Number *result, int *roundDigit,
+                     int *firstShift, Calculator *calc) {
     const int length = a->length;
     const int radix = a->radix;
-    const int integer = a->format == kNumInteger;
-    if (integer) {
-        // Integer division divides the digit patterns as unsigned numbers: no complement.
-        if (intToFraction(a))
-            return numError("div - justify src A", calc);
-        if (intToFraction(b))
-            return numError("div - justify src B", calc);
-    }
-    if (b->digits[0] == 0)
-        return numError("div - divide by zero", calc);
-
-    int64_t exponent = static_cast<int64_t>(a->exponent) - b->exponent;
-    if (exponent < INT32_MIN || exponent > INT32_MAX)
-        return numError("div - exponent overflow", calc);
-    memset(result->digits, 0, static_cast<size_t>(length));
-    result->exponent = static_cast<int32_t>(exponent);
-    result->negative = a->negative ^ b->negative;
-
     // Remainder and divisor one digit longer than the operands, with a leading 0, so that a
     // remainder shifted one place left still fits beside the divisor's multiples.
     Number *rest = numCreateTemp(length + 1, radix, kNumFloating, &calc->temporaries);
@@ -458,7 +464,6 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
     // remainder (its dividend mantissa below the divisor's): that shift moves the exponent.
     int p = 0;
     int first = 1;
-    int firstShift = 0;
     for (;;) {
         while (p <= length && numCompare(rest, divisor) < 0) {
             if (digitShiftLeft(rest))
@@ -469,7 +474,7 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
         if (p > length)
             break;
         if (first) {
-            firstShift = -p;
+            *firstShift = -p;
             p = 0;
             first = 0;
         }
@@ -484,8 +489,7 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
         if (j == 0)
             return numError("div - doubtfull digit", calc);
         if (p == length) {
-            if (!integer && j >= numHalf(radix) && numIncrement(result))
-                return numError("div - rounding failed", calc);
+            *roundDigit = j;
             break;
         }
         int nonZero;
@@ -495,6 +499,76 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
         if (!nonZero)
             break; // exact: every later digit, the rounding one included, is 0
     }
+
+    return 0;
+}
+
+// The same quotient from the machine words. The working block is the remainder's and
+// quotient's, the divisor block the scaled divisor's, which takes the multiples table's place.
+static int divWords(const Number *a, const Number *b, Number *result, int *roundDigit,
+                    int *firstShift, Calculator *calc) {
+    const int length = a->length;
+    // s: a's leading zeros, and one more when a's digits moved up to the front stay below b's.
+    const int zeros = leadingZeros(a);
+    int shift = zeros;
+    for (int i = 0; zeros < length && i < length; i++) {
+        int da = i + zeros < length ? a->digits[i + zeros] : 0;
+        if (da != b->digits[i]) {
+            shift += da < b->digits[i];
+            break;
+        }
+    }
+    size_t workingSize, divisorSize;
+    numWordDivScratch(length, shift, a->radix, &workingSize, &divisorSize);
+    uint64_t *working = static_cast<uint64_t *>(numAllocate(workingSize));
+    if (!working)
+        return numError("div - temp create failed", calc);
+    uint64_t *divisor = static_cast<uint64_t *>(numAllocate(divisorSize));
+    if (!divisor) {
+        numRelease(working);
+        return numError("div - table create failed", calc);
+    }
+    if (zeros < length) {
+        *roundDigit = numWordDiv(a->digits, shift, b->digits, length, a->radix, result->digits,
+                                 working, divisor);
+        *firstShift = -shift;
+    }
+    numRelease(working);
+    numRelease(divisor);
+    return 0;
+}
+
+int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
+    if (!DOMATH_CHECK(calc && numAgree(a, b, result)) ||
+        !DOMATH_CHECK(a->radix >= 2 && a->radix <= 16))
+        return 1;
+    const int length = a->length;
+    const int radix = a->radix;
+    const int integer = a->format == kNumInteger;
+    if (integer) {
+        // Integer division divides the digit patterns as unsigned numbers: no complement.
+        if (intToFraction(a))
+            return numError("div - justify src A", calc);
+        if (intToFraction(b))
+            return numError("div - justify src B", calc);
+    }
+    if (b->digits[0] == 0)
+        return numError("div - divide by zero", calc);
+
+    int64_t exponent = static_cast<int64_t>(a->exponent) - b->exponent;
+    if (exponent < INT32_MIN || exponent > INT32_MAX)
+        return numError("div - exponent overflow", calc);
+    memset(result->digits, 0, static_cast<size_t>(length));
+    result->exponent = static_cast<int32_t>(exponent);
+    result->negative = a->negative ^ b->negative;
+
+    int roundDigit = 0, firstShift = 0;
+    int r = numWordsServe(radix) ? divWords(a, b, result, &roundDigit, &firstShift, calc)
+                                 : divDigits(a, b, result, &roundDigit, &firstShift, calc);
+    if (r)
+        return r;
+    if (!integer && roundDigit >= numHalf(radix) && numIncrement(result))
+        return numError("div - rounding failed", calc);
 
     if (expAdd(&result->exponent, result->exponent, 1 + firstShift))
         return numError("div - exponent overflow", calc);

@@ -1,0 +1,373 @@
+// The digit work of multiplication and division done on machine words: digits are packed into
+// words of radix^k (10^18 for radix 10, 2^60 for radix 2, 8 and 16), multiplied exactly
+// (schoolbook, Karatsuba above a threshold) or divided exactly (Knuth vol. 2, 4.3.1,
+// algorithm D), and unpacked again. numMul and numDiv keep their digit records, placement,
+// rounding and messages; only the integer arithmetic in the middle comes from here, and it is
+// exact, so the results are those of the digit-by-digit routines. Start reading at numWordMul.
+#include "number.h"
+
+#include <cstring>
+
+typedef unsigned __int128 Wide; // a product of two words, or a column sum of products
+
+// One radix's word: `digits` digits of `radix` make a word below `base`. Every base is at most
+// 2^60, so the sum of two words never leaves 64 bits and a column of up to 255 products of
+// words (below 2^120 each) plus its carry stays below 2^128.
+struct WordBase {
+    int radix;
+    int digits; // digits per word
+    int bits;   // bits per digit for the binary radices, 0 for radix 10
+    uint64_t base;
+};
+
+static const uint64_t kDecimalBase = 1000000000000000000ull; // 10^18
+static const WordBase kDecimalWords = {10, 18, 0, kDecimalBase};
+static const WordBase kWords8 = {8, 20, 3, 1ull << 60};
+static const WordBase kWords2 = {2, 60, 1, 1ull << 60};
+static const WordBase kWords16 = {16, 15, 4, 1ull << 60};
+
+static const WordBase *wordBase(int radix) {
+    switch (radix) {
+    case 2:
+        return &kWords2;
+    case 8:
+        return &kWords8;
+    case 10:
+        return &kDecimalWords;
+    case 16:
+        return &kWords16;
+    default:
+        return nullptr;
+    }
+}
+
+// ---- tuning ---------------------------------------------------------------------------------
+
+// Operands of this many words or more are multiplied by Karatsuba's method, shorter ones by
+// the schoolbook, whose column sums are cheap enough to win below it.
+static const int kKaratsubaDefault = 40;
+// The schoolbook's column sums hold at most this many products (see WordBase).
+static const int kSchoolbookMost = 200;
+
+static int gDigitWork = kDigitWorkWords;
+static int gKaratsubaWords = kKaratsubaDefault;
+
+void numSetDigitWork(int method, int karatsubaWords) {
+    gDigitWork = method == kDigitWorkDigits ? kDigitWorkDigits : kDigitWorkWords;
+    if (karatsubaWords <= 0)
+        karatsubaWords = kKaratsubaDefault;
+    gKaratsubaWords = karatsubaWords < 2                 ? 2
+                      : karatsubaWords > kSchoolbookMost ? kSchoolbookMost
+                                                         : karatsubaWords;
+}
+
+int numWordsServe(int radix) { return gDigitWork == kDigitWorkWords && wordBase(radix); }
+
+// ---- dividing by the base -------------------------------------------------------------------
+
+// 10^18 shifted to its top bit, and its reciprocal floor((2^128 - 1) / d) - 2^64, for division
+// by an invariant word (Moeller and Granlund, "Improved division by invariant integers",
+// IEEE Trans. Computers 60 (2011), algorithm 4).
+static const int kDecimalShift = 4;
+static const uint64_t kDecimalNorm = kDecimalBase << kDecimalShift;
+static const uint64_t kDecimalInverse =
+    static_cast<uint64_t>(~static_cast<Wide>(0) / kDecimalNorm - (static_cast<Wide>(1) << 64));
+
+// v / base, the remainder in *rest. v must be below base * 2^64, so the quotient is a word.
+static inline uint64_t divBase(Wide v, uint64_t *rest, const WordBase *w) {
+    if (w->bits) {
+        *rest = static_cast<uint64_t>(v) & (w->base - 1);
+        return static_cast<uint64_t>(v >> 60);
+    }
+    uint64_t high = static_cast<uint64_t>(v >> 64), low = static_cast<uint64_t>(v);
+    uint64_t u1 = high << kDecimalShift | low >> (64 - kDecimalShift);
+    uint64_t u0 = low << kDecimalShift;
+    Wide q = static_cast<Wide>(kDecimalInverse) * u1 + (static_cast<Wide>(u1) << 64 | u0);
+    uint64_t q1 = static_cast<uint64_t>(q >> 64) + 1, q0 = static_cast<uint64_t>(q);
+    uint64_t r = u0 - q1 * kDecimalNorm;
+    if (r > q0) {
+        q1--;
+        r += kDecimalNorm;
+    }
+    if (r >= kDecimalNorm) {
+        q1++;
+        r -= kDecimalNorm;
+    }
+    *rest = r >> kDecimalShift;
+    return q1;
+}
+
+// A column sum (any value below 2^128) split into its word, returned, and the carry to the
+// next column, which may be wider than a word.
+static inline uint64_t splitColumn(Wide column, Wide *carry, const WordBase *w) {
+    if (w->bits) {
+        *carry = column >> 60;
+        return static_cast<uint64_t>(column) & (w->base - 1);
+    }
+    // The high word's own multiple of the base first, so what is left has a one-word quotient.
+    uint64_t high = static_cast<uint64_t>(column >> 64);
+    uint64_t over = high / kDecimalBase, word;
+    uint64_t q =
+        divBase(static_cast<Wide>(high - over * kDecimalBase) << 64 | static_cast<uint64_t>(column),
+                &word, w);
+    *carry = static_cast<Wide>(over) << 64 | q;
+    return word;
+}
+
+// ---- packing --------------------------------------------------------------------------------
+
+static int wordCount(int digits, const WordBase *w) { return (digits + w->digits - 1) / w->digits; }
+
+// Packs the integer written by digits[0 .. count) followed by `zeros` zero digits into words,
+// least significant first. Returns the number of words written, at least one.
+static int packWords(const unsigned char *digits, int count, int zeros, uint64_t *words,
+                     const WordBase *w) {
+    const int total = count + zeros, n = wordCount(total, w);
+    for (int i = 0; i < n; i++) {
+        // Positions count from the units digit; the word holds positions [k i, k i + k).
+        int low = i * w->digits, high = low + w->digits < total ? low + w->digits : total;
+        uint64_t v = 0;
+        for (int pos = high - 1; pos >= low; pos--) {
+            int at = pos - zeros; // index from the end of `digits`
+            uint64_t d = at >= 0 ? digits[count - 1 - at] : 0;
+            v = w->bits ? v << w->bits | d : v * 10 + d;
+        }
+        words[i] = v;
+    }
+    return n;
+}
+
+// Writes the digits at positions [skip, skip + count) of the integer in words[0 .. n), counted
+// from the units digit, to out[0 .. count), most significant first; absent words read as 0.
+static void unpackWords(const uint64_t *words, int n, int skip, int count, unsigned char *out,
+                        const WordBase *w) {
+    const int k = w->digits, end = skip + count;
+    for (int i = skip / k; i * k < end; i++) {
+        uint64_t v = i < n ? words[i] : 0;
+        unsigned char spelled[60]; // the word's digits, units first
+        if (w->bits) {
+            for (int j = 0; j < k; j++, v >>= w->bits)
+                spelled[j] = static_cast<unsigned char>(v & (w->radix - 1));
+        } else {
+            // Two nine-digit halves, each short enough for 32-bit divisions by 10.
+            uint32_t lowHalf = static_cast<uint32_t>(v % 1000000000u);
+            uint32_t highHalf = static_cast<uint32_t>(v / 1000000000u);
+            for (int j = 0; j < 9; j++, lowHalf /= 10, highHalf /= 10) {
+                spelled[j] = static_cast<unsigned char>(lowHalf % 10);
+                spelled[j + 9] = static_cast<unsigned char>(highHalf % 10);
+            }
+        }
+        for (int j = 0; j < k; j++) {
+            int pos = i * k + j;
+            if (pos >= skip && pos < end)
+                out[end - 1 - pos] = spelled[j];
+        }
+    }
+}
+
+// ---- addition and subtraction of words ------------------------------------------------------
+
+// r = x + y over n words; returns the carry out.
+static uint64_t addWords(uint64_t *r, const uint64_t *x, const uint64_t *y, int n,
+                         const WordBase *w) {
+    uint64_t carry = 0;
+    for (int i = 0; i < n; i++) {
+        uint64_t s = x[i] + y[i] + carry;
+        carry = s >= w->base;
+        r[i] = carry ? s - w->base : s;
+    }
+    return carry;
+}
+
+// r = x - y over n words; returns the borrow out.
+static uint64_t subWords(uint64_t *r, const uint64_t *x, const uint64_t *y, int n,
+                         const WordBase *w) {
+    uint64_t borrow = 0;
+    for (int i = 0; i < n; i++) {
+        uint64_t d = x[i] - y[i] - borrow; // wraps when negative
+        borrow = x[i] < y[i] + borrow;
+        r[i] = borrow ? d + w->base : d;
+    }
+    return borrow;
+}
+
+// Adds a carry into r[0 .. n) from its first word on.
+static void carryWords(uint64_t *r, int n, uint64_t carry, const WordBase *w) {
+    for (int i = 0; carry && i < n; i++) {
+        uint64_t s = r[i] + carry;
+        carry = s >= w->base;
+        r[i] = carry ? s - w->base : s;
+    }
+}
+
+// -1, 0 or 1 as x[0 .. n) compares with y[0 .. n).
+static int compareWords(const uint64_t *x, const uint64_t *y, int n) {
+    for (int i = n - 1; i >= 0; i--)
+        if (x[i] != y[i])
+            return x[i] < y[i] ? -1 : 1;
+    return 0;
+}
+
+// ---- multiplication -------------------------------------------------------------------------
+
+// r[0 .. 2n) = a * b, by columns: every product of a column is summed before one split, so
+// the base is divided by 2n times, not n^2 times. n is at most kSchoolbookMost.
+static void mulSchoolbook(const uint64_t *a, const uint64_t *b, int n, uint64_t *r,
+                          const WordBase *w) {
+    Wide carry = 0;
+    for (int column = 0; column < 2 * n - 1; column++) {
+        Wide sum = carry;
+        int first = column < n ? 0 : column - n + 1, last = column < n ? column : n - 1;
+        for (int i = first; i <= last; i++)
+            sum += static_cast<Wide>(a[i]) * b[column - i];
+        r[column] = splitColumn(sum, &carry, w);
+    }
+    r[2 * n - 1] = static_cast<uint64_t>(carry); // the product has 2n words: below the base
+}
+
+// Words of scratch mulWords needs for n-word operands.
+static size_t mulScratch(int n) {
+    if (n < gKaratsubaWords)
+        return 0;
+    size_t m = static_cast<size_t>(n - n / 2), inner = mulScratch(static_cast<int>(m));
+    return 4 * m + (inner > 2 * m + 1 ? inner : 2 * m + 1);
+}
+
+// r[0 .. 2n) = a * b; scratch holds mulScratch(n) words. Karatsuba's method in its
+// subtractive form (Knuth vol. 2, 4.3.3): with a = a1 B^h + a0 and b = b1 B^h + b0,
+// a b = a1 b1 B^2h + (a1 b1 + a0 b0 - (a1 - a0)(b1 - b0)) B^h + a0 b0, and |a1 - a0| needs no
+// carry word, so the three half products are of equal size.
+static void mulWords(const uint64_t *a, const uint64_t *b, int n, uint64_t *r, uint64_t *scratch,
+                     const WordBase *w) {
+    if (n < gKaratsubaWords) {
+        mulSchoolbook(a, b, n, r, w);
+        return;
+    }
+    const int h = n / 2, m = n - h; // low halves h words, high halves m >= h words
+    uint64_t *da = scratch, *db = scratch + m, *t = scratch + 2 * m, *rest = scratch + 4 * m;
+    // |a1 - a0| and |b1 - b0| in m words, with the signs of the differences.
+    uint64_t *diffs[2] = {da, db};
+    const uint64_t *ops[2] = {a, b};
+    int negative[2];
+    for (int k = 0; k < 2; k++) {
+        uint64_t *low = rest; // the low half widened to m words
+        memcpy(low, ops[k], static_cast<size_t>(h) * sizeof(uint64_t));
+        if (h < m)
+            low[h] = 0;
+        negative[k] = compareWords(ops[k] + h, low, m) < 0;
+        if (negative[k])
+            subWords(diffs[k], low, ops[k] + h, m, w);
+        else
+            subWords(diffs[k], ops[k] + h, low, m, w);
+    }
+    mulWords(a, b, h, r, rest, w);                 // a0 b0 in r[0 .. 2h)
+    mulWords(a + h, b + h, m, r + 2 * h, rest, w); // a1 b1 in r[2h .. 2n)
+    mulWords(da, db, m, t, rest, w);               // |a1 - a0| |b1 - b0|
+    // The middle term in 2m + 1 words; never negative, since it equals a0 b1 + a1 b0.
+    uint64_t *middle = rest;
+    memcpy(middle, r + 2 * h, static_cast<size_t>(2 * m) * sizeof(uint64_t));
+    middle[2 * m] = 0;
+    carryWords(middle + 2 * h, 2 * m + 1 - 2 * h, addWords(middle, middle, r, 2 * h, w), w);
+    if (negative[0] == negative[1])
+        middle[2 * m] -= subWords(middle, middle, t, 2 * m, w);
+    else
+        middle[2 * m] += addWords(middle, middle, t, 2 * m, w);
+    // r[h ..] += middle: the whole product has 2n words, so the carry ends inside r.
+    uint64_t carry = addWords(r + h, r + h, middle, 2 * m + 1, w);
+    carryWords(r + h + 2 * m + 1, 2 * n - h - 2 * m - 1, carry, w);
+}
+
+size_t numWordMulScratch(int length, int radix) {
+    const WordBase *w = wordBase(radix);
+    int n = wordCount(length, w);
+    return (4 * static_cast<size_t>(n) + mulScratch(n)) * sizeof(uint64_t);
+}
+
+void numWordMul(const unsigned char *a, const unsigned char *b, int length, int radix,
+                unsigned char *product, uint64_t *scratch) {
+    const WordBase *w = wordBase(radix);
+    const int n = packWords(a, length, 0, scratch, w);
+    const uint64_t *wb = scratch; // a square packs its operand once
+    if (b != a)
+        packWords(b, length, 0, scratch + n, w), wb = scratch + n;
+    mulWords(scratch, wb, n, scratch + 2 * n, scratch + 4 * n, w);
+    unpackWords(scratch + 2 * n, 2 * n, 0, 2 * length, product, w);
+}
+
+// ---- division -------------------------------------------------------------------------------
+
+// x[0 .. n) *= d in place; returns the word carried out.
+static uint64_t scaleWords(uint64_t *x, int n, uint64_t d, const WordBase *w) {
+    uint64_t carry = 0;
+    for (int i = 0; i < n; i++)
+        carry = divBase(static_cast<Wide>(x[i]) * d + carry, &x[i], w);
+    return carry;
+}
+
+// q[0 .. un - vn] = floor(u / v) for u of un words (room for un + 1, destroyed) and v of vn
+// words (changed) whose top word is not 0, un >= vn. Knuth vol. 2, 4.3.1, algorithm D: v is
+// scaled until its top word is at least half the base, which makes the quotient word guessed
+// from the top words at most one too large; that rare case is repaired by adding v back.
+static void divideWords(uint64_t *u, int un, uint64_t *v, int vn, uint64_t *q, const WordBase *w) {
+    const uint64_t base = w->base;
+    if (vn == 1) {
+        uint64_t rest = 0;
+        for (int i = un - 1; i >= 0; i--) {
+            Wide current = static_cast<Wide>(rest) * base + u[i];
+            q[i] = static_cast<uint64_t>(current / v[0]);
+            rest = static_cast<uint64_t>(current - static_cast<Wide>(q[i]) * v[0]);
+        }
+        return;
+    }
+    const uint64_t d = base / (v[vn - 1] + 1);
+    u[un] = scaleWords(u, un, d, w);
+    scaleWords(v, vn, d, w); // carries nothing out: v's top word stays below the base
+    const uint64_t top = v[vn - 1], second = v[vn - 2];
+    for (int j = un - vn; j >= 0; j--) {
+        Wide head = static_cast<Wide>(u[j + vn]) * base + u[j + vn - 1];
+        Wide guess = head / top;
+        if (guess >= base)
+            guess = base - 1;
+        Wide rest = head - guess * top;
+        while (rest < base && guess * second > rest * base + u[j + vn - 2]) {
+            guess--;
+            rest += top;
+        }
+        // u[j .. j + vn] -= guess * v
+        uint64_t carry = 0, borrow = 0;
+        for (int i = 0; i < vn; i++) {
+            uint64_t low;
+            carry = divBase(guess * v[i] + carry, &low, w);
+            uint64_t x = u[i + j], taken = low + borrow;
+            borrow = x < taken;
+            u[i + j] = borrow ? x - taken + base : x - taken;
+        }
+        uint64_t x = u[j + vn], taken = carry + borrow;
+        if (x < taken) {
+            // One too large: the difference is negative. Adding v back carries one out of the
+            // low words, which brings the top word back from -1 to 0.
+            guess--;
+            x += addWords(u + j, u + j, v, vn, w);
+        }
+        u[j + vn] = x - taken;
+        q[j] = static_cast<uint64_t>(guess);
+    }
+}
+
+void numWordDivScratch(int length, int shift, int radix, size_t *working, size_t *divisor) {
+    const WordBase *w = wordBase(radix);
+    int un = wordCount(2 * length + shift, w), vn = wordCount(length, w);
+    *working = static_cast<size_t>(un + 1 + un - vn + 1) * sizeof(uint64_t);
+    *divisor = static_cast<size_t>(vn) * sizeof(uint64_t);
+}
+
+int numWordDiv(const unsigned char *a, int shift, const unsigned char *b, int length, int radix,
+               unsigned char *quotient, uint64_t *working, uint64_t *divisor) {
+    const WordBase *w = wordBase(radix);
+    const int un = packWords(a, length, length + shift, working, w);
+    const int vn = packWords(b, length, 0, divisor, w);
+    uint64_t *q = working + un + 1;
+    divideWords(working, un, divisor, vn, q, w);
+    unpackWords(q, un - vn + 1, 1, length, quotient, w);
+    return static_cast<int>(w->bits ? q[0] & static_cast<uint64_t>(radix - 1) : q[0] % 10);
+}

@@ -1,0 +1,222 @@
+// Multiplication and division on machine words, held to the digit-by-digit reference: every
+// row of the table runs one operation on seeded random operands, once with the words and once
+// with the digits, and requires the same result code, result fields, operands afterwards,
+// carry and overflow indicators, and messages on the diagnostic stream and the tape.
+#include "calc.h"
+#include "number.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace {
+
+// ---- operands -------------------------------------------------------------------------------
+
+// What a random operand looks like. Runs of zeros and of radix - 1 reach the carries, the
+// borrows and the rare corrections of the division that uniform digits almost never do.
+enum Shape { kUniform, kRuns, kShort, kAllTop, kZero, kUnnormalised, kShapeCount };
+
+std::string spellFields(const Number *n) {
+    std::string s = n->negative ? "-" : "+";
+    for (int i = 0; i < n->length; i++)
+        s += kDigitTable[n->digits[i] & 15];
+    return s + " e" + std::to_string(n->exponent) + " f" + std::to_string(n->format) + " r" +
+           std::to_string(n->radix);
+}
+
+struct Draw {
+    std::mt19937_64 rng;
+    explicit Draw(uint64_t seed) : rng(seed) {}
+    int below(int n) { return static_cast<int>(rng() % static_cast<uint64_t>(n)); }
+};
+
+void fillDigits(Number *n, Shape shape, Draw &draw) {
+    const int radix = n->radix, length = n->length;
+    switch (shape) {
+    case kUniform:
+    case kUnnormalised:
+        for (int i = 0; i < length; i++)
+            n->digits[i] = static_cast<unsigned char>(draw.below(radix));
+        break;
+    case kRuns:
+        for (int i = 0; i < length;) {
+            int run = 1 + draw.below(length < 40 ? length : 40), kind = draw.below(3);
+            for (; run > 0 && i < length; run--, i++)
+                n->digits[i] = static_cast<unsigned char>(kind == 0   ? 0
+                                                          : kind == 1 ? radix - 1
+                                                                      : draw.below(radix));
+        }
+        break;
+    case kShort:
+        for (int i = 0, used = 1 + draw.below(3); i < length; i++)
+            n->digits[i] = static_cast<unsigned char>(i < used ? draw.below(radix) : 0);
+        break;
+    case kAllTop:
+        for (int i = 0; i < length; i++)
+            n->digits[i] = static_cast<unsigned char>(radix - 1);
+        break;
+    default:
+        break;
+    }
+}
+
+// A floating operand: normalised (or zero) except for the rare unnormalised shape, a sign, and
+// an exponent that is now and then near the ends of its range, where the operations overflow.
+void drawFloating(Number *n, Shape shape, Draw &draw) {
+    fillDigits(n, shape, draw);
+    if (shape == kZero)
+        return;
+    if (shape == kUnnormalised) {
+        for (int i = 0, zeros = 1 + draw.below(n->length); i < zeros; i++)
+            n->digits[i] = 0;
+    } else if (n->digits[0] == 0) {
+        n->digits[0] = static_cast<unsigned char>(1 + draw.below(n->radix - 1));
+    }
+    n->negative = draw.below(2);
+    int where = draw.below(10);
+    n->exponent = where == 0   ? INT32_MAX - draw.below(3)
+                  : where == 1 ? INT32_MIN + draw.below(3)
+                               : draw.below(41) - 20;
+}
+
+// An integer operand: any digit pattern, so about half are negative.
+void drawInteger(Number *n, Shape shape, Draw &draw) {
+    fillDigits(n, shape == kUnnormalised ? kUniform : shape, draw);
+}
+
+// ---- one operation, both ways -----------------------------------------------------------------
+
+// What an operation leaves behind that anyone can see.
+struct Outcome {
+    int status;
+    std::string result, a, b, diagnostics, tape;
+    int carry, overflow;
+};
+
+std::string gTape;
+
+Outcome run(char op, const Number *a, const Number *b, int carry, int overflow, int method,
+            int karatsubaWords) {
+    Calculator calc;
+    calc.carry = carry;
+    calc.overflow = overflow;
+    calc.hooks.tapeWrite = [](const char *text, Calculator *) {
+        gTape += text;
+        return 0;
+    };
+    gTape.clear();
+    Number *x = numCreate(a->length, a->radix, a->format);
+    Number *y = numCreate(b->length, b->radix, b->format);
+    Number *result = numCreate(a->length, a->radix, a->format);
+    numCopy(a, x);
+    numCopy(b, y);
+    numSetDigitWork(method, karatsubaWords);
+    testing::internal::CaptureStderr();
+    int status = op == '*'   ? numMul(x, y, result, &calc)
+                 : op == '/' ? numDiv(x, y, result, &calc)
+                 : op == 's' ? numSquare(x, result, &calc)
+                             : reciproc(x, result, &calc);
+    Outcome o{status,
+              spellFields(result),
+              spellFields(x),
+              spellFields(y),
+              testing::internal::GetCapturedStderr(),
+              gTape,
+              calc.carry,
+              calc.overflow};
+    numSetDigitWork(kDigitWorkWords, 0);
+    numFreeTemps(&calc.temporaries);
+    numFree(x);
+    numFree(y);
+    numFree(result);
+    return o;
+}
+
+// ---- the table --------------------------------------------------------------------------------
+
+struct Row {
+    int radix;
+    int format;
+    char op;            // '*', '/', 's' square, 'r' reciprocal
+    int karatsubaWords; // 0: the default; small values send short operands through Karatsuba
+};
+
+const Row kRows[] = {
+    {10, kNumFloating, '*', 0}, {10, kNumInteger, '*', 0},  {16, kNumFloating, '*', 0},
+    {16, kNumInteger, '*', 0},  {8, kNumFloating, '*', 0},  {8, kNumInteger, '*', 0},
+    {2, kNumFloating, '*', 0},  {2, kNumInteger, '*', 0},   {10, kNumFloating, '/', 0},
+    {10, kNumInteger, '/', 0},  {16, kNumFloating, '/', 0}, {16, kNumInteger, '/', 0},
+    {8, kNumFloating, '/', 0},  {8, kNumInteger, '/', 0},   {2, kNumFloating, '/', 0},
+    {2, kNumInteger, '/', 0},   {10, kNumFloating, 's', 0}, {10, kNumInteger, 's', 0},
+    {2, kNumInteger, 's', 0},   {16, kNumFloating, 'r', 0}, {10, kNumInteger, 'r', 0},
+    {10, kNumFloating, '*', 2}, {10, kNumInteger, 's', 3},  {16, kNumFloating, '*', 2},
+    {8, kNumInteger, '*', 3},   {2, kNumFloating, '*', 2},  {2, kNumInteger, '*', 5},
+};
+
+// Lengths from 2 to 1100 (past the longest the settings allow), many short ones: every length
+// up to two words of each radix, then a spread, with fewer draws where the reference is slow.
+struct Lengths {
+    int from, to, step, draws;
+};
+const Lengths kLengths[] = {
+    {2, 40, 1, 12},
+    {41, 130, 7, 4},
+    {150, 450, 100, 2},
+    {600, 1100, 250, 1},
+};
+
+TEST(WordMath, MatchesTheDigitByDigitReference) {
+    int rowIndex = 0, compared = 0, failures = 0, overflows = 0;
+    for (const Row &row : kRows) {
+        Draw draw(0x5EED0000u + static_cast<uint64_t>(rowIndex++));
+        for (const Lengths &span : kLengths) {
+            for (int length = span.from; length <= span.to; length += span.step) {
+                for (int k = 0; k < span.draws; k++) {
+                    Number *a = numCreate(length, row.radix, row.format);
+                    Number *b = numCreate(length, row.radix, row.format);
+                    for (Number *n : {a, b}) {
+                        Shape shape = static_cast<Shape>(draw.below(kShapeCount));
+                        if (row.format == kNumFloating)
+                            drawFloating(n, shape, draw);
+                        else
+                            drawInteger(n, shape, draw);
+                    }
+                    int carry = draw.below(2), overflow = draw.below(2);
+                    Outcome words =
+                        run(row.op, a, b, carry, overflow, kDigitWorkWords, row.karatsubaWords);
+                    Outcome digits =
+                        run(row.op, a, b, carry, overflow, kDigitWorkDigits, row.karatsubaWords);
+                    SCOPED_TRACE(std::string("radix ") + std::to_string(row.radix) + " format " +
+                                 std::to_string(row.format) + " op " + row.op + " length " +
+                                 std::to_string(length) + "\na " + spellFields(a) + "\nb " +
+                                 spellFields(b));
+                    EXPECT_EQ(digits.status, words.status);
+                    EXPECT_EQ(digits.result, words.result);
+                    EXPECT_EQ(digits.a, words.a);
+                    EXPECT_EQ(digits.b, words.b);
+                    EXPECT_EQ(digits.carry, words.carry);
+                    EXPECT_EQ(digits.overflow, words.overflow);
+                    EXPECT_EQ(digits.diagnostics, words.diagnostics);
+                    EXPECT_EQ(digits.tape, words.tape);
+                    numFree(a);
+                    numFree(b);
+                    compared++;
+                    failures += words.status != 0;
+                    overflows += words.overflow && !overflow;
+                    if (HasFailure())
+                        return; // one disagreement is enough to read
+                }
+            }
+        }
+    }
+    // The draws reach the failures and the overflow indicator, not only plain results.
+    EXPECT_GT(compared, 10000);
+    EXPECT_GT(failures, 100);
+    EXPECT_GT(overflows, 100);
+}
+
+} // namespace
