@@ -122,15 +122,23 @@ static int wordCount(int digits, const WordBase *w) { return (digits + w->digits
 // least significant first. Returns the number of words written, at least one.
 static int packWords(const unsigned char *digits, int count, int zeros, uint64_t *words,
                      const WordBase *w) {
-    const int total = count + zeros, n = wordCount(total, w);
+    const int k = w->digits, total = count + zeros, n = wordCount(total, w);
     for (int i = 0; i < n; i++) {
-        // Positions count from the units digit; the word holds positions [k i, k i + k).
-        int low = i * w->digits, high = low + w->digits < total ? low + w->digits : total;
+        // The word holds the positions [k i, k i + k) counted from the units digit: the digits
+        // at indices [end - k, end) of the written string, then its zero positions times radix.
+        int end = count + zeros - i * k, first = end - k > 0 ? end - k : 0;
+        int zerosBelow = end <= count ? 0 : end - count < k ? end - count : k;
+        end = end < count ? end : count;
         uint64_t v = 0;
-        for (int pos = high - 1; pos >= low; pos--) {
-            int at = pos - zeros; // index from the end of `digits`
-            uint64_t d = at >= 0 ? digits[count - 1 - at] : 0;
-            v = w->bits ? v << w->bits | d : v * 10 + d;
+        if (w->bits) {
+            for (int j = first; j < end; j++)
+                v = v << w->bits | digits[j];
+            v <<= w->bits * zerosBelow;
+        } else {
+            for (int j = first; j < end; j++)
+                v = v * 10 + digits[j];
+            for (int j = 0; j < zerosBelow; j++)
+                v *= 10;
         }
         words[i] = v;
     }
@@ -210,19 +218,20 @@ static int compareWords(const uint64_t *x, const uint64_t *y, int n) {
 
 // ---- multiplication -------------------------------------------------------------------------
 
-// r[0 .. 2n) = a * b, by columns: every product of a column is summed before one split, so
-// the base is divided by 2n times, not n^2 times. n is at most kSchoolbookMost.
-static void mulSchoolbook(const uint64_t *a, const uint64_t *b, int n, uint64_t *r,
+// r[0 .. na + nb) = a * b, by columns: every product of a column is summed before one split,
+// so the base is divided na + nb times, not na nb times. The shorter operand has at most
+// kSchoolbookMost words.
+static void mulSchoolbook(const uint64_t *a, int na, const uint64_t *b, int nb, uint64_t *r,
                           const WordBase *w) {
     Wide carry = 0;
-    for (int column = 0; column < 2 * n - 1; column++) {
+    for (int column = 0; column < na + nb - 1; column++) {
         Wide sum = carry;
-        int first = column < n ? 0 : column - n + 1, last = column < n ? column : n - 1;
+        int first = column < nb ? 0 : column - nb + 1, last = column < na ? column : na - 1;
         for (int i = first; i <= last; i++)
             sum += static_cast<Wide>(a[i]) * b[column - i];
         r[column] = splitColumn(sum, &carry, w);
     }
-    r[2 * n - 1] = static_cast<uint64_t>(carry); // the product has 2n words: below the base
+    r[na + nb - 1] = static_cast<uint64_t>(carry); // the product has na + nb words
 }
 
 // Words of scratch mulWords needs for n-word operands.
@@ -240,7 +249,7 @@ static size_t mulScratch(int n) {
 static void mulWords(const uint64_t *a, const uint64_t *b, int n, uint64_t *r, uint64_t *scratch,
                      const WordBase *w) {
     if (n < gKaratsubaWords) {
-        mulSchoolbook(a, b, n, r, w);
+        mulSchoolbook(a, n, b, n, r, w);
         return;
     }
     const int h = n / 2, m = n - h; // low halves h words, high halves m >= h words
@@ -283,15 +292,37 @@ size_t numWordMulScratch(int length, int radix) {
     return (4 * static_cast<size_t>(n) + mulScratch(n)) * sizeof(uint64_t);
 }
 
+// Zero words at the ends of x[0 .. n): *low below the first non-zero word; returns the count
+// of words from there to the last non-zero one (0 for zero).
+static int significantWords(const uint64_t *x, int n, int *low) {
+    int top = n;
+    while (top > 0 && x[top - 1] == 0)
+        top--;
+    *low = 0;
+    while (*low < top && x[*low] == 0)
+        (*low)++;
+    return top - *low;
+}
+
 void numWordMul(const unsigned char *a, const unsigned char *b, int length, int radix,
                 unsigned char *product, uint64_t *scratch) {
     const WordBase *w = wordBase(radix);
     const int n = packWords(a, length, 0, scratch, w);
-    const uint64_t *wb = scratch; // a square packs its operand once
+    const uint64_t *wa = scratch, *wb = scratch; // a square packs its operand once
     if (b != a)
         packWords(b, length, 0, scratch + n, w), wb = scratch + n;
-    mulWords(scratch, wb, n, scratch + 2 * n, scratch + 4 * n, w);
-    unpackWords(scratch + 2 * n, 2 * n, 0, 2 * length, product, w);
+    uint64_t *wr = scratch + 2 * n;
+    // Zero words at either end cost nothing: the step of a radix conversion multiplies by a
+    // value of one digit, and small integers have long runs of leading zeros.
+    int lowA, lowB, na = significantWords(wa, n, &lowA), nb = significantWords(wb, n, &lowB);
+    memset(wr, 0, 2 * static_cast<size_t>(n) * sizeof(uint64_t));
+    if (na && nb) {
+        if (na < gKaratsubaWords || nb < gKaratsubaWords)
+            mulSchoolbook(wa + lowA, na, wb + lowB, nb, wr + lowA + lowB, w);
+        else
+            mulWords(wa, wb, n, wr, scratch + 4 * n, w);
+    }
+    unpackWords(wr, 2 * n, 0, 2 * length, product, w);
 }
 
 // ---- division -------------------------------------------------------------------------------
