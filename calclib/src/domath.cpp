@@ -299,6 +299,9 @@ int numNegate(Number *x, Number *result, Calculator *calc) {
 
 // ---- multiplication ------------------------------------------------------------------------
 
+// Words of product scratch kept on the stack: operands up to 16 words (288 decimal digits).
+static const int kMulStackWords = 64;
+
 // The schoolbook product of the digit strings into product's digits: b's digit e places from
 // the end (e = 1 for its last digit) multiplies into a partial product whose last digit lands
 // on product index 2L + 1 - e. The partial sums never reach product index 0, which only keeps
@@ -340,9 +343,13 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
     const int words = numWordsServe(radix);
     Number *product = numCreateTemp(2 * length + 1, radix, a->format, &calc->temporaries);
     Number *partial = nullptr;
+    // Short operands' words fit on the stack: an allocation would cost more than the product.
+    uint64_t near[kMulStackWords];
     uint64_t *scratch = nullptr;
+    const size_t scratchSize = words ? numWordMulScratch(length, radix) : 0;
     if (product && words)
-        scratch = static_cast<uint64_t *>(numAllocate(numWordMulScratch(length, radix)));
+        scratch =
+            scratchSize <= sizeof near ? near : static_cast<uint64_t *>(numAllocate(scratchSize));
     else if (product)
         partial = numCreateTemp(length + 1, radix, a->format, &calc->temporaries);
     if (!scratch && !partial)
@@ -365,7 +372,8 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
 
     if (words) {
         numWordMul(a->digits, b->digits, length, radix, product->digits + 1, scratch);
-        numRelease(scratch);
+        if (scratch != near)
+            numRelease(scratch);
     } else {
         mulDigits(a, b, product, partial);
     }
