@@ -118,7 +118,23 @@ static inline uint64_t splitColumn(Wide column, Wide *carry, const WordBase *w) 
 
 // ---- packing --------------------------------------------------------------------------------
 
-static int wordCount(int digits, const WordBase *w) { return (digits + w->digits - 1) / w->digits; }
+// The word that holds digit position `pos` (0 the units digit). A division by each constant
+// apart, which the compiler turns into a multiplication: a hardware division would cost as
+// much as a whole ten-digit product's words.
+static inline int wordOf(int pos, const WordBase *w) {
+    switch (w->digits) {
+    case 18:
+        return pos / 18;
+    case 20:
+        return pos / 20;
+    case 60:
+        return pos / 60;
+    default:
+        return pos / 15;
+    }
+}
+
+static int wordCount(int digits, const WordBase *w) { return wordOf(digits - 1, w) + 1; }
 
 // Packs the integer written by digits[0 .. count) followed by `zeros` zero digits into words,
 // least significant first. Returns the number of words written, at least one.
@@ -147,37 +163,52 @@ static int packWords(const unsigned char *digits, int count, int zeros, uint64_t
     return n;
 }
 
+// The digits of 0 .. 99, tens first.
+struct DigitPairs {
+    unsigned char pair[100][2];
+    constexpr DigitPairs() : pair() {
+        for (int i = 0; i < 100; i++) {
+            pair[i][0] = static_cast<unsigned char>(i / 10);
+            pair[i][1] = static_cast<unsigned char>(i % 10);
+        }
+    }
+};
+static constexpr DigitPairs kPairTable;
+static const unsigned char (*const kDigitPairs)[2] = kPairTable.pair;
+
 // Writes the digits at positions [skip, skip + count) of the integer in words[0 .. n), counted
 // from the units digit, to out[0 .. count), most significant first; absent words read as 0.
 static void unpackWords(const uint64_t *words, int n, int skip, int count, unsigned char *out,
                         const WordBase *w) {
     const int k = w->digits, end = skip + count;
-    for (int i = skip / k; i * k < end; i++) {
+    for (int i = wordOf(skip, w); i * k < end; i++) {
         uint64_t v = i < n ? words[i] : 0;
-        unsigned char spelled[60]; // the word's digits, units first
-        if (w->bits) {
-            for (int j = 0; j < k; j++, v >>= w->bits)
-                spelled[j] = static_cast<unsigned char>(v & (w->radix - 1));
-        } else {
-            // Two nine-digit halves, each taken two digits at a time: short dependency chains
-            // of 32-bit divisions by constants.
-            uint32_t half[2] = {static_cast<uint32_t>(v % 1000000000u),
-                                static_cast<uint32_t>(v / 1000000000u)};
-            for (int h = 0; h < 2; h++) {
-                unsigned char *d = spelled + 9 * h;
-                uint32_t x = half[h];
-                for (int j = 0; j < 8; j += 2, x /= 100) {
-                    d[j] = static_cast<unsigned char>(x % 10);
-                    d[j + 1] = static_cast<unsigned char>(x / 10 % 10);
-                }
-                d[8] = static_cast<unsigned char>(x);
-            }
-        }
         // The word's positions that are asked for, and where they go.
         int from = skip > i * k ? skip - i * k : 0, to = end - i * k < k ? end - i * k : k;
         unsigned char *at = out + end - 1 - i * k;
-        for (int j = from; j < to; j++)
-            at[-j] = spelled[j];
+        if (!w->bits && from == 0 && to == k) {
+            // A whole decimal word: two nine-digit halves, two digits at a time from a table,
+            // each pair stored tens first as the string reads.
+            uint32_t half[2] = {static_cast<uint32_t>(v % 1000000000u),
+                                static_cast<uint32_t>(v / 1000000000u)};
+            for (int h = 0; h < 2; h++, at -= 9) {
+                uint32_t x = half[h];
+                for (int j = 0; j < 8; j += 2, x /= 100)
+                    memcpy(at - j - 1, kDigitPairs[x % 100], 2);
+                at[-8] = static_cast<unsigned char>(x);
+            }
+            continue;
+        }
+        if (w->bits) {
+            const uint64_t mask = static_cast<uint64_t>(w->radix - 1);
+            for (int j = from; j < to; j++)
+                at[-j] = static_cast<unsigned char>(v >> (w->bits * j) & mask);
+            continue;
+        }
+        for (int j = 0; j < from; j++)
+            v /= 10;
+        for (int j = from; j < to; j++, v /= 10)
+            at[-j] = static_cast<unsigned char>(v % 10);
     }
 }
 
