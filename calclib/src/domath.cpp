@@ -12,6 +12,7 @@
 
 #include "calc.h"
 
+#include <bit>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +57,22 @@ static bool numAgree(const Number *a, const Number *b, const Number *result) {
 
 // ---- digit helpers ---------------------------------------------------------------------------
 
+// Eight digits as one machine word, the group's last digit in the low byte, so that the
+// word's own carries and borrows run from digit to digit the way the string's do.
+static inline uint64_t loadGroup(const unsigned char *p) {
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    return std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
+}
+
+static inline void storeGroup(unsigned char *p, uint64_t v) {
+    if (std::endian::native == std::endian::little)
+        v = __builtin_bswap64(v);
+    memcpy(p, &v, sizeof v);
+}
+
+static const uint64_t kEveryByte = 0x0101010101010101ull;
+
 // result = a + b over the digits of equal-length Numbers (result may be a or b); returns the
 // carry out of the first digit.
 static int addDigits(const Number *a, const Number *b, Number *result) {
@@ -65,13 +82,28 @@ static int addDigits(const Number *a, const Number *b, Number *result) {
     const unsigned char *pb = b->digits;
     unsigned char *pr = result->digits;
     const int radix = a->radix;
-    int carry = 0;
-    for (int i = a->length - 1; i >= 0; i--) {
-        int s = pa[i] + pb[i] + carry;
+    const uint64_t bias = static_cast<uint64_t>(256 - radix);
+    int i = a->length;
+    uint64_t carry = 0;
+    if (numWordsServe(radix)) {
+        // Eight digits per word addition: each byte of b is biased by 256 - radix, so a byte
+        // carries into the next exactly when its digit sum reaches the radix, and then holds
+        // the sum less the radix; the bytes that did not carry give the bias back.
+        for (; i >= 8; i -= 8) {
+            uint64_t x = loadGroup(pa + i - 8), y = loadGroup(pb + i - 8) + bias * kEveryByte;
+            uint64_t s = x + y, t = s + carry;
+            uint64_t out = (s < x) | (t < s);
+            uint64_t carried = ((x ^ y ^ t) >> 8 & kEveryByte) | out << 56;
+            storeGroup(pr + i - 8, t - bias * (~carried & kEveryByte));
+            carry = out;
+        }
+    }
+    for (i--; i >= 0; i--) {
+        int s = pa[i] + pb[i] + static_cast<int>(carry);
         carry = s >= radix;
         pr[i] = static_cast<unsigned char>(carry ? s - radix : s);
     }
-    return carry;
+    return static_cast<int>(carry);
 }
 
 // result = a - b over the digits of equal-length Numbers (result may be a); returns the borrow
@@ -81,18 +113,33 @@ static int subDigits(const Number *a, const Number *b, Number *result, int *nonZ
     const unsigned char *pb = b->digits;
     unsigned char *pr = result->digits;
     const int radix = a->radix;
-    int borrow = 0;
-    int any = 0;
-    for (int i = a->length - 1; i >= 0; i--) {
-        int d = pa[i] - pb[i] - borrow;
+    const uint64_t bias = static_cast<uint64_t>(256 - radix);
+    int i = a->length;
+    uint64_t borrow = 0, any = 0;
+    if (numWordsServe(radix)) {
+        // Eight digits per word subtraction: a byte that borrows holds its difference plus 256
+        // and gives back 256 - radix, leaving the difference plus the radix.
+        for (; i >= 8; i -= 8) {
+            uint64_t x = loadGroup(pa + i - 8), y = loadGroup(pb + i - 8);
+            uint64_t s = x - y, t = s - borrow;
+            uint64_t out = (x < y) | (s < borrow);
+            uint64_t borrowed = ((x ^ y ^ t) >> 8 & kEveryByte) | out << 56;
+            t -= bias * (borrowed & kEveryByte);
+            any |= t;
+            storeGroup(pr + i - 8, t);
+            borrow = out;
+        }
+    }
+    for (i--; i >= 0; i--) {
+        int d = pa[i] - pb[i] - static_cast<int>(borrow);
         borrow = d < 0;
-        d += borrow * radix; // no branch: borrows on random digits defeat the predictor
-        any |= d;
+        d += static_cast<int>(borrow) * radix; // no branch: random borrows defeat the predictor
+        any |= static_cast<uint64_t>(d);
         pr[i] = static_cast<unsigned char>(d);
     }
     if (nonZero)
         *nonZero = any != 0;
-    return borrow;
+    return static_cast<int>(borrow);
 }
 
 static int trailingZeros(const Number *n) {

@@ -136,6 +136,21 @@ static inline int wordOf(int pos, const WordBase *w) {
 
 static int wordCount(int digits, const WordBase *w) { return wordOf(digits - 1, w) + 1; }
 
+// The binary radices' digits in and out of a word, with the shift a constant of the loop.
+template <int kBits> static inline uint64_t packBits(const unsigned char *digits, int count) {
+    uint64_t v = 0;
+    for (int j = 0; j < count; j++)
+        v = v << kBits | digits[j];
+    return v;
+}
+
+// Writes the word's digits from..to - 1 (0 its units digit) to at[-from], at[-from - 1], ...
+template <int kBits> static inline void spellBits(uint64_t v, int from, int to, unsigned char *at) {
+    v >>= kBits * from;
+    for (int j = from; j < to; j++, v >>= kBits)
+        at[-j] = static_cast<unsigned char>(v & ((1u << kBits) - 1));
+}
+
 // Packs the integer written by digits[0 .. count) followed by `zeros` zero digits into words,
 // least significant first. Returns the number of words written, at least one.
 static int packWords(const unsigned char *digits, int count, int zeros, uint64_t *words,
@@ -149,8 +164,9 @@ static int packWords(const unsigned char *digits, int count, int zeros, uint64_t
         end = end < count ? end : count;
         uint64_t v = 0;
         if (w->bits) {
-            for (int j = first; j < end; j++)
-                v = v << w->bits | digits[j];
+            v = w->bits == 4   ? packBits<4>(digits + first, end - first)
+                : w->bits == 3 ? packBits<3>(digits + first, end - first)
+                               : packBits<1>(digits + first, end - first);
             v <<= w->bits * zerosBelow;
         } else {
             for (int j = first; j < end; j++)
@@ -200,9 +216,12 @@ static void unpackWords(const uint64_t *words, int n, int skip, int count, unsig
             continue;
         }
         if (w->bits) {
-            const uint64_t mask = static_cast<uint64_t>(w->radix - 1);
-            for (int j = from; j < to; j++)
-                at[-j] = static_cast<unsigned char>(v >> (w->bits * j) & mask);
+            if (w->bits == 4)
+                spellBits<4>(v, from, to, at);
+            else if (w->bits == 3)
+                spellBits<3>(v, from, to, at);
+            else
+                spellBits<1>(v, from, to, at);
             continue;
         }
         for (int j = 0; j < from; j++)

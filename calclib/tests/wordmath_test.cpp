@@ -1,4 +1,4 @@
-// Multiplication and division on machine words, held to the digit-by-digit reference: every
+// The four operations' digit work on machine words, held to the digit-by-digit reference: every
 // row of the table runs one operation on seeded random operands, once with the words and once
 // with the digits, and requires the same result code, result fields, operands afterwards,
 // carry and overflow indicators, messages (as the tape receives them) and assertion reports.
@@ -121,7 +121,9 @@ Outcome run(char op, const Number *a, const Number *b, int carry, int overflow, 
     numCopy(a, x);
     numCopy(b, y);
     numSetDigitWork(method, karatsubaWords);
-    int status = op == '*'   ? numMul(x, y, result, &calc)
+    int status = op == '+'   ? numAdd(x, y, result, &calc)
+                 : op == '-' ? numSub(x, y, result, &calc)
+                 : op == '*' ? numMul(x, y, result, &calc)
                  : op == '/' ? numDiv(x, y, result, &calc)
                  : op == 's' ? numSquare(x, result, &calc)
                              : reciproc(x, result, &calc);
@@ -141,7 +143,7 @@ Outcome run(char op, const Number *a, const Number *b, int carry, int overflow, 
 struct Row {
     int radix;
     int format;
-    char op;            // '*', '/', 's' square, 'r' reciprocal
+    char op;            // '+', '-', '*', '/', 's' square, 'r' reciprocal
     int karatsubaWords; // 0: the default; small values send short operands through Karatsuba
 };
 
@@ -155,6 +157,10 @@ const Row kRows[] = {
     {2, kNumInteger, 's', 0},   {16, kNumFloating, 'r', 0}, {10, kNumInteger, 'r', 0},
     {10, kNumFloating, '*', 2}, {10, kNumInteger, 's', 3},  {16, kNumFloating, '*', 2},
     {8, kNumInteger, '*', 3},   {2, kNumFloating, '*', 2},  {2, kNumInteger, '*', 5},
+    {10, kNumFloating, '+', 0}, {10, kNumInteger, '+', 0},  {10, kNumFloating, '-', 0},
+    {10, kNumInteger, '-', 0},  {16, kNumFloating, '+', 0}, {16, kNumInteger, '-', 0},
+    {8, kNumFloating, '-', 0},  {8, kNumInteger, '+', 0},   {2, kNumFloating, '+', 0},
+    {2, kNumInteger, '-', 0},
 };
 
 // Lengths from 2 to 1100 (past the longest the settings allow), many short ones: every length
