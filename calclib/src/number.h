@@ -175,17 +175,17 @@ int reciproc(Number *x, Number *result, Calculator *calc);
 
 // ---- digit work on machine words ------------------------------------------------------------
 //
-// Multiplication and division do their digit work on machine words (radix^k per word) where
-// the radix allows, or one digit at a time, the reference the tests hold the words to. Both
-// give the same exact product and the same truncated quotient, so every result, indicator and
-// message is the same. The word routines belong to numMul and numDiv; they are declared here
-// only so that domath can call them.
+// The four operations do their digit work on machine words where the radix allows (products
+// and quotients on words of radix^k, digit sums and differences eight digits per word), or one
+// digit at a time, the reference the tests hold the words to. Both give the same exact sums,
+// products and truncated quotients, so every result, indicator and message is the same. The
+// word routines belong to domath; they are declared here only so that it can call them.
 
 enum { kDigitWorkWords = 0, kDigitWorkDigits = 1 };
 // Chooses the digit work for every later operation, and the operand size in words from which
 // products use Karatsuba's method (<= 0 restores the measured default; clamped to 2 .. 200).
 void numSetDigitWork(int method, int karatsubaWords);
-// 1 when multiplication and division in this radix go through the words.
+// 1 when the operations in this radix go through the words.
 int numWordsServe(int radix);
 // Bytes of scratch numWordMul needs for operands of `length` digits.
 size_t numWordMulScratch(int length, int radix);
