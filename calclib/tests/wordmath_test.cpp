@@ -3,16 +3,19 @@
 // with the digits, and requires the same result code, result fields, operands afterwards,
 // carry and overflow indicators, messages (as the tape receives them) and assertion reports.
 #include "calc.h"
+#include "failalloc.h"
 #include "number.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -241,6 +244,83 @@ TEST(WordMath, MatchesTheDigitByDigitReference) {
     EXPECT_GT(tally.compared, 10000);
     EXPECT_GT(tally.failures, 100);
     EXPECT_GT(tally.overflows, 100);
+}
+
+// ---- allocation failures on the words -----------------------------------------------------------
+
+// Long operands, whose words do not fit the stack: failing each allocation of the operation in
+// turn gives the messages in this order, never a leak, and then the answer.
+struct SweepRow {
+    char op;
+    int length;
+    int allocations; // that can fail before the answer comes
+    std::vector<const char *> messages;
+};
+
+const SweepRow kSweepRows[] = {
+    {'*', 400, 3, {"mul - temp create failed"}}, // the product's record and digits, the words
+    {'/', 400, 2, {"div - temp create failed", "div - table create failed"}},
+};
+
+TEST(WordMath, EveryAllocationOfTheWordsCanFail) {
+    for (const SweepRow &row : kSweepRows) {
+        SCOPED_TRACE(std::string(1, row.op));
+        Draw draw(7);
+        Number *a = numCreate(row.length, 10, kNumFloating);
+        Number *b = numCreate(row.length, 10, kNumFloating);
+        drawFloating(a, kUniform, draw);
+        drawFloating(b, kUniform, draw);
+        a->exponent = b->exponent = 0;
+        const Outcome expected = run(row.op, a, b, 0, 0, kDigitWorkWords, 0);
+        ASSERT_EQ(0, expected.status);
+        ASSERT_EQ(0, numSetAllocator(failAllocate, failRelease));
+        std::vector<std::string> seen;
+        int failed = 0;
+        bool succeeded = false;
+        for (long k = 1; k < 20 && !succeeded; k++) {
+            failAllocReset(0);
+            Number *x = numCreate(row.length, 10, kNumFloating);
+            Number *y = numCreate(row.length, 10, kNumFloating);
+            Number *result = numCreate(row.length, 10, kNumFloating);
+            numCopy(a, x);
+            numCopy(b, y);
+            Calculator calc;
+            calc.hooks.tapeWrite = [](const char *text, Calculator *) {
+                gTape += text;
+                return 0;
+            };
+            gTape.clear();
+            failAllocReset(k);
+            testing::internal::CaptureStderr();
+            int status = row.op == '*' ? numMul(x, y, result, &calc) : numDiv(x, y, result, &calc);
+            testing::internal::GetCapturedStderr();
+            numFreeTemps(&calc.temporaries);
+            EXPECT_EQ(0, failAllocOutstanding()) << "failing allocation " << k;
+            if (failAllocTriggered()) {
+                EXPECT_NE(0, status) << "failing allocation " << k;
+                failed++;
+                if (seen.empty() || seen.back() != gTape)
+                    seen.push_back(gTape);
+            } else {
+                EXPECT_EQ(0, status);
+                EXPECT_EQ(expected.result, spellFields(result));
+                succeeded = true;
+            }
+            failAllocReset(0);
+            numFree(x);
+            numFree(y);
+            numFree(result);
+        }
+        numSetAllocator(malloc, free);
+        EXPECT_TRUE(succeeded);
+        EXPECT_EQ(row.allocations, failed);
+        std::vector<std::string> wanted;
+        for (const char *m : row.messages)
+            wanted.push_back(std::string("\n") + m + "\n");
+        EXPECT_EQ(wanted, seen);
+        numFree(a);
+        numFree(b);
+    }
 }
 
 } // namespace
