@@ -1,13 +1,13 @@
 // One operation timed the way its peers (bc, Python's decimal) can be timed beside it:
 //
-//     bench_arith N mul|div|add K [digits] [karatsuba=W]    two lines of N decimal digits
+//     bench_arith N mul|div|add|sqr K [digits] [karatsuba=W]   two lines of N decimal digits
 //     bench_arith N hex K                                   one line of N decimal digits
 //
 // mul, div and add read each line as the floating value 0.<digits> (length N, radix 10) and
-// run K operations, each in the calculator's per-operation frame: working copies of the
-// operands on the temporaries chain, a new result, the operation, and the release of all of
-// it. hex reads an N-digit decimal integer (integer format) and converts it to hexadecimal in
-// the same frame. K empty frames are timed too. It prints
+// run K operations (sqr squares the first), each in the calculator's per-operation frame: working
+// copies of the operands on the temporaries chain, a new result, the operation, and the release of
+// all of it. hex reads an N-digit decimal integer (integer format) and converts it to hexadecimal
+// in the same frame. K empty frames are timed too. It prints
 //
 //     ns_op=<nanoseconds per operation, the empty frame subtracted>
 //     op_s=<seconds of the K operation frames>
@@ -27,7 +27,7 @@
 
 namespace {
 
-enum Op { kMul, kDiv, kAdd, kHex };
+enum Op { kMul, kDiv, kAdd, kSquare, kHex };
 
 // A Number of `length` digits from a line of decimal digits: 0.<digits>, or the integer.
 Number *readOperand(int length, int format) {
@@ -68,6 +68,9 @@ int frame(Op op, bool work, const Number *a, const Number *b, Calculator *calc) 
         case kAdd:
             status = numAdd(x, y, result, calc);
             break;
+        case kSquare:
+            status = numSquare(x, result, calc);
+            break;
         case kHex:
             status = radixConv(x, result, calc);
             break;
@@ -88,7 +91,7 @@ double timeFrames(Op op, bool work, long count, const Number *a, const Number *b
 }
 
 int usage() {
-    fprintf(stderr, "usage: bench_arith N mul|div|add|hex K [digits] [karatsuba=W]\n");
+    fprintf(stderr, "usage: bench_arith N mul|div|add|sqr|hex K [digits] [karatsuba=W]\n");
     return 2;
 }
 
@@ -106,6 +109,8 @@ int main(int argc, char **argv) {
         op = kDiv;
     else if (!strcmp(argv[2], "add"))
         op = kAdd;
+    else if (!strcmp(argv[2], "sqr"))
+        op = kSquare;
     else if (!strcmp(argv[2], "hex"))
         op = kHex;
     else

@@ -281,13 +281,23 @@ static int compareWords(const uint64_t *x, const uint64_t *y, int n) {
 // kSchoolbookMost words.
 static void mulSchoolbook(const uint64_t *a, int na, const uint64_t *b, int nb, uint64_t *r,
                           const WordBase *w) {
+    // A square's column holds each product a_i a_j (i != j) twice: take it once and double.
+    const bool square = a == b && na == nb;
     Wide carry = 0;
     for (int column = 0; column < na + nb - 1; column++) {
-        Wide sum = carry;
+        Wide sum = 0;
         int first = column < nb ? 0 : column - nb + 1, last = column < na ? column : na - 1;
-        for (int i = first; i <= last; i++)
-            sum += static_cast<Wide>(a[i]) * b[column - i];
-        r[column] = splitColumn(sum, &carry, w);
+        if (square) {
+            for (int i = first; i < column - i; i++)
+                sum += static_cast<Wide>(a[i]) * a[column - i];
+            sum <<= 1;
+            if (column % 2 == 0)
+                sum += static_cast<Wide>(a[column / 2]) * a[column / 2];
+        } else {
+            for (int i = first; i <= last; i++)
+                sum += static_cast<Wide>(a[i]) * b[column - i];
+        }
+        r[column] = splitColumn(sum + carry, &carry, w);
     }
     r[na + nb - 1] = static_cast<uint64_t>(carry); // the product has na + nb words
 }
@@ -312,11 +322,13 @@ static void mulWords(const uint64_t *a, const uint64_t *b, int n, uint64_t *r, u
     }
     const int h = n / 2, m = n - h; // low halves h words, high halves m >= h words
     uint64_t *da = scratch, *db = scratch + m, *t = scratch + 2 * m, *rest = scratch + 4 * m;
-    // |a1 - a0| and |b1 - b0| in m words, with the signs of the differences.
-    uint64_t *diffs[2] = {da, db};
+    // |a1 - a0| and |b1 - b0| in m words, with the signs of the differences. A square needs
+    // one, and its three half products are squares again.
+    const bool square = a == b;
+    uint64_t *diffs[2] = {da, square ? da : db};
     const uint64_t *ops[2] = {a, b};
-    int negative[2];
-    for (int k = 0; k < 2; k++) {
+    int negative[2] = {0, 0};
+    for (int k = 0; k < (square ? 1 : 2); k++) {
         uint64_t *low = rest; // the low half widened to m words
         memcpy(low, ops[k], static_cast<size_t>(h) * sizeof(uint64_t));
         if (h < m)
@@ -329,13 +341,13 @@ static void mulWords(const uint64_t *a, const uint64_t *b, int n, uint64_t *r, u
     }
     mulWords(a, b, h, r, rest, w);                 // a0 b0 in r[0 .. 2h)
     mulWords(a + h, b + h, m, r + 2 * h, rest, w); // a1 b1 in r[2h .. 2n)
-    mulWords(da, db, m, t, rest, w);               // |a1 - a0| |b1 - b0|
+    mulWords(diffs[0], diffs[1], m, t, rest, w);   // |a1 - a0| |b1 - b0|
     // The middle term in 2m + 1 words; never negative, since it equals a0 b1 + a1 b0.
     uint64_t *middle = rest;
     memcpy(middle, r + 2 * h, static_cast<size_t>(2 * m) * sizeof(uint64_t));
     middle[2 * m] = 0;
     carryWords(middle + 2 * h, 2 * m + 1 - 2 * h, addWords(middle, middle, r, 2 * h, w), w);
-    if (negative[0] == negative[1])
+    if (square || negative[0] == negative[1])
         middle[2 * m] -= subWords(middle, middle, t, 2 * m, w);
     else
         middle[2 * m] += addWords(middle, middle, t, 2 * m, w);

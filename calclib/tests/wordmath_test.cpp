@@ -163,7 +163,8 @@ const Row kRows[] = {
     {10, kNumFloating, '+', 0}, {10, kNumInteger, '+', 0},  {10, kNumFloating, '-', 0},
     {10, kNumInteger, '-', 0},  {16, kNumFloating, '+', 0}, {16, kNumInteger, '-', 0},
     {8, kNumFloating, '-', 0},  {8, kNumInteger, '+', 0},   {2, kNumFloating, '+', 0},
-    {2, kNumInteger, '-', 0},
+    {2, kNumInteger, '-', 0},   {16, kNumFloating, 's', 2}, {8, kNumFloating, 's', 0},
+    {2, kNumFloating, 's', 3},  {10, kNumFloating, 's', 2},
 };
 
 // Lengths from 2 to 1100 (past the longest the settings allow), many short ones: every length
