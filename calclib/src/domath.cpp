@@ -12,6 +12,7 @@
 
 #include "calc.h"
 
+#include <bit>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +57,22 @@ static bool numAgree(const Number *a, const Number *b, const Number *result) {
 
 // ---- digit helpers ---------------------------------------------------------------------------
 
+// Eight digits as one machine word, the group's last digit in the low byte, so that the
+// word's own carries and borrows run from digit to digit the way the string's do.
+static inline uint64_t loadGroup(const unsigned char *p) {
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    return std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
+}
+
+static inline void storeGroup(unsigned char *p, uint64_t v) {
+    if (std::endian::native == std::endian::little)
+        v = __builtin_bswap64(v);
+    memcpy(p, &v, sizeof v);
+}
+
+static const uint64_t kEveryByte = 0x0101010101010101ull;
+
 // result = a + b over the digits of equal-length Numbers (result may be a or b); returns the
 // carry out of the first digit.
 static int addDigits(const Number *a, const Number *b, Number *result) {
@@ -65,13 +82,28 @@ static int addDigits(const Number *a, const Number *b, Number *result) {
     const unsigned char *pb = b->digits;
     unsigned char *pr = result->digits;
     const int radix = a->radix;
-    int carry = 0;
-    for (int i = a->length - 1; i >= 0; i--) {
-        int s = pa[i] + pb[i] + carry;
+    const uint64_t bias = static_cast<uint64_t>(256 - radix);
+    int i = a->length;
+    uint64_t carry = 0;
+    if (numWordsServe(radix)) {
+        // Eight digits per word addition: each byte of b is biased by 256 - radix, so a byte
+        // carries into the next exactly when its digit sum reaches the radix, and then holds
+        // the sum less the radix; the bytes that did not carry give the bias back.
+        for (; i >= 8; i -= 8) {
+            uint64_t x = loadGroup(pa + i - 8), y = loadGroup(pb + i - 8) + bias * kEveryByte;
+            uint64_t s = x + y, t = s + carry;
+            uint64_t out = (s < x) | (t < s);
+            uint64_t carried = ((x ^ y ^ t) >> 8 & kEveryByte) | out << 56;
+            storeGroup(pr + i - 8, t - bias * (~carried & kEveryByte));
+            carry = out;
+        }
+    }
+    for (i--; i >= 0; i--) {
+        int s = pa[i] + pb[i] + static_cast<int>(carry);
         carry = s >= radix;
         pr[i] = static_cast<unsigned char>(carry ? s - radix : s);
     }
-    return carry;
+    return static_cast<int>(carry);
 }
 
 // result = a - b over the digits of equal-length Numbers (result may be a); returns the borrow
@@ -81,18 +113,33 @@ static int subDigits(const Number *a, const Number *b, Number *result, int *nonZ
     const unsigned char *pb = b->digits;
     unsigned char *pr = result->digits;
     const int radix = a->radix;
-    int borrow = 0;
-    int any = 0;
-    for (int i = a->length - 1; i >= 0; i--) {
-        int d = pa[i] - pb[i] - borrow;
+    const uint64_t bias = static_cast<uint64_t>(256 - radix);
+    int i = a->length;
+    uint64_t borrow = 0, any = 0;
+    if (numWordsServe(radix)) {
+        // Eight digits per word subtraction: a byte that borrows holds its difference plus 256
+        // and gives back 256 - radix, leaving the difference plus the radix.
+        for (; i >= 8; i -= 8) {
+            uint64_t x = loadGroup(pa + i - 8), y = loadGroup(pb + i - 8);
+            uint64_t s = x - y, t = s - borrow;
+            uint64_t out = (x < y) | (s < borrow);
+            uint64_t borrowed = ((x ^ y ^ t) >> 8 & kEveryByte) | out << 56;
+            t -= bias * (borrowed & kEveryByte);
+            any |= t;
+            storeGroup(pr + i - 8, t);
+            borrow = out;
+        }
+    }
+    for (i--; i >= 0; i--) {
+        int d = pa[i] - pb[i] - static_cast<int>(borrow);
         borrow = d < 0;
-        d += borrow * radix; // no branch: borrows on random digits defeat the predictor
-        any |= d;
+        d += static_cast<int>(borrow) * radix; // no branch: random borrows defeat the predictor
+        any |= static_cast<uint64_t>(d);
         pr[i] = static_cast<unsigned char>(d);
     }
     if (nonZero)
         *nonZero = any != 0;
-    return borrow;
+    return static_cast<int>(borrow);
 }
 
 static int trailingZeros(const Number *n) {
@@ -299,35 +346,16 @@ int numNegate(Number *x, Number *result, Calculator *calc) {
 
 // ---- multiplication ------------------------------------------------------------------------
 
-int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(a, b, result)))
-        return 1;
+// Words of product scratch kept on the stack: operands up to 16 words (288 decimal digits).
+static const int kMulStackWords = 64;
+
+// The schoolbook product of the digit strings into product's digits: b's digit e places from
+// the end (e = 1 for its last digit) multiplies into a partial product whose last digit lands
+// on product index 2L + 1 - e. The partial sums never reach product index 0, which only keeps
+// the room. The reference the word product is held to.
+static void mulDigits(const Number *a, const Number *b, Number *product, Number *partial) {
     const int length = a->length;
     const int radix = a->radix;
-    Number *product = numCreateTemp(2 * length + 1, radix, a->format, &calc->temporaries);
-    Number *partial =
-        product ? numCreateTemp(length + 1, radix, a->format, &calc->temporaries) : nullptr;
-    if (!partial)
-        return numError("mul - temp create failed", calc);
-
-    if (a->format == kNumInteger) {
-        // Signed multiplication on magnitudes. With a and b the same Number (a square) the
-        // second test sees the complemented value and the one scratch sign settles at 0.
-        a->negative = 0;
-        if (intIsNegative(a)) {
-            numComplement(a, nullptr);
-            a->negative = 1;
-        }
-        b->negative = 0;
-        if (intIsNegative(b)) {
-            numComplement(b, nullptr);
-            b->negative = 1;
-        }
-    }
-
-    // Schoolbook product of the digit strings: b's digit e places from the end (e = 1 for its
-    // last digit) multiplies into a partial product whose last digit lands on product index
-    // 2L + 1 - e. The partial sums never reach product index 0, which only keeps the room.
     const unsigned char *da = a->digits;
     unsigned char *p = product->digits;
     unsigned char *q = partial->digits;
@@ -352,7 +380,52 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
         if (carry)
             p[last - length - 1] = 1;
     }
+}
+
+int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
+    if (!DOMATH_CHECK(calc && numAgree(a, b, result)))
+        return 1;
+    const int length = a->length;
+    const int radix = a->radix;
+    const int words = numWordsServe(radix);
+    Number *product = numCreateTemp(2 * length + 1, radix, a->format, &calc->temporaries);
+    Number *partial = nullptr;
+    // Short operands' words fit on the stack: an allocation would cost more than the product.
+    uint64_t near[kMulStackWords];
+    uint64_t *scratch = nullptr;
+    const size_t scratchSize = words ? numWordMulScratch(length, radix) : 0;
+    if (product && words)
+        scratch =
+            scratchSize <= sizeof near ? near : static_cast<uint64_t *>(numAllocate(scratchSize));
+    else if (product)
+        partial = numCreateTemp(length + 1, radix, a->format, &calc->temporaries);
+    if (!scratch && !partial)
+        return numError("mul - temp create failed", calc);
+
+    if (a->format == kNumInteger) {
+        // Signed multiplication on magnitudes. With a and b the same Number (a square) the
+        // second test sees the complemented value and the one scratch sign settles at 0.
+        a->negative = 0;
+        if (intIsNegative(a)) {
+            numComplement(a, nullptr);
+            a->negative = 1;
+        }
+        b->negative = 0;
+        if (intIsNegative(b)) {
+            numComplement(b, nullptr);
+            b->negative = 1;
+        }
+    }
+
+    if (words) {
+        numWordMul(a->digits, b->digits, length, radix, product->digits + 1, scratch);
+        if (scratch != near)
+            numRelease(scratch);
+    } else {
+        mulDigits(a, b, product, partial);
+    }
     product->negative = a->negative ^ b->negative;
+    unsigned char *p = product->digits;
 
     if (a->format == kNumInteger) {
         calcClearCarry(calc);
@@ -403,30 +476,18 @@ static int intToFraction(Number *n) {
     return shiftLeftBy(n, leadingZeros(n));
 }
 
-int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(a, b, result)) ||
-        !DOMATH_CHECK(a->radix >= 2 && a->radix <= 16))
-        return 1;
+// The quotient digits of a / b, where b's first digit is not 0: Q = floor(a r^(L + s) / b) in
+// the digit strings read as integers, with s the smallest shift that makes a r^s >= b (0 or 1
+// for a normalised a), has exactly L + 1 digits. Its first L go to the result's digits, its
+// last to *roundDigit, and -s to *firstShift. A zero a leaves every digit 0 and s 0. Both ways
+// of finding Q return 0, or 1 after reporting.
+//
+// The reference, digit by digit: a table of the divisor's multiples 1 to radix - 1, each
+// quotient digit the largest multiple that does not exceed the remainder.
+static int divDigits(const Number *a, const Number *b, Number *result, int *roundDigit,
+                     int *firstShift, Calculator *calc) {
     const int length = a->length;
     const int radix = a->radix;
-    const int integer = a->format == kNumInteger;
-    if (integer) {
-        // Integer division divides the digit patterns as unsigned numbers: no complement.
-        if (intToFraction(a))
-            return numError("div - justify src A", calc);
-        if (intToFraction(b))
-            return numError("div - justify src B", calc);
-    }
-    if (b->digits[0] == 0)
-        return numError("div - divide by zero", calc);
-
-    int64_t exponent = static_cast<int64_t>(a->exponent) - b->exponent;
-    if (exponent < INT32_MIN || exponent > INT32_MAX)
-        return numError("div - exponent overflow", calc);
-    memset(result->digits, 0, static_cast<size_t>(length));
-    result->exponent = static_cast<int32_t>(exponent);
-    result->negative = a->negative ^ b->negative;
-
     // Remainder and divisor one digit longer than the operands, with a leading 0, so that a
     // remainder shifted one place left still fits beside the divisor's multiples.
     Number *rest = numCreateTemp(length + 1, radix, kNumFloating, &calc->temporaries);
@@ -458,7 +519,6 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
     // remainder (its dividend mantissa below the divisor's): that shift moves the exponent.
     int p = 0;
     int first = 1;
-    int firstShift = 0;
     for (;;) {
         while (p <= length && numCompare(rest, divisor) < 0) {
             if (digitShiftLeft(rest))
@@ -469,7 +529,7 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
         if (p > length)
             break;
         if (first) {
-            firstShift = -p;
+            *firstShift = -p;
             p = 0;
             first = 0;
         }
@@ -484,8 +544,7 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
         if (j == 0)
             return numError("div - doubtfull digit", calc);
         if (p == length) {
-            if (!integer && j >= numHalf(radix) && numIncrement(result))
-                return numError("div - rounding failed", calc);
+            *roundDigit = j;
             break;
         }
         int nonZero;
@@ -495,6 +554,76 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
         if (!nonZero)
             break; // exact: every later digit, the rounding one included, is 0
     }
+
+    return 0;
+}
+
+// The same quotient from the machine words. The working block is the remainder's and
+// quotient's, the divisor block the scaled divisor's, which takes the multiples table's place.
+static int divWords(const Number *a, const Number *b, Number *result, int *roundDigit,
+                    int *firstShift, Calculator *calc) {
+    const int length = a->length;
+    // s: a's leading zeros, and one more when a's digits moved up to the front stay below b's.
+    const int zeros = leadingZeros(a);
+    int shift = zeros;
+    for (int i = 0; zeros < length && i < length; i++) {
+        int da = i + zeros < length ? a->digits[i + zeros] : 0;
+        if (da != b->digits[i]) {
+            shift += da < b->digits[i];
+            break;
+        }
+    }
+    size_t workingSize, divisorSize;
+    numWordDivScratch(length, shift, a->radix, &workingSize, &divisorSize);
+    uint64_t *working = static_cast<uint64_t *>(numAllocate(workingSize));
+    if (!working)
+        return numError("div - temp create failed", calc);
+    uint64_t *divisor = static_cast<uint64_t *>(numAllocate(divisorSize));
+    if (!divisor) {
+        numRelease(working);
+        return numError("div - table create failed", calc);
+    }
+    if (zeros < length) {
+        *roundDigit = numWordDiv(a->digits, shift, b->digits, length, a->radix, result->digits,
+                                 working, divisor);
+        *firstShift = -shift;
+    }
+    numRelease(working);
+    numRelease(divisor);
+    return 0;
+}
+
+int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
+    if (!DOMATH_CHECK(calc && numAgree(a, b, result)) ||
+        !DOMATH_CHECK(a->radix >= 2 && a->radix <= 16))
+        return 1;
+    const int length = a->length;
+    const int radix = a->radix;
+    const int integer = a->format == kNumInteger;
+    if (integer) {
+        // Integer division divides the digit patterns as unsigned numbers: no complement.
+        if (intToFraction(a))
+            return numError("div - justify src A", calc);
+        if (intToFraction(b))
+            return numError("div - justify src B", calc);
+    }
+    if (b->digits[0] == 0)
+        return numError("div - divide by zero", calc);
+
+    int64_t exponent = static_cast<int64_t>(a->exponent) - b->exponent;
+    if (exponent < INT32_MIN || exponent > INT32_MAX)
+        return numError("div - exponent overflow", calc);
+    memset(result->digits, 0, static_cast<size_t>(length));
+    result->exponent = static_cast<int32_t>(exponent);
+    result->negative = a->negative ^ b->negative;
+
+    int roundDigit = 0, firstShift = 0;
+    int r = numWordsServe(radix) ? divWords(a, b, result, &roundDigit, &firstShift, calc)
+                                 : divDigits(a, b, result, &roundDigit, &firstShift, calc);
+    if (r)
+        return r;
+    if (!integer && roundDigit >= numHalf(radix) && numIncrement(result))
+        return numError("div - rounding failed", calc);
 
     if (expAdd(&result->exponent, result->exponent, 1 + firstShift))
         return numError("div - exponent overflow", calc);

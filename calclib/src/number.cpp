@@ -1,7 +1,8 @@
 // The Number record and the primitives every arithmetic operation is written in: creation and
 // the temporaries chain, copying with rounding, one-digit shifts, increment in the last place,
 // comparison, radix complement, format conversion, reading a small integer, the raw text form
-// and the error reporter. Digits are bytes; there is no binary big integer anywhere.
+// and the error reporter. Digits are bytes in every record; the operations pack them into
+// machine words only for the time of their digit work (domath, wordmath).
 #include "number.h"
 
 #include "calc.h"

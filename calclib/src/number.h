@@ -173,6 +173,34 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc);
 // result = 1 / x.
 int reciproc(Number *x, Number *result, Calculator *calc);
 
+// ---- digit work on machine words ------------------------------------------------------------
+//
+// The four operations do their digit work on machine words where the radix allows (products
+// and quotients on words of radix^k, digit sums and differences eight digits per word), or one
+// digit at a time, the reference the tests hold the words to. Both give the same exact sums,
+// products and truncated quotients, so every result, indicator and message is the same. The
+// word routines belong to domath; they are declared here only so that it can call them.
+
+enum { kDigitWorkWords = 0, kDigitWorkDigits = 1 };
+// Chooses the digit work for every later operation, and the operand size in words from which
+// products use Karatsuba's method (<= 0 restores the measured default; clamped to 2 .. 200).
+void numSetDigitWork(int method, int karatsubaWords);
+// 1 when the operations in this radix go through the words.
+int numWordsServe(int radix);
+// Bytes of scratch numWordMul needs for operands of `length` digits.
+size_t numWordMulScratch(int length, int radix);
+// The exact product of the integers written by a's and b's `length` digits (b may be a), as
+// its last 2 * length digits into product[0 .. 2 length).
+void numWordMul(const unsigned char *a, const unsigned char *b, int length, int radix,
+                unsigned char *product, uint64_t *scratch);
+// Bytes of the two scratch blocks numWordDiv needs.
+void numWordDivScratch(int length, int shift, int radix, size_t *working, size_t *divisor);
+// Q = floor(a * radix^(length + shift) / b) for the integers written by a's and b's `length`
+// digits, b's first digit not 0 and Q of exactly length + 1 digits: its first `length` digits
+// into quotient[0 .. length), its last digit returned.
+int numWordDiv(const unsigned char *a, int shift, const unsigned char *b, int length, int radix,
+               unsigned char *quotient, uint64_t *working, uint64_t *divisor);
+
 // ---- assertion report -------------------------------------------------------------------
 
 // Internal faults (missing or mismatched operands and the like) are reported with the source
