@@ -89,7 +89,7 @@ void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int h
 }
 
 struct HostPalette {
-    int entries;              //
+    int entries;               //
     unsigned char rgb[256][3]; // red, green, blue of each entry
 };
 
@@ -175,7 +175,6 @@ void HostDrawGetCurrentPos(HostDevice *device, int *x, int *y) {
     *x = device->currentX;
     *y = device->currentY;
 }
-
 
 // The device rectangle widened by a pen: nothing outside it can colour a pixel.
 static void PenBounds(const HostDevice *d, int width, double *x0, double *y0, double *x1,

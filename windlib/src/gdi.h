@@ -67,10 +67,11 @@ struct GC {
 
 enum GCKind { kGCWindow = 0, kGCPrinter = 1 }; // above 1: a newly allocated GC
 
-// ---- colours -------------------------------------------------------------------------------------
-// On a true-colour screen a colour is red | green << 8 | blue << 16; on a palette screen (4 or 8
-// bits with a full hardware palette) it is a palette index | 0x1000000 into a palette the
-// toolkit manages, the nearest entry in hue, saturation and value once it is full.
+// ---- colours
+// ------------------------------------------------------------------------------------- On a
+// true-colour screen a colour is red | green << 8 | blue << 16; on a palette screen (4 or 8 bits
+// with a full hardware palette) it is a palette index | 0x1000000 into a palette the toolkit
+// manages, the nearest entry in hue, saturation and value once it is full.
 
 enum SystemColorType {
     kSysColorMenu = 0,
@@ -107,9 +108,10 @@ GC *GetWindowGC(Window *window); // the window GC on the window's own device
 void ReleaseGC(GC *gc);
 GC *ScreenGC(void); // the static window GC (for its resolution and operations)
 
-// ---- drawing through a GC -------------------------------------------------------------------------
-// Coordinates are in the GC's units (SetUnits) relative to its drawing area; each wrapper
-// raises the assertion report for a missing GC or operation.
+// ---- drawing through a GC
+// ------------------------------------------------------------------------- Coordinates are in the
+// GC's units (SetUnits) relative to its drawing area; each wrapper raises the assertion report for
+// a missing GC or operation.
 Color SetForeground(Color color, GC *gc); // the previous colour
 Color SetBackground(Color color, GC *gc);
 void MovePen(int x, int y, GC *gc);

@@ -17,9 +17,9 @@ struct PaletteEntry {
 };
 
 struct Colors {
-    int size;              // palette entries in palette mode, 0 on a true-colour screen
-    PaletteEntry *table;   // `size` entries, from the toolkit's allocator
-    HostPalette *palette;  // the host's copy
+    int size;             // palette entries in palette mode, 0 on a true-colour screen
+    PaletteEntry *table;  // `size` entries, from the toolkit's allocator
+    HostPalette *palette; // the host's copy
 };
 
 Colors gColors;
@@ -54,8 +54,7 @@ double Distance(const Hsv &a, const Hsv &b) {
     double hue = std::fabs(a.hue - b.hue);
     if (hue > 180)
         hue = 360 - hue;
-    return (hue + 40 * std::fabs(a.saturation - b.saturation) +
-            60 * std::fabs(a.value - b.value)) /
+    return (hue + 40 * std::fabs(a.saturation - b.saturation) + 60 * std::fabs(a.value - b.value)) /
            460;
 }
 
@@ -131,11 +130,13 @@ Color AllocColor(int red, int green, int blue, int *paletteSize, int *exact, int
                 unused = i;
             continue;
         }
+        if (isExact)
+            continue; // only the first unused entry is still wanted
         double d = Distance(want, ToHsv(e.red, e.green, e.blue));
         if (d == 0 && e.red == red && e.green == green && e.blue == blue) {
             best = i;
             isExact = true;
-            break;
+            continue;
         }
         if (grey && !IsGrey(e.red, e.green, e.blue))
             d *= 2; // a grey is never matched by a colour at the same distance as a grey
@@ -187,8 +188,8 @@ int ColorComponents(Color color, int *red, int *green, int *blue) {
 }
 
 Color SystemColor(int type) {
-    static const int kHostIndex[] = {kHostColorMenu,       kHostColorDesktop,
-                                     kHostColorWindowText, kHostColorWindow,
+    static const int kHostIndex[] = {kHostColorMenu,          kHostColorDesktop,
+                                     kHostColorWindowText,    kHostColorWindow,
                                      kHostColorActiveCaption, kHostColorCaptionText};
     HostColor c = type >= 0 && type < 6 ? WindowHost()->sysColor(kHostIndex[type]) : 0;
     return AllocColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, nullptr, nullptr, nullptr, 1);

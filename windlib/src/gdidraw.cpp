@@ -173,8 +173,8 @@ void OpDrawChars(const char *text, int count, GC *gc) {
     if (gc->font < 0)
         SetFont(0, gc);
     for (int i = 0; i < count; i++) {
-        Host()->textOut(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc),
-                        text + i, 1, 0);
+        Host()->textOut(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc), text + i,
+                        1, 0);
         gc->currentX =
             (int)Clamp((int64_t)gc->currentX + CharWidth((unsigned char)text[i], gc->font, gc));
     }

@@ -317,13 +317,13 @@ void Report(const char *text, const char *caption, unsigned flags) {
 
 // ---- defaults ----------------------------------------------------------------------------------
 
+// The colour less kShadowStep per component (not below 0): through the components, since on a
+// palette screen a colour is an index. AllocColor clamps at 0.
 Color Darken(Color c) {
-    int r = (int)(c & 0xFF) - kShadowStep, g = (int)((c >> 8) & 0xFF) - kShadowStep,
-        b = (int)((c >> 16) & 0xFF) - kShadowStep;
-    r = r < 0 ? 0 : r;
-    g = g < 0 ? 0 : g;
-    b = b < 0 ? 0 : b;
-    return (Color)r | (Color)g << 8 | (Color)b << 16;
+    int r, g, b;
+    ColorComponents(c, &r, &g, &b);
+    return AllocColor(r - kShadowStep, g - kShadowStep, b - kShadowStep, nullptr, nullptr, nullptr,
+                      1);
 }
 
 struct DefaultFontRow {
@@ -499,17 +499,17 @@ int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn rele
     }
 
     ToolkitDefaults &d = gCore.defaults;
-    d.foreground = host->sysColor(kHostColorWindowText);
-    d.windowBackground = host->sysColor(kHostColorWindow);
-    d.dialogForeground = host->sysColor(kHostColorWindowText);
-    d.titleBackground = host->sysColor(kHostColorActiveCaption);
-    d.titleText = host->sysColor(kHostColorCaptionText);
-    d.dialogBackground = host->sysColor(kHostColorMenu);
+    d.foreground = SystemColor(kSysColorWindowText);
+    d.windowBackground = SystemColor(kSysColorWindow);
+    d.dialogForeground = SystemColor(kSysColorWindowText);
+    d.titleBackground = SystemColor(kSysColorActiveCaption);
+    d.titleText = SystemColor(kSysColorCaptionText);
+    d.dialogBackground = SystemColor(kSysColorMenu);
     d.dialogForeground2 = d.dialogForeground;
     d.dialogBackground2 = d.dialogBackground;
     d.shadow = Darken(d.dialogBackground);
-    d.white = 0xFFFFFF;
-    d.black = 0x000000;
+    d.white = AllocColor(255, 255, 255, nullptr, nullptr, nullptr, 1);
+    d.black = AllocColor(0, 0, 0, nullptr, nullptr, nullptr, 1);
     for (unsigned char &flag : d.smallFlags)
         flag = 1;
     d.cellWidth = kDefaultCellWidth;
