@@ -715,7 +715,9 @@ int VirtualKeyFor(KeySym sym) {
 }
 
 // Keys whose text would arrive twice: they come as key-down codes (XLookupString gives 0x7F for
-// Delete, which the toolkit would take as a second Delete).
+// Delete, which the toolkit would take as a second Delete). With Alt they are system keys,
+// which the toolkit leaves to the host, so their text comes as a system character (Alt with
+// Backspace is a key of its own).
 bool KeyHasNoCharacter(KeySym sym) {
     switch (sym) {
     case XK_BackSpace:
@@ -813,7 +815,7 @@ void OnKey(XKeyEvent *e) {
     }
     if (vk)
         Push(target, alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk, 0, 0, mods, e->time);
-    if (KeyHasNoCharacter(sym))
+    if (!alt && KeyHasNoCharacter(sym))
         return;
     for (int i = 0; i < length; i++)
         Push(target, alt ? kHostMsgSysChar : kHostMsgChar,

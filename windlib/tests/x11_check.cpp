@@ -1,7 +1,10 @@
 // End-to-end check of the toolkit on the x11 backend, run by x11_e2e.sh on a private Xvfb (in
 // the normal and the sanitizer build): a framed top window with two children is opened and
 // painted; keys, clicks and a drag are sent from outside (xdotool, through XTest), also while a
-// busy idle callback posts a redraw on every step; a message box shown from a button press is
+// busy idle callback posts a redraw on every step; the keypad types digits with NumLock off, a
+// character above 127 arrives above the key codes, Alt and Ctrl name Latin letters under a
+// Cyrillic group, and Alt is found on another modifier after the map changes (setxkbmap and
+// xmodmap change the keyboard of the private server); a message box shown from a button press is
 // closed by a click; a window closes itself while it paints; a screenshot of the root window is
 // read back for its colours; and the window is closed through WM_DELETE_WINDOW as a window
 // manager would. The whole script runs from an idle callback, so the toolkit's own loop does
@@ -347,12 +350,20 @@ int Script(Window *) {
         break;
     case 6:
         if (Arrived({0x1E4, 199, 3}, "adiaeresis alt+Cyrillic_ef ctrl+Cyrillic_es")) {
+            // Alt is wherever the modifier map puts it, and the map may change while running.
+            Run("setxkbmap -layout us && xmodmap -e 'clear mod1' -e 'add mod3 = Alt_L' && "
+                "xdotool key alt+q alt+BackSpace");
+            NextStep();
+        }
+        break;
+    case 7:
+        if (Arrived({215, 231}, "alt+q alt+BackSpace with Alt on Mod3")) {
             Run("setxkbmap -layout us");
             Run("xdotool mousemove " + ScreenPoint(gClick, 30, 20) + " click 1");
             NextStep();
         }
         break;
-    case 7: // the click reached the click window, press and release
+    case 8: // the click reached the click window, press and release
         if (gUp >= 0) {
             if (gDown != PackPosition(30, 20) || gUp != PackPosition(30, 20))
                 Fail("the click arrived at the wrong place");
@@ -365,7 +376,7 @@ int Script(Window *) {
             NextStep();
         }
         break;
-    case 8: // the drag ends where the button came up
+    case 9: // the drag ends where the button came up
         if (gUp >= 0) {
             if (gDrags.empty() || gDrags.back() != PackPosition(50, 30) ||
                 gUp != PackPosition(50, 30))
@@ -377,7 +388,7 @@ int Script(Window *) {
             NextStep();
         }
         break;
-    case 9: { // the box shown from the press took the click on its OK button
+    case 10: { // the box shown from the press took the click on its OK button
         std::string result = ReadFile(gWork + "/box");
         if (gBoxReturned && !result.empty()) {
             if (result != "closed")
@@ -395,7 +406,7 @@ int Script(Window *) {
         }
         break;
     }
-    case 10: { // it painted and closed itself inside its paint
+    case 11: { // it painted and closed itself inside its paint
         if (gSelfCloser)
             break;
         std::string id = TopWindowId();
@@ -466,7 +477,7 @@ int main(int argc, char **argv) {
     int result = RunModal(gTop);
     if (result != 0)
         Fail("RunModal returned " + std::to_string(result));
-    if (gStep < 11)
+    if (gStep < 12)
         Fail("the script stopped at step " + std::to_string(gStep));
     if (!gClosed)
         Fail("WM_DELETE_WINDOW did not reach onClose");
