@@ -341,15 +341,17 @@ int Script(Window *) {
         if (Arrived({'1', '2', '+', '3', 13}, "the keypad's digit symbols")) {
             // A German and a Russian layout: ä has a key of its own (xdotool would otherwise
             // lend it a spare key code only while it types, and the symbol would be gone when
-            // the key is read). Under the Russian group Alt and Ctrl name the letters of the
-            // first group. The layout stays until the keys are read.
-            Run("setxkbmap -layout de,ru && xdotool key adiaeresis alt+Cyrillic_ef "
-                "ctrl+Cyrillic_es");
+            // the key is read), AltGr+q types '@' and is no Alt, and under the Russian group
+            // Alt and Ctrl name the letters of the first group. The layout stays until the
+            // keys are read.
+            Run("setxkbmap -layout de,ru && xdotool key adiaeresis ISO_Level3_Shift+q "
+                "alt+Cyrillic_ef ctrl+Cyrillic_es");
             NextStep();
         }
         break;
     case 6:
-        if (Arrived({0x1E4, 199, 3}, "adiaeresis alt+Cyrillic_ef ctrl+Cyrillic_es")) {
+        if (Arrived({0x1E4, '@', 199, 3},
+                    "adiaeresis ISO_Level3_Shift+q alt+Cyrillic_ef ctrl+Cyrillic_es")) {
             // Alt is wherever the modifier map puts it, and the map may change while running.
             Run("setxkbmap -layout us && xmodmap -e 'clear mod1' -e 'add mod3 = Alt_L' && "
                 "xdotool key alt+q alt+BackSpace");
