@@ -226,6 +226,30 @@ TEST(Engine, KeyboardRefusesDigitsBeyondTheRadix) {
     EXPECT_EQ(" AE", hex.shown());
 }
 
+TEST(Engine, LatinCharactersAreNoKeys) {
+    // Characters 128..255 reach the key handler as 256 + character; none is an operation, and
+    // none may pass for the named key whose number the character has (0xE4 is Shift-Delete's).
+    Session s;
+    s.run({"12+3"});
+    const std::string shown = s.shown(), x = s.x(), tape = s.tape, recorded = s.recorded;
+    const int depth = s.depth(), pending = s.pending(), state = s.calc.state;
+    for (int c = 128; c <= 255; c++) {
+        EXPECT_EQ(0, calcKey(0x100 + c, &s.calc)) << c;
+        ASSERT_EQ(shown, s.shown()) << c;
+        ASSERT_EQ(x, s.x()) << c;
+        ASSERT_EQ(depth, s.depth()) << c;
+        ASSERT_EQ(pending, s.pending()) << c;
+        ASSERT_EQ(state, s.calc.state) << c;
+        ASSERT_EQ(tape, s.tape) << c;
+        ASSERT_EQ(recorded, s.recorded) << c;
+    }
+    s.run({"="});
+    Session plain;
+    plain.run({"12+3="});
+    EXPECT_EQ(plain.shown(), s.shown());
+    EXPECT_EQ(plain.tape, s.tape);
+}
+
 TEST(Entry, FieldBytes) {
     Session s;
     s.run({"."});

@@ -61,6 +61,7 @@ struct Headless {
     HWin *focus, *capture;
     int cursorX, cursorY;
     bool injectDown[256]; // keys held as injected so far (system keys, modifiers)
+    bool away;            // the user works in another program: keys go there
     std::vector<Box> boxes;
     int boxAnswer = kHostAnswerOk;
     std::string clipboard;
@@ -687,8 +688,11 @@ int MessageBox(const char *text, const char *caption, unsigned flags) {
 
 void SetExitHook(void (*)(void)) {}
 
-// Input goes to the keyboard focus, else to the topmost visible top-level window.
+// Input goes to the keyboard focus, else to the topmost visible top-level window; none while
+// the user is away in another program.
 HWin *KeyTarget() {
+    if (gH.away)
+        return nullptr;
     if (gH.focus)
         return gH.focus;
     for (auto it = gH.tops.rbegin(); it != gH.tops.rend(); ++it)
@@ -762,19 +766,34 @@ void HeadlessKeyDown(int vk) {
     bool alt = gH.injectDown[kHostKeyAlt] || vk == kHostKeyAlt;
     if (vk >= 0 && vk < 256)
         gH.injectDown[vk] = true;
-    Input(KeyTarget(), alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk);
+    if (HWin *w = KeyTarget())
+        Input(w, alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk);
 }
 
 void HeadlessKeyUp(int vk) {
     bool alt = gH.injectDown[kHostKeyAlt] || vk == kHostKeyAlt;
     if (vk >= 0 && vk < 256)
         gH.injectDown[vk] = false;
-    Input(KeyTarget(), alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk);
+    if (HWin *w = KeyTarget())
+        Input(w, alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk);
 }
 
 void HeadlessChar(int character) {
     bool alt = gH.injectDown[kHostKeyAlt];
-    Input(KeyTarget(), alt ? kHostMsgSysChar : kHostMsgChar, character & 0xFF);
+    if (HWin *w = KeyTarget())
+        Input(w, alt ? kHostMsgSysChar : kHostMsgChar, HostCoreCharValue(character & 0xFF));
+}
+
+void HeadlessFocusAway(void) {
+    if (HWin *w = KeyTarget())
+        Input(w, kHostMsgKillFocus);
+    gH.away = true;
+}
+
+void HeadlessFocusBack(void) {
+    gH.away = false;
+    if (HWin *w = KeyTarget())
+        Input(w, kHostMsgSetFocus);
 }
 
 void HeadlessKeystroke(int vk, int character) {

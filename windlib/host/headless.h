@@ -26,7 +26,9 @@ void HeadlessAt(int64_t at, void (*fn)(void *context), void *context);
 // ------------------------------------------
 void HeadlessKeyDown(int virtualKey); // a system key while Alt is held or for Alt itself
 void HeadlessKeyUp(int virtualKey);
-void HeadlessChar(int character); // a system character while Alt is held
+// A Latin-1 character 1..255 (128..255 arrive as 256 + character); a system character while
+// Alt is held.
+void HeadlessChar(int character);
 // Key down, its character (0 for none) and key up: one keystroke.
 void HeadlessKeystroke(int virtualKey, int character);
 // Buttons: 0 left, 1 middle, 2 right, at a screen point; the message goes to the capture
@@ -35,6 +37,11 @@ void HeadlessKeystroke(int virtualKey, int character);
 void HeadlessButton(int button, int down, int screenX, int screenY);
 void HeadlessPointerMove(int screenX, int screenY);
 void HeadlessClose(HostWindow *window); // the close box of a framed window
+// The user switches to another program (the focus window hears kill-focus, in order with the
+// input) and back (set-focus). Keys pressed or released while away go to the other program:
+// the toolkit never sees them, but they count as held or not when the user comes back.
+void HeadlessFocusAway(void);
+void HeadlessFocusBack(void);
 // Screen point of a window's client pixel (x, y).
 void HeadlessClientToScreen(HostWindow *window, int x, int y, int *screenX, int *screenY);
 

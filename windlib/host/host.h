@@ -44,10 +44,10 @@ enum HostMessageCode {
     kHostMsgClose,       // the user asked to close the window (window manager, close box)
     kHostMsgKeyDown,     // value: host virtual key
     kHostMsgKeyUp,       // value: host virtual key
-    kHostMsgChar,        // value: character code 1..255
+    kHostMsgChar,        // value: Latin-1 character 1..127, or 256 + character for 128..255
     kHostMsgSysKeyDown,  // key down with Alt held, or the Alt key itself; value: virtual key
     kHostMsgSysKeyUp,    // value: virtual key
-    kHostMsgSysChar,     // character typed with Alt held; value: character code
+    kHostMsgSysChar,     // character typed with Alt held; value: as for kHostMsgChar
     kHostMsgLeftDown,    // buttons: x, y in the window's client pixels (may be outside it
     kHostMsgLeftUp,      // while the window holds the capture)
     kHostMsgMiddleDown,  //

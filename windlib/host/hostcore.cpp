@@ -154,6 +154,8 @@ int HostCorePushInput(HostWindow *w, int code, int value, int x, int y, unsigned
     return 0;
 }
 
+int HostCoreCharValue(int c) { return c < 128 ? c : 256 + c; }
+
 int HostCorePost(HostWindow *w, int code, int value) {
     int result = 0;
     bool equal = false;

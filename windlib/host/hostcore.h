@@ -64,6 +64,10 @@ const std::vector<HostCoreWindow *> &HostCoreWindows(void); // live, creation or
 int HostCorePushInput(HostWindow *window, int code, int value, int x, int y, unsigned modifiers,
                       uint32_t time);
 bool HostCoreInputFull(void); // less than kHostInputRoom left: read no further event
+// The value of a character message for a Latin-1 character 1..255: itself below 128, else 256 +
+// the character, so that no character shares a number with the toolkit's named keys
+// (Shift-Delete, Shift-Insert, the Alt letters are 127 and up).
+int HostCoreCharValue(int character);
 // A posted message: coalesced with an equal one already waiting, then the wait is woken. 0, or
 // 1 when kHostPostedMax distinct messages wait already (the wait is woken all the same).
 int HostCorePost(HostWindow *window, int code, int value);

@@ -99,6 +99,8 @@ struct X11 {
     XWin *focusTop;                  // our top-level window that holds the X focus, or null
     XWin *announced;                 // the window last sent set-focus without kill-focus since
     XWin *capture;                   //
+    unsigned altMask;                // the ModN masks that hold Alt or Meta (never AltGr's)
+    unsigned numLockMask;            // the ModN mask that holds Num_Lock, 0 without one
     int boxDepth;                    // message boxes up
     void (*exitHook)(void);
 };
@@ -170,7 +172,34 @@ void ScreenOrigin(const XWin *w, int *sx, int *sy) {
 
 unsigned ModifiersOf(unsigned state) {
     return (state & ShiftMask ? kHostModShift : 0) | (state & ControlMask ? kHostModControl : 0) |
-           (state & Mod1Mask ? kHostModAlt : 0);
+           (state & gX.altMask ? kHostModAlt : 0);
+}
+
+// Alt is whichever ModN the server's modifier map gives the Alt or Meta keys, not always Mod1;
+// a ModN that also holds AltGr (ISO_Level3_Shift, Mode_switch) is AltGr's, since AltGr types
+// characters rather than shortcuts. Read at open and again on every mapping change.
+void ReadModifierMap(void) {
+    gX.altMask = 0;
+    gX.numLockMask = 0;
+    XModifierKeymap *map = XGetModifierMapping(gX.dpy);
+    if (!map)
+        return;
+    unsigned altGr = 0;
+    for (int mod = Mod1MapIndex; mod <= Mod5MapIndex; mod++)
+        for (int k = 0; k < map->max_keypermod; k++) {
+            KeyCode code = map->modifiermap[mod * map->max_keypermod + k];
+            for (int level = 0; code && level < 2; level++) {
+                KeySym sym = XkbKeycodeToKeysym(gX.dpy, code, 0, level);
+                if (sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R)
+                    gX.altMask |= 1u << mod;
+                else if (sym == XK_ISO_Level3_Shift || sym == XK_Mode_switch)
+                    altGr |= 1u << mod;
+                else if (sym == XK_Num_Lock)
+                    gX.numLockMask |= 1u << mod;
+            }
+        }
+    gX.altMask &= ~altGr;
+    XFreeModifiermap(map);
 }
 
 // An input message with the modifiers and server time of its X event.
@@ -289,6 +318,7 @@ int Open(const char *programName) {
     gX.netWmWindowTypeDialog = atoms[6];
     // Held keys repeat as presses only, as the toolkit expects, not as release-press pairs.
     XkbSetDetectableAutoRepeat(gX.dpy, True, nullptr);
+    ReadModifierMap();
     if (pipe(gX.wake) != 0) {
         XCloseDisplay(gX.dpy);
         gX.dpy = nullptr;
@@ -688,7 +718,9 @@ int VirtualKeyFor(KeySym sym) {
 }
 
 // Keys whose text would arrive twice: they come as key-down codes (XLookupString gives 0x7F for
-// Delete, which the toolkit would take as a second Delete).
+// Delete, which the toolkit would take as a second Delete). With Alt they are system keys,
+// which the toolkit leaves to the host, so their text comes as a system character (Alt with
+// Backspace is a key of its own).
 bool KeyHasNoCharacter(KeySym sym) {
     switch (sym) {
     case XK_BackSpace:
@@ -704,39 +736,81 @@ bool KeyHasNoCharacter(KeySym sym) {
     }
 }
 
+// The modifier a modifier key itself stands for (kHostMod...), 0 for any other key.
 unsigned ModifierOf(KeySym sym) {
     switch (sym) {
     case XK_Shift_L:
     case XK_Shift_R:
-        return ShiftMask;
+        return kHostModShift;
     case XK_Control_L:
     case XK_Control_R:
-        return ControlMask;
+        return kHostModControl;
     case XK_Alt_L:
     case XK_Alt_R:
     case XK_Meta_L:
     case XK_Meta_R:
-        return Mod1Mask;
+        return kHostModAlt;
     default:
         return 0;
     }
+}
+
+// The eleven keypad keys as they come with NumLock off.
+bool KeypadWithoutNumLock(KeySym sym) {
+    switch (sym) {
+    case XK_KP_Insert:
+    case XK_KP_End:
+    case XK_KP_Down:
+    case XK_KP_Next:
+    case XK_KP_Left:
+    case XK_KP_Begin:
+    case XK_KP_Right:
+    case XK_KP_Home:
+    case XK_KP_Up:
+    case XK_KP_Prior:
+    case XK_KP_Delete:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A character of a script other than Latin-1 (function and keypad keys are not characters).
+bool OtherScript(KeySym sym) { return (sym > 0xFF && sym < 0xFE00) || (sym >> 24) == 1; }
+
+// The symbol and Latin-1 text of a key event, as the toolkit wants them:
+// - the keypad types its digits and point whatever NumLock says, as a calculator's keypad is
+//   for numbers: a key that came as its NumLock-off symbol is looked up again with NumLock on
+//   (and without Shift, which would turn it back);
+// - Ctrl and Alt shortcuts name Latin letters, so under another script's layout a key held
+//   with Ctrl or Alt is looked up again in the first keyboard group.
+int LookupKey(XKeyEvent *e, char *text, int size, KeySym *sym) {
+    int length = XLookupString(e, text, size, sym, nullptr);
+    XKeyEvent again = *e;
+    if (KeypadWithoutNumLock(*sym) && gX.numLockMask)
+        again.state = (e->state | gX.numLockMask) & ~ShiftMask;
+    else if ((e->state & (ControlMask | gX.altMask)) && OtherScript(*sym))
+        again.state = XkbBuildCoreState(e->state, 0);
+    else
+        return length;
+    return XLookupString(&again, text, size, sym, nullptr);
 }
 
 void OnKey(XKeyEvent *e) {
     XWin *target = Alive(gX.focus) ? gX.focus : Lookup(e->window);
     char text[kTextBufferSize];
     KeySym sym = NoSymbol;
-    int length = XLookupString(e, text, sizeof text, &sym, nullptr);
+    int length = LookupKey(e, text, sizeof text, &sym);
     bool press = e->type == KeyPress;
     // X reports the modifiers held before the event: a modifier key's own press or release
     // changes them from this message on.
-    unsigned own = ModifiersOf(ModifierOf(sym));
-    unsigned mods = ModifiersOf(e->state);
-    mods = press ? mods | own : mods & ~own;
+    unsigned own = ModifierOf(sym);
+    unsigned before = ModifiersOf(e->state);
+    unsigned mods = press ? before | own : before & ~own;
     int vk = VirtualKeyFor(sym);
     if (!target)
         return;
-    bool alt = (e->state & Mod1Mask) || own == kHostModAlt;
+    bool alt = (before & kHostModAlt) || own == kHostModAlt;
     if (!press) {
         if (vk)
             Push(target, alt ? kHostMsgSysKeyUp : kHostMsgKeyUp, vk, 0, 0, mods, e->time);
@@ -744,11 +818,11 @@ void OnKey(XKeyEvent *e) {
     }
     if (vk)
         Push(target, alt ? kHostMsgSysKeyDown : kHostMsgKeyDown, vk, 0, 0, mods, e->time);
-    if (KeyHasNoCharacter(sym))
+    if (!alt && KeyHasNoCharacter(sym))
         return;
     for (int i = 0; i < length; i++)
-        Push(target, alt ? kHostMsgSysChar : kHostMsgChar, (unsigned char)text[i], 0, 0, mods,
-             e->time);
+        Push(target, alt ? kHostMsgSysChar : kHostMsgChar,
+             HostCoreCharValue((unsigned char)text[i]), 0, 0, mods, e->time);
 }
 
 // A pointer event of X window `xid` at (x, y), for the capture window when there is one.
@@ -888,6 +962,8 @@ void Translate(XEvent *e) {
         break;
     case MappingNotify:
         XRefreshKeyboardMapping(&e->xmapping);
+        if (e->xmapping.request != MappingPointer)
+            ReadModifierMap();
         break;
     default:
         break;

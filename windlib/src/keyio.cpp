@@ -70,14 +70,14 @@ constexpr HostKeyTable kHostKeys;
 
 constexpr int kHostKeyTableUsed = 128; // keys from 128 up go to the host
 
-// Shift and Ctrl as they were held when the key was pressed (the message carries them), not
-// as they are when the message is handled: keys typed ahead keep their own modifiers.
-void ReadShiftAndCtrl(const HostMessage *m) {
-    gModifiers &= kKeyModAlt;
-    if (m->modifiers & kHostModShift)
-        gModifiers |= kKeyModShift;
-    if (m->modifiers & kHostModControl)
-        gModifiers |= kKeyModCtrl;
+// The modifier word is rebuilt from the key state each key message carries: Shift, Ctrl and
+// Alt as they were held when the key was pressed (keys typed ahead keep their own modifiers),
+// and never a bit left over from a release the toolkit did not see (Alt released in another
+// program after Alt+Tab would otherwise turn the next Backspace into Alt-Backspace).
+void ReadModifiers(const HostMessage *m) {
+    gModifiers = (m->modifiers & kHostModShift ? kKeyModShift : 0) |
+                 (m->modifiers & kHostModControl ? kKeyModCtrl : 0) |
+                 (m->modifiers & kHostModAlt ? kKeyModAlt : 0);
 }
 
 } // namespace
@@ -92,9 +92,9 @@ int KeyModifiers(void) { return gModifiers; }
 void KeyReset(void) { gModifiers = 0; }
 
 int KeyHostMessage(const HostMessage *m, Window *window) {
+    ReadModifiers(m);
     switch (m->code) {
     case kHostMsgKeyDown: {
-        ReadShiftAndCtrl(m);
         if (m->value < 0 || m->value >= kHostKeyTableUsed)
             return 1;
         int code = HostKeyToCode(m->value);
@@ -103,23 +103,20 @@ int KeyHostMessage(const HostMessage *m, Window *window) {
         return 0;
     }
     case kHostMsgKeyUp:
-        ReadShiftAndCtrl(m);
+    case kHostMsgSysKeyDown:
+    case kHostMsgSysKeyUp:
         return 1;
     case kHostMsgChar:
-        // Backspace, Tab and Return already came as key-down codes.
+        // Backspace, Tab and Return already came as key-down codes. Characters 128..255 come
+        // as 256 + character and are posted so, above every key code: no key table mistakes
+        // a letter for a named key.
         if (m->value == 8 || m->value == 9 || m->value == 13)
             return 1;
         if (window)
-            PostEvent(kEventKey, m->value & 0xFF, window);
+            PostEvent(kEventKey, m->value, window);
         return 0;
-    case kHostMsgSysKeyDown:
-        gModifiers |= kKeyModAlt;
-        return 1;
-    case kHostMsgSysKeyUp:
-        gModifiers &= ~kKeyModAlt;
-        return 1;
     case kHostMsgSysChar: {
-        int c = m->value & 0xFF;
+        int c = m->value;
         int code = keyIllegal;
         if (c == 8)
             code = keyAltBackspace;

@@ -1,7 +1,9 @@
 // The toolkit's key codes (0 to 234) and the translation of host key messages into them.
 // Characters keep their codes (controls 1..31, printable 32..126); named keys, Alt-letters and
-// the modified Insert, Delete and Backspace combinations are 127 and up. A key event carries
-// the code from the host message; the modifier word completes it when it is delivered.
+// the modified Insert, Delete and Backspace combinations are 127 and up. Characters 128..255
+// arrive as 256 + character, so every key table ignores them unless it asks for them. A key
+// event carries the code from the host message; the modifier word completes it when it is
+// delivered.
 #pragma once
 
 struct HostMessage;
@@ -75,8 +77,9 @@ int HostKeyToCode(int virtualKey);
 int KeyModifiers(void);
 
 // Handles a host key, character or system key message for `window` (null when the host window
-// has no toolkit window): updates the modifier word and posts key events. 0 when the message
-// was taken, 1 when it goes on to the host's default processing.
+// has no toolkit window): rebuilds the modifier word from the modifiers the message carries and
+// posts key events. Characters 128..255 come (and are posted) as 256 + character, above every
+// key code. 0 when the message was taken, 1 when it goes on to the host's default processing.
 int KeyHostMessage(const HostMessage *message, Window *window);
 
 // Completes a queued key code with the modifier word of the moment of delivery.
@@ -86,5 +89,6 @@ int KeyComplete(int code, int modifiers);
 // the first top window's chain (which then becomes the focus window).
 void KeyDeliver(int code);
 
-// Forgets the modifier word (the toolkit's prolog).
+// Forgets the modifier word: at the toolkit's prolog, and whenever a window loses the keyboard
+// focus, since the keys released while the focus is elsewhere are never seen.
 void KeyReset(void);

@@ -558,6 +558,7 @@ long WindowProcedure(const HostMessage *m) {
             w->onEnter(w);
         return 0;
     case kHostMsgKillFocus:
+        KeyReset();
         if (w && w == FocusWindow() && w->onLeave)
             w->onLeave(w);
         return 0;

@@ -1,7 +1,10 @@
 // End-to-end check of the toolkit on the x11 backend, run by x11_e2e.sh on a private Xvfb (in
 // the normal and the sanitizer build): a framed top window with two children is opened and
 // painted; keys, clicks and a drag are sent from outside (xdotool, through XTest), also while a
-// busy idle callback posts a redraw on every step; a message box shown from a button press is
+// busy idle callback posts a redraw on every step; the keypad types digits with NumLock off, a
+// character above 127 arrives above the key codes, Alt and Ctrl name Latin letters under a
+// Cyrillic group, and Alt is found on another modifier after the map changes (setxkbmap and
+// xmodmap change the keyboard of the private server); a message box shown from a button press is
 // closed by a click; a window closes itself while it paints; a screenshot of the root window is
 // read back for its colours; and the window is closed through WM_DELETE_WINDOW as a window
 // manager would. The whole script runs from an idle callback, so the toolkit's own loop does
@@ -42,6 +45,7 @@ const char *gShot;
 Window *gTop, *gKeys, *gClick;
 int gPaints[3];           // top, keys, click
 std::vector<int> gCodes;  // keys that reached the keys window
+size_t gCodesBefore;      // codes that arrived before the keys of the current step
 bool gEntered;            // the keys window was told it has the input focus
 int gDown = -1, gUp = -1; // positions of the click
 std::vector<int> gDrags;  // drag positions on the click window
@@ -104,6 +108,26 @@ std::vector<int> CodesAfter(size_t skip) {
         if (gCodes[i] != 154 && gCodes[i] != 155 && gCodes[i] != 156)
             out.push_back(gCodes[i]);
     return out;
+}
+
+std::string Codes(const std::vector<int> &codes) {
+    std::string text;
+    for (int code : codes)
+        text += (text.empty() ? "" : " ") + std::to_string(code);
+    return text;
+}
+
+// True once as many codes as expected arrived since gCodesBefore (less the modifier keys'
+// own), failing when they are not the expected ones.
+bool Arrived(const std::vector<int> &expected, const char *what) {
+    std::vector<int> got = CodesAfter(gCodesBefore);
+    if (got.size() < expected.size())
+        return false;
+    printf("x11 check: %s arrived as %s\n", what, Codes(got).c_str());
+    if (got != expected)
+        Fail(std::string(what) + " arrived as " + Codes(got) + ", not " + Codes(expected));
+    gCodesBefore = gCodes.size();
+    return true;
 }
 
 int Entered(Window *) {
@@ -249,8 +273,6 @@ std::string ReadFile(const std::string &path) {
     return line;
 }
 
-size_t gCodesBefore;
-
 // The script, one look per idle call (about every 100 ms while the loop is quiet, on every
 // round while it is busy).
 int Script(Window *) {
@@ -258,7 +280,8 @@ int Script(Window *) {
     if (gBusy)
         PostEvent(kEventRedraw, 0, gTop); // a running program redraws on every step
     if (now - gStepStart > kStepTimeoutMs) {
-        Fail("step " + std::to_string(gStep) + " timed out");
+        Fail("step " + std::to_string(gStep) +
+             " timed out; the keys of the step so far: " + Codes(CodesAfter(gCodesBefore)));
         CloseWindow(gTop);
         return 0;
     }
@@ -299,11 +322,50 @@ int Script(Window *) {
                 Fail("shift+Delete ctrl+shift+Insert arrived as " + std::to_string(got[0]) + " " +
                      std::to_string(got[1]) + ", not 228 227");
             gBusy = false;
+            // Xvfb starts with NumLock off, so xdotool sends the keypad's NumLock-off symbols.
+            gCodesBefore = gCodes.size();
+            Run("xdotool key KP_End KP_Down KP_Add KP_Next KP_Enter KP_Insert KP_End KP_Down "
+                "KP_Next KP_Left KP_Begin KP_Right KP_Home KP_Up KP_Prior KP_Delete");
+            NextStep();
+        }
+        break;
+    case 4: // the keypad types digits and its point without NumLock
+        if (Arrived({'1', '2', '+', '3', 13, '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.'},
+                    "the keypad with NumLock off")) {
+            // xdotool presses NumLock itself to reach the digit symbols.
+            Run("xdotool key KP_1 KP_2 KP_Add KP_3 KP_Enter");
+            NextStep();
+        }
+        break;
+    case 5:
+        if (Arrived({'1', '2', '+', '3', 13}, "the keypad's digit symbols")) {
+            // A German and a Russian layout: ä has a key of its own (xdotool would otherwise
+            // lend it a spare key code only while it types, and the symbol would be gone when
+            // the key is read), AltGr+q types '@' and is no Alt, and under the Russian group
+            // Alt and Ctrl name the letters of the first group. The layout stays until the
+            // keys are read.
+            Run("setxkbmap -layout de,ru && xdotool key adiaeresis ISO_Level3_Shift+q "
+                "alt+Cyrillic_ef ctrl+Cyrillic_es");
+            NextStep();
+        }
+        break;
+    case 6:
+        if (Arrived({0x1E4, '@', 199, 3},
+                    "adiaeresis ISO_Level3_Shift+q alt+Cyrillic_ef ctrl+Cyrillic_es")) {
+            // Alt is wherever the modifier map puts it, and the map may change while running.
+            Run("setxkbmap -layout us && xmodmap -e 'clear mod1' -e 'add mod3 = Alt_L' && "
+                "xdotool key alt+q alt+BackSpace");
+            NextStep();
+        }
+        break;
+    case 7:
+        if (Arrived({215, 231}, "alt+q alt+BackSpace with Alt on Mod3")) {
+            Run("setxkbmap -layout us");
             Run("xdotool mousemove " + ScreenPoint(gClick, 30, 20) + " click 1");
             NextStep();
         }
         break;
-    case 4: // the click reached the click window, press and release
+    case 8: // the click reached the click window, press and release
         if (gUp >= 0) {
             if (gDown != PackPosition(30, 20) || gUp != PackPosition(30, 20))
                 Fail("the click arrived at the wrong place");
@@ -316,7 +378,7 @@ int Script(Window *) {
             NextStep();
         }
         break;
-    case 5: // the drag ends where the button came up
+    case 9: // the drag ends where the button came up
         if (gUp >= 0) {
             if (gDrags.empty() || gDrags.back() != PackPosition(50, 30) ||
                 gUp != PackPosition(50, 30))
@@ -328,7 +390,7 @@ int Script(Window *) {
             NextStep();
         }
         break;
-    case 6: { // the box shown from the press took the click on its OK button
+    case 10: { // the box shown from the press took the click on its OK button
         std::string result = ReadFile(gWork + "/box");
         if (gBoxReturned && !result.empty()) {
             if (result != "closed")
@@ -346,7 +408,7 @@ int Script(Window *) {
         }
         break;
     }
-    case 7: { // it painted and closed itself inside its paint
+    case 11: { // it painted and closed itself inside its paint
         if (gSelfCloser)
             break;
         std::string id = TopWindowId();
@@ -417,7 +479,7 @@ int main(int argc, char **argv) {
     int result = RunModal(gTop);
     if (result != 0)
         Fail("RunModal returned " + std::to_string(result));
-    if (gStep < 8)
+    if (gStep < 12)
         Fail("the script stopped at step " + std::to_string(gStep));
     if (!gClosed)
         Fail("WM_DELETE_WINDOW did not reach onClose");

@@ -8,7 +8,7 @@ check=$1
 closer=$2
 shot=$3
 
-for tool in Xvfb xdotool import python3; do
+for tool in Xvfb xdotool setxkbmap xmodmap import python3; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "x11_e2e: $tool is missing (scripts/install-deps.sh installs it)" >&2
         exit 1
