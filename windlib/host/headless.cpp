@@ -68,7 +68,11 @@ struct Headless {
     bool hasClipboard;
     int failCreate;
     HeadlessStats stats;
-    HWin *caretOwner;
+    HWin *caretOwner;    // the window the caret belongs to, null for none
+    HostRect caret;      // its rectangle, client pixels of the owner
+    bool caretShown;     // shown by the toolkit
+    bool caretDrawn;     // its pixels are on the surface now, the covered ones in caretUnder
+    std::vector<uint32_t> caretUnder;
 };
 
 Headless gH;
@@ -357,8 +361,10 @@ void DestroyWindow(HWin *w) {
         gH.focus = nullptr;
     if (gH.capture == w)
         gH.capture = nullptr;
-    if (gH.caretOwner == w)
-        gH.caretOwner = nullptr;
+    if (gH.caretOwner == w) {
+        gH.caretOwner = nullptr; // its pixels go with the window
+        gH.caretShown = gH.caretDrawn = false;
+    }
     if (w->surface)
         cairo_surface_destroy(w->surface);
     w->surface = nullptr;
@@ -591,24 +597,98 @@ void FillBackground(HWin *w, HostDevice *d, const HostRect &r) {
     HostDrawFillRect(d, &r, (HostColor)w->cls->background);
 }
 
+// ---- the caret: a steady black bar drawn on the surface, the pixels under it kept ----------
+
+// The caret's rectangle in the surface of its top-level window, cut to the surface.
+bool CaretOnSurface(HostRect *r) {
+    HWin *w = gH.caretOwner;
+    if (!w)
+        return false;
+    HWin *top = TopOf(w);
+    if (!top->surface)
+        return false;
+    int tx, ty, cx, cy;
+    OuterOrigin(top, &tx, &ty);
+    ClientOrigin(w, &cx, &cy);
+    HostRect c = gH.caret;
+    HostRect s = {c.left + cx - tx, c.top + cy - ty, c.right + cx - tx, c.bottom + cy - ty};
+    *r = Intersect(s, {0, 0, cairo_image_surface_get_width(top->surface),
+                       cairo_image_surface_get_height(top->surface)});
+    return !Empty(*r);
+}
+
+// Copies between the caret's pixels on the surface and `under` (save) or back (restore); a save
+// then paints the bar black.
+void CaretPixels(bool save) {
+    HostRect r;
+    if (!CaretOnSurface(&r))
+        return;
+    cairo_surface_t *s = TopOf(gH.caretOwner)->surface;
+    cairo_surface_flush(s);
+    unsigned char *data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    int w = r.right - r.left;
+    if (save)
+        gH.caretUnder.resize((size_t)w * (size_t)(r.bottom - r.top));
+    for (int y = r.top; y < r.bottom; y++) {
+        uint32_t *row = (uint32_t *)(data + (size_t)y * stride) + r.left;
+        uint32_t *keep = gH.caretUnder.data() + (size_t)(y - r.top) * w;
+        for (int x = 0; x < w; x++) {
+            if (save) {
+                keep[x] = row[x];
+                row[x] = 0; // black
+            } else {
+                row[x] = keep[x];
+            }
+        }
+    }
+    cairo_surface_mark_dirty(s);
+}
+
+void DrawCaret(void) {
+    if (!gH.caretOwner || !gH.caretShown || gH.caretDrawn || !EffectivelyVisible(gH.caretOwner))
+        return;
+    CaretPixels(true);
+    gH.caretDrawn = true;
+}
+
+void EraseCaret(void) {
+    if (!gH.caretDrawn)
+        return;
+    CaretPixels(false);
+    gH.caretDrawn = false;
+}
+
+// Drawing in the caret's window takes the caret away first and puts it back afterwards.
+HostDevice *DeviceFor(HWin *w, const HostRect *area) {
+    if (w == gH.caretOwner)
+        EraseCaret();
+    return MakeDevice(w, area);
+}
+
+void DeviceDone(HostDevice *d) {
+    if (!d)
+        return;
+    cairo_surface_flush(cairo_get_target(d->cr));
+    bool caretWindow = d->window && d->window == gH.caretOwner;
+    HostDeviceDestroy(d);
+    if (caretWindow)
+        DrawCaret();
+}
+
 HostDevice *BeginPaint(HWin *w, HostRect *update) {
     if (!Alive(w))
         return nullptr;
     HostRect r = HostCoreTakeUpdate(w);
     if (update)
         *update = r;
-    HostDevice *d = MakeDevice(w, &r);
+    HostDevice *d = DeviceFor(w, &r);
     if (d)
         FillBackground(w, d, r);
     return d;
 }
 
-void EndPaint(HWin *, HostDevice *d) {
-    if (!d)
-        return;
-    cairo_surface_flush(cairo_get_target(d->cr));
-    HostDeviceDestroy(d);
-}
+void EndPaint(HWin *, HostDevice *d) { DeviceDone(d); }
 
 int GetUpdateRect(HWin *w, HostRect *r) { return HostCoreGetUpdateRect(w, r); }
 void ValidateRect(HWin *w, const HostRect *rect) { HostCoreValidate(w, rect); }
@@ -626,7 +706,7 @@ int ScrollWindow(HWin *w, int dx, int dy, const HostRect *area) {
     HostRect a = area ? Intersect(*area, {0, 0, cw, ch}) : HostRect{0, 0, cw, ch};
     if (Empty(a))
         return 0;
-    HostDevice *d = MakeDevice(w, &a);
+    HostDevice *d = DeviceFor(w, &a);
     if (!d)
         return 1;
     // Copy the band out first: source and destination overlap.
@@ -641,28 +721,53 @@ int ScrollWindow(HWin *w, int dx, int dy, const HostRect *area) {
     cairo_set_source_surface(d->cr, copy, a.left + dx, a.top + dy);
     cairo_paint(d->cr);
     cairo_surface_destroy(copy);
-    HostDeviceDestroy(d);
+    DeviceDone(d);
     return 0;
 }
 
-HostDevice *GetDevice(HWin *w) { return Alive(w) ? MakeDevice(w, nullptr) : nullptr; }
+HostDevice *GetDevice(HWin *w) { return Alive(w) ? DeviceFor(w, nullptr) : nullptr; }
 
-void ReleaseDevice(HWin *, HostDevice *d) {
-    if (!d)
-        return;
-    cairo_surface_flush(cairo_get_target(d->cr));
-    HostDeviceDestroy(d);
-}
+void ReleaseDevice(HWin *, HostDevice *d) { DeviceDone(d); }
 
-int CreateCaret(HWin *w, int, int) {
+int CreateCaret(HWin *w, int width, int height) {
+    EraseCaret();
     gH.caretOwner = Alive(w) ? w : nullptr;
+    gH.caret = {0, 0, std::max(1, width), std::max(1, height)};
+    gH.caretShown = false;
     return gH.caretOwner ? 0 : 1;
 }
-int SetCaretPos(int, int) { return gH.caretOwner ? 0 : 1; }
-int ShowCaret(HWin *w) { return w && w == gH.caretOwner ? 0 : 1; }
-int HideCaret(HWin *w) { return w && w == gH.caretOwner ? 0 : 1; }
+
+int SetCaretPos(int x, int y) {
+    if (!gH.caretOwner)
+        return 1;
+    bool drawn = gH.caretDrawn;
+    EraseCaret();
+    gH.caret = {x, y, x + gH.caret.right - gH.caret.left, y + gH.caret.bottom - gH.caret.top};
+    if (drawn)
+        DrawCaret();
+    return 0;
+}
+
+int ShowCaret(HWin *w) {
+    if (!w || w != gH.caretOwner)
+        return 1;
+    gH.caretShown = true;
+    DrawCaret();
+    return 0;
+}
+
+int HideCaret(HWin *w) {
+    if (!w || w != gH.caretOwner)
+        return 1;
+    gH.caretShown = false;
+    EraseCaret();
+    return 0;
+}
+
 int DestroyCaret(void) {
+    EraseCaret();
     gH.caretOwner = nullptr;
+    gH.caretShown = false;
     return 0;
 }
 

@@ -144,6 +144,8 @@ struct HostClass {
     HostWindowProc proc; // the window procedure of every window of the class
     int64_t background;  // HostColor painted under each paint, or kHostNoBackground
     int icon;            // program icon resource number, 0 for none
+    const uint32_t *iconPixels; // the icon as ARGB (alpha 0 transparent), rows from the top;
+    int iconWidth, iconHeight;  // null for none. Kept by pointer: must outlive the host
 };
 
 enum HostMetric {

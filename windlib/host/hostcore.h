@@ -24,6 +24,8 @@ struct HostCoreClass {
     std::string name;    //
     HostWindowProc proc; // the window procedure of the class
     int64_t background;  // HostColor, or kHostNoBackground
+    const uint32_t *iconPixels; // ARGB, or null
+    int iconWidth, iconHeight;  //
 };
 
 // The first part of each backend's window record.

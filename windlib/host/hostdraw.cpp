@@ -9,6 +9,11 @@
 #include <cstring>
 #include <new>
 
+struct HostPalette {
+    int entries;               //
+    unsigned char rgb[256][3]; // red, green, blue of each entry
+};
+
 const HostOps *HostChoose(void) {
     const char *name = getenv("TORVA_HOST");
     if (name && *name) {
@@ -88,10 +93,6 @@ void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int h
     cairo_region_destroy(region);
 }
 
-struct HostPalette {
-    int entries;               //
-    unsigned char rgb[256][3]; // red, green, blue of each entry
-};
 
 HostPalette *HostPaletteCreate(int entries) {
     if (entries < 1 || entries > 256)
@@ -286,9 +287,69 @@ void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color)
     cairo_fill(device->cr);
 }
 
-// Images arrive with the images module; until then they draw nothing.
+// The colour (0x00RRGGBB) of one pixel of a bitmap row.
+static uint32_t BitmapPixel(const HostDevice *d, const HostBitmap *b, const uint8_t *row, int x) {
+    if (b->bitsPerPixel == 8) {
+        int i = row[x];
+        if (b->indices) { // palette slots, looked up in the device's palette
+            if (i >= b->colorCount || !d->palette)
+                return 0;
+            int slot = b->indices[i] & 0xFF;
+            if (slot >= d->palette->entries)
+                return 0;
+            const unsigned char *c = d->palette->rgb[slot];
+            return (uint32_t)c[0] << 16 | (uint32_t)c[1] << 8 | c[2];
+        }
+        if (b->colors && i < b->colorCount) {
+            const uint8_t *c = b->colors + 4 * i; // blue, green, red, 0
+            return (uint32_t)c[2] << 16 | (uint32_t)c[1] << 8 | c[0];
+        }
+        return (uint32_t)i * 0x010101;
+    }
+    const uint8_t *p = row + (size_t)x * (size_t)(b->bitsPerPixel / 8); // blue, green, red
+    return (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
+}
 
-int HostDrawPutBitmap(HostDevice *, int, int, int, int, int, int, const HostBitmap *) { return 1; }
+// Copies the bitmap's rectangle (sourceX, sourceY, width x height, rows counted from the top)
+// to (x, y). Bitmaps are bottom-up with rows padded to 32 bits.
+int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, int sourceX,
+                      int sourceY, const HostBitmap *b) {
+    if (!b || !b->pixels ||
+        (b->bitsPerPixel != 8 && b->bitsPerPixel != 24 && b->bitsPerPixel != 32))
+        return 1;
+    if (sourceX < 0 || sourceY < 0 || width <= 0 || height <= 0 || sourceX >= b->width ||
+        sourceY >= b->height)
+        return 1;
+    width = std::min(width, b->width - sourceX);
+    height = std::min(height, b->height - sourceY);
+    if ((int64_t)x >= device->width || (int64_t)y >= device->height || (int64_t)x + width <= 0 ||
+        (int64_t)y + height <= 0)
+        return 0; // nothing of it on the device
+    cairo_surface_t *s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return 1;
+    }
+    cairo_surface_flush(s);
+    unsigned char *data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    size_t rowSize = ((size_t)b->bitsPerPixel * (size_t)b->width + 31) / 32 * 4;
+    for (int r = 0; r < height; r++) {
+        const uint8_t *row = b->pixels + rowSize * (size_t)(b->height - 1 - (sourceY + r));
+        uint32_t *out = (uint32_t *)(data + (size_t)r * (size_t)stride);
+        for (int c = 0; c < width; c++)
+            out[c] = BitmapPixel(device, b, row, sourceX + c);
+    }
+    cairo_surface_mark_dirty(s);
+    cairo_t *cr = device->cr;
+    cairo_save(cr);
+    cairo_set_source_surface(cr, s, x, y);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(s);
+    return 0;
+}
 
 int HostNoEnumPrinters(void (*)(const char *, void *), void *) { return 1; }
 HostDevice *HostNoCreatePrinter(const HostPrinterRequest *) { return nullptr; }

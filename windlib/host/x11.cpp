@@ -91,7 +91,10 @@ struct X11 {
     int wake[2];      // self-pipe: read end, write end
     bool wakePending; // a byte is in the pipe
     Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
-        netWmWindowTypeDialog; // interned once at open
+        netWmWindowTypeDialog, netWmIcon; // interned once at open
+    XWin *caretOwner;                     // the caret: drawn on the window, never in its
+    HostRect caret;                       // back buffer, so showing the back buffer erases it
+    bool caretShown;                      //
     std::string program;       // WM_CLASS instance part
     std::unordered_map<Window, XWin *> byId;
     std::vector<OpenDevice> devices; // drawing devices not yet released
@@ -259,6 +262,8 @@ int OnXIOError(Display *) {
 // ---- open and close ---------------------------------------------------------------------------
 
 void ResizeBack(XWin *w); // with the painting below
+void DrawCaret(void);     //
+void EraseCaret(void);    //
 
 // The host core's hooks, defined with the event handling below.
 void ReadXEvents(void);
@@ -306,9 +311,10 @@ int Open(const char *programName) {
                      (char *)"UTF8_STRING",
                      (char *)"_NET_WM_PID",
                      (char *)"_NET_WM_WINDOW_TYPE",
-                     (char *)"_NET_WM_WINDOW_TYPE_DIALOG"};
-    Atom atoms[7];
-    XInternAtoms(gX.dpy, names, 7, False, atoms);
+                     (char *)"_NET_WM_WINDOW_TYPE_DIALOG",
+                     (char *)"_NET_WM_ICON"};
+    Atom atoms[8];
+    XInternAtoms(gX.dpy, names, 8, False, atoms);
     gX.wmProtocols = atoms[0];
     gX.wmDelete = atoms[1];
     gX.netWmName = atoms[2];
@@ -316,6 +322,7 @@ int Open(const char *programName) {
     gX.netWmPid = atoms[4];
     gX.netWmWindowType = atoms[5];
     gX.netWmWindowTypeDialog = atoms[6];
+    gX.netWmIcon = atoms[7];
     // Held keys repeat as presses only, as the toolkit expects, not as release-press pairs.
     XkbSetDetectableAutoRepeat(gX.dpy, True, nullptr);
     ReadModifierMap();
@@ -448,6 +455,17 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
         long pid = getpid();
         XChangeProperty(gX.dpy, xid, gX.netWmPid, XA_CARDINAL, 32, PropModeReplace,
                         (unsigned char *)&pid, 1);
+        if (cls->iconPixels && cls->iconWidth > 0 && cls->iconHeight > 0) {
+            // Format-32 property data is an array of long: 8 bytes each on 64-bit hosts.
+            size_t n = (size_t)cls->iconWidth * (size_t)cls->iconHeight;
+            std::vector<long> icon(2 + n);
+            icon[0] = cls->iconWidth;
+            icon[1] = cls->iconHeight;
+            for (size_t i = 0; i < n; i++)
+                icon[2 + i] = (long)cls->iconPixels[i];
+            XChangeProperty(gX.dpy, xid, gX.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                            (unsigned char *)icon.data(), (int)icon.size());
+        }
         if (w->owner) {
             XSetTransientForHint(gX.dpy, xid, TopOf(w->owner)->xid);
             XChangeProperty(gX.dpy, xid, gX.netWmWindowType, XA_ATOM, 32, PropModeReplace,
@@ -487,6 +505,10 @@ void DestroyWindow(XWin *w) {
         gX.announced = nullptr;
     if (gX.focusTop == w)
         gX.focusTop = nullptr;
+    if (gX.caretOwner == w) {
+        gX.caretOwner = nullptr;
+        gX.caretShown = false;
+    }
     if (gX.capture == w) {
         gX.capture = nullptr;
         XUngrabPointer(gX.dpy, CurrentTime);
@@ -879,7 +901,9 @@ void OnFocus(const XFocusChangeEvent *e) {
         if (!Alive(gX.focus) || TopOf(gX.focus) != top)
             gX.focus = top;
         AnnounceFocus(gX.focus);
+        DrawCaret();
     } else if (gX.focusTop == top) {
+        EraseCaret(); // the caret shows where the keyboard goes: not here any more
         gX.focusTop = nullptr;
         WithdrawFocus();
     }
@@ -1147,7 +1171,8 @@ void ResizeBack(XWin *w) {
     cairo_surface_destroy(old);
 }
 
-void Present(XWin *w, const HostRect &area) {
+// Copies the back buffer's area to the window.
+void Show(XWin *w, const HostRect &area) {
     if (!w->back || area.right <= area.left || area.bottom <= area.top)
         return;
     cairo_surface_flush(w->back);
@@ -1158,6 +1183,33 @@ void Present(XWin *w, const HostRect &area) {
     cairo_fill(cr);
     cairo_destroy(cr);
     cairo_surface_flush(w->surface);
+}
+
+// The caret is a steady bar (no blinking, so no wake-ups), shown only while the program has
+// the keyboard.
+void DrawCaret(void) {
+    XWin *w = gX.caretOwner;
+    if (!gX.caretShown || !Alive(w) || !gX.focusTop || !Viewable(w))
+        return;
+    cairo_t *cr = cairo_create(SurfaceOf(w));
+    const HostRect &c = gX.caret;
+    cairo_rectangle(cr, c.left, c.top, c.right - c.left, c.bottom - c.top);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(w->surface);
+}
+
+void EraseCaret(void) {
+    if (Alive(gX.caretOwner))
+        Show(gX.caretOwner, gX.caret);
+}
+
+// Shows what was drawn; drawing in the caret's window covered the caret, which comes back.
+void Present(XWin *w, const HostRect &area) {
+    Show(w, area);
+    if (w == gX.caretOwner)
+        DrawCaret();
 }
 
 HostRect Clipped(const XWin *w, const HostRect *area) {
@@ -1255,11 +1307,45 @@ void ReleaseDevice(XWin *w, HostDevice *d) { FinishDevice(w, d); }
 // ---- the caret and the clipboard arrive with their modules
 // ---------------------------------------
 
-int CreateCaret(XWin *, int, int) { return 1; }
-int SetCaretPos(int, int) { return 1; }
-int ShowCaret(XWin *) { return 1; }
-int HideCaret(XWin *) { return 1; }
-int DestroyCaret(void) { return 1; }
+int CreateCaret(XWin *w, int width, int height) {
+    EraseCaret();
+    gX.caretOwner = Alive(w) ? w : nullptr;
+    gX.caret = {0, 0, std::max(1, width), std::max(1, height)};
+    gX.caretShown = false;
+    return gX.caretOwner ? 0 : 1;
+}
+
+int SetCaretPos(int x, int y) {
+    if (!gX.caretOwner)
+        return 1;
+    EraseCaret();
+    gX.caret = {x, y, x + gX.caret.right - gX.caret.left, y + gX.caret.bottom - gX.caret.top};
+    DrawCaret();
+    return 0;
+}
+
+int ShowCaret(XWin *w) {
+    if (!w || w != gX.caretOwner)
+        return 1;
+    gX.caretShown = true;
+    DrawCaret();
+    return 0;
+}
+
+int HideCaret(XWin *w) {
+    if (!w || w != gX.caretOwner)
+        return 1;
+    gX.caretShown = false;
+    EraseCaret();
+    return 0;
+}
+
+int DestroyCaret(void) {
+    EraseCaret();
+    gX.caretOwner = nullptr;
+    gX.caretShown = false;
+    return 0;
+}
 int ClipboardPut(XWin *, const char *, size_t) { return 1; }
 const char *ClipboardGet(size_t *) { return nullptr; }
 

@@ -11,6 +11,7 @@
 
 struct GC;
 struct HostPalette;
+struct Image;
 
 // The device operations, in table order. Slots that are empty raise the assertion report in
 // their wrapper.
@@ -23,7 +24,8 @@ struct GCOperations {
     int (*checkMode)(int mode, GC *gc);
     void (*setLineAttributes)(int width, int style, int extra, GC *gc);
     void (*fillRect)(int x1, int y1, int x2, int y2, GC *gc);
-    int (*putImage)(int x, int y, const void *image, GC *gc);
+    int (*putImage)(const Image *image, int sourceX, int sourceY, int width, int lines, int x,
+                    int y, GC *gc);
     int (*setFont)(int font, GC *gc);
     int (*fontLineSpacing)(int font, GC *gc);
     int (*fontLeading)(int font, GC *gc);
@@ -124,6 +126,9 @@ void SetUnits(int units, GC *gc);
 void GetResolution(int *width, int *height, int *dpiX, int *dpiY, GC *gc);
 // While a print job is active every colour reaches the device as RGB (the printing module).
 void SetPrintingColors(int on);
+int PrintingColors(void); // a print job is active
+// Where the window GC's drawing area starts in the window (the border of a bordered window).
+void WindowDrawingOrigin(const Window *window, int *x, int *y);
 
 // Text through a GC (fonts.h holds the cache behind them).
 int SetGCFont(int font, GC *gc); // -1: the owner window's font, or font 0 when it has none

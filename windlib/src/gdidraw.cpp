@@ -3,6 +3,7 @@
 // the font cache's (gditext.cpp); colours and drawing fill the other slots.
 #include "fonts.h"
 #include "gdi.h"
+#include "image.h"
 
 #include "host.h"
 
@@ -192,7 +193,7 @@ void FillOperations(GCOperations *ops) {
     ops->checkMode = OpCheckMode;
     ops->setLineAttributes = OpSetLineAttributes;
     ops->fillRect = OpFillRect;
-    ops->putImage = nullptr; // images fill it
+    ops->putImage = ImagePutOperation;
     ops->setFont = SetFont;
     ops->fontLineSpacing = FontLineSpacing;
     ops->fontLeading = FontLeading;
@@ -254,6 +255,15 @@ void GraphicsEnd(void) {
 }
 
 void SetPrintingColors(int on) { gPrinting = on != 0; }
+int PrintingColors(void) { return gPrinting ? 1 : 0; }
+
+void WindowDrawingOrigin(const Window *w, int *x, int *y) {
+    *x = *y = 0;
+    if (w && (w->flags & kWindowBordered)) {
+        *x = (w->flags & kWindowTakesFocus) ? 4 : 2;
+        *y = 2;
+    }
+}
 
 GC *ScreenGC(void) { return &gWindowGC; }
 

@@ -11,6 +11,7 @@
 #include "wind.h"
 #include "fonts.h"
 #include "gdi.h"
+#include "image.h"
 #include "keys.h"
 #include "windmsg.h"
 
@@ -60,16 +61,10 @@ struct Core {
 
 Core gCore;
 
-// ---- seams to the modules that arrive later --------------------------------------------------
-// The caret belongs to its own module; the core calls it here.
-
 // The line spacing of the window's font (font 0 for a window without one).
 int WindowLineSpacing(const Window *w) {
     return FontLineSpacing(w->font >= 0 ? w->font : 0, nullptr);
 }
-void CaretHide(Window *) {}
-void CaretShow(Window *) {}
-void CaretAttach(Window *) {}
 
 // ---- records -----------------------------------------------------------------------------------
 
@@ -356,12 +351,20 @@ void BuildDefaultFonts(void) {
     }
 }
 
+constexpr int kIconSide = 48;
+uint32_t gIconPixels[kIconSide * kIconSide]; // the program's icon for the window manager
+
 void RegisterClasses(void) {
     const HostOps *h = gCore.host;
-    HostClass file = {kFileClass, WindowProcedure, kHostNoBackground, kProgramIcon};
+    int w = 0, hgt = 0;
+    const uint32_t *icon = XpmToArgb(kProgramIconXpm, kProgramIconLines, gIconPixels,
+                                     kIconSide * kIconSide, &w, &hgt) == 0
+                               ? gIconPixels
+                               : nullptr;
+    HostClass file = {kFileClass, WindowProcedure, kHostNoBackground, kProgramIcon, icon, w, hgt};
     HostClass dialog = {kDialogClass, WindowProcedure, (int64_t)h->sysColor(kHostColorMenu),
-                        kProgramIcon};
-    HostClass button = {kButtonClass, WindowProcedure, kHostNoBackground, 0};
+                        kProgramIcon, icon, w, hgt};
+    HostClass button = {kButtonClass, WindowProcedure, kHostNoBackground, 0, nullptr, 0, 0};
     h->registerClass(&file);
     h->registerClass(&dialog);
     h->registerClass(&button);
@@ -533,6 +536,7 @@ int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn rele
     d.topTop = PixelsToCells(desk.top + height / 15, d.cellHeight);
     d.topBottom = PixelsToCells(desk.bottom - height / 15, d.cellHeight);
     LoopReset();
+    CaretReset();
     return 0;
 }
 
@@ -573,6 +577,7 @@ void WindowEpilog(void) {
     }
     LoopReset();
     LoopStopAll(); // a loop level still on the stack ends
+    CaretReset();
     GraphicsEnd(); // every host font goes before the host
     gCore.host->close();
     gCore.host = nullptr;
@@ -863,6 +868,10 @@ int SetFocusWindow(Window *w) {
         !InDialog(w))
         return 1;
     WindowRef ref = WindowRefOf(w);
+    // The old owner's caret goes before the host focus moves: once it has gone, the old owner
+    // could no longer take its caret away.
+    if (gCore.focus && gCore.focus != w)
+        CaretDetach(gCore.focus);
     if (w->host)
         gCore.host->setFocus(w->host);
     if (!WindowRefLive(ref))

@@ -19,7 +19,7 @@ class HostTest : public ::testing::Test {
     void SetUp() override {
         HeadlessConfigure(1280, 1024, 24);
         ASSERT_EQ(0, host.open("torva"));
-        HostClass cls = {"test", NoProc, kHostNoBackground, 0};
+        HostClass cls = {"test", NoProc, kHostNoBackground, 0, nullptr, 0, 0};
         ASSERT_EQ(0, host.registerClass(&cls));
         for (int i = 0; i < 3; i++) {
             windows[i] =
@@ -141,7 +141,7 @@ TEST_F(HostTest, ARecordDestroyedInsideItsOwnMessageOutlivesTheCall) {
                        kHeadlessHost.setTimer(m->window, 1, 10);
         return 0;
     };
-    HostClass cls = {"closing", proc, kHostNoBackground, 0};
+    HostClass cls = {"closing", proc, kHostNoBackground, 0, nullptr, 0, 0};
     ASSERT_EQ(0, host.registerClass(&cls));
     self = host.createWindow("closing", "c", kHostStylePopup, 0, 0, 20, 20, nullptr);
     ASSERT_NE(nullptr, self);
