@@ -68,10 +68,10 @@ struct Headless {
     bool hasClipboard;
     int failCreate;
     HeadlessStats stats;
-    HWin *caretOwner;    // the window the caret belongs to, null for none
-    HostRect caret;      // its rectangle, client pixels of the owner
-    bool caretShown;     // shown by the toolkit
-    bool caretDrawn;     // its pixels are on the surface now, the covered ones in caretUnder
+    HWin *caretOwner; // the window the caret belongs to, null for none
+    HostRect caret;   // its rectangle, client pixels of the owner
+    bool caretShown;  // shown by the toolkit
+    bool caretDrawn;  // its pixels are on the surface now, the covered ones in caretUnder
     std::vector<uint32_t> caretUnder;
 };
 

@@ -94,8 +94,8 @@ int HostCoreRegisterClass(const HostClass *cls) {
         return 1;
     for (HostCoreClass *c : gCore.classes)
         if (c->name == cls->name) {
-            *c = {cls->name, cls->proc, cls->background, cls->iconPixels, cls->iconWidth,
-                  cls->iconHeight};
+            *c = {cls->name,       cls->proc,      cls->background,
+                  cls->iconPixels, cls->iconWidth, cls->iconHeight};
             return 0;
         }
     gCore.classes.push_back(new HostCoreClass{cls->name, cls->proc, cls->background,

@@ -93,7 +93,6 @@ void HostClipOut(cairo_t *cr, const HostRect *area, const HostRect *holes, int h
     cairo_region_destroy(region);
 }
 
-
 HostPalette *HostPaletteCreate(int entries) {
     if (entries < 1 || entries > 256)
         return nullptr;

@@ -95,7 +95,7 @@ struct X11 {
     XWin *caretOwner;                     // the caret: drawn on the window, never in its
     HostRect caret;                       // back buffer, so showing the back buffer erases it
     bool caretShown;                      //
-    std::string program;       // WM_CLASS instance part
+    std::string program;                  // WM_CLASS instance part
     std::unordered_map<Window, XWin *> byId;
     std::vector<OpenDevice> devices; // drawing devices not yet released
     XWin *focus;                     // the window the toolkit gave the focus

@@ -30,17 +30,19 @@ void Put32(unsigned char *p, uint32_t v) {
 uint16_t Get16(const unsigned char *p) { return (uint16_t)(p[0] | p[1] << 8); }
 
 int TableSize(int bitsPerPixel) {
-    return bitsPerPixel == 1 ? kColorTableSmall : bitsPerPixel == 4 ? kColorTableFour
-                                                                    : kColorTableFull;
+    return bitsPerPixel == 1   ? kColorTableSmall
+           : bitsPerPixel == 4 ? kColorTableFour
+                               : kColorTableFull;
 }
 
-// ---- XPM -----------------------------------------------------------------------------------------
+// ---- XPM
+// -----------------------------------------------------------------------------------------
 
 struct Xpm {
     int width, height, colors;
-    int colorOf[256];                // colour number of each pixel character; 0 when unknown
+    int colorOf[256]; // colour number of each pixel character; 0 when unknown
     unsigned char rgb[kXpmMaxColors][3];
-    bool none[kXpmMaxColors];        // the colour is "None"
+    bool none[kXpmMaxColors]; // the colour is "None"
 };
 
 bool Separator(char c) { return c == ' ' || c == '\t' || c == ','; }
@@ -90,8 +92,7 @@ int ParseXpm(const char *const *lines, int lineCount, Xpm *x) {
         return XpmError();
     const char *p = lines[0];
     long w, h, n, cpp;
-    if (!NextNumber(&p, &w) || !NextNumber(&p, &h) || !NextNumber(&p, &n) ||
-        !NextNumber(&p, &cpp))
+    if (!NextNumber(&p, &w) || !NextNumber(&p, &h) || !NextNumber(&p, &n) || !NextNumber(&p, &cpp))
         return XpmError();
     if (w < 1 || w > kXpmMaxSide || h < 1 || h > kXpmMaxSide || n < 1 || n > kXpmMaxColors ||
         cpp != 1 || lineCount < 1 + n)
@@ -140,7 +141,8 @@ const char *XpmRow(const char *const *lines, int lineCount, const Xpm *x, int r)
 
 } // namespace
 
-// ---- images --------------------------------------------------------------------------------------
+// ---- images
+// --------------------------------------------------------------------------------------
 
 Image *PutImage(int width, int height, uint32_t format, const unsigned char *colors, int count) {
     int bits = (int)(format & 0xFF);
@@ -282,8 +284,8 @@ int ImagePutOperation(const Image *image, int sourceX, int sourceY, int width, i
     bool palette = (image->format & kImagePalette) != 0;
     int deviceBits = gc->bitsPerPixel;
     bool drawable = palette || deviceBits == 1 || deviceBits == 2 || deviceBits == 4 ||
-                    deviceBits == 8 || deviceBits == 16 || deviceBits == 24 ||
-                    deviceBits == 32 || deviceBits == 30;
+                    deviceBits == 8 || deviceBits == 16 || deviceBits == 24 || deviceBits == 32 ||
+                    deviceBits == 30;
     if (!drawable)
         return 1;
     uint16_t indices[kXpmMaxColors];
@@ -322,15 +324,16 @@ void FreeImage(Image *image) {
     WindowRelease(image);
 }
 
-// ---- the caret -----------------------------------------------------------------------------------
+// ---- the caret
+// -----------------------------------------------------------------------------------
 
 namespace {
 
 struct Caret {
-    WindowRef owner;           // the focus window that shows it
-    int x, y, width, height;   // in the owner's drawing area; 0 by 0: 2 pixels by a line
-    int state;                 // CaretStateCode
-    unsigned char style[3];    // from the defaults' caret settings (bits 2, 0 and 1)
+    WindowRef owner;         // the focus window that shows it
+    int x, y, width, height; // in the owner's drawing area; 0 by 0: 2 pixels by a line
+    int state;               // CaretStateCode
+    unsigned char style[3];  // from the defaults' caret settings (bits 2, 0 and 1)
 };
 
 Caret gCaret;
@@ -403,61 +406,59 @@ void CaretDetach(Window *w) { CaretState(kCaretRemoved, w); }
 
 // ---- the program's icon: a calculator, 48 by 48 ----------------------------------------------
 
-const char *const kProgramIconXpm[] = {
-    "48 48 6 1",
-    "  c None",
-    "# c #000000",
-    "+ c #c0c0c0",
-    "@ c #808080",
-    "o c #00ffff",
-    ". c #ffffff",
-    "                                                ",
-    "                                                ",
-    "      ####################################      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++@@@@@@@@@@@@@@@@@@@@@@@@@@@@++@#      ",
-    "      #+++@oooooooooooooooooooooooooo@++@#      ",
-    "      #+++@oooooooooooooooooooooo##oo@++@#      ",
-    "      #+++@oooooooooooooooooooooo##oo@++@#      ",
-    "      #+++@oooooooooooooooo########oo@++@#      ",
-    "      #+++@oooooooooooooooooooooo##oo@++@#      ",
-    "      #+++@oooooooooooooooooooooo##oo@++@#      ",
-    "      #+++@oooooooooooooooooooooo##oo@++@#      ",
-    "      #+++@oooooooooooooooooooooooooo@++@#      ",
-    "      #+++@@@@@@@@@@@@@@@@@@@@@@@@@@@@++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++.....@+.....@+.....@+.....@+++@#      ",
-    "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #+++++++++++++++++++++++++++++++++@#      ",
-    "      #@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@#      ",
-    "      ####################################      ",
-    "                                                ",
-    "                                                "
-};
+const char *const kProgramIconXpm[] = {"48 48 6 1",
+                                       "  c None",
+                                       "# c #000000",
+                                       "+ c #c0c0c0",
+                                       "@ c #808080",
+                                       "o c #00ffff",
+                                       ". c #ffffff",
+                                       "                                                ",
+                                       "                                                ",
+                                       "      ####################################      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++@@@@@@@@@@@@@@@@@@@@@@@@@@@@++@#      ",
+                                       "      #+++@oooooooooooooooooooooooooo@++@#      ",
+                                       "      #+++@oooooooooooooooooooooo##oo@++@#      ",
+                                       "      #+++@oooooooooooooooooooooo##oo@++@#      ",
+                                       "      #+++@oooooooooooooooo########oo@++@#      ",
+                                       "      #+++@oooooooooooooooooooooo##oo@++@#      ",
+                                       "      #+++@oooooooooooooooooooooo##oo@++@#      ",
+                                       "      #+++@oooooooooooooooooooooo##oo@++@#      ",
+                                       "      #+++@oooooooooooooooooooooooooo@++@#      ",
+                                       "      #+++@@@@@@@@@@@@@@@@@@@@@@@@@@@@++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++.....@+.....@+.....@+.....@+++@#      ",
+                                       "      #+++@@@@@@+@@@@@@+@@@@@@+@@@@@@+++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #+++++++++++++++++++++++++++++++++@#      ",
+                                       "      #@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@@#      ",
+                                       "      ####################################      ",
+                                       "                                                ",
+                                       "                                                "};
 const int kProgramIconLines = (int)(sizeof kProgramIconXpm / sizeof kProgramIconXpm[0]);

@@ -362,8 +362,9 @@ void RegisterClasses(void) {
                                ? gIconPixels
                                : nullptr;
     HostClass file = {kFileClass, WindowProcedure, kHostNoBackground, kProgramIcon, icon, w, hgt};
-    HostClass dialog = {kDialogClass, WindowProcedure, (int64_t)h->sysColor(kHostColorMenu),
-                        kProgramIcon, icon, w, hgt};
+    HostClass dialog = {
+        kDialogClass, WindowProcedure, (int64_t)h->sysColor(kHostColorMenu), kProgramIcon, icon, w,
+        hgt};
     HostClass button = {kButtonClass, WindowProcedure, kHostNoBackground, 0, nullptr, 0, 0};
     h->registerClass(&file);
     h->registerClass(&dialog);

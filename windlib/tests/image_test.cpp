@@ -29,8 +29,8 @@ class ImageTest : public WindTest {
 };
 
 TEST_F(ImageTest, TheReaderLaysPixelsOutBottomUpInWholeWords) {
-    Image *im = Read({"10 3 3 1", ". c #00ffff", "x c None", "o c #102030", "..........", "xxxxx",
-                      "o?o"});
+    Image *im =
+        Read({"10 3 3 1", ". c #00ffff", "x c None", "o c #102030", "..........", "xxxxx", "o?o"});
     ASSERT_NE(nullptr, im);
     EXPECT_EQ(16, im->width); // rounded up to a multiple of 8
     EXPECT_EQ(3, im->height);
@@ -63,10 +63,10 @@ TEST_F(ImageTest, TheReaderRefusesWhatItDoesNotHandle) {
         {"too wide", {"1025 1 1 1", ". c #000000", "."}, "XPM image error"},
         {"no width", {"0 1 1 1", ". c #000000", "."}, "XPM image error"},
         {"fewer colour lines than colours", {"1 1 2 1", ". c #000000"}, "XPM image error"},
-        {"a monochrome colour", {"1 1 1 1", ". m #000000", "."},
-         "non-color XPM not supported yet"},
+        {"a monochrome colour", {"1 1 1 1", ". m #000000", "."}, "non-color XPM not supported yet"},
         {"a colour name", {"1 1 1 1", ". c red", "."}, "non-color XPM not supported yet"},
-        {"None with more after it", {"1 1 1 1", ". c None x", "."},
+        {"None with more after it",
+         {"1 1 1 1", ". c None x", "."},
          "non-color XPM not supported yet"},
     };
     for (const Case &c : cases) {
@@ -102,8 +102,8 @@ TEST_F(ImageTest, TheIconDrawsThroughAGC) {
     DrawImage(icon, 0, 0, 48, 48, 20, 10, gc);
     DrawImage(icon, 0, 0, 48, 48, 100000, -100000, gc); // nowhere on the window: nothing
     ReleaseGC(gc);
-    EXPECT_EQ(0xFFFFFF, HeadlessPixel(top->host, 20, 10)); // "None" became white
-    EXPECT_EQ(0x000000, HeadlessPixel(top->host, 20 + 6, 10 + 2));  // the outline
+    EXPECT_EQ(0xFFFFFF, HeadlessPixel(top->host, 20, 10));           // "None" became white
+    EXPECT_EQ(0x000000, HeadlessPixel(top->host, 20 + 6, 10 + 2));   // the outline
     EXPECT_EQ(0x00FFFF, HeadlessPixel(top->host, 20 + 20, 10 + 10)); // the display
     std::string shot = std::string(::testing::TempDir()) + "image_icon.png";
     EXPECT_EQ(0, HeadlessSavePng(top->host, shot.c_str()));
@@ -144,7 +144,8 @@ TEST_F(PaletteImageTest, APaletteScreenGetsPaletteImages) {
     FreeImage(im);
 }
 
-// ---- the caret ------------------------------------------------------------------------------------
+// ---- the caret
+// ------------------------------------------------------------------------------------
 
 int WhitePaint(Window *w) {
     GC *gc = GetWindowGC(w);

@@ -12,7 +12,10 @@
 // sends is queued at once, as when the program is busy.
 //
 // Usage: x11_check <closer.py> <screenshot.png>; exit status 0 when every check held.
+#include "fonts.h"
+#include "gdi.h"
 #include "host.h"
+#include "image.h"
 #include "wind.h"
 #include "windmsg.h"
 
@@ -38,6 +41,8 @@ constexpr int kBoxOkX = 130, kBoxOkY = 63; // the OK button of a one-line box, b
 constexpr HostRect kRedBox = {20, 20, 100, 80};    // painted by the top window
 constexpr HostRect kGreenBox = {120, 20, 200, 80}; //
 constexpr HostRect kKeysArea = {20, 120, 140, 180};
+constexpr HostRect kTextAt = {20, 200, 0, 0};  // top left of the text
+constexpr HostRect kIconAt = {200, 200, 0, 0}; // and of the icon
 constexpr HostRect kClickArea = {180, 120, 300, 180};
 
 const char *gCloser;
@@ -74,11 +79,29 @@ void Fill(Window *w, const HostRect &r, HostColor color) {
 
 HostRect Whole(const Window *w) { return {0, 0, w->right - w->left + 1, w->bottom - w->top + 1}; }
 
+// Text and the program's icon below the boxes: real fonts and images on the X server.
+void PaintTextAndIcon(Window *w) {
+    GC *gc = GetWindowGC(w);
+    if (!gc)
+        return;
+    SetGCFont(FontLookup("face:helvetica!height:100"), gc);
+    SetForeground(0x000000, gc);
+    SetBackground(0xC0C0C0, gc);
+    MovePen(kTextAt.left, kTextAt.top, gc);
+    DrawString("Hello, w\xF6rld", gc);
+    if (Image *icon = ReadXPM(kProgramIconXpm, kProgramIconLines, 0xC0C0C0)) {
+        DrawImage(icon, 0, 0, 48, 48, kIconAt.left, kIconAt.top, gc);
+        FreeImage(icon);
+    }
+    ReleaseGC(gc);
+}
+
 int PaintTop(Window *w) {
     gPaints[0]++;
     Fill(w, Whole(w), 0xC0C0C0);
     Fill(w, kRedBox, 0x0000FF);
     Fill(w, kGreenBox, 0x00FF00);
+    PaintTextAndIcon(w);
     return 0;
 }
 
@@ -230,6 +253,34 @@ std::string TopWindowId(void) {
     }
     line[strcspn(line, "\n")] = 0;
     return line;
+}
+
+// The window manager's icon: 48 by 48 ARGB pixels, transparent in the corner.
+void CheckIcon(const std::string &id) {
+    std::string command = "xprop -id " + id + " -notype 32c _NET_WM_ICON";
+    FILE *p = popen(command.c_str(), "r");
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while (p && (n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        text.append(buffer, n);
+    if (p)
+        pclose(p);
+    std::vector<long> values;
+    size_t at = text.find('=');
+    for (const char *q = at == std::string::npos ? "" : text.c_str() + at + 1; *q;) {
+        char *end;
+        long v = strtol(q, &end, 0);
+        if (end == q) {
+            q++;
+            continue;
+        }
+        values.push_back(v);
+        q = end;
+    }
+    if (values.size() != 2 + 48 * 48 || values[0] != 48 || values[1] != 48 || values[2] != 0)
+        Fail("_NET_WM_ICON has " + std::to_string(values.size()) + " values, not 48, 48 and " +
+             "2304 pixels with a transparent corner");
 }
 
 void NextStep(void) {
@@ -417,6 +468,7 @@ int Script(Window *) {
             CloseWindow(gTop);
             break;
         }
+        CheckIcon(id);
         Run(std::string("python3 ") + gCloser + " " + id);
         NextStep();
         break;
@@ -431,9 +483,47 @@ void Report(const char *text) { fprintf(stderr, "x11 check: report: %s\n", text)
 
 } // namespace
 
+// The smoke run: the window with its text and icon is painted, its icon property is read, and
+// it closes. For screens whose pixel format differs from the usual one.
+int Smoke(Window *w) {
+    if (!gPaints[0])
+        return 0;
+    std::string id = TopWindowId();
+    if (id.empty())
+        Fail("xdotool cannot find the window by its title");
+    else
+        CheckIcon(id);
+    gClosed = true;
+    CloseWindow(w);
+    return 0;
+}
+
+int RunSmoke(char **argv) {
+    setenv("TORVA_HOST", "x11", 1);
+    if (WindowProlog(1, argv, malloc, free, Report) != 0) {
+        fprintf(stderr, "x11 check: the toolkit did not start\n");
+        return 1;
+    }
+    gTop = OpenWindow(4, 4, 43, 27, 0, 0xC0C0C0, kTitle, kWindowFramed, nullptr);
+    if (!gTop)
+        return 1;
+    gTop->onPaint = PaintTop;
+    ShowWindowTree(gTop);
+    AddIdleCallback(Smoke, gTop);
+    RunModal(gTop);
+    WindowEpilog();
+    if (!gClosed)
+        Fail("the smoke run did not finish");
+    if (gFailures == 0)
+        printf("x11 check: the smoke run on this screen held\n");
+    return gFailures ? 1 : 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc == 2 && strcmp(argv[1], "--smoke") == 0)
+        return RunSmoke(argv);
     if (argc != 3) {
-        fprintf(stderr, "usage: %s closer.py screenshot.png\n", argv[0]);
+        fprintf(stderr, "usage: %s closer.py screenshot.png | --smoke\n", argv[0]);
         return 2;
     }
     gCloser = argv[1];

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the x11 end-to-end check on a private Xvfb: the server picks a free display itself
 # (-displayfd), DISPLAY is set for the check only, and the server is stopped on every way out.
+# Then a short smoke run on a 30-bit deep-colour screen, where pixel formats differ the most.
 # Usage: x11_e2e.sh <x11_check> <x11_close.py> <screenshot.png>
 set -u
 
@@ -8,7 +9,7 @@ check=$1
 closer=$2
 shot=$3
 
-for tool in Xvfb xdotool setxkbmap xmodmap import python3; do
+for tool in Xvfb xdotool setxkbmap xmodmap xprop import python3; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "x11_e2e: $tool is missing (scripts/install-deps.sh installs it)" >&2
         exit 1
@@ -17,36 +18,48 @@ done
 
 workdir=$(mktemp -d "${TMPDIR:-/tmp}/torva-x11.XXXXXX")
 xvfb_pid=""
-cleanup() {
+stop_xvfb() {
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=""
     fi
+}
+cleanup() {
+    stop_xvfb
     rm -rf "$workdir"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$workdir/display" \
-    >"$workdir/xvfb.log" 2>&1 &
-xvfb_pid=$!
-
-# Xvfb writes its display number once it accepts clients.
-for _ in $(seq 1 100); do
-    if [ -s "$workdir/display" ]; then
-        break
-    fi
-    if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-        echo "x11_e2e: Xvfb did not start" >&2
-        cat "$workdir/xvfb.log" >&2
+# start_xvfb DEPTH: starts a server with a 1280x1024 screen of that depth; sets $display.
+start_xvfb() {
+    rm -f "$workdir/display"
+    Xvfb -displayfd 3 -screen 0 "1280x1024x$1" -nolisten tcp 3>"$workdir/display" \
+        >"$workdir/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    # Xvfb writes its display number once it accepts clients.
+    for _ in $(seq 1 100); do
+        if [ -s "$workdir/display" ]; then
+            break
+        fi
+        if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+            echo "x11_e2e: Xvfb did not start" >&2
+            cat "$workdir/xvfb.log" >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+    if [ ! -s "$workdir/display" ]; then
+        echo "x11_e2e: Xvfb gave no display number" >&2
         exit 1
     fi
-    sleep 0.1
-done
-if [ ! -s "$workdir/display" ]; then
-    echo "x11_e2e: Xvfb gave no display number" >&2
-    exit 1
-fi
-display=":$(tr -d '[:space:]' <"$workdir/display")"
+    display=":$(tr -d '[:space:]' <"$workdir/display")"
+}
 
-DISPLAY="$display" timeout 120 "$check" "$closer" "$shot"
+start_xvfb 24
+DISPLAY="$display" timeout 120 "$check" "$closer" "$shot" || exit 1
+stop_xvfb
+
+start_xvfb 30
+DISPLAY="$display" timeout 60 "$check" --smoke || exit 1
