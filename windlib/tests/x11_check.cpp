@@ -498,12 +498,17 @@ int Smoke(Window *w) {
     return 0;
 }
 
-int RunSmoke(char **argv) {
+int RunSmoke(char **argv, int scale) {
     setenv("TORVA_HOST", "x11", 1);
     if (WindowProlog(1, argv, malloc, free, Report) != 0) {
         fprintf(stderr, "x11 check: the toolkit did not start\n");
         return 1;
     }
+    // The scale comes from the Xft.dpi resource; fonts are made at 96 times it.
+    const HostOps *h = WindowHost();
+    if (h->getScreenCap(kHostCapScale) != scale || h->getScreenCap(kHostCapDpiY) != 96 * scale)
+        Fail("the screen's scale is " + std::to_string(h->getScreenCap(kHostCapScale)) + " at " +
+             std::to_string(h->getScreenCap(kHostCapDpiY)) + " dpi, not " + std::to_string(scale));
     gTop = OpenWindow(4, 4, 43, 27, 0, 0xC0C0C0, kTitle, kWindowFramed, nullptr);
     if (!gTop)
         return 1;
@@ -520,10 +525,10 @@ int RunSmoke(char **argv) {
 }
 
 int main(int argc, char **argv) {
-    if (argc == 2 && strcmp(argv[1], "--smoke") == 0)
-        return RunSmoke(argv);
+    if (argc == 3 && strcmp(argv[1], "--smoke") == 0)
+        return RunSmoke(argv, atoi(argv[2]));
     if (argc != 3) {
-        fprintf(stderr, "usage: %s closer.py screenshot.png | --smoke\n", argv[0]);
+        fprintf(stderr, "usage: %s closer.py screenshot.png | --smoke scale\n", argv[0]);
         return 2;
     }
     gCloser = argv[1];

@@ -9,7 +9,7 @@ check=$1
 closer=$2
 shot=$3
 
-for tool in Xvfb xdotool setxkbmap xmodmap xprop import python3; do
+for tool in Xvfb xdotool setxkbmap xmodmap xprop xrdb import python3; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "x11_e2e: $tool is missing (scripts/install-deps.sh installs it)" >&2
         exit 1
@@ -32,10 +32,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# start_xvfb DEPTH: starts a server with a 1280x1024 screen of that depth; sets $display.
+# start_xvfb DEPTH: starts a server with a 1280x1024 screen of that depth; sets $display. The
+# server must not reset when a client leaves, or resources set with xrdb would go with it.
 start_xvfb() {
     rm -f "$workdir/display"
-    Xvfb -displayfd 3 -screen 0 "1280x1024x$1" -nolisten tcp 3>"$workdir/display" \
+    Xvfb -displayfd 3 -screen 0 "1280x1024x$1" -nolisten tcp -noreset 3>"$workdir/display" \
         >"$workdir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     # Xvfb writes its display number once it accepts clients.
@@ -61,5 +62,7 @@ start_xvfb 24
 DISPLAY="$display" timeout 120 "$check" "$closer" "$shot" || exit 1
 stop_xvfb
 
+# The deep-colour screen also says it has 192 dpi: the host must report a HiDPI scale of 2.
 start_xvfb 30
-DISPLAY="$display" timeout 60 "$check" --smoke || exit 1
+echo "Xft.dpi: 192" | DISPLAY="$display" xrdb -merge || exit 1
+DISPLAY="$display" timeout 60 "$check" --smoke 2 || exit 1
