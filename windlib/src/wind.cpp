@@ -821,6 +821,9 @@ void RepaintWindowOn(HostDevice *device, Window *w) {
     HostDevice *outerDevice = gCore.paintDevice;
     gCore.paintWindow = w;
     gCore.paintDevice = device;
+    // The window GC on this device: the paint's own GetWindowGC shares the loan, and so draws
+    // on the paint's device. Lent to another window it is refused, and the paint skips drawing.
+    GC *gc = wGETGC(0, kGCWindow, device, w);
     bool caret = (w->flags & kWindowTakesFocus) != 0;
     if (caret)
         CaretHide(w);
@@ -835,6 +838,8 @@ void RepaintWindowOn(HostDevice *device, Window *w) {
         w->onPaint(w);
     if (caret && WindowRefLive(ref))
         CaretShow(w);
+    if (gc)
+        ReleaseGC(gc);
     gCore.paintWindow = outerWindow;
     gCore.paintDevice = outerDevice;
     if (own)

@@ -154,6 +154,30 @@ TEST_F(GdiTest, TextSitsInItsBoxAndMovesTheCurrentPosition) {
     EXPECT_EQ(kInkRgb, HeadlessPixel(top->host, 205, 205));
 }
 
+int gPaintLoan; // use count of the GC the paint got, or -1 when it was not the paint's device
+int PaintWithGC(Window *w) {
+    GC *gc = GetWindowGC(w);
+    gPaintLoan = gc && gc->device == WindowPaintDevice(w) ? gc->useCount : -1;
+    ReleaseGC(gc);
+    return 0;
+}
+
+TEST_F(GdiTest, APaintDrawsThroughTheWindowGCOnThePaintsDevice) {
+    Window *a = Child("a", top), *b = Child("b", top, 0, 2, 4, 3);
+    a->onPaint = PaintWithGC;
+    gPaintLoan = 0;
+    RepaintWindow(a);
+    EXPECT_EQ(2, gPaintLoan); // the paint's loan, shared
+    // While another window holds the GC, a paint gets none and draws nothing.
+    GC *held = GetWindowGC(b);
+    ASSERT_NE(nullptr, held);
+    gPaintLoan = 0;
+    RepaintWindow(a);
+    EXPECT_EQ(-1, gPaintLoan);
+    ReleaseGC(held);
+    EXPECT_EQ(0, ScreenGC()->useCount);
+}
+
 TEST_F(GdiTest, ColoursOnATrueColourScreen) {
     int size = -1, exact = -1, unused = 0;
     EXPECT_EQ(0x0000FFu, AllocColor(255, 0, 0, &size, &exact, &unused, 0));
