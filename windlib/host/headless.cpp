@@ -989,6 +989,7 @@ int HeadlessSavePng(HostWindow *hw, const char *path) {
 }
 
 void HeadlessFailCreate(int n) { gH.failCreate = n; }
+void HeadlessFailFontCreate(int n) { HostFontFailCreate(n); }
 
 int HeadlessBoxCount(void) { return (int)gH.boxes.size(); }
 const char *HeadlessBoxText(int i) {

@@ -59,6 +59,8 @@ int64_t HeadlessPixel(HostWindow *window, int x, int y);
 int HeadlessSavePng(HostWindow *window, const char *path);
 // The n-th window creation from now fails (1: the next one); 0 disarms.
 void HeadlessFailCreate(int n);
+// The n-th font creation from now fails (1: the next one); 0 disarms.
+void HeadlessFailFontCreate(int n);
 
 // ---- message boxes ------------------------------------------------------------------------------
 int HeadlessBoxCount(void);

@@ -140,10 +140,10 @@ constexpr uint32_t kHostStyleCaptionBit = 0x00C00000; // the host draws frame an
 constexpr int kHostNoBackground = -1; // HostClass::background: the window paints everything
 
 struct HostClass {
-    const char *name;    // class name, kept by pointer: must outlive the host
-    HostWindowProc proc; // the window procedure of every window of the class
-    int64_t background;  // HostColor painted under each paint, or kHostNoBackground
-    int icon;            // program icon resource number, 0 for none
+    const char *name;           // class name, kept by pointer: must outlive the host
+    HostWindowProc proc;        // the window procedure of every window of the class
+    int64_t background;         // HostColor painted under each paint, or kHostNoBackground
+    int icon;                   // program icon resource number, 0 for none
     const uint32_t *iconPixels; // the icon as ARGB (alpha 0 transparent), rows from the top;
     int iconWidth, iconHeight;  // null for none. Kept by pointer: must outlive the host
 };

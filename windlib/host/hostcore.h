@@ -21,9 +21,9 @@ constexpr int kHostInputRoom = 128; // kept free for the messages of one window-
 constexpr int kHostPostedMax = 64;  // distinct posted messages waiting
 
 struct HostCoreClass {
-    std::string name;    //
-    HostWindowProc proc; // the window procedure of the class
-    int64_t background;  // HostColor, or kHostNoBackground
+    std::string name;           //
+    HostWindowProc proc;        // the window procedure of the class
+    int64_t background;         // HostColor, or kHostNoBackground
     const uint32_t *iconPixels; // ARGB, or null
     int iconWidth, iconHeight;  //
 };

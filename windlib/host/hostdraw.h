@@ -67,6 +67,8 @@ HostFont *HostFontSelect(HostDevice *device, HostFont *font); // the previous on
 void HostFontDeviceGone(HostDevice *device);                  // drops the device's font
 int HostFontMetrics(HostDevice *device, HostTextMetrics *metrics);
 int HostFontCharWidths(HostDevice *device, int first, int last, int *widths);
+// For tests: the n-th font creation from now fails (1: the next one); 0 disarms.
+void HostFontFailCreate(int n);
 // The backend closes: with no font left, cairo's font caches and the font configuration are
 // released too.
 void HostFontsShutdown(void);

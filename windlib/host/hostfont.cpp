@@ -50,6 +50,7 @@ constexpr const char *kFixedFaces[] = {"Courier", "Courier New", "Fixedsys"};
 std::set<std::string> gNoted; // faces whose substitution was already reported
 HostFont *gDefault;           // for devices that never had a font selected
 int gLive;                    // fonts not yet released
+int gFailCreate;              // a creation that is to fail, counted down (tests)
 
 bool IsFixedFace(const char *face) {
     for (const char *f : kFixedFaces)
@@ -184,8 +185,10 @@ HostFont *FontOf(HostDevice *d) {
 
 } // namespace
 
+void HostFontFailCreate(int n) { gFailCreate = n; }
+
 HostFont *HostFontCreate(const HostFontRequest *request, int dpiY) {
-    if (!request)
+    if (!request || (gFailCreate > 0 && --gFailCreate == 0))
         return nullptr;
     int height = request->height > 0 ? request->height : kDefaultHeight;
     if (height > kMaxHeight)

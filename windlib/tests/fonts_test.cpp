@@ -245,6 +245,26 @@ TEST_F(FontTest, FontsMadeForAPrinterComeBackExactlyForTheScreen) {
     ReleaseGC(screen);
 }
 
+TEST_F(FontTest, AFontThatCannotBeMadeAgainKeepsTheOldOne) {
+    Window *top = Top("main");
+    int font = FontLookup("face:helvetica!height:100");
+    ASSERT_GE(font, 0);
+    int before = FontPixelHeight(font);
+    HostDevice *paper = WindowHost()->createMemoryDevice(100, 100, 600);
+    GC *printer = wGETGC(0, kGCPrinter, paper, top);
+    ASSERT_NE(nullptr, printer);
+    HeadlessFailFontCreate(font + 1); // entries are made again in index order
+    RecreateFonts(printer);
+    EXPECT_EQ(before, FontPixelHeight(font)); // the screen font serves on
+    EXPECT_EQ(0, strncmp("RecreateFonts: font not created:", LastQuietDiagnostic(), 32));
+    EXPECT_EQ(114 * 600 / 723, FontPixelHeight(0)); // the others were made for the paper
+    EXPECT_GT(FontLineSpacing(font, printer), 0);   // and the old one still measures
+    HeadlessFailFontCreate(1);
+    EXPECT_EQ(-1, FontLookup("face:Arial!height:123")); // a lookup that cannot be made
+    ReleaseGC(printer);
+    WindowHost()->deleteMemoryDevice(paper);
+}
+
 TEST_F(FontTest, TheWindowGCIsLentToOneWindowAtATime) {
     Window *top = Top("main");
     Window *a = Child("a", top), *b = Child("b", top, 0, 2, 4, 3);
