@@ -179,8 +179,17 @@ static size_t skipBlanks(const std::string &s, size_t i) {
     return i;
 }
 
+// Whether the step holds `text` at position i. A step may end anywhere (a file's last line has
+// no line feed), so a position past its end simply does not match: std::string::compare would
+// throw there, and nothing may throw out of the interpreter.
 static bool textAt(const std::string &s, size_t i, const char *text) {
-    return s.compare(i, strlen(text), text) == 0;
+    const size_t n = strlen(text);
+    return i <= s.size() && s.size() - i >= n && s.compare(i, n, text) == 0;
+}
+
+// Up to n bytes of the step from position i; empty past its end.
+static std::string stepPart(const std::string &s, size_t i, size_t n) {
+    return i < s.size() ? s.substr(i, n) : std::string();
 }
 
 // ---- jumps --------------------------------------------------------------------------------
@@ -194,7 +203,8 @@ static bool findLabel(const char *target, Calculator *calc) {
         if (currentStep(program, &line) && at(line, 0) == ':') {
             // The name runs from after the colon to the line feed or the end of the line.
             size_t end = line.find('\n');
-            std::string name = line.substr(1, (end == std::string::npos ? line.size() : end) - 1);
+            std::string name =
+                stepPart(line, 1, (end == std::string::npos ? line.size() : end) - 1);
             if (strncmp(name.c_str(), target, name.size()) == 0)
                 return true;
         }
@@ -219,7 +229,7 @@ enum StepResult {
 
 static StepResult stepGoto(const std::string &s, Calculator *calc) {
     // The target: after "goto", up to the first blank, then past the blanks.
-    std::string rest = s.substr(4, 256);
+    std::string rest = stepPart(s, 4, 256);
     size_t i = 0;
     while (i < rest.size() && rest[i] != ' ')
         i++;

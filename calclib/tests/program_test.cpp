@@ -37,22 +37,25 @@ struct ProgramRun {
         displayRelease();
     }
 
-    // The lines as the listing (no end marker unless given).
-    void load(const std::vector<std::string> &lines) {
+    // The lines as the listing (no end marker unless given), the last one without its line feed
+    // when `lastLineFeed` is false, as a file may end.
+    void load(const std::vector<std::string> &lines, bool lastLineFeed = true) {
         BufferFree(calc.program);
         calc.program = BufferCreate(nullptr, kCreateDetached);
         calc.program->lineBreakMode = kBreakLineFeed;
         std::string text;
         for (const std::string &line : lines)
             text += line + "\n";
+        if (!lastLineFeed && !text.empty())
+            text.pop_back();
         ASSERT_EQ(
             0, BufferInsert(1, 1, text.c_str(), static_cast<int32_t>(text.size()), calc.program));
         BufferGoto(1, 1, calc.program);
     }
 
     // A normal run from line 1 until it stops.
-    long run(const std::vector<std::string> &lines) {
-        load(lines);
+    long run(const std::vector<std::string> &lines, bool lastLineFeed = true) {
+        load(lines, lastLineFeed);
         calc.recorderMode = -1;
         EXPECT_EQ(0, prepareRun(&calc));
         startNormalRun(&calc);
@@ -146,6 +149,54 @@ TEST(StepLanguage, EachLineReachesItsEntryPoint) {
         r.run(c.lines);
         EXPECT_EQ(c.shown, r.shown()) << c.label;
         EXPECT_EQ(c.reported, r.reported()) << c.label;
+    }
+}
+
+// A file's last line may lack its line feed: every step then reads as it does with one, however
+// short it is (a test past its end reads NUL, never throws).
+TEST(StepLanguage, ALastLineWithoutALineFeedReadsAsWithOne) {
+    const std::vector<std::vector<std::string>> programs = {
+        {"plot"},
+        {"p"},
+        {"plo"},
+        {"plot C"},
+        {"plot Colo"},
+        {"plot Mov"},
+        {"goto"},
+        {"g"},
+        {"got"},
+        {"if"},
+        {"i"},
+        {"5", "if <"},
+        {"5", "if >= 0"},
+        {"c"},
+        {"co"},
+        {"s"},
+        {"sto"},
+        {"store"},
+        {"r"},
+        {"reca"},
+        {"e"},
+        {"ex"},
+        {"x"},
+        {"x^"},
+        {"1"},
+        {"F"},
+        {"*"},
+        {"*Clea"},
+        {":"},
+        {"7", "store"},
+        {"recall"},
+        {"+"},
+        {"+/"},
+        {"_"},
+    };
+    for (const std::vector<std::string> &lines : programs) {
+        ProgramRun with, without;
+        long steps = with.run(lines);
+        EXPECT_EQ(steps, without.run(lines, false)) << lines.back();
+        EXPECT_EQ(with.shown(), without.shown()) << lines.back();
+        EXPECT_EQ(with.reported(), without.reported()) << lines.back();
     }
 }
 
