@@ -42,6 +42,8 @@ check "four digits" 0 " 0.667" "" -- --digits 4 -k '2/3='
 check "binary" 0 " 1010" "" -- --radix 2 -k '101+101='
 check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
 check "exponent entry" 0 " 5 0" "" -- -k 5x
+check "a negative value shown as zeros" 0 "-0.00000" "" -- --digits 6 -k '.145vx5v='
+check "the same in octal" 0 "-0.000" "" -- --radix 8 --auto-format off --digits 4 -k '.6vx5v='
 # Settings from a file, as the panel reads them; the options still win.
 settings=$(mktemp -d)
 printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"

@@ -383,9 +383,9 @@ int numToText(char *mantissa, char *exponent, int width, int exponentWidth, char
         int r = numCopy(n, l.t) ? kTextCopyFailed
                                 : layoutInto(&l, mantissa, exponent, width, exponentWidth,
                                              fixedPlaces, notation, zeroLimit, &restart);
-        // Zero shows no exponent and the sign '+', whatever sign was typed.
-        bool zero = numIsZero(l.t);
-        *sign = l.t->negative && !zero ? '-' : '+';
+        // Only a value that is zero shows '+' whatever sign was typed; a negative value whose
+        // shown digits all round to 0 keeps its '-', so "-0.00000" still says it is below zero.
+        *sign = n->negative && !numIsZero(n) ? '-' : '+';
         *exponentSign = l.e < 0 ? '-' : '+';
         numFree(l.t);
         if (r || !restart)
