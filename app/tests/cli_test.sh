@@ -44,6 +44,14 @@ check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
 check "exponent entry" 0 " 5 0" "" -- -k 5x
 check "a negative value shown as zeros" 0 "-0.00000" "" -- --digits 6 -k '.145vx5v='
 check "the same in octal" 0 "-0.000" "" -- --radix 8 --auto-format off --digits 4 -k '.6vx5v='
+# Every diagnostic on standard error ends its own line.
+messages=$("$cli" -e A -e = 2>&1 >/dev/null)
+if [ "$messages" == $'radix 16 chars not allowed\nAtoNumber: Illegal Digit: A (41)\nFatal Error: Math Error' ]; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    printf 'FAIL diagnostics on their own lines\n  got: %q\n' "$messages"
+fi
 # Settings from a file, as the panel reads them; the options still win.
 settings=$(mktemp -d)
 printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"

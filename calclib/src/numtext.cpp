@@ -9,10 +9,15 @@
 
 // ---- AtoNumber --------------------------------------------------------------------------
 
-// Diagnostics go to standard error without a line end; the caller turns the null result into
-// the calculator's error state.
+static void numDiagnosticDefault(const char *text) { fputs(text, stderr); }
+
+static NumDiagnosticFn gDiagnostic = numDiagnosticDefault;
+
+void numSetDiagnostic(NumDiagnosticFn write) { gDiagnostic = write ? write : numDiagnosticDefault; }
+
+// The caller turns the null result into the calculator's error state.
 static Number *atoFail(const char *message) {
-    fputs(message, stderr);
+    gDiagnostic(message);
     return nullptr;
 }
 
@@ -39,7 +44,7 @@ static void atoRadixRule(int presetRadix, int *parseRadix) {
     if (presetRadix <= 0)
         *parseRadix = 16;
     else if (presetRadix < 16)
-        fputs("radix 16 chars not allowed", stderr);
+        gDiagnostic("radix 16 chars not allowed");
 }
 
 Number *AtoNumber(Number *n, const char *text) {
