@@ -253,6 +253,7 @@ int main(int argc, char **argv) {
     if (status)
         return status;
     numSetDiagnostic(diagnosticLine);
+    BufferProlog(malloc, free, diagnosticLine, diagnosticLine); // settings and file messages
     Calculator calc;
     buildCalculator(o, &calc);
     calc.hooks.programReport = reportToStderr;

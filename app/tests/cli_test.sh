@@ -11,7 +11,7 @@ check() {
     local label=$1 status=$2 expected=$3 input=$4
     shift 5
     local output rc
-    output=$(printf '%s' "$input" | "$cli" "$@" 2>/dev/null)
+    output=$(printf '%s' "$input" | timeout 60 "$cli" "$@" 2>/dev/null)
     rc=$?
     if [ "$output" == "$expected" ] && [ "$rc" -eq "$status" ]; then
         passed=$((passed + 1))
@@ -63,6 +63,8 @@ else
     failed=$((failed + 1))
     echo "FAIL settings defaults written back"
 fi
+mkfifo "$settings/fifo.ini"
+check "a FIFO as the settings file" 0 " 2" "" -- --settings "$settings/fifo.ini" -k '1+1='
 # Programs: step lines and program files.
 prog=$(mktemp -d)
 trap 'rm -rf "$settings" "$prog"' EXIT
