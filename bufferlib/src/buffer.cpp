@@ -238,6 +238,17 @@ void Shrink(LineNode *n, Buffer *b) {
     NodeSetLoaded(n, len, size);
 }
 
+// Appends the byte that ends a line in this mode (a carriage return in the carriage-return
+// modes, where lines keep it, otherwise a line feed) to a line. 0; 2 the line cannot grow.
+int AppendBreak(LineNode *n, Buffer *b) {
+    int32_t len = NodeLength(n);
+    if (len + 1 > MaxLineLength(b) || LoadLine(n, b) != 0 || Reserve(n, len + 1, b) != 0)
+        return 2;
+    n->text[len] = (b->lineBreakMode & kBreakCarriageReturn) ? '\r' : '\n';
+    NodeSetLoaded(n, len + 1, NodeAllocation(n));
+    return 0;
+}
+
 // Inserts `count` bytes at the current column (the first line made when there is none).
 // 0; 2 no line; 3 the line cannot grow.
 int InsertRunBytes(const char *bytes, int32_t count, Buffer *b) {
@@ -736,10 +747,14 @@ int InsertLine(int after, Buffer *b) {
         return 1;
     if (b->flags & kBufReadOnly)
         return -1;
+    // In a line-break mode a line is text cut after a break, so the new line holds just its
+    // break: a node without one in the middle of the chain would be no line of the text, and
+    // the line numbers that undo items record could not be found again once it went.
+    const bool splits = SplitsLines(b);
     if (!b->firstLine) {
         LineNode *line = NewNode(b);
         LineNode *last = line ? NewNode(b) : nullptr;
-        if (!last) {
+        if (!last || (splits && AppendBreak(line, b) != 0)) {
             BufReportError("InsertLine:");
             return 2;
         }
@@ -754,8 +769,13 @@ int InsertLine(int after, Buffer *b) {
         BufReportMessage("InsertLine:", "line orphaned");
         return 2;
     }
+    // After a last line without its break, that line takes the break and the new line is the
+    // empty last line that follows it.
+    const bool endLast =
+        splits && after && !cur->next && !IsEmptyLast(cur, b) &&
+        (LastByte(cur, b) < 0 || !IsBreak(static_cast<unsigned char>(LastByte(cur, b)), b));
     LineNode *n = NewNode(b);
-    if (!n) {
+    if (!n || (splits && AppendBreak(endLast ? cur : n, b) != 0)) {
         BufReportError("InsertLine:");
         return 2;
     }
@@ -935,6 +955,14 @@ int DelRegion(int32_t line1, int32_t column1, int32_t line2, int32_t column2, Bu
     if (!NodeAt(line1, b)) {
         BufReportMessage("Delete", "region start not in buffer");
         return 1;
+    }
+    // A region that starts past the end of a line starts at the next one: that is where the
+    // undo item must put the text back (re-inserted past a line's end it would land before
+    // that line's break).
+    for (LineNode *n = NodeAt(line1, b); line1 < line2 && n && column1 > NodeLength(n);
+         n = n->next) {
+        line1++;
+        column1 = 1;
     }
     if (line2 > b->lineCount) {
         BufReportMessage("DelReg:", "no next line");
