@@ -22,6 +22,17 @@ struct BufferLibrary {
 
 BufferLibrary gLib = {malloc, free, nullptr, nullptr, {0}};
 
+uint64_t gTextVersions = 0; // the last text version handed out
+
+// Any change of a buffer's lines, its chain or their texts gives it a new text version.
+void NewTextVersion(Buffer *b) { b->textVersion = ++gTextVersions; }
+
+// The text was edited: modified, and a new version.
+void TextChanged(Buffer *b) {
+    b->flags |= kBufModified;
+    NewTextVersion(b);
+}
+
 int32_t NodeLength(const LineNode *n) {
     return static_cast<int32_t>(n->lengthFlags & kNodeLengthMask);
 }
@@ -130,6 +141,7 @@ void LinkAfter(LineNode *at, LineNode *n, Buffer *b) {
     else
         b->firstLine = n;
     b->lineCount++;
+    NewTextVersion(b);
 }
 
 void Unlink(LineNode *n, Buffer *b) {
@@ -143,6 +155,7 @@ void Unlink(LineNode *n, Buffer *b) {
         b->lastLine = n->previous;
     n->previous = n->next = nullptr;
     b->lineCount--;
+    NewTextVersion(b);
 }
 
 void SetCurrent(LineNode *n, int32_t line, int32_t column, Buffer *b) {
@@ -283,7 +296,7 @@ int InsertRunBytes(const char *bytes, int32_t count, Buffer *b) {
     memcpy(n->text + at, bytes, static_cast<size_t>(count));
     NodeSetLoaded(n, len + count, NodeAllocation(n));
     b->currentColumn = at + 1 + count;
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -341,7 +354,7 @@ int InsertAndCut(const char *bytes, int32_t count, Buffer *b) {
     Shrink(cur, b);
     LinkAfter(cur, n, b);
     SetCurrent(n, b->currentLine + 1, 1, b);
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -423,7 +436,7 @@ int InsertRecordLine(const char *text, int32_t n, Buffer *b) {
     node->text = bytes;
     NodeSetLoaded(node, n, size);
     b->currentColumn = n + 1;
-    b->flags |= kBufModified;
+    TextChanged(b);
     if (b->undoBuffer)
         EndUndoFrame(kUndoInsert, nullptr, b);
     return 0;
@@ -571,6 +584,7 @@ Buffer *BufferCreate(const char *name, int creationFlags) {
     b->maximumAllocation = kMaximumAllocation;
     b->ops = &kBufferOps;
     b->lineLimit = kDefaultLineLimit;
+    NewTextVersion(b);
     if (creationFlags & kCreateUndo) {
         b->undoBuffer = MakeUndoBuffer();
         if (!b->undoBuffer)
@@ -603,6 +617,7 @@ void BufReleaseLines(Buffer *b) {
     b->firstLine = b->lastLine = nullptr;
     b->lineCount = 0;
     SetCurrent(nullptr, 1, 1, b);
+    NewTextVersion(b);
 }
 
 LineNode *BufAppendNode(Buffer *b) {
@@ -646,7 +661,7 @@ int BufSetLineText(LineNode *node, const void *bytes, int32_t length, Buffer *b)
     ReleaseNodeText(node);
     node->text = text;
     NodeSetLoaded(node, length, size);
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -738,7 +753,7 @@ int DeleteByte(Buffer *b) {
     if (column > len - 1 && column > 1)
         column--;
     b->currentColumn = column;
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -761,7 +776,7 @@ int InsertLine(int after, Buffer *b) {
         LinkAfter(nullptr, line, b);
         LinkAfter(line, last, b);
         SetCurrent(line, 1, 1, b);
-        b->flags |= kBufModified;
+        TextChanged(b);
         return 0;
     }
     LineNode *cur = b->currentNode;
@@ -786,7 +801,7 @@ int InsertLine(int after, Buffer *b) {
         LinkAfter(cur->previous, n, b);
         SetCurrent(n, b->currentLine, 1, b);
     }
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -808,7 +823,7 @@ int DeleteLine(Buffer *b) {
         SetCurrent(previous, line - 1, 1, b);
     else
         SetCurrent(nullptr, 1, 1, b);
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -1062,7 +1077,7 @@ int DelRegion(int32_t line1, int32_t column1, int32_t line2, int32_t column2, Bu
     }
     // An emptied first line goes, unless it is all that is left at the end: it then stays as
     // the empty last line (or the buffer's one empty line).
-    b->flags |= kBufModified;
+    TextChanged(b);
     if (total == 0 && first->next) {
         LineNode *next = first->next;
         Unlink(first, b);

@@ -129,9 +129,10 @@ struct BufferOps {
     const char *(*lockLine)(Buffer *b);
 };
 
-// A text. The prescribed fields come first, in their order; the two after `currentNode` are the
-// library's own bookkeeping (the chain's end and length, so appending and positioning near the
-// end do not walk the chain).
+// A text. The prescribed fields come first, in their order; the three after `currentNode` are the
+// library's own bookkeeping: the chain's end and length, so appending and positioning near the
+// end do not walk the chain, and the text version, by which an owner knows that what it derived
+// from the text (a program's label index) still holds.
 struct Buffer {
     int32_t magic;              // kBufferMagic, by which owners recognise a Buffer
     uint16_t flags;             // kBuf... flags
@@ -157,6 +158,7 @@ struct Buffer {
     LineNode *currentNode;     // node of the current line, null when the buffer has no line
     LineNode *lastLine;        // last line node, null when the buffer has no line
     int32_t lineCount;         // nodes in the chain, the empty last line included
+    uint64_t textVersion;      // new with every change of the lines, unique across all buffers
 };
 
 // ---- library state -------------------------------------------------------------------------

@@ -209,6 +209,49 @@ TEST(Interpreter, LabelsMatchByPrefixFromTheTop) {
     EXPECT_EQ(" 5", colon.shown()); // a label of a colon alone matches every target
 }
 
+// A jump goes straight to its label: the listing's mark moves once per step, however many lines
+// lie between the jump and its label (it used to sweep through every line from the top).
+TEST(Interpreter, AJumpGoesStraightToItsLabel) {
+    std::vector<std::string> lines = {"5", "store A"};
+    for (int i = 0; i < 2990; i++)
+        lines.push_back(":pad" + std::to_string(i));
+    for (const char *step : {":loop", "recall A", "-", "1", "=", "store A", "if > 0 goto loop"})
+        lines.push_back(step);
+    static long marks;
+    marks = 0;
+    ProgramRun r;
+    r.calc.hooks.programMarked = [](Calculator *) { marks++; };
+    long steps = r.run(lines);
+    EXPECT_EQ(2992 + 6 * 7, steps); // "if >" jumps at 0 too
+    EXPECT_EQ("-1", r.shown());
+    EXPECT_LE(marks, 2 * steps) << "marks per step";
+}
+
+// The labels are found in the text as it is now: an edit between two runs, or between two steps
+// of one run, moves a jump to the label the edited text names first.
+TEST(Interpreter, JumpsFollowTheEditedText) {
+    ProgramRun r;
+    r.run({"goto end", "1", ":end", "2", "="});
+    EXPECT_EQ(" 2", r.shown());
+    BufferGoto(2, 1, r.calc.program);
+    ASSERT_EQ(0, programInsertStep(":end", 1, r.calc.program)); // now the first label "end"
+    r.calc.recorderMode = -1;
+    prepareRun(&r.calc);
+    startNormalRun(&r.calc);
+    programRun(1, &r.calc);
+    EXPECT_EQ(" 12", r.shown());
+    ASSERT_EQ(0, DelRegion(2, 1, 2, kEndOfLineColumn, r.calc.program));
+    calcClear(1, &r.calc);
+    r.calc.recorderMode = -1;
+    startNormalRun(&r.calc);
+    ASSERT_EQ(1, runStep(&r.calc)); // the jump, to the old label again
+    EXPECT_EQ(3, r.line());
+    BufferInsert(2, 1, ":end\n7\n", 7, r.calc.program); // between two steps of the run
+    BufferGoto(1, 1, r.calc.program);
+    programRun(1, &r.calc);
+    EXPECT_EQ(" 712", r.shown());
+}
+
 TEST(Interpreter, UndefinedLabelLeavesThePositionOnTheLastLine) {
     ProgramRun r;
     r.run({"goto nowhere", "1", "2", "__ end __"});
