@@ -183,9 +183,11 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
     std::string path = file;
     if (!resolveLinks(&path))
         return 1;
+    // A line that still ends in a carriage return (it ended in two) keeps it: written with a
+    // carriage return before its line feed, it reads back as it was.
     std::string text;
     for (const std::string &line : lines)
-        text += line + "\n";
+        text += line + (!line.empty() && line.back() == '\r' ? "\r\n" : "\n");
     if (text.size() > kSettingsFileLimit) {
         reportRefusedOnce(path, "would pass 1 MiB: not written");
         return 1;

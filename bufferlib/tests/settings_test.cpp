@@ -135,6 +135,15 @@ TEST_F(Settings, UnknownLinesAreKept) {
     EXPECT_EQ(16, ReadIntSetting("radix", 10, file.c_str())); // keys match without case
 }
 
+// The reader drops one carriage return before a line feed; a line that ends in two keeps the
+// other through any number of writes (found by fuzzing).
+TEST_F(Settings, ALineEndingInTwoCarriageReturnsSurvivesWrites) {
+    spit(file, "[nv]\n# mine\r\r\nRADIX=10\r\n");
+    WriteIntSetting("RADIX", 16, file.c_str());
+    WriteIntSetting("RADIX", 8, file.c_str());
+    EXPECT_EQ("[nv]\n# mine\r\r\nRADIX=8\n", slurp(file));
+}
+
 TEST_F(Settings, MalformedFiles) {
     struct Case {
         const char *label;
