@@ -82,6 +82,8 @@ check "math error in a program" 1 "ERR" "" -- "$prog/divide"
 check "step lines" 0 " 8" "" -- -e 5 -e + -e 3 -e =
 check "a fatal step, then keys" 3 " 4" "" -- -e bogus -k '2+2='
 check "missing program" 2 "" "" -- "$prog/none"
+mkfifo "$prog/fifo"
+check "a FIFO as the program" 2 "" "" -- "$prog/fifo"
 if "$cli" --max-steps 10 "$prog/forever" 2>&1 >/dev/null | grep -qx 'Fatal Error: step limit reached'; then
     passed=$((passed + 1))
 else

@@ -1,7 +1,8 @@
 // The program interpreter: one step line at a time, recognised by its first character and a
 // few fixed characters after it, calling the engine entry point the key would call. Nothing is
-// parsed ahead: a line means what it says each time it runs. Positions past the end of a line
-// read as NUL, so a short line never reads what lies behind it.
+// parsed ahead: a line means what it says each time it runs; only the labels are indexed, for
+// the jumps, and the index follows every edit. Positions past the end of a line read as NUL, so
+// a short line never reads what lies behind it.
 #include "program.h"
 
 #include "buffer.h"
