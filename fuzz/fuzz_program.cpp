@@ -1,9 +1,9 @@
-// Program load and run with a step bound. The input is a program file (after one byte that
-// chooses the program mode and the digit count). It runs twice, once loaded from a file, its
-// lines paged in from disk, and once inserted into a Program in memory; both runs must end
-// alike (steps, display, messages, position). Then every "goto" line's target is looked up
-// with jumpToLabel and compared with a plain scan of the text for the first label whose name is
-// a prefix of the target.
+// Program load and run with a step bound (and at most one factorial). The input is a program
+// file (after one byte that chooses the program mode and the digit count). It runs twice, once
+// loaded from a file, its lines paged in from disk, and once inserted into a Program in memory;
+// both runs must end alike (steps, display, messages, position). Then every "goto" line's target is
+// looked up with jumpToLabel and compared with a plain scan of the text for the first label whose
+// name is a prefix of the target.
 #include "buffer.h"
 #include "calc.h"
 #include "display.h"
@@ -64,13 +64,21 @@ Outcome run(Buffer *program, int mode, int digits) {
     calc.hooks.programReport = [](const char *text, Calculator *c) {
         static_cast<Outcome *>(c->hooks.context)->reports += std::string(text) + "|";
     };
-    calc.stepLimit = kStepBound;
     calc.programMode = mode;
     calc.program = program;
     calc.recorderMode = -1;
     prepareRun(&calc);
     startNormalRun(&calc);
-    o.steps = programRun(1, &calc);
+    // Run as programRun does, but stop before a second factorial too: one may take a second
+    // under the sanitizers (the engine bounds each operation, not a program).
+    for (int factorials = 0; o.steps < kStepBound;) {
+        const char *step = LockLine(program);
+        if (step && CurrentLineLength(program) > 0 && step[0] == '!' && ++factorials > 1)
+            break;
+        o.steps++;
+        if (!runStep(&calc) || calc.recorderMode >= 0)
+            break;
+    }
     o.shown = calcIsError(&calc) ? "ERR" : displayShownText();
     o.line = CurrentLineNumber(program);
     o.plotState = calc.plotState;
@@ -138,8 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     BufferGoto(1, 1, typed);
 
     Outcome a = run(loaded, mode, digits), b = run(typed, mode, digits);
-    if (a.steps > kStepBound + 1)
-        fail("the step bound was passed", std::to_string(a.steps), "");
     if (a.steps != b.steps || a.line != b.line || a.plotState != b.plotState)
         fail("the runs from the file and from memory differ", std::to_string(a.steps),
              std::to_string(b.steps));
