@@ -1,11 +1,18 @@
-# The two commands a user needs: `make run` and `make test`.
-# Both install missing system packages first (scripts/install-deps.sh).
+# The two commands a user needs: `make run` and `make test`; `make fuzz` runs the fuzz targets.
+# All install missing system packages first (scripts/install-deps.sh).
 
-BUILD      := build
-ASAN_BUILD := build-asan
-CMAKE_GEN  := -G Ninja
+BUILD        := build
+ASAN_BUILD   := build-asan
+CMAKE_GEN    := -G Ninja
+FUZZ_SECONDS := 120
 
-.PHONY: run test
+# The sanitizer build: clang with the address and undefined-behaviour sanitizers, which also
+# builds the libFuzzer targets of fuzz/.
+ASAN_CONFIGURE := cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+    -DTORVA_WERROR=ON -DTORVA_SANITIZE=ON -DTORVA_BENCH=OFF \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+.PHONY: run test fuzz
 
 run:
 	scripts/install-deps.sh
@@ -15,14 +22,20 @@ run:
 
 # The normal build with warnings as errors and every test, then the unit tests and the X11
 # end-to-end checks again, built with clang under the address and undefined-behaviour
-# sanitizers.
+# sanitizers, with the fuzz targets' corpora and regressions replayed (labelled unit and fuzz).
 test:
 	scripts/install-deps.sh
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVA_WERROR=ON
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTORVA_WERROR=ON \
-	    -DTORVA_SANITIZE=ON -DTORVA_BENCH=OFF \
-	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	$(ASAN_CONFIGURE)
 	cmake --build $(ASAN_BUILD)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L 'unit|x11'
+
+# Each libFuzzer target for FUZZ_SECONDS seconds (make fuzz FUZZ_SECONDS=600), one after
+# another; a crashing input is left in build-asan/fuzz/crashes.
+fuzz:
+	scripts/install-deps.sh
+	$(ASAN_CONFIGURE)
+	cmake --build $(ASAN_BUILD) --target fuzzers
+	scripts/fuzz.sh $(ASAN_BUILD) $(FUZZ_SECONDS)

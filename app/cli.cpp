@@ -193,6 +193,10 @@ void typeKeys(const std::string &text, Calculator *calc) {
         calcKey(c, calc);
 }
 
+// The number engine's diagnostics come without a line end; here each ends its own line, so two
+// never run together.
+void diagnosticLine(const char *text) { fprintf(stderr, "%s\n", text); }
+
 // Program messages go to standard error with their prefixes; a fatal one is remembered.
 bool gFatal = false;
 
@@ -248,6 +252,8 @@ int main(int argc, char **argv) {
     int status = parseOptions(argc, argv, &o);
     if (status)
         return status;
+    numSetDiagnostic(diagnosticLine);
+    BufferProlog(malloc, free, diagnosticLine, diagnosticLine); // settings and file messages
     Calculator calc;
     buildCalculator(o, &calc);
     calc.hooks.programReport = reportToStderr;

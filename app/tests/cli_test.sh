@@ -11,7 +11,7 @@ check() {
     local label=$1 status=$2 expected=$3 input=$4
     shift 5
     local output rc
-    output=$(printf '%s' "$input" | "$cli" "$@" 2>/dev/null)
+    output=$(printf '%s' "$input" | timeout 60 "$cli" "$@" 2>/dev/null)
     rc=$?
     if [ "$output" == "$expected" ] && [ "$rc" -eq "$status" ]; then
         passed=$((passed + 1))
@@ -42,6 +42,16 @@ check "four digits" 0 " 0.667" "" -- --digits 4 -k '2/3='
 check "binary" 0 " 1010" "" -- --radix 2 -k '101+101='
 check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
 check "exponent entry" 0 " 5 0" "" -- -k 5x
+check "a negative value shown as zeros" 0 "-0.00000" "" -- --digits 6 -k '.145vx5v='
+check "the same in octal" 0 "-0.000" "" -- --radix 8 --auto-format off --digits 4 -k '.6vx5v='
+# Every diagnostic on standard error ends its own line.
+messages=$("$cli" -e A -e = 2>&1 >/dev/null)
+if [ "$messages" == $'radix 16 chars not allowed\nAtoNumber: Illegal Digit: A (41)\nFatal Error: Math Error' ]; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    printf 'FAIL diagnostics on their own lines\n  got: %q\n' "$messages"
+fi
 # Settings from a file, as the panel reads them; the options still win.
 settings=$(mktemp -d)
 printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"
@@ -53,6 +63,8 @@ else
     failed=$((failed + 1))
     echo "FAIL settings defaults written back"
 fi
+mkfifo "$settings/fifo.ini"
+check "a FIFO as the settings file" 0 " 2" "" -- --settings "$settings/fifo.ini" -k '1+1='
 # Programs: step lines and program files.
 prog=$(mktemp -d)
 trap 'rm -rf "$settings" "$prog"' EXIT
@@ -70,6 +82,8 @@ check "math error in a program" 1 "ERR" "" -- "$prog/divide"
 check "step lines" 0 " 8" "" -- -e 5 -e + -e 3 -e =
 check "a fatal step, then keys" 3 " 4" "" -- -e bogus -k '2+2='
 check "missing program" 2 "" "" -- "$prog/none"
+mkfifo "$prog/fifo"
+check "a FIFO as the program" 2 "" "" -- "$prog/fifo"
 if "$cli" --max-steps 10 "$prog/forever" 2>&1 >/dev/null | grep -qx 'Fatal Error: step limit reached'; then
     passed=$((passed + 1))
 else

@@ -22,6 +22,17 @@ struct BufferLibrary {
 
 BufferLibrary gLib = {malloc, free, nullptr, nullptr, {0}};
 
+uint64_t gTextVersions = 0; // the last text version handed out
+
+// Any change of a buffer's lines, its chain or their texts gives it a new text version.
+void NewTextVersion(Buffer *b) { b->textVersion = ++gTextVersions; }
+
+// The text was edited: modified, and a new version.
+void TextChanged(Buffer *b) {
+    b->flags |= kBufModified;
+    NewTextVersion(b);
+}
+
 int32_t NodeLength(const LineNode *n) {
     return static_cast<int32_t>(n->lengthFlags & kNodeLengthMask);
 }
@@ -130,6 +141,7 @@ void LinkAfter(LineNode *at, LineNode *n, Buffer *b) {
     else
         b->firstLine = n;
     b->lineCount++;
+    NewTextVersion(b);
 }
 
 void Unlink(LineNode *n, Buffer *b) {
@@ -143,6 +155,7 @@ void Unlink(LineNode *n, Buffer *b) {
         b->lastLine = n->previous;
     n->previous = n->next = nullptr;
     b->lineCount--;
+    NewTextVersion(b);
 }
 
 void SetCurrent(LineNode *n, int32_t line, int32_t column, Buffer *b) {
@@ -238,6 +251,17 @@ void Shrink(LineNode *n, Buffer *b) {
     NodeSetLoaded(n, len, size);
 }
 
+// Appends the byte that ends a line in this mode (a carriage return in the carriage-return
+// modes, where lines keep it, otherwise a line feed) to a line. 0; 2 the line cannot grow.
+int AppendBreak(LineNode *n, Buffer *b) {
+    int32_t len = NodeLength(n);
+    if (len + 1 > MaxLineLength(b) || LoadLine(n, b) != 0 || Reserve(n, len + 1, b) != 0)
+        return 2;
+    n->text[len] = (b->lineBreakMode & kBreakCarriageReturn) ? '\r' : '\n';
+    NodeSetLoaded(n, len + 1, NodeAllocation(n));
+    return 0;
+}
+
 // Inserts `count` bytes at the current column (the first line made when there is none).
 // 0; 2 no line; 3 the line cannot grow.
 int InsertRunBytes(const char *bytes, int32_t count, Buffer *b) {
@@ -272,7 +296,7 @@ int InsertRunBytes(const char *bytes, int32_t count, Buffer *b) {
     memcpy(n->text + at, bytes, static_cast<size_t>(count));
     NodeSetLoaded(n, len + count, NodeAllocation(n));
     b->currentColumn = at + 1 + count;
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -330,7 +354,7 @@ int InsertAndCut(const char *bytes, int32_t count, Buffer *b) {
     Shrink(cur, b);
     LinkAfter(cur, n, b);
     SetCurrent(n, b->currentLine + 1, 1, b);
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -412,7 +436,7 @@ int InsertRecordLine(const char *text, int32_t n, Buffer *b) {
     node->text = bytes;
     NodeSetLoaded(node, n, size);
     b->currentColumn = n + 1;
-    b->flags |= kBufModified;
+    TextChanged(b);
     if (b->undoBuffer)
         EndUndoFrame(kUndoInsert, nullptr, b);
     return 0;
@@ -560,6 +584,7 @@ Buffer *BufferCreate(const char *name, int creationFlags) {
     b->maximumAllocation = kMaximumAllocation;
     b->ops = &kBufferOps;
     b->lineLimit = kDefaultLineLimit;
+    NewTextVersion(b);
     if (creationFlags & kCreateUndo) {
         b->undoBuffer = MakeUndoBuffer();
         if (!b->undoBuffer)
@@ -592,6 +617,7 @@ void BufReleaseLines(Buffer *b) {
     b->firstLine = b->lastLine = nullptr;
     b->lineCount = 0;
     SetCurrent(nullptr, 1, 1, b);
+    NewTextVersion(b);
 }
 
 LineNode *BufAppendNode(Buffer *b) {
@@ -635,7 +661,7 @@ int BufSetLineText(LineNode *node, const void *bytes, int32_t length, Buffer *b)
     ReleaseNodeText(node);
     node->text = text;
     NodeSetLoaded(node, length, size);
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -727,7 +753,7 @@ int DeleteByte(Buffer *b) {
     if (column > len - 1 && column > 1)
         column--;
     b->currentColumn = column;
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -736,17 +762,21 @@ int InsertLine(int after, Buffer *b) {
         return 1;
     if (b->flags & kBufReadOnly)
         return -1;
+    // In a line-break mode a line is text cut after a break, so the new line holds just its
+    // break: a node without one in the middle of the chain would be no line of the text, and
+    // the line numbers that undo items record could not be found again once it went.
+    const bool splits = SplitsLines(b);
     if (!b->firstLine) {
         LineNode *line = NewNode(b);
         LineNode *last = line ? NewNode(b) : nullptr;
-        if (!last) {
+        if (!last || (splits && AppendBreak(line, b) != 0)) {
             BufReportError("InsertLine:");
             return 2;
         }
         LinkAfter(nullptr, line, b);
         LinkAfter(line, last, b);
         SetCurrent(line, 1, 1, b);
-        b->flags |= kBufModified;
+        TextChanged(b);
         return 0;
     }
     LineNode *cur = b->currentNode;
@@ -754,8 +784,13 @@ int InsertLine(int after, Buffer *b) {
         BufReportMessage("InsertLine:", "line orphaned");
         return 2;
     }
+    // After a last line without its break, that line takes the break and the new line is the
+    // empty last line that follows it.
+    const bool endLast =
+        splits && after && !cur->next && !IsEmptyLast(cur, b) &&
+        (LastByte(cur, b) < 0 || !IsBreak(static_cast<unsigned char>(LastByte(cur, b)), b));
     LineNode *n = NewNode(b);
-    if (!n) {
+    if (!n || (splits && AppendBreak(endLast ? cur : n, b) != 0)) {
         BufReportError("InsertLine:");
         return 2;
     }
@@ -766,7 +801,7 @@ int InsertLine(int after, Buffer *b) {
         LinkAfter(cur->previous, n, b);
         SetCurrent(n, b->currentLine, 1, b);
     }
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -788,7 +823,7 @@ int DeleteLine(Buffer *b) {
         SetCurrent(previous, line - 1, 1, b);
     else
         SetCurrent(nullptr, 1, 1, b);
-    b->flags |= kBufModified;
+    TextChanged(b);
     return 0;
 }
 
@@ -936,6 +971,14 @@ int DelRegion(int32_t line1, int32_t column1, int32_t line2, int32_t column2, Bu
         BufReportMessage("Delete", "region start not in buffer");
         return 1;
     }
+    // A region that starts past the end of a line starts at the next one: that is where the
+    // undo item must put the text back (re-inserted past a line's end it would land before
+    // that line's break).
+    for (LineNode *n = NodeAt(line1, b); line1 < line2 && n && column1 > NodeLength(n);
+         n = n->next) {
+        line1++;
+        column1 = 1;
+    }
     if (line2 > b->lineCount) {
         BufReportMessage("DelReg:", "no next line");
         return 3;
@@ -1034,7 +1077,7 @@ int DelRegion(int32_t line1, int32_t column1, int32_t line2, int32_t column2, Bu
     }
     // An emptied first line goes, unless it is all that is left at the end: it then stays as
     // the empty last line (or the buffer's one empty line).
-    b->flags |= kBufModified;
+    TextChanged(b);
     if (total == 0 && first->next) {
         LineNode *next = first->next;
         Unlink(first, b);

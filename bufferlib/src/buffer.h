@@ -129,9 +129,10 @@ struct BufferOps {
     const char *(*lockLine)(Buffer *b);
 };
 
-// A text. The prescribed fields come first, in their order; the two after `currentNode` are the
-// library's own bookkeeping (the chain's end and length, so appending and positioning near the
-// end do not walk the chain).
+// A text. The prescribed fields come first, in their order; the three after `currentNode` are the
+// library's own bookkeeping: the chain's end and length, so appending and positioning near the
+// end do not walk the chain, and the text version, by which an owner knows that what it derived
+// from the text (a program's label index) still holds.
 struct Buffer {
     int32_t magic;              // kBufferMagic, by which owners recognise a Buffer
     uint16_t flags;             // kBuf... flags
@@ -157,6 +158,7 @@ struct Buffer {
     LineNode *currentNode;     // node of the current line, null when the buffer has no line
     LineNode *lastLine;        // last line node, null when the buffer has no line
     int32_t lineCount;         // nodes in the chain, the empty last line included
+    uint64_t textVersion;      // new with every change of the lines, unique across all buffers
 };
 
 // ---- library state -------------------------------------------------------------------------
@@ -225,8 +227,10 @@ int InsertByte(int byte, Buffer *b);
 int DeleteByte(Buffer *b);
 // Takes a new empty line after (1) or before (0) the current one and makes it current at
 // column 1; on the empty last line it always goes before. In a buffer without lines two nodes are
-// made: the new line and the empty last line. 0; 1 no buffer; 2 no memory ("InsertLine:") or no
-// current line; -1 read-only.
+// made: the new line and the empty last line. In a line-break mode the new line holds its break
+// (a line feed, or a carriage return in the carriage-return modes), so the chain keeps its shape;
+// after a last line without a break, that line takes the break and the new line is the empty last
+// line. 0; 1 no buffer; 2 no memory ("InsertLine:") or no current line; -1 read-only.
 int InsertLine(int after, Buffer *b);
 // Removes the current line; the next becomes current, or the previous when it was the last.
 // 0; 1 no buffer; 2 no line; -1 read-only.
@@ -252,7 +256,8 @@ int BufferInsert(int32_t line, int32_t column, const char *text, int32_t length,
 TextRecord *BufferRegion(int32_t firstLine, int32_t firstColumn, int32_t lastLine,
                          int32_t lastColumn, TextRecord *record, Buffer *b);
 // Deletes (line1, column1) to (line2, column2), both ends included, in either order, joining the
-// two ends into one line when the region removed the first line's break. Everything that can
+// two ends into one line when the region removed the first line's break. A region that starts
+// past the end of a line starts at the next line. Everything that can
 // fail is checked before anything changes. With an undo buffer a copy of the region is recorded.
 // 0; 1 no buffer or "Delete" "region start not in buffer"; 2 "DelRegion" "no line" (a line's text
 // is not available); 3 "DelReg:" "no next line" (line2 is past the text); 4 the undo item cannot

@@ -28,20 +28,34 @@ char gTempText[kPathSize];      // the shared text fTempName returns
 
 void ClearNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
 
-// Makes the private directory once: mode 0700 under $TMPDIR or /tmp, never "." (a shared or
-// predictable place would let another user plant a link under one of our names).
-bool MakeTempDir() {
-    if (gTempDir[0])
-        return true;
-    const char *base = getenv("TMPDIR");
-    if (!base || !base[0])
-        base = "/tmp";
+// Makes the private directory under `base`. false when it cannot be made there.
+bool MakeTempDirUnder(const char *base) {
     char pattern[kPathSize];
     int n = snprintf(pattern, sizeof pattern, "%s/torva-XXXXXX", base);
     if (n < 0 || n >= static_cast<int>(sizeof pattern) || !mkdtemp(pattern))
         return false;
     memcpy(gTempDir, pattern, static_cast<size_t>(n) + 1);
     return true;
+}
+
+// Makes the private directory once: mode 0700 under $TMPDIR, or under /tmp when $TMPDIR is
+// unset, empty or unusable (missing, not a directory, not writable, too long); never "." (a
+// shared or predictable place would let another user plant a link under one of our names).
+// false, with a message naming both places, when neither works.
+bool MakeTempDir() {
+    if (gTempDir[0])
+        return true;
+    const char *base = getenv("TMPDIR");
+    if (base && base[0] && MakeTempDirUnder(base))
+        return true;
+    if (MakeTempDirUnder(kTempFallbackDir))
+        return true;
+    char reason[kMessageTextSize];
+    snprintf(reason, sizeof reason,
+             "no temporary directory: neither $TMPDIR (%.200s) nor %s is usable",
+             base ? base : "unset", kTempFallbackDir);
+    BufReportMessage("TempName", reason);
+    return false;
 }
 
 // Copies `length` bytes of `from` into `out` of `outSize` bytes, NUL-terminated; -1 when they do
@@ -189,10 +203,8 @@ int fRemove(const char *name) {
 const char *fTempName(const char *extension) {
     if (!extension)
         extension = "";
-    if (!MakeTempDir()) {
-        BufReportMessage("TempName", "no temporary directory");
+    if (!MakeTempDir())
         return nullptr;
-    }
     TempName *t = static_cast<TempName *>(BufAllocate(sizeof(TempName)));
     if (!t) {
         BufReportError("TempName");

@@ -6,8 +6,8 @@
 // Every record and page comes from the allocator pair given to BufferProlog, and failures are
 // reported through its two callbacks. Paths are at most kPathSize - 1 bytes: a name that does not
 // fit is an error, never cut. Temporary files live in a private directory (mode 0700) made once
-// per process under $TMPDIR or /tmp, are created exclusively with mode 0600, and are removed by
-// BufferEpilog together with the directory.
+// per process under $TMPDIR, or under /tmp when $TMPDIR is unset or unusable, are created
+// exclusively with mode 0600, and are removed by BufferEpilog together with the directory.
 #pragma once
 
 #include <climits>
@@ -23,6 +23,7 @@ constexpr int32_t kLargestPageSize = 32767; // fRead never enlarges a page beyon
 constexpr int32_t kCopyChunkSize = 1024;    // fCopy and WriteBuffer copy in chunks of this size
 constexpr int32_t kWritePageSize = 1024;    // page of the stream WriteBuffer writes through
 constexpr char kTempLetter = 'T';           // first letter of every temporary file name
+constexpr const char *kTempFallbackDir = "/tmp";     // when $TMPDIR is unset or unusable
 constexpr const char *kWorkingCopyExtension = "tmq"; // extension of a buffer's working copy
 constexpr const char *kBackupSuffix = ".bak";        // appended to a name for its backup
 
@@ -98,8 +99,8 @@ int fRemove(const char *name);
 // A new name in the private temporary directory: the letter 'T', the process identifier as
 // "%04X", a counter from 1 as "%03X", a point and `extension`. The name is recorded for
 // BufferEpilog and returned in a shared text, valid until the next call; no file is made. Null
-// when the directory cannot be made ("TempName" "no temporary directory"), the name does not fit,
-// or no memory for the record.
+// when the directory can be made neither under $TMPDIR nor under /tmp ("TempName" "no temporary
+// directory: ..." naming both), the name does not fit, or no memory for the record.
 const char *fTempName(const char *extension);
 // Removes a file made under a recorded temporary name and forgets the name; a name that was not
 // recorded is left alone. 0; 1 not recorded.

@@ -3,6 +3,7 @@
 // (it is small, and the user may edit it); it is written only when a value really changes.
 #include "settings.h"
 
+#include "buffer.h"
 #include "filesys.h"
 
 #include <cerrno>
@@ -37,32 +38,37 @@ std::string SettingsDirectory() {
 
 // ---- the file as lines --------------------------------------------------------------------
 
-// The file's lines without their line ends. false when it is missing, unreadable or larger
-// than the limit (*tooLarge tells which: such a file is never rewritten).
-static bool loadLines(const char *file, std::vector<std::string> *lines, bool *tooLarge) {
-    *tooLarge = false;
+// The file's lines without their line ends. false when it is missing, unreadable, not a regular
+// file or larger than the limit (*refused tells the last three apart: such a file is never
+// rewritten). The open never blocks, so a FIFO named as the settings file cannot hang us.
+static bool loadLines(const char *file, std::vector<std::string> *lines, bool *refused) {
+    *refused = false;
     lines->clear();
-    FILE *f = fopen(file, "rb");
-    if (!f)
-        return false;
     struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<uint64_t>(st.st_size) > kSettingsFileLimit) {
-        *tooLarge = true;
-        fclose(f);
+    int fd = fOpenRegular(file, &st);
+    if (fd < 0) {
+        *refused = fd == -2 || (errno != ENOENT && errno != ENOTDIR);
         return false;
     }
     std::string text;
+    bool ok = static_cast<uint64_t>(st.st_size) <= kSettingsFileLimit;
     char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) {
-        text.append(chunk, n);
-        if (text.size() > kSettingsFileLimit) { // grew while we read it
-            *tooLarge = true;
-            fclose(f);
-            return false;
+    while (ok) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
         }
+        text.append(chunk, static_cast<size_t>(n));
+        ok = text.size() <= kSettingsFileLimit; // it may grow while we read it
     }
-    fclose(f);
+    close(fd);
+    if (!ok) {
+        *refused = true;
+        return false;
+    }
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -135,10 +141,63 @@ static void locate(const std::vector<std::string> &lines, const char *section, c
     }
 }
 
+// A refused write is reported once per file and reason: the panel reads a hundred keys, and
+// each would otherwise say the same.
+static void reportRefusedOnce(const std::string &file, const char *reason) {
+    static std::vector<std::string> reported;
+    std::string key = file + "\n" + reason;
+    for (const std::string &r : reported)
+        if (r == key)
+            return;
+    reported.push_back(key);
+    BufReportMessage("Settings:", (file + " " + reason).c_str());
+}
+
+// The file a write must replace: the settings file itself or, when it is a symbolic link, the
+// file its chain of links names (relative links from their own directory), so the links stay
+// and their target changes. false when the chain is too long or unreadable.
+static bool resolveLinks(std::string *path) {
+    constexpr int kMaxLinks = 40; // as the host allows in one path
+    for (int hop = 0; hop < kMaxLinks; hop++) {
+        struct stat st;
+        if (lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        std::vector<char> target(PATH_MAX + 1);
+        ssize_t n = readlink(path->c_str(), target.data(), target.size() - 1);
+        if (n < 0)
+            return false;
+        std::string link(target.data(), static_cast<size_t>(n));
+        size_t slash = path->rfind('/');
+        if (link[0] != '/' && slash != std::string::npos)
+            link = path->substr(0, slash + 1) + link;
+        *path = link;
+    }
+    return false;
+}
+
 // Replaces the file with the lines: a temporary file in the same directory, flushed to disk,
-// then renamed over the old one. 0, or 1 with the old file untouched.
+// then renamed over the old one. A write that would make the file larger than the reader takes,
+// or replace a file without owner write permission (the user froze it), is refused with one
+// message. 0, or 1 with the old file untouched.
 static int saveLines(const char *file, const std::vector<std::string> &lines) {
     std::string path = file;
+    if (!resolveLinks(&path))
+        return 1;
+    // A line that still ends in a carriage return (it ended in two) keeps it: written with a
+    // carriage return before its line feed, it reads back as it was.
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + (!line.empty() && line.back() == '\r' ? "\r\n" : "\n");
+    if (text.size() > kSettingsFileLimit) {
+        reportRefusedOnce(path, "would pass 1 MiB: not written");
+        return 1;
+    }
+    struct stat st;
+    bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && !(st.st_mode & S_IWUSR)) {
+        reportRefusedOnce(path, "is read-only: not written");
+        return 1;
+    }
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
     // Make the directory (and its parents) on the first write.
@@ -151,15 +210,11 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
     int fd = mkstemp(name.data());
     if (fd < 0)
         return 1;
-    std::string text;
-    for (const std::string &line : lines)
-        text += line + "\n";
-    struct stat st;
-    mode_t mode = stat(file, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    mode_t mode = exists ? (st.st_mode & 07777) : 0644;
     bool ok = fchmod(fd, mode) == 0 && fWriteAll(fd, text.data(), text.size()) == 0;
     ok = ok && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (!ok || rename(name.data(), file) != 0) {
+    if (!ok || rename(name.data(), path.c_str()) != 0) {
         unlink(name.data());
         return 1;
     }
@@ -169,8 +224,8 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
 int ProfileReadString(const char *section, const char *key, char *out, size_t outSize,
                       const char *file) {
     std::vector<std::string> lines;
-    bool tooLarge;
-    if (!file || !loadLines(file, &lines, &tooLarge))
+    bool refused;
+    if (!file || !loadLines(file, &lines, &refused))
         return 0;
     long keyLine, sectionEnd;
     locate(lines, section, key, &keyLine, &sectionEnd);
@@ -188,10 +243,10 @@ int ProfileReadString(const char *section, const char *key, char *out, size_t ou
 
 int ProfileWriteString(const char *section, const char *key, const char *value, const char *file) {
     std::vector<std::string> lines;
-    bool tooLarge;
+    bool refused;
     if (!file)
         return 1;
-    if (!loadLines(file, &lines, &tooLarge) && tooLarge)
+    if (!loadLines(file, &lines, &refused) && refused)
         return 1; // never replace a file we could not read whole
     // A line break inside a value would end its line: the file keeps one value per line.
     std::string v = value;

@@ -3,7 +3,11 @@
 // result equals it, so the file fills with every key the program reads; a user edits values
 // there. Writes replace the file atomically (a temporary file in the same directory, fsync,
 // rename): a crash or a full disk never leaves a half-written file, and a file that cannot be
-// written keeps its old contents while the program runs on.
+// written keeps its old contents while the program runs on. A settings file that is a symbolic
+// link is written through to the file it names. A write is refused, with one message through the
+// buffer library's message callback, when it would replace a file without owner write
+// permission or make the file larger than the reader takes: the values read stay in use.
+// Only a regular file is read, and opening it never blocks.
 //
 // Lists of strings are sequences: the first item under a base key, each next item under the
 // key "%s_%d_" formed from the previous key and a counter, ended by "__end_of_sequence__".
@@ -13,7 +17,7 @@
 #include <string>
 
 constexpr int kSettingTextSize = 256;          // a string value: at most 255 characters and a NUL
-constexpr size_t kSettingsFileLimit = 1 << 20; // a larger file is not read, nor rewritten
+constexpr size_t kSettingsFileLimit = 1 << 20; // a larger file is not read, nor ever written
 extern const char kSettingsSection[];          // "nv"
 extern const char kEndOfSequence[];            // "__end_of_sequence__"
 

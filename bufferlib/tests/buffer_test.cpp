@@ -207,11 +207,13 @@ TEST_F(BufferTest, ByteEdits) {
 TEST_F(BufferTest, LineEdits) {
     Buffer *b = Make(kLf);
     ASSERT_EQ(InsertLine(1, b), 0);
-    EXPECT_EQ(Lines(b), (Strings{"", ""})) << "the new line and the empty last line";
+    // In a line-break mode a new line holds its break, so the chain stays the text cut after
+    // every break (undo relies on it).
+    EXPECT_EQ(Lines(b), (Strings{"\n", ""})) << "the new line and the empty last line";
     Buffer *c = Make(kLf, "ab\ncd\n");
     ASSERT_EQ(BufSeek(3, 1, c), 0);
     ASSERT_EQ(InsertLine(1, c), 0);
-    EXPECT_EQ(Lines(c), (Strings{"ab\n", "cd\n", "", ""}));
+    EXPECT_EQ(Lines(c), (Strings{"ab\n", "cd\n", "\n", ""}));
     EXPECT_EQ(CurrentLineNumber(c), 3) << "before the empty last line even when after is asked";
     ASSERT_EQ(DeleteLine(c), 0);
     BufferGoto(1, 1, c);
@@ -232,6 +234,23 @@ TEST_F(BufferTest, LineEdits) {
     EXPECT_EQ(DeleteLine(c), 2);
     EXPECT_EQ(InsertLine(1, nullptr), 1);
     EXPECT_EQ(DeleteLine(nullptr), 1);
+    // After a last line without its break, the line takes the break and the new line is the
+    // empty last line; before it, the new line is a line of its own. Records keep no breaks.
+    Buffer *d = Make(kLf, "ab\ncd");
+    ASSERT_EQ(BufSeek(2, 1, d), 0);
+    ASSERT_EQ(InsertLine(1, d), 0);
+    EXPECT_EQ(Lines(d), (Strings{"ab\n", "cd\n", ""}));
+    EXPECT_EQ(CurrentLineNumber(d), 3);
+    ASSERT_EQ(BufSeek(2, 1, d), 0);
+    ASSERT_EQ(InsertLine(0, d), 0);
+    EXPECT_EQ(Lines(d), (Strings{"ab\n", "\n", "cd\n", ""}));
+    Buffer *e = Make(kBreakLineFeed | kBreakCarriageReturn, "ab\r");
+    ASSERT_EQ(BufSeek(1, 1, e), 0);
+    ASSERT_EQ(InsertLine(0, e), 0);
+    EXPECT_EQ(Lines(e), (Strings{"\r", "ab\r", ""}));
+    Buffer *f = Make(kBreakFixedRecords, "abc");
+    ASSERT_EQ(InsertLine(1, f), 0);
+    EXPECT_EQ(Lines(f), (Strings{"abc", ""}));
 }
 
 TEST_F(BufferTest, DeleteRegion) {

@@ -213,10 +213,21 @@ TEST_F(FileSysTest, TemporaryNamesDifferInTheCounterAndGoWithEpilog) {
     EXPECT_FALSE(fExists(privateDir.c_str()));
     EXPECT_EQ(failAllocOutstanding(), 0) << "the names' records are released";
 
-    // Without a usable temporary directory there is no name, and no fallback to ".".
-    setenv("TMPDIR", Path("missing").c_str(), 1);
-    EXPECT_EQ(fTempName("tmq"), nullptr);
-    EXPECT_EQ(gMessages, Strings{"TempName no temporary directory"});
+    // A $TMPDIR that is missing, names no directory or cannot hold ours falls back to /tmp
+    // (never to "."); the private directory goes with the epilog as before.
+    WriteFile(Path("file"), "");
+    for (const std::string &unusable :
+         {Path("missing"), Path("file"), std::string(), "/" + std::string(kPathSize, 'd')}) {
+        setenv("TMPDIR", unusable.c_str(), 1);
+        const char *name = fTempName("tmq");
+        ASSERT_NE(name, nullptr) << unusable.substr(0, 40);
+        std::string fallback = name;
+        EXPECT_EQ(fallback.rfind("/tmp/torva-", 0), 0u) << fallback;
+        WriteFile(fallback, "3");
+        BufferEpilog();
+        EXPECT_FALSE(fExists(fallback.substr(0, fallback.rfind('/')).c_str()));
+    }
+    EXPECT_TRUE(gMessages.empty());
     setenv("TMPDIR", dir_.c_str(), 1);
 }
 

@@ -1,6 +1,7 @@
 // The settings file on real files in a private directory: the file name, the write-back of
 // defaults, sequences, preservation of what we do not know, atomic replacement, and malformed
 // files.
+#include "buffer.h"
 #include "settings.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -28,6 +30,8 @@ void spit(const std::string &path, const std::string &text) {
     out << text;
 }
 
+std::vector<std::string> gMessages; // what the buffer library's message callback received
+
 class Settings : public ::testing::Test {
   protected:
     std::string dir, file;
@@ -36,8 +40,11 @@ class Settings : public ::testing::Test {
         ASSERT_NE(nullptr, mkdtemp(templ));
         dir = templ;
         file = dir + "/torva.ini";
+        gMessages.clear();
+        BufferProlog(malloc, free, nullptr, [](const char *text) { gMessages.push_back(text); });
     }
     void TearDown() override {
+        BufferProlog(malloc, free, nullptr, nullptr);
         chmod(dir.c_str(), 0755);
         std::string cmd = "rm -rf '" + dir + "'";
         EXPECT_EQ(0, system(cmd.c_str()));
@@ -128,6 +135,15 @@ TEST_F(Settings, UnknownLinesAreKept) {
     EXPECT_EQ(16, ReadIntSetting("radix", 10, file.c_str())); // keys match without case
 }
 
+// The reader drops one carriage return before a line feed; a line that ends in two keeps the
+// other through any number of writes (found by fuzzing).
+TEST_F(Settings, ALineEndingInTwoCarriageReturnsSurvivesWrites) {
+    spit(file, "[nv]\n# mine\r\r\nRADIX=10\r\n");
+    WriteIntSetting("RADIX", 16, file.c_str());
+    WriteIntSetting("RADIX", 8, file.c_str());
+    EXPECT_EQ("[nv]\n# mine\r\r\nRADIX=8\n", slurp(file));
+}
+
 TEST_F(Settings, MalformedFiles) {
     struct Case {
         const char *label;
@@ -156,6 +172,81 @@ TEST_F(Settings, AFileTooLargeIsNeitherReadNorRewritten) {
     EXPECT_EQ(10, ReadIntSetting("RADIX", 10, file.c_str()));
     WriteIntSetting("RADIX", 8, file.c_str());
     EXPECT_EQ(big, slurp(file));
+}
+
+// A write-back must never make a file the reader refuses: a file just under the limit that
+// lacks keys keeps its values, on this run and the next, and says so once.
+TEST_F(Settings, AWriteThatWouldPassTheLimitIsRefused) {
+    std::string head = "[nv]\nRADIX=16\nMANTISSA_DIGITS=12\n";
+    std::string text = head + std::string(kSettingsFileLimit - head.size() - 10, ';') + "\n";
+    spit(file, text);
+    for (int run = 0; run < 2; run++) {
+        EXPECT_EQ(16, ReadIntSetting("RADIX", 10, file.c_str())) << "run " << run;
+        EXPECT_EQ(20, ReadIntSetting("APPLICATION_ULX", 20, file.c_str())) << "run " << run;
+        EXPECT_EQ(12, ReadIntSetting("MANTISSA_DIGITS", 10, file.c_str())) << "run " << run;
+        EXPECT_STREQ("helvetica",
+                     ReadStringSetting("NUMBER_KEY_FONTFACE", "helvetica", file.c_str()));
+        WriteIntSetting("RADIX", 8, file.c_str()); // a change that fits is still written
+        EXPECT_EQ(8, ReadIntSetting("RADIX", 10, file.c_str()));
+        WriteIntSetting("RADIX", 16, file.c_str());
+    }
+    EXPECT_TRUE(text == slurp(file)) << "the file is unchanged";
+    EXPECT_EQ(1u, gMessages.size()) << "one message, however many writes were refused";
+}
+
+// A FIFO (or any file that is not regular) named as the settings file is neither waited on nor
+// replaced; the reads give their defaults. The alarm turns a hang into a failure.
+TEST_F(Settings, AFifoIsNeitherWaitedOnNorReplaced) {
+    ASSERT_EQ(0, mkfifo(file.c_str(), 0600));
+    alarm(20);
+    EXPECT_EQ(10, ReadIntSetting("RADIX", 10, file.c_str()));
+    char value[16];
+    EXPECT_EQ(0, ProfileReadString("nv", "RADIX", value, sizeof value, file.c_str()));
+    EXPECT_EQ(1, ProfileWriteString("nv", "RADIX", "8", file.c_str()));
+    alarm(0);
+    struct stat st;
+    ASSERT_EQ(0, lstat(file.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A settings file that is a symbolic link stays one: the write goes to the file it names, also
+// through a chain of links and a relative one.
+TEST_F(Settings, WritesGoThroughASymbolicLinkToItsTarget) {
+    ASSERT_EQ(0, mkdir((dir + "/real").c_str(), 0755));
+    std::string target = dir + "/real/torva.ini";
+    spit(target, "[nv]\nRADIX=16\n");
+    ASSERT_EQ(0, symlink("real/torva.ini", (dir + "/middle.ini").c_str()));
+    ASSERT_EQ(0, symlink((dir + "/middle.ini").c_str(), file.c_str()));
+    WriteIntSetting("RADIX", 8, file.c_str());
+    EXPECT_EQ(20, ReadIntSetting("APPLICATION_ULX", 20, file.c_str()));
+    EXPECT_EQ("[nv]\nRADIX=8\nAPPLICATION_ULX=20\n", slurp(target));
+    struct stat st;
+    ASSERT_EQ(0, lstat(file.c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(0, lstat((dir + "/middle.ini").c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    // A link to a file not made yet makes it.
+    std::string later = dir + "/real/later.ini";
+    ASSERT_EQ(0, symlink(later.c_str(), (dir + "/later.ini").c_str()));
+    WriteIntSetting("RADIX", 2, (dir + "/later.ini").c_str());
+    EXPECT_EQ("[nv]\nRADIX=2\n", slurp(later));
+    EXPECT_TRUE(gMessages.empty());
+}
+
+// A settings file without write permission is the user's way of freezing it: it is left as it
+// is, with one message, and its values are read as usual.
+TEST_F(Settings, AReadOnlyFileIsLeftAsItIs) {
+    std::string text = "[nv]\nRADIX=16\n";
+    spit(file, text);
+    ASSERT_EQ(0, chmod(file.c_str(), 0444));
+    WriteIntSetting("RADIX", 8, file.c_str());
+    EXPECT_EQ(20, ReadIntSetting("APPLICATION_ULX", 20, file.c_str()));
+    EXPECT_EQ(16, ReadIntSetting("RADIX", 10, file.c_str()));
+    EXPECT_EQ(text, slurp(file));
+    struct stat st;
+    ASSERT_EQ(0, stat(file.c_str(), &st));
+    EXPECT_EQ(0444u, st.st_mode & 07777);
+    EXPECT_EQ(1u, gMessages.size()) << "one message, however many writes were refused";
 }
 
 TEST_F(Settings, AFailedWriteLeavesTheOldFileWhole) {

@@ -225,6 +225,64 @@ TEST_F(UndoTest, EditsUnderAllocationFailureAreUndoneCompletely) {
         setup, [](Buffer *b) { return DelRegion(1, 3, 2, 299, b); }, check);
 }
 
+// One edit of a frame: an insertion when `text` is set, otherwise a deletion of the region.
+struct FrameEdit {
+    int32_t l1, c1;
+    const char *text;
+    int32_t l2 = 0, c2 = 0;
+};
+
+// Frames of successful edits are undone to exactly the text they started from, also when a
+// region starts or ends past the end of its line and after InsertLine made a line (outside the
+// frame) in line-feed mode.
+TEST_F(UndoTest, AFrameIsUndoneToTheTextItStartedFrom) {
+    constexpr int32_t E = kEndOfLineColumn;
+    struct Case {
+        const char *label;
+        const char *start;
+        int32_t insertLineAt; // line to InsertLine at before the frame; 0 for none
+        int insertLineAfter;
+        std::vector<FrameEdit> edits;
+    } cases[] = {
+        {"region from past the first line's end", "ab\ncd\nef\n", 0, 0, {{1, E, nullptr, 2, E}}},
+        {"region from past the end into a line", "a\nb", 0, 0, {{1, E, nullptr, 2, 3}}},
+        {"region from one past the end", "a\nb", 0, 0, {{1, 3, nullptr, 2, E}, {2, 4, "X"}}},
+        {"both ends past their lines", "ab\ncd\nef\n", 0, 0, {{1, 5, nullptr, 3, E}}},
+        {"two inserts after InsertLine", "a\nb", 2, 0, {{2, 1, ";"}, {1, 1, "X"}}},
+        {"InsertLine after the last line", "a\nb", 4, 1, {{1, E, ";\n"}, {2, 2, nullptr, 3, 4}}},
+        {"InsertLine after the first line",
+         "a\nb",
+         1,
+         1,
+         {{5, 4, "X"}, {1, 2, "\n"}, {3, 4, nullptr, 4, 1}}},
+        {"InsertLine before the first line",
+         "x",
+         3,
+         0,
+         {{5, 3, ";\n"}, {1, 2, ";"}, {3, 1, ";\n"}}},
+    };
+    for (const Case &c : cases) {
+        Buffer *b = Make(kLf, c.start, kCreateUndo);
+        if (c.insertLineAt) {
+            Buffer *u = b->undoBuffer;
+            b->undoBuffer = nullptr;
+            BufferGoto(c.insertLineAt, 1, b);
+            ASSERT_EQ(InsertLine(c.insertLineAfter, b), 0) << c.label;
+            b->undoBuffer = u;
+        }
+        const std::string before = Text(b);
+        ASSERT_EQ(StartUndoFrame(b), 0);
+        for (const FrameEdit &e : c.edits) {
+            if (e.text)
+                ASSERT_EQ(Insert(b, e.l1, e.c1, e.text), 0) << c.label;
+            else
+                ASSERT_EQ(DelRegion(e.l1, e.c1, e.l2, e.c2, b), 0) << c.label;
+        }
+        EXPECT_EQ(Undo(nullptr, nullptr, b), 0) << c.label;
+        EXPECT_EQ(Text(b), before) << c.label;
+    }
+}
+
 // The model: the text cut after every line feed, the piece after the last always present.
 Strings Cut(const std::string &text) {
     Strings lines(1);

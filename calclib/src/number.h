@@ -109,6 +109,12 @@ int numError(const char *message, Calculator *calc);
 
 // ---- text forms -------------------------------------------------------------------------
 
+// Where the text forms' diagnostics go ("AtoNumber: ...", "radix 16 chars not allowed"). The
+// default writes each text to standard error as it stands, without a line end; a program that
+// shows them elsewhere, or wants one message per line (torva-cli), installs its own.
+typedef void (*NumDiagnosticFn)(const char *text);
+void numSetDiagnostic(NumDiagnosticFn write); // null restores the default
+
 // Parses text into n, whose length and format the caller chose; a radix <= 0 lets the text
 // decide (default 10, letters or an 'x' prefix make it 16). Returns n, or null after writing a
 // diagnostic to standard error (n is then partly filled; the caller releases it). A negative

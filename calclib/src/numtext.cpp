@@ -9,10 +9,15 @@
 
 // ---- AtoNumber --------------------------------------------------------------------------
 
-// Diagnostics go to standard error without a line end; the caller turns the null result into
-// the calculator's error state.
+static void numDiagnosticDefault(const char *text) { fputs(text, stderr); }
+
+static NumDiagnosticFn gDiagnostic = numDiagnosticDefault;
+
+void numSetDiagnostic(NumDiagnosticFn write) { gDiagnostic = write ? write : numDiagnosticDefault; }
+
+// The caller turns the null result into the calculator's error state.
 static Number *atoFail(const char *message) {
-    fputs(message, stderr);
+    gDiagnostic(message);
     return nullptr;
 }
 
@@ -39,7 +44,7 @@ static void atoRadixRule(int presetRadix, int *parseRadix) {
     if (presetRadix <= 0)
         *parseRadix = 16;
     else if (presetRadix < 16)
-        fputs("radix 16 chars not allowed", stderr);
+        gDiagnostic("radix 16 chars not allowed");
 }
 
 Number *AtoNumber(Number *n, const char *text) {
@@ -383,9 +388,9 @@ int numToText(char *mantissa, char *exponent, int width, int exponentWidth, char
         int r = numCopy(n, l.t) ? kTextCopyFailed
                                 : layoutInto(&l, mantissa, exponent, width, exponentWidth,
                                              fixedPlaces, notation, zeroLimit, &restart);
-        // Zero shows no exponent and the sign '+', whatever sign was typed.
-        bool zero = numIsZero(l.t);
-        *sign = l.t->negative && !zero ? '-' : '+';
+        // Only a value that is zero shows '+' whatever sign was typed; a negative value whose
+        // shown digits all round to 0 keeps its '-', so "-0.00000" still says it is below zero.
+        *sign = n->negative && !numIsZero(n) ? '-' : '+';
         *exponentSign = l.e < 0 ? '-' : '+';
         numFree(l.t);
         if (r || !restart)

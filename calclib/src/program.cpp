@@ -1,7 +1,8 @@
 // The program interpreter: one step line at a time, recognised by its first character and a
 // few fixed characters after it, calling the engine entry point the key would call. Nothing is
-// parsed ahead: a line means what it says each time it runs. Positions past the end of a line
-// read as NUL, so a short line never reads what lies behind it.
+// parsed ahead: a line means what it says each time it runs; only the labels are indexed, for
+// the jumps, and the index follows every edit. Positions past the end of a line read as NUL, so
+// a short line never reads what lies behind it.
 #include "program.h"
 
 #include "buffer.h"
@@ -9,10 +10,14 @@
 #include "number.h"
 #include "plotmem.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 static const char kSourceName[] = "calclib\\src\\program";
 
@@ -179,32 +184,97 @@ static size_t skipBlanks(const std::string &s, size_t i) {
     return i;
 }
 
+// Whether the step holds `text` at position i. A step may end anywhere (a file's last line has
+// no line feed), so a position past its end simply does not match: std::string::compare would
+// throw there, and nothing may throw out of the interpreter.
 static bool textAt(const std::string &s, size_t i, const char *text) {
-    return s.compare(i, strlen(text), text) == 0;
+    const size_t n = strlen(text);
+    return i <= s.size() && s.size() - i >= n && s.compare(i, n, text) == 0;
+}
+
+// Up to n bytes of the step from position i; empty past its end.
+static std::string stepPart(const std::string &s, size_t i, size_t n) {
+    return i < s.size() ? s.substr(i, n) : std::string();
 }
 
 // ---- jumps --------------------------------------------------------------------------------
+//
+// A jump finds its label through an index of the program's labels, so it costs about the same
+// whatever the program's length, instead of reading every line from the top. The index holds
+// for one text of one Program and is rebuilt when either changes (every edit gives the text a
+// new version, unique across buffers). It keeps the scan's meaning: the first label from the top
+// whose name is a prefix of the target wins, names compared as C strings (a name holding a NUL
+// byte matches only a target that ends where the NUL stands).
 
-// jumpToLabel, telling whether the label was found.
-static bool findLabel(const char *target, Calculator *calc) {
-    Buffer *program = calc->program;
-    programMoveTo(1, calc);
-    for (;;) {
+struct LabelIndex {
+    const Buffer *program = nullptr;                // the Program the index was built for
+    uint64_t version = 0;                           // and the version of its text
+    std::unordered_map<std::string, int32_t> names; // a name: the first line labelled with it
+    std::unordered_map<std::string, int32_t> cut;   // a name cut at a NUL: its first line
+    std::vector<size_t> lengths;                    // the lengths in `names`, ascending
+};
+
+static LabelIndex gLabels;
+
+static void buildLabelIndex(Buffer *program, LabelIndex *index) {
+    index->program = program;
+    index->version = program->textVersion;
+    index->names.clear();
+    index->cut.clear();
+    index->lengths.clear();
+    BufferGoto(1, 1, program);
+    for (int32_t n = CurrentLineNumber(program);; n = CurrentLineNumber(program)) {
         std::string line;
         if (currentStep(program, &line) && at(line, 0) == ':') {
             // The name runs from after the colon to the line feed or the end of the line.
             size_t end = line.find('\n');
-            std::string name = line.substr(1, (end == std::string::npos ? line.size() : end) - 1);
-            if (strncmp(name.c_str(), target, name.size()) == 0)
-                return true;
+            std::string name =
+                stepPart(line, 1, (end == std::string::npos ? line.size() : end) - 1);
+            size_t nul = name.find('\0');
+            if (nul != std::string::npos)
+                index->cut.emplace(name.substr(0, nul), n); // emplace keeps the first line
+            else if (index->names.emplace(name, n).second)
+                index->lengths.push_back(name.size());
         }
-        const int32_t n = CurrentLineNumber(program);
-        programMoveTo(n + 1, calc);
-        if (CurrentLineNumber(program) <= n) {
-            programMessage("Undefined label", 2, calc);
-            return false;
-        }
+        BufferGoto(n + 1, 1, program);
+        if (CurrentLineNumber(program) <= n)
+            break;
     }
+    std::sort(index->lengths.begin(), index->lengths.end());
+    index->lengths.erase(std::unique(index->lengths.begin(), index->lengths.end()),
+                         index->lengths.end());
+}
+
+// The line of the first label the target names, 0 for none.
+static int32_t labelLine(const char *target, const LabelIndex &index) {
+    const size_t length = strlen(target);
+    int32_t best = 0;
+    auto consider = [&best](const std::unordered_map<std::string, int32_t> &map,
+                            const std::string &key) {
+        auto it = map.find(key);
+        if (it != map.end() && (best == 0 || it->second < best))
+            best = it->second;
+    };
+    for (size_t n : index.lengths) {
+        if (n > length)
+            break;
+        consider(index.names, std::string(target, n));
+    }
+    consider(index.cut, target);
+    return best;
+}
+
+// jumpToLabel, telling whether the label was found.
+static bool findLabel(const char *target, Calculator *calc) {
+    Buffer *program = calc->program;
+    if (gLabels.program != program || gLabels.version != program->textVersion)
+        buildLabelIndex(program, &gLabels);
+    const int32_t line = labelLine(target, gLabels);
+    programMoveTo(line > 0 ? line : INT32_MAX, calc); // an undefined label: the last line
+    if (line > 0)
+        return true;
+    programMessage("Undefined label", 2, calc);
+    return false;
 }
 
 void jumpToLabel(const char *target, Calculator *calc) { findLabel(target, calc); }
@@ -219,7 +289,7 @@ enum StepResult {
 
 static StepResult stepGoto(const std::string &s, Calculator *calc) {
     // The target: after "goto", up to the first blank, then past the blanks.
-    std::string rest = s.substr(4, 256);
+    std::string rest = stepPart(s, 4, 256);
     size_t i = 0;
     while (i < rest.size() && rest[i] != ' ')
         i++;

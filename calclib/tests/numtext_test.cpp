@@ -208,6 +208,9 @@ TEST(NumToText, Layouts) {
         {"zero scientific", "0", 0, 0, 10, F, 10, 2, -1, SCI, 0, "", "", '+', '+'},
         {"zero fixed scientific", "0", 0, 0, 10, F, 10, 2, 2, SCI, 0, "0.00", "", '+', '+'},
         {"-0 fixed engineering", "0", 0, 1, 10, F, 10, 2, 2, ENG, 0, "0.00", "", '+', '+'},
+        // A value that is not zero keeps its '-' even when every shown digit rounds to 0.
+        {"-1.45E-6 in 6 cells", "145", -5, 1, 10, F, 6, 2, -1, DEC, 0, "0.00000", "", '-', '+'},
+        {"-0.6 * 8^-5 in 4 cells", "6", -5, 1, 8, F, 4, 2, -1, DEC, 0, "0.000", "", '-', '+'},
         // Scientific and engineering notation.
         {"1/3 scientific", "3333333333", 0, 0, 10, F, 10, 2, -1, SCI, 0, "3.333333333", "1", '+',
          '-'},

@@ -37,22 +37,25 @@ struct ProgramRun {
         displayRelease();
     }
 
-    // The lines as the listing (no end marker unless given).
-    void load(const std::vector<std::string> &lines) {
+    // The lines as the listing (no end marker unless given), the last one without its line feed
+    // when `lastLineFeed` is false, as a file may end.
+    void load(const std::vector<std::string> &lines, bool lastLineFeed = true) {
         BufferFree(calc.program);
         calc.program = BufferCreate(nullptr, kCreateDetached);
         calc.program->lineBreakMode = kBreakLineFeed;
         std::string text;
         for (const std::string &line : lines)
             text += line + "\n";
+        if (!lastLineFeed && !text.empty())
+            text.pop_back();
         ASSERT_EQ(
             0, BufferInsert(1, 1, text.c_str(), static_cast<int32_t>(text.size()), calc.program));
         BufferGoto(1, 1, calc.program);
     }
 
     // A normal run from line 1 until it stops.
-    long run(const std::vector<std::string> &lines) {
-        load(lines);
+    long run(const std::vector<std::string> &lines, bool lastLineFeed = true) {
+        load(lines, lastLineFeed);
         calc.recorderMode = -1;
         EXPECT_EQ(0, prepareRun(&calc));
         startNormalRun(&calc);
@@ -149,6 +152,54 @@ TEST(StepLanguage, EachLineReachesItsEntryPoint) {
     }
 }
 
+// A file's last line may lack its line feed: every step then reads as it does with one, however
+// short it is (a test past its end reads NUL, never throws).
+TEST(StepLanguage, ALastLineWithoutALineFeedReadsAsWithOne) {
+    const std::vector<std::vector<std::string>> programs = {
+        {"plot"},
+        {"p"},
+        {"plo"},
+        {"plot C"},
+        {"plot Colo"},
+        {"plot Mov"},
+        {"goto"},
+        {"g"},
+        {"got"},
+        {"if"},
+        {"i"},
+        {"5", "if <"},
+        {"5", "if >= 0"},
+        {"c"},
+        {"co"},
+        {"s"},
+        {"sto"},
+        {"store"},
+        {"r"},
+        {"reca"},
+        {"e"},
+        {"ex"},
+        {"x"},
+        {"x^"},
+        {"1"},
+        {"F"},
+        {"*"},
+        {"*Clea"},
+        {":"},
+        {"7", "store"},
+        {"recall"},
+        {"+"},
+        {"+/"},
+        {"_"},
+    };
+    for (const std::vector<std::string> &lines : programs) {
+        ProgramRun with, without;
+        long steps = with.run(lines);
+        EXPECT_EQ(steps, without.run(lines, false)) << lines.back();
+        EXPECT_EQ(with.shown(), without.shown()) << lines.back();
+        EXPECT_EQ(with.reported(), without.reported()) << lines.back();
+    }
+}
+
 TEST(Interpreter, LabelsMatchByPrefixFromTheTop) {
     ProgramRun r;
     r.run({"goto loop2", "9", ":loop", "1", "=", "__ end __", ":loop2", "2", "="});
@@ -156,6 +207,49 @@ TEST(Interpreter, LabelsMatchByPrefixFromTheTop) {
     ProgramRun colon;
     colon.run({"goto anything", "9", ":", "5", "="});
     EXPECT_EQ(" 5", colon.shown()); // a label of a colon alone matches every target
+}
+
+// A jump goes straight to its label: the listing's mark moves once per step, however many lines
+// lie between the jump and its label (it used to sweep through every line from the top).
+TEST(Interpreter, AJumpGoesStraightToItsLabel) {
+    std::vector<std::string> lines = {"5", "store A"};
+    for (int i = 0; i < 2990; i++)
+        lines.push_back(":pad" + std::to_string(i));
+    for (const char *step : {":loop", "recall A", "-", "1", "=", "store A", "if > 0 goto loop"})
+        lines.push_back(step);
+    static long marks;
+    marks = 0;
+    ProgramRun r;
+    r.calc.hooks.programMarked = [](Calculator *) { marks++; };
+    long steps = r.run(lines);
+    EXPECT_EQ(2992 + 6 * 7, steps); // "if >" jumps at 0 too
+    EXPECT_EQ("-1", r.shown());
+    EXPECT_LE(marks, 2 * steps) << "marks per step";
+}
+
+// The labels are found in the text as it is now: an edit between two runs, or between two steps
+// of one run, moves a jump to the label the edited text names first.
+TEST(Interpreter, JumpsFollowTheEditedText) {
+    ProgramRun r;
+    r.run({"goto end", "1", ":end", "2", "="});
+    EXPECT_EQ(" 2", r.shown());
+    BufferGoto(2, 1, r.calc.program);
+    ASSERT_EQ(0, programInsertStep(":end", 1, r.calc.program)); // now the first label "end"
+    r.calc.recorderMode = -1;
+    prepareRun(&r.calc);
+    startNormalRun(&r.calc);
+    programRun(1, &r.calc);
+    EXPECT_EQ(" 12", r.shown());
+    ASSERT_EQ(0, DelRegion(2, 1, 2, kEndOfLineColumn, r.calc.program));
+    calcClear(1, &r.calc);
+    r.calc.recorderMode = -1;
+    startNormalRun(&r.calc);
+    ASSERT_EQ(1, runStep(&r.calc)); // the jump, to the old label again
+    EXPECT_EQ(3, r.line());
+    BufferInsert(2, 1, ":end\n7\n", 7, r.calc.program); // between two steps of the run
+    BufferGoto(1, 1, r.calc.program);
+    programRun(1, &r.calc);
+    EXPECT_EQ(" 712", r.shown());
 }
 
 TEST(Interpreter, UndefinedLabelLeavesThePositionOnTheLastLine) {
