@@ -1537,6 +1537,10 @@ void ServeRequest(const XSelectionRequestEvent *r) {
         Notify(r, property);
         return;
     }
+    // A requestor asking again into the same property has given up on the older transfer.
+    for (size_t i = gX.transfers.size(); i-- > 0;)
+        if (gX.transfers[i].requestor == r->requestor && gX.transfers[i].property == property)
+            gX.transfers.erase(gX.transfers.begin() + (long)i);
     // Selected before the INCR property is written, so its deletion cannot be missed.
     XSelectInput(gX.dpy, r->requestor, PropertyChangeMask);
     long size = (long)data.size();

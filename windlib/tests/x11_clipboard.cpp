@@ -4,12 +4,12 @@
 // carries the time of a real input event; xclip runs in the background while this process
 // keeps answering (xclip -o waits for the owner, so it is never run with this process blocked).
 //
-// Checked: a put is read back by xclip as UTF-8 and as STRING, TARGETS lists what is offered and
-// other targets are refused; texts xclip holds are got as Latin-1, with '?' for what Latin-1
-// cannot hold; a 1 MB text from xclip is got capped; our own text comes back without asking the
-// X server; a put larger than the largest request is served in pieces (INCR), also while a
-// message box is up; and an owner that never answers costs a bounded wait, after which the keys
-// that came meanwhile arrive in order.
+// Checked: a put is stamped with its key's time (one older than xclip's taking fails); a put is
+// read back by xclip as UTF-8 and as STRING, TARGETS lists what is offered and other targets
+// are refused; texts xclip holds are got as Latin-1, with '?' for what Latin-1 cannot hold; a
+// 1 MB text from xclip is got capped; our own text comes back at once; a put larger than the
+// largest request is served in pieces (INCR), also while a message box is up; and an owner that
+// never answers costs a bounded wait, after which the keys that came meanwhile arrive in order.
 //
 // Usage: x11_clipboard; exit status 0 when every check held.
 #include "host.h"
@@ -271,13 +271,26 @@ int Script(Window *) {
             StartGetCase();
             break;
         }
+        // xclip takes the clipboard after the last key.
+        Start("taken", "echo taken | xclip -i -selection clipboard; for i in $(seq 100); do if [ "
+                       "\"$(timeout 2 xclip -o -selection clipboard)\" = taken ]; then exit 0; "
+                       "fi; sleep 0.1; done; exit 1");
+        NextStep();
+        break;
+    case 5: // a put stamped with that key loses to xclip (one stamped with CurrentTime would win)
+        if (!Ended("taken"))
+            break;
+        if (Status("taken") != 0)
+            Fail("xclip did not take the clipboard");
+        else if (Host()->clipboardPut(nullptr, "stale", 5) != 1)
+            Fail("a put stamped before another program took the clipboard took it");
         // 1 MB, more than xclip writes in one property.
         if (!WriteAll(Path("large"), Repeat("0123456789abcdef", (1 << 20) / 16)))
             Fail("cannot write " + Path("large"));
         Run("xclip -i -selection clipboard <" + Path("large") + " && xdotool key g");
         NextStep();
         break;
-    case 5:
+    case 6:
         if (gGets <= gCase)
             break;
         printf("x11 clipboard: 1 MB from xclip got (capped) in %lld ms\n", (long long)gGetMs);
@@ -291,7 +304,7 @@ int Script(Window *) {
         Run("xdotool key p g");
         NextStep();
         break;
-    case 6: // our own text comes back from our own copy
+    case 7: // our own text comes back from our own copy
         if (gGets < 1)
             break;
         printf("x11 clipboard: our own text got back in %lld ms\n", (long long)gGetMs);
@@ -303,7 +316,7 @@ int Script(Window *) {
         PutByKey(Repeat(kBigLine, kBigLines));
         NextStep();
         break;
-    case 7: // a put larger than any request goes in pieces
+    case 8: // a put larger than any request goes in pieces
         if (gPuts < 2)
             break;
         if (gPutResult != 0)
@@ -312,7 +325,7 @@ int Script(Window *) {
         Start("big", "timeout 60 xclip -o -selection clipboard");
         NextStep();
         break;
-    case 8: {
+    case 9: {
         if (!Ended("big"))
             break;
         std::string read = ReadAll(Path("big"));
@@ -331,7 +344,7 @@ int Script(Window *) {
         NextStep();
         break;
     }
-    case 9: // the get gives up after about a second; keys that came meanwhile keep their order
+    case 10: // the get gives up after about a second; keys that came meanwhile keep their order
         if (!Ended("stopped"))
             break;
         if (Status("stopped") != 0) {
@@ -345,7 +358,7 @@ int Script(Window *) {
         Run("xdotool key g");
         NextStep();
         break;
-    case 10:
+    case 11:
         if (gLog.size() < 4)
             break;
         printf("x11 clipboard: a get from an owner that never answers gave up after %lld ms\n",
@@ -360,7 +373,7 @@ int Script(Window *) {
         PutByKey(Repeat(kBoxLine, kBoxLines));
         NextStep();
         break;
-    case 11: // served in pieces while a message box is up, then the box is clicked away
+    case 12: // served in pieces while a message box is up, then the box is clicked away
         if (gPuts < 3)
             break;
         if (gPutResult != 0)
@@ -374,7 +387,7 @@ int Script(Window *) {
         ReportError("click OK", kBoxCaption);
         NextStep();
         break;
-    case 12:
+    case 13:
         if (!Ended("boxed"))
             break;
         if (ReadAll(Path("boxed")) != Repeat(kBoxLineUtf8, kBoxLines))
@@ -422,7 +435,7 @@ int main(int argc, char **argv) {
     RunModal(gTop);
     WindowEpilog();
     StopStuckOwner(); // when a step failed before it could
-    if (gStep < 13)
+    if (gStep < 14)
         Fail("the script stopped at step " + std::to_string(gStep));
     if (system(("rm -rf " + gWork).c_str()) != 0)
         fprintf(stderr, "x11 clipboard: cannot remove %s\n", gWork.c_str());
