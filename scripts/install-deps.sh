@@ -11,7 +11,7 @@ packages=(
     python3 bc
     libx11-dev libxtst-dev libcairo2-dev libfontconfig-dev libfreetype-dev
     fonts-dejavu-core fonts-liberation2
-    xvfb xdotool x11-apps x11-utils x11-xkb-utils x11-xserver-utils imagemagick poppler-utils
+    xvfb xclip xdotool x11-apps x11-utils x11-xkb-utils x11-xserver-utils imagemagick poppler-utils
 )
 
 missing=()

@@ -28,6 +28,7 @@ struct Core {
     int callDepth;        // window procedures on the stack
     bool keyDown[256];    // host virtual keys held, as of the message taken last
     unsigned modifiers;   // kHostMod... as of the message taken last
+    uint32_t inputTime;   // window-system time of the input message taken last, 0 before any
     bool inputFullNoted;  // the overflow was reported once
     bool postedFullNoted; //
 };
@@ -63,8 +64,11 @@ void NoteTaken(const HostMessage &m) {
     bool up = m.code == kHostMsgKeyUp || m.code == kHostMsgSysKeyUp;
     if ((down || up) && m.value >= 0 && m.value < 256)
         gCore.keyDown[m.value] = down;
-    if (m.code >= kHostMsgKeyDown && m.code <= kHostMsgPointerMove)
+    if (m.code >= kHostMsgKeyDown && m.code <= kHostMsgPointerMove) {
         gCore.modifiers = m.modifiers;
+        if (m.time)
+            gCore.inputTime = m.time;
+    }
 }
 
 } // namespace
@@ -251,6 +255,8 @@ int HostCoreKeyState(int vk) {
 }
 
 unsigned HostCoreModifiers(void) { return gCore.modifiers; }
+
+uint32_t HostCoreInputTime(void) { return gCore.inputTime; }
 
 // ---- timers ------------------------------------------------------------------------------------
 

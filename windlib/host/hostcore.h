@@ -85,6 +85,9 @@ void HostCoreSend(HostCoreWindow *window, int code, int value = 0, int x = 0, in
 // The state of a key as of the last message taken: kHostKeyHeld or 0.
 int HostCoreKeyState(int virtualKey);
 unsigned HostCoreModifiers(void); // kHostMod... as of the last message taken
+// The window system's time of the last key or pointer message taken (the event that a
+// clipboard command answers), 0 before any.
+uint32_t HostCoreInputTime(void);
 
 // ---- timers -------------------------------------------------------------------------------------
 int HostCoreSetTimer(HostWindow *window, int id, int periodMs);

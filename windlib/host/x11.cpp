@@ -22,6 +22,9 @@
 // - The toolkit's focus window may be an X child; the X focus goes to its top-level window (when
 //   viewable) and key events are routed to the focus window here, with set-focus and kill-focus
 //   sent as the X focus comes and goes.
+// - The clipboard is the CLIPBOARD selection, owned by a hidden window that lives with the
+//   connection and stamped with the time of the input event being handled. Requests for it are
+//   answered in every wait, and a paste waits for its answer without taking other events.
 // - Geometry is cached as the toolkit last set it; a window manager's moves update the cache
 //   from ConfigureNotify, and move and size messages are posted only on a real change.
 #include "hostcore.h"
@@ -60,6 +63,10 @@ constexpr int kBoxButtonWidth = 72;   //
 constexpr int kBoxButtonHeight = 26;  //
 constexpr double kBoxFontSize = 13.0; //
 constexpr int kTextBufferSize = 64;   // bytes XLookupString may give for one key
+constexpr size_t kPasteMax = 16383;   // bytes a paste gives at most
+constexpr int kPasteWaitMs = 1000;    // for the owner's answer, and for each piece of an INCR
+constexpr int kIncrIdleMs = 5000;     // an INCR transfer unread this long is given up
+constexpr size_t kRequestHeader = 32; // bytes of a ChangeProperty request besides its data
 
 struct XWin : HostCoreWindow {
     Window xid;                   // the X window
@@ -73,6 +80,17 @@ struct XWin : HostCoreWindow {
     cairo_surface_t *surface;     // the X window's own, made on first showing
     cairo_surface_t *back;        // its back buffer (client image), made on first drawing
     std::vector<XWin *> children; //
+};
+
+// A text too large for one request, handed to a requestor in pieces: each time the requestor
+// deletes the property, the next piece is written, and an empty piece ends it (ICCCM INCR).
+struct Transfer {
+    Window requestor; //
+    Atom property;    //
+    Atom type;        // UTF8_STRING or STRING
+    std::string data; // the whole converted text
+    size_t sent;      // bytes written so far
+    int64_t last;     // ms, when the requestor last took a piece
 };
 
 struct OpenDevice {
@@ -91,11 +109,19 @@ struct X11 {
     int wake[2];      // self-pipe: read end, write end
     bool wakePending; // a byte is in the pipe
     Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
-        netWmWindowTypeDialog, netWmIcon; // interned once at open
-    XWin *caretOwner;                     // the caret: drawn on the window, never in its
-    HostRect caret;                       // back buffer, so showing the back buffer erases it
-    bool caretShown;                      //
-    std::string program;                  // WM_CLASS instance part
+        netWmWindowTypeDialog, netWmIcon, clipboard, targets, incr, pasteProperty,
+        timeProperty;                // interned once at open
+    Window clipWindow;               // hidden: owns CLIPBOARD and receives pastes
+    bool clipOwned;                  // CLIPBOARD is ours and clipText its contents
+    Time clipSince;                  // the time we took it
+    std::string clipText;            // our copy, Latin-1
+    std::string pasted;              // what the last ClipboardGet returned
+    Atom pasteTarget;                // the target of the conversion under way
+    std::vector<Transfer> transfers; // INCR transfers under way
+    XWin *caretOwner;                // the caret: drawn on the window, never in its
+    HostRect caret;                  // back buffer, so showing the back buffer erases it
+    bool caretShown;                 //
+    std::string program;             // WM_CLASS instance part
     std::unordered_map<Window, XWin *> byId;
     std::vector<OpenDevice> devices; // drawing devices not yet released
     XWin *focus;                     // the window the toolkit gave the focus
@@ -271,6 +297,11 @@ bool Paintable(const HostCoreWindow *w);
 void Wake(void);
 void Release(HostCoreWindow *w);
 
+// The clipboard's events, answered with the clipboard below.
+bool IsClipboardEvent(const XEvent *e);
+void OnClipboardEvent(XEvent *e);
+void ServeClipboard(void);
+
 // The integer scale of a HiDPI screen, s = max(1, round(dpi / 96)), with the dpi from the
 // Xft.dpi resource (never from the screen's millimetre size, which servers often invent).
 // Fonts are made at 96 s dpi, so everything scales by whole pixels.
@@ -312,9 +343,14 @@ int Open(const char *programName) {
                      (char *)"_NET_WM_PID",
                      (char *)"_NET_WM_WINDOW_TYPE",
                      (char *)"_NET_WM_WINDOW_TYPE_DIALOG",
-                     (char *)"_NET_WM_ICON"};
-    Atom atoms[8];
-    XInternAtoms(gX.dpy, names, 8, False, atoms);
+                     (char *)"_NET_WM_ICON",
+                     (char *)"CLIPBOARD",
+                     (char *)"TARGETS",
+                     (char *)"INCR",
+                     (char *)"TORVA_PASTE",
+                     (char *)"TORVA_TIME"};
+    Atom atoms[13];
+    XInternAtoms(gX.dpy, names, 13, False, atoms);
     gX.wmProtocols = atoms[0];
     gX.wmDelete = atoms[1];
     gX.netWmName = atoms[2];
@@ -323,6 +359,16 @@ int Open(const char *programName) {
     gX.netWmWindowType = atoms[5];
     gX.netWmWindowTypeDialog = atoms[6];
     gX.netWmIcon = atoms[7];
+    gX.clipboard = atoms[8];
+    gX.targets = atoms[9];
+    gX.incr = atoms[10];
+    gX.pasteProperty = atoms[11];
+    gX.timeProperty = atoms[12];
+    // Lives as long as the connection, so the selection outlasts any window of the toolkit.
+    XSetWindowAttributes clipAttributes = {};
+    clipAttributes.event_mask = PropertyChangeMask;
+    gX.clipWindow = XCreateWindow(gX.dpy, gX.root, -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                                  CopyFromParent, CWEventMask, &clipAttributes);
     // Held keys repeat as presses only, as the toolkit expects, not as release-press pairs.
     XkbSetDetectableAutoRepeat(gX.dpy, True, nullptr);
     ReadModifierMap();
@@ -984,6 +1030,12 @@ void Translate(XEvent *e) {
             (Atom)e->xclient.data.l[0] == gX.wmDelete)
             Push(w, kHostMsgClose, 0, 0, 0, 0, (Time)e->xclient.data.l[1]);
         break;
+    case SelectionRequest:
+    case SelectionClear:
+    case SelectionNotify:
+    case PropertyNotify:
+        OnClipboardEvent(e);
+        break;
     case MappingNotify:
         XRefreshKeyboardMapping(&e->xmapping);
         if (e->xmapping.request != MappingPointer)
@@ -1011,6 +1063,10 @@ void ReadXEvents(void) {
         XNextEvent(gX.dpy, &e);
         Translate(&e);
     }
+    // Input waits in the X queue while the core's queue is full; a paste from another program
+    // must not wait with it.
+    if (HostCoreInputFull())
+        ServeClipboard();
 }
 
 bool Paintable(const HostCoreWindow *w) { return Viewable(static_cast<const XWin *>(w)); }
@@ -1304,8 +1360,7 @@ int ScrollWindow(XWin *w, int dx, int dy, const HostRect *area) {
 HostDevice *GetDevice(XWin *w) { return Alive(w) ? MakeDevice(w, nullptr) : nullptr; }
 void ReleaseDevice(XWin *w, HostDevice *d) { FinishDevice(w, d); }
 
-// ---- the caret and the clipboard arrive with their modules
-// ---------------------------------------
+// ---- the caret ---------------------------------------------------------------------------------
 
 int CreateCaret(XWin *w, int width, int height) {
     EraseCaret();
@@ -1346,13 +1401,366 @@ int DestroyCaret(void) {
     gX.caretShown = false;
     return 0;
 }
-int ClipboardPut(XWin *, const char *, size_t) { return 1; }
-const char *ClipboardGet(size_t *) { return nullptr; }
+
+// ---- the clipboard ------------------------------------------------------------------------------
+// The CLIPBOARD selection (never PRIMARY), owned by the hidden clip window. Requests for it are
+// answered wherever the program waits: the core's pump, the message box's loop and a paste's
+// own wait, so another program's paste never hangs on us. Texts are Latin-1 here and UTF-8 or
+// Latin-1 (STRING) on the wire.
+
+bool IsClipboardEvent(const XEvent *e) {
+    return e->type == SelectionRequest || e->type == SelectionClear || e->type == SelectionNotify ||
+           e->type == PropertyNotify;
+}
+
+Bool ForClipboard(Display *, XEvent *e, XPointer) { return IsClipboardEvent(e) ? True : False; }
+
+// A later X time than `than`, across the 32-bit wrap.
+bool Later(Time time, Time than) { return (int32_t)(uint32_t)(time - than) > 0; }
+
+std::string Utf8FromLatin1(const std::string &text) {
+    std::string utf8;
+    utf8.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            utf8 += (char)c;
+        } else {
+            utf8 += (char)(0xC0 | (c >> 6));
+            utf8 += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+// At most `max` Latin-1 bytes: a character Latin-1 cannot hold, or a byte that begins no
+// well-formed sequence, becomes one '?'. Sequences of three and four bytes never hold a Latin-1
+// character, so only two-byte ones are decoded.
+std::string Latin1FromUtf8(const std::string &utf8, size_t max) {
+    std::string text;
+    size_t n = utf8.size();
+    for (size_t i = 0; i < n && text.size() < max;) {
+        unsigned char c = (unsigned char)utf8[i];
+        size_t length = c < 0x80                 ? 1
+                        : c >= 0xC2 && c <= 0xDF ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+        bool whole = length > 0 && i + length <= n;
+        for (size_t k = 1; whole && k < length; k++)
+            whole = ((unsigned char)utf8[i + k] & 0xC0) == 0x80;
+        if (!whole) {
+            text += '?';
+            i++;
+        } else if (length == 1) {
+            text += (char)c;
+            i++;
+        } else if (length == 2) {
+            unsigned code = (c & 0x1Fu) << 6 | ((unsigned char)utf8[i + 1] & 0x3Fu);
+            text += code < 0x100 ? (char)code : '?';
+            i += 2;
+        } else {
+            text += '?';
+            i += length;
+        }
+    }
+    return text;
+}
+
+// The largest property data one request carries without BIG-REQUESTS; more goes as INCR.
+size_t MaxPiece(void) { return (size_t)XMaxRequestSize(gX.dpy) * 4 - kRequestHeader; }
+
+// A server time of now, for a clipboard call that no input event triggered: an empty append to
+// a property of ours comes back as a PropertyNotify stamped by the server.
+Bool IsTimeStamp(Display *, XEvent *e, XPointer) {
+    return e->type == PropertyNotify && e->xproperty.window == gX.clipWindow &&
+                   e->xproperty.atom == gX.timeProperty
+               ? True
+               : False;
+}
+
+Time ServerTime(void) {
+    unsigned char nothing = 0;
+    XChangeProperty(gX.dpy, gX.clipWindow, gX.timeProperty, XA_STRING, 8, PropModeAppend, &nothing,
+                    0);
+    XEvent e;
+    XIfEvent(gX.dpy, &e, IsTimeStamp, nullptr);
+    return e.xproperty.time;
+}
+
+// The time of the event the call answers (ICCCM: never CurrentTime, so requests that cross
+// keep their order).
+Time TriggerTime(void) {
+    Time time = HostCoreInputTime();
+    return time ? time : ServerTime();
+}
+
+void Notify(const XSelectionRequestEvent *r, Atom property) {
+    XEvent e = {};
+    e.xselection.type = SelectionNotify;
+    e.xselection.display = gX.dpy;
+    e.xselection.requestor = r->requestor;
+    e.xselection.selection = r->selection;
+    e.xselection.target = r->target;
+    e.xselection.property = property;
+    e.xselection.time = r->time;
+    XSendEvent(gX.dpy, r->requestor, False, NoEventMask, &e);
+}
+
+// Offers TARGETS, UTF8_STRING and STRING; any other target, or a request for a selection we do
+// not hold, is refused with property None.
+void ServeRequest(const XSelectionRequestEvent *r) {
+    // Requestors older than ICCCM name no property: the target serves as one.
+    Atom property = r->property == None ? r->target : r->property;
+    if (r->selection != gX.clipboard || r->owner != gX.clipWindow || !gX.clipOwned) {
+        Notify(r, None);
+        return;
+    }
+    if (r->target == gX.targets) {
+        Atom offered[] = {gX.targets, gX.utf8String, XA_STRING};
+        XChangeProperty(gX.dpy, r->requestor, property, XA_ATOM, 32, PropModeReplace,
+                        (const unsigned char *)offered, 3);
+        Notify(r, property);
+        return;
+    }
+    std::string data;
+    if (r->target == gX.utf8String)
+        data = Utf8FromLatin1(gX.clipText);
+    else if (r->target == XA_STRING)
+        data = gX.clipText;
+    else {
+        Notify(r, None);
+        return;
+    }
+    if (data.size() <= MaxPiece()) {
+        XChangeProperty(gX.dpy, r->requestor, property, r->target, 8, PropModeReplace,
+                        (const unsigned char *)data.data(), (int)data.size());
+        Notify(r, property);
+        return;
+    }
+    // A requestor asking again into the same property has given up on the older transfer.
+    for (size_t i = gX.transfers.size(); i-- > 0;)
+        if (gX.transfers[i].requestor == r->requestor && gX.transfers[i].property == property)
+            gX.transfers.erase(gX.transfers.begin() + (long)i);
+    // Selected before the INCR property is written, so its deletion cannot be missed.
+    XSelectInput(gX.dpy, r->requestor, PropertyChangeMask);
+    long size = (long)data.size();
+    XChangeProperty(gX.dpy, r->requestor, property, gX.incr, 32, PropModeReplace,
+                    (const unsigned char *)&size, 1);
+    gX.transfers.push_back({r->requestor, property, r->target, std::move(data), 0, NowMs()});
+    Notify(r, property);
+}
+
+// Ends a transfer; the requestor's property changes are no longer ours to hear unless another
+// transfer to it is under way.
+void EndTransfer(size_t i) {
+    Window requestor = gX.transfers[i].requestor;
+    gX.transfers.erase(gX.transfers.begin() + (long)i);
+    for (const Transfer &t : gX.transfers)
+        if (t.requestor == requestor)
+            return;
+    XSelectInput(gX.dpy, requestor, NoEventMask);
+}
+
+// The requestor deleted the property: it has read the last piece and wants the next.
+void ContinueTransfer(const XPropertyEvent *e) {
+    int64_t now = NowMs();
+    for (size_t i = gX.transfers.size(); i-- > 0;)
+        if (now - gX.transfers[i].last > kIncrIdleMs) // the requestor went away
+            EndTransfer(i);
+    if (e->state != PropertyDelete)
+        return;
+    for (size_t i = 0; i < gX.transfers.size(); i++) {
+        Transfer &t = gX.transfers[i];
+        if (t.requestor != e->window || t.property != e->atom)
+            continue;
+        size_t n = std::min(MaxPiece(), t.data.size() - t.sent);
+        XChangeProperty(gX.dpy, t.requestor, t.property, t.type, 8, PropModeReplace,
+                        (const unsigned char *)t.data.data() + t.sent, (int)n);
+        t.sent += n;
+        t.last = now;
+        if (n == 0)
+            EndTransfer(i);
+        return;
+    }
+}
+
+void OnClipboardEvent(XEvent *e) {
+    switch (e->type) {
+    case SelectionRequest:
+        ServeRequest(&e->xselectionrequest);
+        break;
+    case SelectionClear:
+        // A clear from before we took the selection again is old news.
+        if (e->xselectionclear.selection == gX.clipboard &&
+            !Later(gX.clipSince, e->xselectionclear.time)) {
+            gX.clipOwned = false;
+            gX.clipText.clear();
+        }
+        break;
+    case PropertyNotify:
+        if (e->xproperty.window != gX.clipWindow)
+            ContinueTransfer(&e->xproperty);
+        break;
+    default: // a paste's answer that came too late, or our own property changes
+        break;
+    }
+}
+
+// Answers what waits for the clipboard in the X queue, leaving every other event in its place.
+void ServeClipboard(void) {
+    XEvent e;
+    while (XCheckIfEvent(gX.dpy, &e, ForClipboard, nullptr))
+        OnClipboardEvent(&e);
+}
+
+int ClipboardPut(XWin *, const char *text, size_t length) {
+    if (!gX.dpy || (!text && length))
+        return 1;
+    Time time = TriggerTime();
+    XSetSelectionOwner(gX.dpy, gX.clipboard, gX.clipWindow, time);
+    if (XGetSelectionOwner(gX.dpy, gX.clipboard) != gX.clipWindow) {
+        gX.clipOwned = false;
+        gX.clipText.clear();
+        return 1;
+    }
+    // The server keeps the later of the two times when we held the selection already.
+    if (!gX.clipOwned || Later(time, gX.clipSince))
+        gX.clipSince = time;
+    gX.clipOwned = true;
+    gX.clipText.assign(text ? text : "", length);
+    return 0;
+}
+
+Bool IsAnswer(Display *, XEvent *e, XPointer) {
+    const XSelectionEvent &s = e->xselection;
+    return e->type == SelectionNotify && s.requestor == gX.clipWindow &&
+                   s.selection == gX.clipboard && s.target == gX.pasteTarget
+               ? True
+               : False;
+}
+
+Bool IsPiece(Display *, XEvent *e, XPointer) {
+    const XPropertyEvent &p = e->xproperty;
+    return e->type == PropertyNotify && p.window == gX.clipWindow && p.atom == gX.pasteProperty &&
+                   p.state == PropertyNewValue
+               ? True
+               : False;
+}
+
+// Waits until `deadline` for the event `wanted` picks, answering clipboard requests meanwhile;
+// every other event stays queued, in order, for the program.
+bool Await(XEvent *out, Bool (*wanted)(Display *, XEvent *, XPointer), int64_t deadline) {
+    for (;;) {
+        XEvent e;
+        while (XCheckIfEvent(gX.dpy, &e, ForClipboard, nullptr)) {
+            if (wanted(gX.dpy, &e, nullptr)) {
+                *out = e;
+                return true;
+            }
+            OnClipboardEvent(&e);
+        }
+        int64_t left = deadline - NowMs();
+        if (left <= 0)
+            return false;
+        XFlush(gX.dpy);
+        pollfd fd = {ConnectionNumber(gX.dpy), POLLIN, 0};
+        poll(&fd, 1, (int)left);
+    }
+}
+
+// Takes the paste property (deleting it, which asks an INCR owner for the next piece) and
+// appends up to `max` bytes of it. 0, or 1 when there is none or it is no text.
+int TakeProperty(std::string *out, Atom *type, size_t max) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *data = nullptr;
+    // Asked whole, so the property is deleted however long it is.
+    if (XGetWindowProperty(gX.dpy, gX.clipWindow, gX.pasteProperty, 0, 0x1FFFFFFF, True,
+                           AnyPropertyType, &actualType, &format, &items, &after, &data) != Success)
+        return 1;
+    int result = 1;
+    if (actualType == gX.incr && format == 32) {
+        result = 0;
+    } else if (actualType != None && format == 8) {
+        out->append((const char *)data, std::min((size_t)items, max - out->size()));
+        result = 0;
+    }
+    *type = actualType;
+    if (data)
+        XFree(data);
+    return result;
+}
+
+// Asks the owner for CLIPBOARD as `target`: 0 with up to `max` bytes in `out`, 1 when the owner
+// refused, 2 when it did not answer in time. An INCR transfer is read to its end (an owner
+// left half way might wait for us), keeping only the first `max` bytes.
+int Convert(Atom target, Time time, std::string *out, size_t max) {
+    gX.pasteTarget = target;
+    XDeleteProperty(gX.dpy, gX.clipWindow, gX.pasteProperty);
+    XConvertSelection(gX.dpy, gX.clipboard, target, gX.pasteProperty, gX.clipWindow, time);
+    XEvent e;
+    if (!Await(&e, IsAnswer, NowMs() + kPasteWaitMs))
+        return 2;
+    Atom type = None;
+    if (e.xselection.property == None || TakeProperty(out, &type, max) != 0)
+        return 1;
+    if (type != gX.incr)
+        return 0;
+    for (;;) {
+        if (!Await(&e, IsPiece, NowMs() + kPasteWaitMs))
+            return out->size() >= max ? 0 : 2;
+        size_t before = out->size();
+        std::string piece;
+        if (TakeProperty(&piece, &type, max) != 0)
+            return 1;
+        out->append(piece, 0, max - before);
+        if (piece.empty())
+            return 0;
+    }
+}
+
+const char *ClipboardGet(size_t *length) {
+    if (!gX.dpy)
+        return nullptr;
+    Window owner = XGetSelectionOwner(gX.dpy, gX.clipboard);
+    if (owner != gX.clipWindow) { // lost, whether or not its SelectionClear arrived yet
+        gX.clipOwned = false;
+        gX.clipText.clear();
+    }
+    gX.pasted.clear();
+    if (owner == None) {
+        return nullptr;
+    } else if (owner == gX.clipWindow) { // asking ourselves would wait for our own answer
+        if (!gX.clipOwned)
+            return nullptr;
+        gX.pasted.assign(gX.clipText, 0, std::min(gX.clipText.size(), kPasteMax));
+    } else {
+        // UTF-8 takes at most four bytes for a character, and a bad byte gives one '?'.
+        Time time = TriggerTime();
+        std::string raw;
+        int result = Convert(gX.utf8String, time, &raw, 4 * kPasteMax);
+        if (result == 0) {
+            gX.pasted = Latin1FromUtf8(raw, kPasteMax);
+        } else if (result == 1) {
+            raw.clear();
+            if (Convert(XA_STRING, time, &raw, kPasteMax) != 0)
+                return nullptr;
+            gX.pasted = raw;
+        } else {
+            return nullptr;
+        }
+    }
+    if (length)
+        *length = gX.pasted.size();
+    return gX.pasted.c_str();
+}
 
 // ---- message boxes ------------------------------------------------------------------------------
 // A small window of the backend's own with a private loop over its own events: the toolkit's
 // dialogs cannot be used where the reporters are called from (inside a close, with a full
-// queue, without memory). Events of other windows wait in the X queue meanwhile.
+// queue, without memory). Events of other windows wait in the X queue meanwhile; clipboard
+// requests are answered.
 
 struct Box {
     Window xid;
@@ -1400,8 +1808,9 @@ void DrawBox(Box *box, cairo_surface_t *surface) {
     cairo_surface_flush(surface);
 }
 
+// The box's own events, and the clipboard's: another program may paste from us meanwhile.
 Bool ForBox(Display *, XEvent *e, XPointer arg) {
-    return e->xany.window == *(Window *)arg ? True : False;
+    return e->xany.window == *(Window *)arg || IsClipboardEvent(e) ? True : False;
 }
 
 int MessageBox(const char *text, const char *caption, unsigned) {
@@ -1466,6 +1875,10 @@ int MessageBox(const char *text, const char *caption, unsigned) {
     for (bool done = false; !done;) {
         XEvent e;
         XIfEvent(gX.dpy, &e, ForBox, (XPointer)&box.xid);
+        if (IsClipboardEvent(&e)) {
+            OnClipboardEvent(&e);
+            continue;
+        }
         switch (e.type) {
         case Expose:
             if (e.xexpose.count == 0)

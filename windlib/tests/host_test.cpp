@@ -123,6 +123,31 @@ TEST_F(HostTest, InputCarriesTheModifiersAndTimeItWasMadeWith) {
     EXPECT_EQ(std::size(expected), i);
 }
 
+TEST_F(HostTest, TheInputTimeIsThatOfTheLastKeyOrPointerMessageTaken) {
+    // The clipboard stamps its requests with the time of the event being handled: typed-ahead
+    // input does not count until it is taken, and posted messages carry no time.
+    int64_t t0 = HeadlessNow();
+    HeadlessAdvance(7);
+    HeadlessKeystroke('A', 'a');
+    HeadlessAdvance(5);
+    HeadlessButton(0, 1, 20, 20);
+    host.postMessage(windows[1], kHostMsgCommand, 0x1234);
+    EXPECT_EQ(0u, HostCoreInputTime()); // nothing taken since the host opened
+    struct Expect {
+        int code;
+        int64_t time; // after t0
+    } expected[] = {
+        {kHostMsgKeyDown, 7},   {kHostMsgChar, 7},     {kHostMsgKeyUp, 7},
+        {kHostMsgLeftDown, 12}, {kHostMsgCommand, 12},
+    };
+    HostMessage m;
+    for (const Expect &e : expected) {
+        ASSERT_TRUE(host.peekMessage(&m, 1));
+        EXPECT_EQ(e.code, m.code);
+        EXPECT_EQ((uint32_t)(t0 + e.time), HostCoreInputTime()) << m.code;
+    }
+}
+
 TEST_F(HostTest, ARecordDestroyedInsideItsOwnMessageOutlivesTheCall) {
     // The window procedure destroys its own window and goes on using the handle, as a paint
     // that closes its window does: the handle answers "gone", the record is still readable (the
