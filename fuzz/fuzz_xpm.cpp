@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     static char *argv[] = {program, nullptr};
     if (WindowProlog(1, argv, malloc, free, quiet) != 0)
         abort();
+    atexit(WindowEpilog); // before the leak check, which runs at exit too
     return 0;
 }
 
@@ -46,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Image *image = ReadXPM(text.data(), (int)text.size(), 0x808080);
     static uint32_t argb[kXpmMaxSide * kXpmMaxSide];
     int w = 0, h = 0;
-    int argbResult = XpmToArgb(text.data(), (int)text.size(), argb, kXpmMaxSide * kXpmMaxSide,
-                               &w, &h);
+    int argbResult =
+        XpmToArgb(text.data(), (int)text.size(), argb, kXpmMaxSide * kXpmMaxSide, &w, &h);
     if (!image) {
         if (HeadlessBoxCount() == 0 || argbResult == 0)
             abort(); // a refusal always says so, and both readers refuse alike
