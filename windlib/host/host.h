@@ -57,6 +57,8 @@ enum HostMessageCode {
     kHostMsgPointerMove, // x, y in the window's client pixels
     kHostMsgTimer,       // value: timer identifier
     kHostMsgCommand,     // value: the posted identifier (the toolkit's wake-up is 0x1234)
+    kHostMsgWheel,       // value: wheel steps, positive towards the user (scroll down), negative
+                         // away; x, y as for buttons. A wheel is never a button press
     kHostMsgCodeCount
 };
 
@@ -140,10 +142,10 @@ constexpr uint32_t kHostStyleCaptionBit = 0x00C00000; // the host draws frame an
 constexpr int kHostNoBackground = -1; // HostClass::background: the window paints everything
 
 struct HostClass {
-    const char *name;    // class name, kept by pointer: must outlive the host
-    HostWindowProc proc; // the window procedure of every window of the class
-    int64_t background;  // HostColor painted under each paint, or kHostNoBackground
-    int icon;            // program icon resource number, 0 for none
+    const char *name;           // class name, kept by pointer: must outlive the host
+    HostWindowProc proc;        // the window procedure of every window of the class
+    int64_t background;         // HostColor painted under each paint, or kHostNoBackground
+    int icon;                   // program icon resource number, 0 for none
     const uint32_t *iconPixels; // the icon as ARGB (alpha 0 transparent), rows from the top;
     int iconWidth, iconHeight;  // null for none. Kept by pointer: must outlive the host
 };
