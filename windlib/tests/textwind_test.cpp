@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -189,6 +190,8 @@ struct EditCase {
     const char *clipboardAfter;  // the clipboard afterwards
 };
 
+void PrintTo(const EditCase &c, std::ostream *os) { *os << c.label; }
+
 class EditKeys : public TextWindTest, public ::testing::WithParamInterface<EditCase> {};
 
 TEST_P(EditKeys, EditTheLine) {
@@ -230,6 +233,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "abc",
                  ""},
         EditCase{"Latin-1 character ignored", "abc", 4, 0, 0, nullptr, {Typed(0xE4)}, "abc", ""},
+        EditCase{"control characters are not typed",
+                 "abc",
+                 4,
+                 0,
+                 0,
+                 nullptr,
+                 {Typed(15), Typed(28), Typed(31)},
+                 "abc",
+                 ""},
         EditCase{
             "paste stops at the newline", "", 1, 0, 0, "p.prg\n", {Ctrl('y')}, "p.prg", "p.prg\n"},
         EditCase{"paste over a selection", "10", 1, 1, 2, "20", {kShiftInsert}, "20", "20"},
@@ -433,6 +445,8 @@ struct ClickScript {
     std::vector<std::string> log;
 };
 
+void PrintTo(const ClickScript &s, std::ostream *os) { *os << s.label; }
+
 class ListClicks : public ListTest, public ::testing::WithParamInterface<ClickScript> {};
 
 struct ScheduledClick {
@@ -583,6 +597,12 @@ TEST_F(TextWindTest, ListAndFieldBuffersNeverTouchAFile) {
     ShowWindowTree(top);
     Type(Typed('y'));
     Settle();
+    // Even asked to, the buffers neither read nor write their files.
+    for (Window *w : {list, box}) {
+        Buffer *b = TextDescOf(w)->buffer;
+        EXPECT_EQ(0, b->ops->readBuffer(b)) << NameOf(w);
+        EXPECT_EQ(0, b->ops->writeBuffer(b)) << NameOf(w);
+    }
     EXPECT_EQ("x\n", LineText(1, TextDescOf(list)->buffer));
     EXPECT_EQ(2, TextDescOf(list)->buffer->lineCount);
     EXPECT_STREQ("yabc", box->getText(box));
