@@ -1378,9 +1378,10 @@ int EditCommand(int key, int command, Window *w) {
     case kEditUndo:
         UndoLastFrame(e);
         break;
-    case kEditCopy:
-        if (!CopySelection(e, &first, &last))
+    case kEditCopy: // without a selection the key keeps its meaning for the dialog
+        if (!EditableRange(b, &first, &last))
             return ToParent(key, w);
+        CopySelection(e, &first, &last);
         break;
     default:
         break;

@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
         return "case" + std::to_string(info.index);
     });
 
-TEST_F(TextWindTest, ACutTheClipboardRefusesKeepsTheText) {
+TEST_F(TextWindTest, ACutOrCopyTheClipboardRefusesKeepsTheText) {
     Window *box = NewEditBox(1, 1, 30, 1, "field", kWindowTakesFocus, "abc", top);
     ASSERT_NE(nullptr, box);
     ShowWindowTree(top);
@@ -339,10 +339,12 @@ TEST_F(TextWindTest, ACutTheClipboardRefusesKeepsTheText) {
     b->markEndColumn = 2;
     HeadlessClipboardRefuse(1);
     Type(Ctrl('k'));
+    Type(Ctrl('c')); // a copy that fails is still a copy, not the dialog's ^C
     Settle();
     HeadlessClipboardRefuse(0);
     EXPECT_STREQ("abc", box->getText(box));
     EXPECT_EQ("before", Clipboard());
+    EXPECT_TRUE(gLog.empty());
 }
 
 TEST_F(TextWindTest, KeysAnEditBoxDoesNotTakeReachTheDialog) {
@@ -669,6 +671,33 @@ TEST_F(TextWindTest, TheWheelScrollsByThreeLines) {
         EXPECT_EQ(c.top, d->topLine) << c.steps;
         EXPECT_EQ(1, d->buffer->markLine) << c.steps; // scrolling chooses nothing
     }
+}
+
+TEST_F(TextWindTest, OneLineBelowTheViewScrollsByALineAndAJumpRecentres) {
+    Window *list = NewListBox(1, 1, 30, 6, kBlack, kWhite, "long", kWindowTakesFocus, nullptr, top);
+    ASSERT_NE(nullptr, list);
+    for (int i = 1; i <= 40; i++) {
+        std::string item = "line " + std::to_string(i) + "\n";
+        ListBoxInsert(item.c_str(), (int)item.size(), nullptr, list);
+    }
+    ListBoxSelectLine(1, list);
+    ShowWindowTree(top);
+    Settle();
+    TextDesc *d = TextDescOf(list);
+    int rows = d->rows;
+    ASSERT_GE(rows, 4);            // recentring and scrolling by a line give different top lines
+    ListBoxSelectLine(rows, list); // the last visible row
+    Settle();
+    EXPECT_EQ(1, d->topLine);
+    Type({kHostKeyDown, 0, 0});
+    Settle();
+    EXPECT_EQ(2, d->topLine);
+    ListBoxSelectLine(30, list);
+    Settle();
+    EXPECT_EQ(30 - rows / 2, d->topLine);
+    Type({kHostKeyUp, 0, 0});
+    Settle();
+    EXPECT_EQ(30 - rows / 2, d->topLine); // still in view: no scrolling
 }
 
 // ---- clicks and drags in a text window
