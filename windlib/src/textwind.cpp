@@ -30,7 +30,6 @@ constexpr int kRepeatClickSlop = 4;      // and within this many pixels either w
 constexpr int kWheelLines = 3;           // lines per wheel notch
 constexpr int kRunLimit = 256;           // characters drawn in one call
 constexpr int kLastLine = INT_MAX / 2;   // a line past every buffer's end
-constexpr int kAllRows = INT_MAX / 2;    // invalidation "to the end"
 
 // The previous click, process-wide: only one window at a time collects a multiple click.
 struct Clicks {
@@ -1166,7 +1165,7 @@ int ListBoxInsert(const char *text, int length, ListCompareProc compare, Window 
     }
     BufferInsert(at, column, text, length, b);
     UpdateScrollers(w);
-    InvalidateLines(at, kAllRows, w);
+    InvalidateLines(at, kLastLine, w);
     PostEvent(kEventRedraw, 0, w);
     return 0;
 }
@@ -1392,7 +1391,7 @@ int EditCommand(int key, int command, Window *w) {
     e.span.Add(after.line);
     e.span.AddMarks(b);
     if (e.reshaped)
-        e.span.Add(kAllRows);
+        e.span.Add(kLastLine);
     if (after.line != before.line || e.reshaped)
         UpdateScrollers(w);
     Repaint(e.span, w);

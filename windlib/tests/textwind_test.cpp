@@ -503,6 +503,8 @@ TEST_F(ListTest, KeysMoveTheSelectionAndReturnActivates) {
         {3, {kHostKeyUp, 0, 0}, 2, {}},
         {4, {kHostKeyReturn, 13, 0}, 4, {"activate memlist 4"}},
         {4, Ctrl('t'), 1, {}},
+        {2, {kHostKeyPageDown, 0, 0}, 5, {}}, // a page past the end: the last item
+        {4, {kHostKeyPageUp, 0, 0}, 1, {}},
         {2, Ctrl('b'), 5, {}},
         {2, {kHostKeyTab, 9, 0}, 2, {"key main 9"}},
     };
@@ -752,6 +754,18 @@ TEST_F(TextWindTest, ClicksCountUpToLineSelection) {
     EXPECT_EQ(2, b->markColumn);
     EXPECT_EQ(4, b->markEndColumn);
     EXPECT_EQ(5, CurrentColumn(b));
+    // Down to column 1 of line 2: the selection ends with line 1's line feed.
+    to = Point(w, 2, 1, -2);
+    HeadlessClientToScreen(w->host, PositionX(to), PositionY(to), &ex, &ey);
+    HeadlessAdvance(1000);
+    HeadlessButton(0, 1, sx, sy);
+    HeadlessPointerMove(ex, ey);
+    HeadlessButton(0, 0, ex, ey);
+    Settle();
+    EXPECT_EQ(2, b->markColumn);
+    EXPECT_EQ(1, b->markEndLine);
+    EXPECT_EQ(15, b->markEndColumn);
+    EXPECT_EQ(2, CurrentLineNumber(b));
     w->onClose(w);
     BufferFree(b);
 }
