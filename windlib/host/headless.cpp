@@ -66,6 +66,7 @@ struct Headless {
     int boxAnswer = kHostAnswerOk;
     std::string clipboard;
     bool hasClipboard;
+    bool clipboardRefused; // HeadlessClipboardRefuse
     int failCreate;
     HeadlessStats stats;
     HWin *caretOwner; // the window the caret belongs to, null for none
@@ -772,6 +773,8 @@ int DestroyCaret(void) {
 }
 
 int ClipboardPut(HWin *, const char *text, size_t length) {
+    if (gH.clipboardRefused)
+        return 1;
     gH.clipboard.assign(text ? text : "", text ? length : 0);
     gH.hasClipboard = true;
     return 0;
@@ -839,7 +842,7 @@ HWin *HitTest(int sx, int sy) {
     return nullptr;
 }
 
-void PostPointer(int code, int sx, int sy) {
+void PostPointer(int code, int sx, int sy, int value = 0) {
     gH.cursorX = sx;
     gH.cursorY = sy;
     HWin *w = gH.capture ? gH.capture : HitTest(sx, sy);
@@ -847,7 +850,7 @@ void PostPointer(int code, int sx, int sy) {
         return;
     int cx, cy;
     ClientOrigin(w, &cx, &cy);
-    Input(w, code, 0, sx - cx, sy - cy);
+    Input(w, code, value, sx - cx, sy - cy);
 }
 
 } // namespace
@@ -918,6 +921,10 @@ void HeadlessButton(int button, int down, int sx, int sy) {
 }
 
 void HeadlessPointerMove(int sx, int sy) { PostPointer(kHostMsgPointerMove, sx, sy); }
+
+void HeadlessWheel(int steps, int sx, int sy) { PostPointer(kHostMsgWheel, sx, sy, steps); }
+
+void HeadlessClipboardRefuse(int refuse) { gH.clipboardRefused = refuse != 0; }
 
 void HeadlessClose(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);

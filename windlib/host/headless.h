@@ -36,6 +36,9 @@ void HeadlessKeystroke(int virtualKey, int character);
 // nothing).
 void HeadlessButton(int button, int down, int screenX, int screenY);
 void HeadlessPointerMove(int screenX, int screenY);
+// The mouse wheel turned by `steps` notches at a screen point (positive towards the user),
+// delivered like a button press.
+void HeadlessWheel(int steps, int screenX, int screenY);
 void HeadlessClose(HostWindow *window); // the close box of a framed window
 // The user switches to another program (the focus window hears kill-focus, in order with the
 // input) and back (set-focus). Keys pressed or released while away go to the other program:
@@ -61,6 +64,10 @@ int HeadlessSavePng(HostWindow *window, const char *path);
 void HeadlessFailCreate(int n);
 // The n-th font creation from now fails (1: the next one); 0 disarms.
 void HeadlessFailFontCreate(int n);
+
+// ---- the clipboard -----------------------------------------------------------------------------
+// While set, storing on the clipboard fails (another program holds it) and leaves it as it was.
+void HeadlessClipboardRefuse(int refuse);
 
 // ---- message boxes ------------------------------------------------------------------------------
 int HeadlessBoxCount(void);

@@ -57,6 +57,8 @@ enum HostMessageCode {
     kHostMsgPointerMove, // x, y in the window's client pixels
     kHostMsgTimer,       // value: timer identifier
     kHostMsgCommand,     // value: the posted identifier (the toolkit's wake-up is 0x1234)
+    kHostMsgWheel,       // value: wheel steps, positive towards the user (scroll down), negative
+                         // away; x, y as for buttons. A wheel is never a button press
     kHostMsgCodeCount
 };
 

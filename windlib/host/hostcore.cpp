@@ -64,7 +64,7 @@ void NoteTaken(const HostMessage &m) {
     bool up = m.code == kHostMsgKeyUp || m.code == kHostMsgSysKeyUp;
     if ((down || up) && m.value >= 0 && m.value < 256)
         gCore.keyDown[m.value] = down;
-    if (m.code >= kHostMsgKeyDown && m.code <= kHostMsgPointerMove) {
+    if ((m.code >= kHostMsgKeyDown && m.code <= kHostMsgPointerMove) || m.code == kHostMsgWheel) {
         gCore.modifiers = m.modifiers;
         if (m.time)
             gCore.inputTime = m.time;

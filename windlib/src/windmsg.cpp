@@ -47,26 +47,29 @@ struct Loop {
     int idleCount;              // registered windows
     // Windows kept across callbacks are references: a bare pointer to a window that closed in
     // a callback may equal the next window opened (see WindowRef).
-    WindowRef press;   // window of the left press, and the position in it
-    int pressPosition; //
-    bool pressLeft;    // the pointer left the pressed window (onLeave sent)
-    WindowRef capture; // window that gets the releases and drags
-    WindowRef pointer; // last child window under the pointer (onEnter, onLeave)
-    WindowRef hover;   // hover candidate, its position and since when
-    int hoverPosition; //
-    int64_t hoverTime; //
-    WindowRef repeat;  // auto-repeat window
-    int lastButton;    // code of the last button press event
-    int lastPosition;  // last pointer position in the capture window
-    int64_t lastTick;  // time of the last hover and repeat tick
-    int backoff;       // 0: poll the host; otherwise block in it
-    int repeatPause;   // rounds left without ticks
-    bool idleBusy;     // the last idle callback reported more work
-    int levels;        // EventLoop calls on the stack
+    WindowRef press;      // window of the left press, and the position in it
+    int pressPosition;    //
+    bool pressLeft;       // the pointer left the pressed window (onLeave sent)
+    WindowRef capture;    // window that gets the releases and drags
+    WindowRef pointer;    // last child window under the pointer (onEnter, onLeave)
+    WindowRef hover;      // hover candidate, its position and since when
+    int hoverPosition;    //
+    int64_t hoverTime;    //
+    WindowRef repeat;     // auto-repeat window
+    int lastButton;       // code of the last button press event
+    int lastPosition;     // last pointer position in the capture window
+    int64_t lastTick;     // time of the last hover and repeat tick
+    int backoff;          // 0: poll the host; otherwise block in it
+    int repeatPause;      // rounds left without ticks
+    bool idleBusy;        // the last idle callback reported more work
+    int levels;           // EventLoop calls on the stack
+    uint32_t messageTime; // host time of the message the window procedure handles, else 0
+    uint32_t eventTime;   // time of the event being delivered
 };
 
 Loop gLoop;
-void (*gCloseMenus)(void); // wiring, not state: survives LoopReset
+void (*gCloseMenus)(void);           // wiring, not state: survives LoopReset
+int (*gWheel)(int steps, Window *w); //
 
 const HostOps *Host(void) { return WindowHost(); }
 
@@ -189,6 +192,7 @@ void DeliverClose(Window *w) {
 }
 
 void Deliver(const Event &e) {
+    gLoop.eventTime = e.time;
     switch (e.code) {
     case kEventRedraw:
         RepaintWindow(e.window);
@@ -215,6 +219,10 @@ void Deliver(const Event &e) {
         break;
     case kEventClose:
         DeliverClose(e.window);
+        break;
+    case kEventWheel:
+        if (gWheel)
+            gWheel(e.value, e.window);
         break;
     default:
         break;
@@ -394,7 +402,7 @@ int PostEvent(int code, int value, Window *window) {
         ReportError(window && window->name ? window->name : "", " Message overflow");
         return 1;
     }
-    gLoop.ring[gLoop.write] = {(unsigned char)code, value, window};
+    gLoop.ring[gLoop.write] = {(unsigned char)code, value, window, gLoop.messageTime};
     gLoop.write = next;
     gLoop.count++;
     if (const HostOps *host = Host())
@@ -537,10 +545,14 @@ void LoopReleaseCapture(void) {
 }
 
 void SetMenuCloser(void (*closeMenus)(void)) { gCloseMenus = closeMenus; }
+void SetWheelHandler(int (*wheel)(int steps, Window *window)) { gWheel = wheel; }
+uint32_t EventTime(void) { return gLoop.eventTime; }
 
 // ---- the window procedure ----------------------------------------------------------------------
 
-long WindowProcedure(const HostMessage *m) {
+namespace {
+
+long HandleMessage(const HostMessage *m) {
     const HostOps *host = Host();
     Window *w = FindHostWindow(m->window);
     switch (m->code) {
@@ -621,6 +633,11 @@ long WindowProcedure(const HostMessage *m) {
             break;
         PointerMove(m, w);
         return 0;
+    case kHostMsgWheel:
+        if (!w)
+            break;
+        PostEvent(kEventWheel, m->value, w);
+        return 0;
     case kHostMsgTimer:
     case kHostMsgCommand:
         if (m->window)
@@ -630,6 +647,18 @@ long WindowProcedure(const HostMessage *m) {
         break;
     }
     return host->defaultProc(m);
+}
+
+} // namespace
+
+// Events posted while a message is handled carry its time; a message may be handled inside the
+// handling of another (a focus change sends its own), so the outer time comes back afterwards.
+long WindowProcedure(const HostMessage *m) {
+    uint32_t outer = gLoop.messageTime;
+    gLoop.messageTime = m->time;
+    long result = HandleMessage(m);
+    gLoop.messageTime = outer;
+    return result;
 }
 
 // ---- between the core and the loop

@@ -19,6 +19,7 @@ enum EventCode {
     kEventMiddleUp = 20,   //
     kEventRightUp = 21,    //
     kEventDrag = 22,       // value: position; pointer moved with a button held
+    kEventWheel = 23,      // value: wheel steps (positive towards the user); to the wheel handler
     kEventClose = 41,      // onClose, else "Can't close %s\n"
 };
 
@@ -26,6 +27,7 @@ struct Event {
     unsigned char code; // EventCode
     int value;          // key code or position
     Window *window;     // target; null once cancelled
+    uint32_t time;      // the host's time of the input that caused it (ms), 0 for posted events
 };
 
 constexpr int kEventRingSize = 512; // slots; the ring holds at most kEventRingSize - 1 events
@@ -60,6 +62,13 @@ void StopAutoRepeat(void);
 
 // Pull-down menus close through this when a button is pressed outside them.
 void SetMenuCloser(void (*closeMenus)(void));
+// Wheel events go to this handler with the window under the pointer (there is no slot for them:
+// only the text windows scroll).
+void SetWheelHandler(int (*wheel)(int steps, Window *window));
+
+// The host's time (ms) of the input behind the event being delivered now, 0 for a posted one.
+// Times compare only with each other (how long between two clicks), never with HostOps::now.
+uint32_t EventTime(void);
 
 // ---- between the core and the loop --------------------------------------------------------------
 

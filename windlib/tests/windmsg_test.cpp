@@ -143,6 +143,30 @@ TEST_F(LoopTest, TwoFastPressesOfOneGiveEleven) {
     EXPECT_EQ((std::vector<std::string>{"key k 49", "key k 49"}), gLog);
 }
 
+int LogWheel(int steps, Window *w) {
+    Note("wheel " + NameOf(w) + " " + std::to_string(steps) + " at " + std::to_string(EventTime()));
+    return 0;
+}
+
+TEST_F(LoopTest, AWheelGoesToTheWheelHandlerWithItsTimeAndIsNoButton) {
+    a->onLeftDown = a->onRightDown = a->onMiddleDown = LogLeftDown;
+    a->onLeftUp = a->onRightUp = a->onMiddleUp = LogLeftUp;
+    SetWheelHandler(LogWheel);
+    int sx, sy;
+    ScreenOf(a, 5, 5, &sx, &sy);
+    HeadlessAdvance(30);
+    int64_t turned = HeadlessNow();
+    HeadlessWheel(-2, sx, sy);
+    HeadlessAdvance(20);
+    HeadlessWheel(1, sx, sy);
+    At(50, CloseAll);
+    RunFor(top);
+    SetWheelHandler(nullptr);
+    EXPECT_EQ((std::vector<std::string>{"wheel a -2 at " + std::to_string(turned),
+                                        "wheel a 1 at " + std::to_string(turned + 20)}),
+              gLog);
+}
+
 // ---- modal windows ------------------------------------------------------------------------------
 
 std::vector<Window *> gLevels;
