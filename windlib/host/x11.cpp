@@ -894,8 +894,8 @@ void OnKey(XKeyEvent *e) {
 }
 
 // A pointer event of X window `xid` at (x, y), for the capture window when there is one.
-void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY, unsigned state,
-               Time time) {
+void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY, unsigned state, Time time,
+               int value = 0) {
     XWin *w = Lookup(xid);
     if (Alive(gX.capture) && gX.capture != w) {
         int cx, cy;
@@ -905,7 +905,7 @@ void OnPointer(int code, Window xid, int x, int y, int rootX, int rootY, unsigne
         y = rootY - cy;
     }
     if (w)
-        Push(w, code, 0, x, y, ModifiersOf(state), time);
+        Push(w, code, value, x, y, ModifiersOf(state), time);
 }
 
 void Damage(XWin *w, int x, int y, int width, int height) {
@@ -964,11 +964,19 @@ void Translate(XEvent *e) {
         break;
     case ButtonPress:
     case ButtonRelease: {
-        // Buttons 4 to 9 (wheel, back, forward) are not buttons of the toolkit.
+        // Buttons 4 and 5 are the wheel's steps away and towards the user, pressed and released
+        // at once: the press is one step. 6 to 9 (sideways, back, forward) are nothing of ours.
+        // None of them may ever become a middle or right click.
         static const int codes[3][2] = {{kHostMsgLeftUp, kHostMsgLeftDown},
                                         {kHostMsgMiddleUp, kHostMsgMiddleDown},
                                         {kHostMsgRightUp, kHostMsgRightDown}};
         unsigned b = e->xbutton.button;
+        if ((b == Button4 || b == Button5) && e->type == ButtonPress) {
+            OnPointer(kHostMsgWheel, e->xbutton.window, e->xbutton.x, e->xbutton.y,
+                      e->xbutton.x_root, e->xbutton.y_root, e->xbutton.state, e->xbutton.time,
+                      b == Button4 ? -1 : 1);
+            break;
+        }
         if (b < 1 || b > 3)
             break;
         OnPointer(codes[b - 1][e->type == ButtonPress], e->xbutton.window, e->xbutton.x,

@@ -54,6 +54,7 @@ size_t gCodesBefore;      // codes that arrived before the keys of the current s
 bool gEntered;            // the keys window was told it has the input focus
 int gDown = -1, gUp = -1; // positions of the click
 std::vector<int> gDrags;  // drag positions on the click window
+std::vector<int> gWheel;  // wheel steps on the click window
 bool gClosed;             // the top window's onClose ran
 bool gBusy;               // the script works on every idle call and posts a redraw
 bool gBoxOnPress;         // the click window shows a message box when pressed
@@ -175,6 +176,12 @@ int Up(int position, Window *) {
 
 int Drag(int position, Window *) {
     gDrags.push_back(position);
+    return 0;
+}
+
+int Wheel(int steps, Window *w) {
+    if (w == gClick)
+        gWheel.push_back(steps);
     return 0;
 }
 
@@ -435,13 +442,26 @@ int Script(Window *) {
                 gUp != PackPosition(50, 30))
                 Fail("the drag ended at " + (gDrags.empty() ? "nothing" : Where(gDrags.back())) +
                      " and the release at " + Where(gUp) + ", not both at 50,30");
+            // The wheel: one step away, two towards; sideways buttons are nothing, and none
+            // of them is a click.
+            gUp = gDown = -1;
+            Run("xdotool mousemove " + ScreenPoint(gClick, 30, 20) +
+                " click 4 click 5 click 5 click 6 click 7");
+            NextStep();
+        }
+        break;
+    case 10: // the wheel's steps arrived, and no button
+        if (gWheel.size() >= 3) {
+            if (gWheel != std::vector<int>{-1, 1, 1} || gDown >= 0 || gUp >= 0)
+                Fail("the wheel gave " + std::to_string(gWheel.size()) + " steps (" +
+                     std::to_string(gWheel[0]) + " first) and press " + std::to_string(gDown));
             gBoxOnPress = true;
             StartBoxClicker();
             Run("xdotool mousemove " + ScreenPoint(gClick, 30, 20) + " click 1");
             NextStep();
         }
         break;
-    case 10: { // the box shown from the press took the click on its OK button
+    case 11: { // the box shown from the press took the click on its OK button
         std::string result = ReadFile(gWork + "/box");
         if (gBoxReturned && !result.empty()) {
             if (result != "closed")
@@ -459,7 +479,7 @@ int Script(Window *) {
         }
         break;
     }
-    case 11: { // it painted and closed itself inside its paint
+    case 12: { // it painted and closed itself inside its paint
         if (gSelfCloser)
             break;
         std::string id = TopWindowId();
@@ -567,6 +587,7 @@ int main(int argc, char **argv) {
     gClick->onLeftDown = Down;
     gClick->onLeftUp = Up;
     gClick->onDrag = Drag;
+    SetWheelHandler(Wheel);
     ShowWindowTree(gTop);
     AddIdleCallback(Script, gTop);
     gStepStart = WindowHost()->now();
@@ -574,7 +595,7 @@ int main(int argc, char **argv) {
     int result = RunModal(gTop);
     if (result != 0)
         Fail("RunModal returned " + std::to_string(result));
-    if (gStep < 12)
+    if (gStep < 13)
         Fail("the script stopped at step " + std::to_string(gStep));
     if (!gClosed)
         Fail("WM_DELETE_WINDOW did not reach onClose");

@@ -13,6 +13,7 @@
 //
 // Usage: x11_clipboard; exit status 0 when every check held.
 #include "host.h"
+#include "textwind.h"
 #include "wind.h"
 #include "windmsg.h"
 
@@ -404,6 +405,78 @@ int Script(Window *) {
 
 void Report(const char *text) { fprintf(stderr, "x11 clipboard: report: %s\n", text); }
 
+// ---- an edit box against xclip: cut with the keys a user presses, read by xclip; xclip's
+// text pasted back with Shift-Insert ------------------------------------------------------------
+
+Window *gEdit;
+
+std::string EditText(void) { return gEdit && gEdit->getText ? gEdit->getText(gEdit) : ""; }
+
+int EditScript(Window *) {
+    if (Host()->now() - gStepStart > kStepTimeoutMs) {
+        Fail("edit step " + std::to_string(gStep) + " timed out with \"" + EditText() + "\"");
+        CloseWindow(gTop);
+        return 0;
+    }
+    switch (gStep) {
+    case 0: // mark at the start, go to the end, cut: the selection goes to the clipboard
+        if (!gEntered)
+            break;
+        Run("xdotool key ctrl+a ctrl+q ctrl+e shift+Delete");
+        NextStep();
+        break;
+    case 1:
+        if (!EditText().empty())
+            break;
+        Start("cut", "timeout 10 xclip -o -selection clipboard");
+        NextStep();
+        break;
+    case 2:
+        if (!Ended("cut"))
+            break;
+        Expect("xclip -o after a cut in an edit box", ReadAll(Path("cut")), "hello");
+        if (!WriteAll(Path("world"), "w\xC3\xB6rld"))
+            Fail("cannot write " + Path("world"));
+        Run("xclip -i -selection clipboard <" + Path("world") + " && xdotool key shift+Insert");
+        NextStep();
+        break;
+    case 3: // xclip's UTF-8 arrives as Latin-1
+        if (EditText().empty())
+            break;
+        Expect("the edit box after Shift-Insert", EditText(), "w\xF6rld");
+        CloseWindow(gTop);
+        NextStep();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+int RunEdit(void) {
+    gTop = OpenWindow(4, 4, 43, 27, 0, 0xC0C0C0, kTitle, kWindowFramed, nullptr);
+    gEdit = gTop ? NewEditBox(2, 2, 30, 2, "field", kWindowBordered, "hello", gTop) : nullptr;
+    if (!gEdit) {
+        fprintf(stderr, "x11 clipboard: no edit box\n");
+        return 1;
+    }
+    gTop->onEnter = Entered;
+    gEdit->onEnter = Entered;
+    ShowWindowTree(gTop);
+    SetFocusWindow(gEdit);
+    AddIdleCallback(EditScript, gTop);
+    gStepStart = Host()->now();
+    RunModal(gTop);
+    WindowEpilog();
+    if (gStep < 4)
+        Fail("the edit box script stopped at step " + std::to_string(gStep));
+    if (system(("rm -rf " + gWork).c_str()) != 0)
+        fprintf(stderr, "x11 clipboard: cannot remove %s\n", gWork.c_str());
+    if (gFailures == 0)
+        printf("x11 clipboard: an edit box cut to xclip and pasted from it\n");
+    return gFailures ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -418,6 +491,8 @@ int main(int argc, char **argv) {
         fprintf(stderr, "x11 clipboard: the toolkit did not start\n");
         return 1;
     }
+    if (argc == 2 && strcmp(argv[1], "--edit") == 0)
+        return RunEdit();
     gTop = OpenWindow(4, 4, 43, 27, 0, 0xC0C0C0, kTitle, kWindowFramed, nullptr);
     gKeys = gTop ? OpenWindowPixels(20, 20, 139, 79, 0, 0, "keys",
                                     kWindowKindText | kWindowTakesFocus, gTop)

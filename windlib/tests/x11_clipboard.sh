@@ -45,4 +45,5 @@ if [ ! -s "$workdir/display" ]; then
     exit 1
 fi
 
-DISPLAY=":$(tr -d '[:space:]' <"$workdir/display")" timeout 150 "$check"
+DISPLAY=":$(tr -d '[:space:]' <"$workdir/display")" timeout 150 "$check" || exit 1
+DISPLAY=":$(tr -d '[:space:]' <"$workdir/display")" timeout 60 "$check" --edit
