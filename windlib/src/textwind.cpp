@@ -584,15 +584,18 @@ int TextDrag(int position, Window *w) {
     return 0;
 }
 
-int TextClose(Window *w) {
-    if (TextDesc *d = TextDescOf(w)) {
+// The TextDesc (and a buffer of its own) goes with the window, whoever closes it.
+int TextRelease(Window *w) {
+    if (TextDesc *d = (TextDesc *)w->extension) { // the window is no longer live here
         if (d->ownsBuffer)
             BufferFree(d->buffer);
         w->extension = nullptr;
         WindowRelease(d);
     }
-    return CloseWindow(w);
+    return 0;
 }
+
+int TextClose(Window *w) { return CloseWindow(w); }
 
 int TextWheel(int steps, Window *w);
 
@@ -621,6 +624,7 @@ Window *OpenText(int left, int top, int right, int bottom, Color foreground, Col
         return nullptr;
     }
     w->extension = d;
+    w->releaseExtension = TextRelease;
     w->onPaint = TextPaint;
     w->onLeftDown = TextClick;
     w->onDrag = TextDrag;

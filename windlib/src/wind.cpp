@@ -649,6 +649,8 @@ int CloseWindow(Window *w) {
     }
     LoopForgetWindow(w);
     LoopCloseModal(w);
+    if (w->releaseExtension)
+        w->releaseExtension(w);
     Recycle(w);
 
     if (--gCore.closingDepth == 0 && gCore.focus != gCore.focusBeforeClose) {

@@ -93,9 +93,11 @@ struct Window {
     WindowValueProc onActivate;                            // a button or item was chosen
 
     // bookkeeping of the core (after the given fields)
-    size_t textSize;       // bytes of `text`'s own storage; 0 while it shares `name`
-    unsigned char closing; // CloseWindow is under way: a second close returns at once
-    uint32_t generation;   // raised each time the record is closed (see WindowRef)
+    size_t textSize;             // bytes of `text`'s own storage; 0 while it shares `name`
+    unsigned char closing;       // CloseWindow is under way: a second close returns at once
+    uint32_t generation;         // raised each time the record is closed (see WindowRef)
+    WindowProc releaseExtension; // the kind frees `extension` here when the window is
+                                 // closed, however it is closed (its onClose may be bypassed)
 };
 
 inline uint32_t WindowKind(const Window *w) { return w->flags & kWindowKindMask; }

@@ -328,6 +328,20 @@ INSTANTIATE_TEST_SUITE_P(
         return "case" + std::to_string(info.index);
     });
 
+TEST_F(TextWindTest, TheirRecordsGoWithTheWindowHoweverItIsClosed) {
+    // Closed directly, or with its top window, or by a close slot someone replaced: the
+    // fixture finds every allocation given back at the end.
+    Window *edit = NewEditBox(1, 1, 30, 1, "field", kWindowTakesFocus, "abc", top);
+    Window *list = NewListBox(1, 3, 30, 8, 0, 0xFFFFFF, "list", 0, nullptr, top);
+    Window *other = NewEditBox(1, 10, 30, 10, "other", kWindowTakesFocus, "x", top);
+    ASSERT_NE(nullptr, edit);
+    ASSERT_NE(nullptr, list);
+    ASSERT_NE(nullptr, other);
+    EXPECT_EQ(0, CloseWindow(edit));
+    other->onClose = CloseWindow;
+    EXPECT_EQ(0, CloseWindow(list));
+}
+
 TEST_F(TextWindTest, ACutOrCopyTheClipboardRefusesKeepsTheText) {
     Window *box = NewEditBox(1, 1, 30, 1, "field", kWindowTakesFocus, "abc", top);
     ASSERT_NE(nullptr, box);
