@@ -2,6 +2,7 @@
 // 40-character line from the cached widths, and drawing that line (opaque box and glyphs).
 // The peer is the same line measured by cairo itself (cairo_text_extents on a toy font), to
 // quote the cache's gain against.
+#include "benchtoolkit.h"
 #include "fonts.h"
 #include "gdi.h"
 #include "host.h"
@@ -19,22 +20,9 @@ namespace {
 constexpr char kLine[] = "The quick brown fox jumps over 123 dogs."; // 40 characters
 constexpr char kSpec[] = "face:helvetica!height:100!bold:0!italic:0!setwidth:1";
 
-void Report(const char *) {}
-
-struct Toolkit {
-    Window *top = nullptr;
+struct Toolkit : BenchToolkit {
     int font = -1;
-    Toolkit() {
-        setenv("TORVA_HOST", "headless", 1);
-        static char program[] = "torva";
-        static char *argv[] = {program, nullptr};
-        if (WindowProlog(1, argv, malloc, free, Report) != 0)
-            abort();
-        top = OpenWindow(1, 1, 80, 20, 0, 0xFFFFFF, "bench", kWindowFramed, nullptr);
-        ShowWindowTree(top);
-        font = FontLookup(kSpec);
-    }
-    ~Toolkit() { WindowEpilog(); }
+    Toolkit() : BenchToolkit(80, 20) { font = FontLookup(kSpec); }
 };
 
 void BM_FontLookupHit(benchmark::State &state) {

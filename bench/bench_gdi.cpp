@@ -1,6 +1,7 @@
 // Drawing through the GC on the headless host: a panel's worth of keys (60 boxes with a
 // border and a two-letter label each) and a 10 000-segment polyline, as the start-up and the
 // plot targets will need. The peer for the polyline is cairo stroking the same path itself.
+#include "benchtoolkit.h"
 #include "fonts.h"
 #include "gdi.h"
 #include "host.h"
@@ -18,21 +19,7 @@ namespace {
 constexpr int kKeys = 60;
 constexpr int kSegments = 10000;
 
-void Report(const char *) {}
-
-struct Toolkit {
-    Window *top = nullptr;
-    Toolkit() {
-        setenv("TORVA_HOST", "headless", 1);
-        static char program[] = "torva";
-        static char *argv[] = {program, nullptr};
-        if (WindowProlog(1, argv, malloc, free, Report) != 0)
-            abort();
-        top = OpenWindow(1, 1, 80, 40, 0, 0xFFFFFF, "bench", kWindowFramed, nullptr);
-        ShowWindowTree(top);
-    }
-    ~Toolkit() { WindowEpilog(); }
-};
+using Toolkit = BenchToolkit;
 
 void BM_PanelOfSixtyKeys(benchmark::State &state) {
     Toolkit t;

@@ -199,11 +199,7 @@ class PaletteTest : public WindTest {
   protected:
     void SetUp() override {
         WindTest::SetUp();
-        WindowEpilog();
-        HeadlessConfigure(1280, 1024, 8);
-        static char program[] = "/opt/torva/bin/torva";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(0, WindowProlog(1, argv, failAllocate, failRelease, ReportToTest));
+        RestartOnAPaletteScreen();
     }
 };
 

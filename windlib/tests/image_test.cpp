@@ -120,11 +120,7 @@ class PaletteImageTest : public ImageTest {
   protected:
     void SetUp() override {
         ImageTest::SetUp();
-        WindowEpilog();
-        HeadlessConfigure(1280, 1024, 8);
-        static char program[] = "torva";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(0, WindowProlog(1, argv, failAllocate, failRelease, ReportToTest));
+        RestartOnAPaletteScreen();
     }
 };
 

@@ -109,10 +109,19 @@ class WindTest : public ::testing::Test {
         gReports.clear();
         gTimes.clear();
         failAllocReset(0);
-        HeadlessConfigure(1280, 1024, 24);
+        Start(24);
+    }
+    // Starts the toolkit on a 1280 x 1024 screen of that depth (8: a palette screen).
+    void Start(int bitsPerPixel) {
+        HeadlessConfigure(1280, 1024, bitsPerPixel);
         static char program[] = "/opt/torva/bin/torva";
         static char *argv[] = {program, nullptr};
         ASSERT_EQ(0, WindowProlog(1, argv, failAllocate, failRelease, ReportToTest));
+    }
+    // Starts again on an 8-bit palette screen.
+    void RestartOnAPaletteScreen() {
+        WindowEpilog();
+        Start(8);
     }
     void TearDown() override {
         WindowEpilog();
