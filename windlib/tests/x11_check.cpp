@@ -312,7 +312,7 @@ void StartBoxClicker(void) {
     std::string command = "( id=$(xdotool search --sync --name '^" + std::string(kBoxCaption) +
                           "$' | head -n 1); sleep 0.3; xdotool mousemove --window $id " +
                           std::to_string(kBoxOkX) + " " + std::to_string(kBoxOkY) +
-                          " click 1; sleep 2; if xdotool search --name '^" + kBoxCaption +
+                          " click 1; sleep 4; if xdotool search --name '^" + kBoxCaption +
                           "$' >/dev/null; then echo stuck > " + result +
                           ".tmp; xdotool key Return; else echo closed > " + result +
                           ".tmp; fi; mv " + result + ".tmp " + result + " ) >/dev/null 2>&1 &";
