@@ -81,9 +81,7 @@ Headless gH;
 bool Alive(HWin *w) { return HostCoreAlive(w); }
 
 // Every live window, creation order.
-const std::vector<HWin *> &Windows(void) {
-    return reinterpret_cast<const std::vector<HWin *> &>(HostCoreWindows());
-}
+HostCoreWindowsOf<HWin> Windows(void) { return {}; }
 bool IsChild(const HWin *w) { return (w->style & kHostStyleChildBit) != 0; }
 
 HWin *TopOf(HWin *w) {

@@ -60,6 +60,25 @@ void HostCoreRemove(HostCoreWindow *window);
 bool HostCoreAlive(const HostWindow *window);               // never reads the record
 const std::vector<HostCoreWindow *> &HostCoreWindows(void); // live, creation order
 
+// The live windows as a backend's own record type W (derived from HostCoreWindow), for loops
+// that do not destroy windows.
+template <typename W> struct HostCoreWindowsOf {
+    struct Iterator {
+        std::vector<HostCoreWindow *>::const_iterator at;
+        W *operator*() const { return static_cast<W *>(*at); }
+        Iterator &operator++() {
+            ++at;
+            return *this;
+        }
+        bool operator!=(const Iterator &other) const { return at != other.at; }
+    };
+    Iterator begin() const { return {HostCoreWindows().begin()}; }
+    Iterator end() const { return {HostCoreWindows().end()}; }
+    bool empty() const { return HostCoreWindows().empty(); }
+    size_t size() const { return HostCoreWindows().size(); }
+    W *front() const { return static_cast<W *>(HostCoreWindows().front()); }
+};
+
 // ---- messages ----------------------------------------------------------------------------------
 // Input from the window system, with the modifiers held and the time of its event. 0, or 1
 // when the input queue is full (the message is dropped).

@@ -140,9 +140,7 @@ X11 gX;
 bool Alive(XWin *w) { return HostCoreAlive(w); }
 
 // Every live window, creation order.
-const std::vector<XWin *> &Windows(void) {
-    return reinterpret_cast<const std::vector<XWin *> &>(HostCoreWindows());
-}
+HostCoreWindowsOf<XWin> Windows(void) { return {}; }
 
 XWin *Lookup(Window xid) {
     auto it = gX.byId.find(xid);
