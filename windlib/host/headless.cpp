@@ -351,7 +351,7 @@ void DestroyWindow(HWin *w) {
             o->owner = nullptr;
     if (w->parent) {
         auto &siblings = w->parent->children;
-        siblings.erase(std::find(siblings.begin(), siblings.end(), w));
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end());
         if (EffectivelyVisible(w->parent))
             Invalidate(w->parent, nullptr);
     }
@@ -376,7 +376,7 @@ void ShowWindow(HWin *w, int show) {
     bool was = w->shown;
     w->shown = show != 0;
     if (show && !IsChild(w)) {
-        gH.tops.erase(std::find(gH.tops.begin(), gH.tops.end(), w));
+        gH.tops.erase(std::remove(gH.tops.begin(), gH.tops.end(), w), gH.tops.end());
         gH.tops.push_back(w);
     }
     if (show && !was)

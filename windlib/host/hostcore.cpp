@@ -126,7 +126,8 @@ void HostCoreAdd(HostCoreWindow *w) {
 void HostCoreRemove(HostCoreWindow *w) {
     if (!gCore.live.erase(w))
         return;
-    gCore.windows.erase(std::find(gCore.windows.begin(), gCore.windows.end(), w));
+    gCore.windows.erase(std::remove(gCore.windows.begin(), gCore.windows.end(), w),
+                        gCore.windows.end());
     auto forW = [w](const HostMessage &m) { return m.window == w; };
     gCore.input.erase(std::remove_if(gCore.input.begin(), gCore.input.end(), forW),
                       gCore.input.end());

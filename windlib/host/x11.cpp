@@ -532,7 +532,7 @@ void DestroyWindow(XWin *w) {
             o->owner = nullptr;
     if (w->parent) {
         auto &siblings = w->parent->children;
-        siblings.erase(std::find(siblings.begin(), siblings.end(), w));
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end());
     }
     if (w->surface) {
         cairo_surface_finish(w->surface); // later drawing on it goes nowhere
