@@ -11,7 +11,9 @@
 #include "plotmem.h"
 #include "program.h"
 
+#include "fuzzfile.h"
 #include <climits>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,26 +26,6 @@ namespace {
 
 constexpr long kStepBound = 400;
 constexpr size_t kLargestProgram = 16000; // below the line limit and the longest line
-
-std::string gFile;
-
-void makeFile() {
-    if (!gFile.empty())
-        return;
-    const char *bases[] = {"/dev/shm", getenv("TMPDIR"), "/tmp"};
-    for (const char *base : bases) {
-        if (!base || !*base)
-            continue;
-        std::string dir = std::string(base) + "/torva-fuzz-XXXXXX";
-        std::vector<char> name(dir.begin(), dir.end());
-        name.push_back(0);
-        if (mkdtemp(name.data())) {
-            gFile = std::string(name.data()) + "/program";
-            return;
-        }
-    }
-    abort();
-}
 
 void quiet(const char *) {}
 
@@ -126,17 +108,17 @@ void fail(const char *what, const std::string &a, const std::string &b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 2 || size > kLargestProgram)
         return 0;
-    makeFile();
+    const std::string &file = FuzzScratchFile("program");
     numSetDiagnostic(quiet);
     BufferProlog(malloc, free, nullptr, nullptr);
     const int mode = data[0] % 3;
     const int digits = 2 + (data[0] >> 2) % 20;
     const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
 
-    FILE *f = fopen(gFile.c_str(), "wb");
+    FILE *f = fopen(file.c_str(), "wb");
     if (!f || fwrite(text.data(), 1, text.size(), f) != text.size() || fclose(f) != 0)
         abort();
-    Buffer *loaded = programLoad(gFile.c_str(), 1);
+    Buffer *loaded = programLoad(file.c_str(), 1);
     Buffer *typed = BufferCreate(nullptr, kCreateDetached);
     if (!loaded || !typed)
         abort();

@@ -7,6 +7,8 @@
 #include "buffer.h"
 #include "settings.h"
 
+#include "fuzzfile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,29 +21,12 @@
 
 namespace {
 
-std::string gFile; // the settings file the target works on
-
-void makeFile() {
-    if (!gFile.empty())
-        return;
-    const char *bases[] = {"/dev/shm", getenv("TMPDIR"), "/tmp"};
-    for (const char *base : bases) {
-        if (!base || !*base)
-            continue;
-        std::string dir = std::string(base) + "/torva-fuzz-XXXXXX";
-        std::vector<char> name(dir.begin(), dir.end());
-        name.push_back(0);
-        if (mkdtemp(name.data())) {
-            gFile = std::string(name.data()) + "/torva.ini";
-            return;
-        }
-    }
-    abort();
-}
+// The settings file the target works on.
+const std::string &SettingsFile() { return FuzzScratchFile("torva.ini"); }
 
 std::string readAll() {
     std::string text;
-    FILE *f = fopen(gFile.c_str(), "rb");
+    FILE *f = fopen(SettingsFile().c_str(), "rb");
     if (!f)
         return text;
     char chunk[4096];
@@ -98,8 +83,8 @@ struct Reading {
 Reading readKey(const std::string &key) {
     char value[kSettingTextSize];
     Reading r;
-    r.found =
-        ProfileReadString(kSettingsSection, key.c_str(), value, sizeof value, gFile.c_str()) != 0;
+    r.found = ProfileReadString(kSettingsSection, key.c_str(), value, sizeof value,
+                                SettingsFile().c_str()) != 0;
     r.value = r.found ? value : "";
     return r;
 }
@@ -123,10 +108,9 @@ void fail(const char *what, const std::string &detail) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1 || size > 65536)
         return 0;
-    makeFile();
     BufferProlog(malloc, free, nullptr, nullptr);
     const std::string input(reinterpret_cast<const char *>(data + 1), size - 1);
-    FILE *f = fopen(gFile.c_str(), "wb");
+    FILE *f = fopen(SettingsFile().c_str(), "wb");
     if (!f || fwrite(input.data(), 1, input.size(), f) != input.size() || fclose(f) != 0)
         abort();
     const std::vector<std::string> before = linesOf(input);
@@ -146,8 +130,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string changed = keys[data[0] % keys.size()];
     const std::string value = "v" + std::to_string(size);
     const std::string added = "FUZZ-ADDED.KEY"; // never among `keys`, so never the changed one
-    if (ProfileWriteString(kSettingsSection, changed.c_str(), value.c_str(), gFile.c_str()) != 0 ||
-        ProfileWriteString(kSettingsSection, added.c_str(), "new", gFile.c_str()) != 0)
+    if (ProfileWriteString(kSettingsSection, changed.c_str(), value.c_str(),
+                           SettingsFile().c_str()) != 0 ||
+        ProfileWriteString(kSettingsSection, added.c_str(), "new", SettingsFile().c_str()) != 0)
         fail("a write failed", changed);
 
     if (readKey(changed).value != value)

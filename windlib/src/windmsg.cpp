@@ -157,9 +157,14 @@ void DeliverPress(const Event &e) {
         slot(position, target);
 }
 
-void DeliverRelease(const Event &e) {
+// The window holding the capture, else the event's own.
+Window *CaptureOr(Window *w) {
     Window *held = WindowRefGet(gLoop.capture);
-    Window *target = held ? held : e.window;
+    return held ? held : w;
+}
+
+void DeliverRelease(const Event &e) {
+    Window *target = CaptureOr(e.window);
     gLoop.capture = {};
     gLoop.repeat = {};
     if (e.code == kEventLeftUp)
@@ -173,8 +178,7 @@ void DeliverRelease(const Event &e) {
 }
 
 void DeliverDrag(const Event &e) {
-    Window *held = WindowRefGet(gLoop.capture);
-    Window *target = held ? held : e.window;
+    Window *target = CaptureOr(e.window);
     int position = Translate(e.value, e.window, target);
     gLoop.lastPosition = position;
     if (target->onDrag)
