@@ -1106,6 +1106,24 @@ void DrawTextLine(int x, int y, TextDesc *d, Window *w) {
 
 GC *TextPaintGC(void) { return gPaintGC; }
 
+int TextSelectColumns(int first, int last, Window *w) {
+    TextDesc *d = TextDescOf(w);
+    if (!d || !IsBuffer(d->buffer))
+        return 1;
+    Buffer *b = d->buffer;
+    LineSpan span;
+    span.AddMarks(b);
+    if (last < first) {
+        DropSelection(b);
+    } else {
+        SetSelection({1, first}, {1, last}, b);
+        BufferGoto(1, last + 1, b);
+    }
+    span.Add(1);
+    Repaint(span, w);
+    return 0;
+}
+
 void SetTextScrollerUpdate(void (*update)(Window *textWindow)) { gScrollerUpdate = update; }
 
 // ---- list boxes ---------------------------------------------------------------------------------

@@ -114,6 +114,10 @@ const char *ExpandChar(int byte, int column, char *scratch, int *count, Window *
 void DrawTextLine(int x, int y, TextDesc *desc, Window *window);
 // The GC the paint of a text window draws with now (for replaced line-draw functions).
 GC *TextPaintGC(void);
+// Selects columns first..last (from 1, inclusive) of the first line and puts the cursor just
+// after the selection, so typed text replaces it; last < first drops the selection. The window
+// is repainted. 0, or 1 when it is not a text window.
+int TextSelectColumns(int first, int last, Window *window);
 // Whoever drives scrollers beside text windows installs this: it is called with the text window
 // after its cursor moved or its lines changed.
 void SetTextScrollerUpdate(void (*update)(Window *textWindow));

@@ -706,52 +706,6 @@ void ShowWindowTree(Window *w) {
             h->showWindow(d->host, 1);
 }
 
-namespace {
-
-// The dialog's current item; the full rules (selection of text items) belong to the dialogs
-// module.
-void SetCurrentItem(Window *item) {
-    Window *dialog = item->parent;
-    if (!dialog || dialog->current == item)
-        return;
-    dialog->current = item;
-    WindowRef ref = WindowRefOf(item);
-    if (item->flags & kWindowTakesFocus)
-        SetFocusWindow(item);
-    if (WindowRefLive(ref))
-        PostEvent(kEventRedraw, 0, item);
-}
-
-Window *FirstItemWith(Window *dialog, uint32_t want, uint32_t refuse) {
-    for (Window *d = dialog->chain; d; d = d->chain)
-        if (WindowIsDescendant(d, dialog) && (d->flags & want) == want && !(d->flags & refuse))
-            return d;
-    return nullptr;
-}
-
-} // namespace
-
-void ShowDialog(Window *w) {
-    if (!WindowIsLive(w))
-        return;
-    WindowRef ref = WindowRefOf(w);
-    if (WindowKind(w) == kWindowKindDialog) {
-        Window *first = FirstItemWith(w, kWindowTakesFocus, 0);
-        if (first && (first->flags & kWindowTabStop) && !(first->flags & kWindowDisabled))
-            SetCurrentItem(first);
-        else
-            SetFocusWindow(w);
-        if (WindowRefLive(ref) && w->parent)
-            ShowWindowTree(w->parent);
-        Window *tab =
-            WindowRefLive(ref) ? FirstItemWith(w, kWindowTabStop, kWindowDisabled) : nullptr;
-        if (tab)
-            SetCurrentItem(tab);
-    }
-    if (WindowRefLive(ref))
-        ShowWindowTree(w);
-}
-
 int SetWindowText(const char *text, Window *w) {
     if (!WindowIsLive(w) || !text)
         return 1;

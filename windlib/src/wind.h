@@ -98,6 +98,9 @@ struct Window {
     uint32_t generation;         // raised each time the record is closed (see WindowRef)
     WindowProc releaseExtension; // the kind frees `extension` here when the window is
                                  // closed, however it is closed (its onClose may be bypassed)
+    int state;                   // buttons and labels: 0 or 1 (held, checked; a label holds 1)
+    int kindValue; // a value the kind keeps beside the state (a digit label's dot size, a
+                   // row button's preferred width)
 };
 
 inline uint32_t WindowKind(const Window *w) { return w->flags & kWindowKindMask; }
@@ -213,8 +216,7 @@ int CloseWindow(Window *window);
 // Cuts the window and its own descendants out of the parent's chain, then closes it. 0, or 1
 // when the window is not in the parent's chain.
 int CloseChild(Window *window, Window *parent);
-void ShowWindowTree(Window *window);
-void ShowDialog(Window *window);
+void ShowWindowTree(Window *window); // ShowDialog (dialog.h) for dialogs
 // 0; 1 for a window that is not live. Without memory for the text it shows the name again.
 int SetWindowText(const char *text, Window *window);
 int MoveWindowTo(int x, int y, int width, int height, int inPixels, Window *window);

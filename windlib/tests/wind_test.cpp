@@ -1,6 +1,7 @@
 // The toolkit core on the headless host: prolog results and defaults, coordinates, opening and
 // closing (chains, cascades, CloseChild, focus hand-over, allocation failures), texts,
 // geometry, painting, scrolling and the reporters.
+#include "dialog.h"
 #include "windtest.h"
 
 #include "fonts.h"
