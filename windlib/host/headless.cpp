@@ -35,6 +35,7 @@ struct HWin : HostCoreWindow {
                                   // child, on the screen otherwise
     bool shown;                   // its own show state
     bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
+    bool modal;                   // setModal: it blocks its owner's input
     cairo_surface_t *surface;     // top-level windows: the outer rectangle's pixels
     std::vector<HWin *> children; // bottom to top
 };
@@ -583,6 +584,11 @@ void GetCursorPos(int *x, int *y) {
     *y = gH.cursorY;
 }
 
+void SetModal(HWin *w, int modal) {
+    if (Alive(w))
+        w->modal = modal != 0;
+}
+
 void SetCursorPos(int x, int y) {
     gH.cursorX = x;
     gH.cursorY = y;
@@ -952,6 +958,10 @@ uint32_t HeadlessStyle(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);
     return Alive(w) ? w->style : 0;
 }
+int HeadlessModal(HostWindow *hw) {
+    HWin *w = static_cast<HWin *>(hw);
+    return Alive(w) && w->modal ? 1 : 0;
+}
 int HeadlessVisible(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);
     return Alive(w) && EffectivelyVisible(w) ? 1 : 0;
@@ -1049,6 +1059,7 @@ const HostOps kHeadlessHost = {
     .releaseCapture = HostAdapt<HWin, ReleaseCapture>::Call,
     .getCursorPos = HostAdapt<HWin, GetCursorPos>::Call,
     .setCursorPos = HostAdapt<HWin, SetCursorPos>::Call,
+    .setModal = HostAdapt<HWin, SetModal>::Call,
     .getKeyState = HostAdapt<HWin, GetKeyState>::Call,
     .beginPaint = HostAdapt<HWin, BeginPaint>::Call,
     .endPaint = HostAdapt<HWin, EndPaint>::Call,

@@ -54,6 +54,7 @@ const char *HeadlessTitle(HostWindow *window); //
 const char *HeadlessClassName(HostWindow *window);
 uint32_t HeadlessStyle(HostWindow *window);
 int HeadlessVisible(HostWindow *window); // shown, and every ancestor shown
+int HeadlessModal(HostWindow *window);   // setModal made it modal
 HostWindow *HeadlessOwner(HostWindow *window);
 HostWindow *HeadlessCapture(void);
 // The colour (0xRRGGBB) painted at a client pixel of the window; -1 outside the screen image.

@@ -138,6 +138,9 @@ constexpr uint32_t kHostStyleChild = 0x42000000;
 constexpr uint32_t kHostStylePopup = 0x80000000;
 constexpr uint32_t kHostStyleChildBit = 0x40000000;   // the window lives inside its parent
 constexpr uint32_t kHostStyleCaptionBit = 0x00C00000; // the host draws frame and caption
+// A pop-up that floats above every window and holds the pointer and keyboard while it is shown
+// (pull-down menus). Other pop-ups are owned dialogs that the window manager handles.
+constexpr uint32_t kHostStyleFloatBit = 0x00000001;
 
 constexpr int kHostNoBackground = -1; // HostClass::background: the window paints everything
 
@@ -267,6 +270,7 @@ struct HostOps {
     void (*releaseCapture)(void);
     void (*getCursorPos)(int *x, int *y); // screen pixels
     void (*setCursorPos)(int x, int y);
+    void (*setModal)(HostWindow *window, int modal); // the window blocks its owner's input
     // kHostKeyHeld while held, as of the message taken last (not as the keyboard is now)
     int (*getKeyState)(int virtualKey);
 

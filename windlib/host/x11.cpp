@@ -54,19 +54,22 @@
 
 namespace {
 
-constexpr int kDefaultDpi = 96;       // when the X resources name no Xft.dpi
-constexpr char kWmClass[] = "Torva";  // WM_CLASS class part
-constexpr int kBoxMinWidth = 260;     // message box geometry, pixels
-constexpr int kBoxPadding = 16;       //
-constexpr int kBoxLineHeight = 18;    //
-constexpr int kBoxButtonWidth = 72;   //
-constexpr int kBoxButtonHeight = 26;  //
-constexpr double kBoxFontSize = 13.0; //
-constexpr int kTextBufferSize = 64;   // bytes XLookupString may give for one key
-constexpr size_t kPasteMax = 16383;   // bytes a paste gives at most
-constexpr int kPasteWaitMs = 1000;    // for the owner's answer, and for each piece of an INCR
-constexpr int kIncrIdleMs = 5000;     // an INCR transfer unread this long is given up
-constexpr size_t kRequestHeader = 32; // bytes of a ChangeProperty request besides its data
+constexpr int kDefaultDpi = 96;           // when the X resources name no Xft.dpi
+constexpr char kWmClass[] = "Torva";      // WM_CLASS class part
+constexpr int kBoxMinWidth = 260;         // message box geometry, pixels
+constexpr int kBoxPadding = 16;           //
+constexpr int kBoxLineHeight = 18;        //
+constexpr int kBoxButtonWidth = 72;       //
+constexpr int kBoxButtonHeight = 26;      //
+constexpr double kBoxFontSize = 13.0;     //
+constexpr int kTextBufferSize = 64;       // bytes XLookupString may give for one key
+constexpr size_t kPasteMax = 16383;       // bytes a paste gives at most
+constexpr int kPasteWaitMs = 1000;        // for the owner's answer, and for each piece of an INCR
+constexpr int kIncrIdleMs = 5000;         // an INCR transfer unread this long is given up
+constexpr long kMotifDecorationsFlag = 2; // _MOTIF_WM_HINTS: the decorations field is given
+constexpr long kNetWmStateRemove = 0;     // _NET_WM_STATE client message actions
+constexpr long kNetWmStateAdd = 1;        //
+constexpr size_t kRequestHeader = 32;     // bytes of a ChangeProperty request besides its data
 
 struct XWin : HostCoreWindow {
     Window xid;                   // the X window
@@ -109,8 +112,8 @@ struct X11 {
     int wake[2];      // self-pipe: read end, write end
     bool wakePending; // a byte is in the pipe
     Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
-        netWmWindowTypeDialog, netWmIcon, clipboard, targets, incr, pasteProperty,
-        timeProperty;                // interned once at open
+        netWmWindowTypeDialog, netWmIcon, clipboard, targets, incr, pasteProperty, timeProperty,
+        motifWmHints, netWmState, netWmStateModal, netWorkarea; // interned once at open
     Window clipWindow;               // hidden: owns CLIPBOARD and receives pastes
     bool clipOwned;                  // CLIPBOARD is ours and clipText its contents
     Time clipSince;                  // the time we took it
@@ -128,6 +131,7 @@ struct X11 {
     XWin *focusTop;                  // our top-level window that holds the X focus, or null
     XWin *announced;                 // the window last sent set-focus without kill-focus since
     XWin *capture;                   //
+    XWin *menu;                      // the floating pop-up that holds the pointer and keyboard
     unsigned altMask;                // the ModN masks that hold Alt or Meta (never AltGr's)
     unsigned numLockMask;            // the ModN mask that holds Num_Lock, 0 without one
     int boxDepth;                    // message boxes up
@@ -266,6 +270,33 @@ void GiveXFocus(XWin *w) {
         XSetInputFocus(gX.dpy, top->xid, RevertToParent, CurrentTime);
 }
 
+// ---- menus --------------------------------------------------------------------------------------
+
+bool IsFloating(const XWin *w) {
+    return !w->parent && !HostStyleFramed(w->style) && (w->style & kHostStyleFloatBit);
+}
+
+// A shown menu holds the pointer and keyboard, so a press anywhere (even outside every window of
+// ours) reaches the program, which closes the menu. Events over our own windows still go to them.
+void GrabMenuPointer(XWin *w) {
+    XGrabPointer(gX.dpy, w->xid, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                 GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+}
+
+void GrabForMenu(XWin *w) {
+    gX.menu = w;
+    if (!Alive(gX.capture)) // a button held elsewhere keeps its grab until released
+        GrabMenuPointer(w);
+    XGrabKeyboard(gX.dpy, w->xid, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+}
+
+void UngrabMenu(void) {
+    gX.menu = nullptr;
+    if (!Alive(gX.capture))
+        XUngrabPointer(gX.dpy, CurrentTime);
+    XUngrabKeyboard(gX.dpy, CurrentTime);
+}
+
 // ---- errors -------------------------------------------------------------------------------------
 
 int OnXError(Display *dpy, XErrorEvent *e) {
@@ -346,9 +377,14 @@ int Open(const char *programName) {
                      (char *)"TARGETS",
                      (char *)"INCR",
                      (char *)"TORVA_PASTE",
-                     (char *)"TORVA_TIME"};
-    Atom atoms[13];
-    XInternAtoms(gX.dpy, names, 13, False, atoms);
+                     (char *)"TORVA_TIME",
+                     (char *)"_MOTIF_WM_HINTS",
+                     (char *)"_NET_WM_STATE",
+                     (char *)"_NET_WM_STATE_MODAL",
+                     (char *)"_NET_WORKAREA"};
+    constexpr int kAtoms = sizeof names / sizeof names[0];
+    Atom atoms[kAtoms];
+    XInternAtoms(gX.dpy, names, kAtoms, False, atoms);
     gX.wmProtocols = atoms[0];
     gX.wmDelete = atoms[1];
     gX.netWmName = atoms[2];
@@ -362,6 +398,10 @@ int Open(const char *programName) {
     gX.incr = atoms[10];
     gX.pasteProperty = atoms[11];
     gX.timeProperty = atoms[12];
+    gX.motifWmHints = atoms[13];
+    gX.netWmState = atoms[14];
+    gX.netWmStateModal = atoms[15];
+    gX.netWorkarea = atoms[16];
     // Lives as long as the connection, so the selection outlasts any window of the toolkit.
     XSetWindowAttributes clipAttributes = {};
     clipAttributes.event_mask = PropertyChangeMask;
@@ -448,7 +488,9 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     bool child = (style & kHostStyleChildBit) != 0;
     if (child && !Alive(parent))
         return nullptr;
-    bool popup = !child && !HostStyleFramed(style);
+    // Only floating pop-ups (menus) bypass the window manager: an override-redirect dialog would
+    // float above every application and never get the manager's focus.
+    bool floating = !child && !HostStyleFramed(style) && (style & kHostStyleFloatBit);
 
     XSetWindowAttributes a = {};
     unsigned long mask = CWEventMask | CWBackPixmap;
@@ -460,7 +502,7 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
                    ButtonReleaseMask | PointerMotionMask | EnterWindowMask | LeaveWindowMask |
                    StructureNotifyMask | (child ? 0 : FocusChangeMask);
-    if (popup) {
+    if (floating) {
         mask |= CWOverrideRedirect | CWSaveUnder;
         a.override_redirect = True;
         a.save_under = True;
@@ -485,7 +527,7 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     HostCoreAdd(w);
     if (child)
         parent->children.push_back(w);
-    if (!child) {
+    if (!child && !floating) {
         XSetWMProtocols(gX.dpy, xid, &gX.wmDelete, 1);
         SetTitle(w, title ? title : "");
         XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
@@ -514,6 +556,11 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
             XSetTransientForHint(gX.dpy, xid, TopOf(w->owner)->xid);
             XChangeProperty(gX.dpy, xid, gX.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                             (unsigned char *)&gX.netWmWindowTypeDialog, 1);
+        }
+        if (!HostStyleFramed(style)) { // the toolkit draws its own frame: no decorations
+            long motif[5] = {kMotifDecorationsFlag, 0, 0, 0, 0};
+            XChangeProperty(gX.dpy, xid, gX.motifWmHints, gX.motifWmHints, 32, PropModeReplace,
+                            (unsigned char *)motif, 5);
         }
     }
     return w;
@@ -557,6 +604,8 @@ void DestroyWindow(XWin *w) {
         gX.capture = nullptr;
         XUngrabPointer(gX.dpy, CurrentTime);
     }
+    if (gX.menu == w)
+        UngrabMenu();
     HostCoreRemove(w); // released once no message is being handled
 }
 
@@ -638,8 +687,26 @@ int SetWindowText(XWin *w, const char *text) {
 
 int GetSystemMetric(int) { return 0; } // the window manager's frames are outside the client
 
+// The work area of the current desktop (the screen less panels and docks) when the window
+// manager publishes one, else the whole screen.
 void GetDesktopRect(HostRect *r) {
-    *r = {0, 0, DisplayWidth(gX.dpy, gX.screen), DisplayHeight(gX.dpy, gX.screen)};
+    int width = DisplayWidth(gX.dpy, gX.screen), height = DisplayHeight(gX.dpy, gX.screen);
+    *r = {0, 0, width, height};
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(gX.dpy, gX.root, gX.netWorkarea, 0, 4, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) != Success)
+        return;
+    if (type == XA_CARDINAL && format == 32 && count >= 4) {
+        const long *v = (const long *)data;
+        if (v[0] >= 0 && v[1] >= 0 && v[2] > 0 && v[3] > 0 && v[0] + v[2] <= width &&
+            v[1] + v[3] <= height)
+            *r = {(int)v[0], (int)v[1], (int)(v[0] + v[2]), (int)(v[1] + v[3])};
+    }
+    if (data)
+        XFree(data);
 }
 
 int GetScreenCap(int cap) {
@@ -1021,11 +1088,16 @@ void Translate(XEvent *e) {
             w->mapped = true;
             if (Alive(gX.focus) && TopOf(gX.focus) == w)
                 GiveXFocus(w);
+            if (IsFloating(w))
+                GrabForMenu(w);
         }
         break;
     case UnmapNotify:
-        if (w)
+        if (w) {
             w->mapped = false;
+            if (gX.menu == w)
+                UngrabMenu();
+        }
         break;
     case ReparentNotify:
         if (w && e->xreparent.window == w->xid)
@@ -1185,7 +1257,34 @@ void SetCapture(XWin *w) {
 
 void ReleaseCapture(void) {
     gX.capture = nullptr;
-    XUngrabPointer(gX.dpy, CurrentTime);
+    if (Alive(gX.menu) && gX.menu->mapped)
+        GrabMenuPointer(gX.menu); // the menu takes the pointer back
+    else
+        XUngrabPointer(gX.dpy, CurrentTime);
+}
+
+// While modal, the window manager keeps the dialog above its owner. Before the window is mapped
+// the manager reads the property; afterwards only the client message changes the state. The
+// property is kept true either way, for a display without a manager.
+void SetModal(XWin *w, int modal) {
+    if (!Alive(w) || w->parent)
+        return;
+    if (modal)
+        XChangeProperty(gX.dpy, w->xid, gX.netWmState, XA_ATOM, 32, PropModeAppend,
+                        (unsigned char *)&gX.netWmStateModal, 1);
+    else
+        XDeleteProperty(gX.dpy, w->xid, gX.netWmState);
+    if (!w->mapped)
+        return;
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w->xid;
+    e.xclient.message_type = gX.netWmState;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = modal ? kNetWmStateAdd : kNetWmStateRemove;
+    e.xclient.data.l[1] = (long)gX.netWmStateModal;
+    e.xclient.data.l[3] = 1; // from an application
+    XSendEvent(gX.dpy, gX.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }
 
 void GetCursorPos(int *x, int *y) {
@@ -1829,8 +1928,11 @@ int MessageBox(const char *text, const char *caption, unsigned) {
         return kHostAnswerOk;
     gX.boxDepth++;
     // A pointer grab of ours would take the box's clicks: a box may come from a button press.
+    // An open menu's keyboard grab would take its keys.
     gX.capture = nullptr;
+    gX.menu = nullptr;
     XUngrabPointer(gX.dpy, CurrentTime);
+    XUngrabKeyboard(gX.dpy, CurrentTime);
     Box box = {};
     box.caption = caption;
     for (const char *p = text;;) {
@@ -1956,6 +2058,7 @@ const HostOps kX11Host = {
     .releaseCapture = HostAdapt<XWin, ReleaseCapture>::Call,
     .getCursorPos = HostAdapt<XWin, GetCursorPos>::Call,
     .setCursorPos = HostAdapt<XWin, SetCursorPos>::Call,
+    .setModal = HostAdapt<XWin, SetModal>::Call,
     .getKeyState = HostAdapt<XWin, GetKeyState>::Call,
     .beginPaint = HostAdapt<XWin, BeginPaint>::Call,
     .endPaint = HostAdapt<XWin, EndPaint>::Call,

@@ -14,6 +14,7 @@
 #include "windmsg.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -53,7 +54,357 @@ void FocusItem(Window *item) {
     }
 }
 
+bool IsMenuKind(uint32_t flags) {
+    uint32_t low = flags & 0xFFF;
+    return low == kWindowPullDown || low == kWindowMenuBar;
+}
+
+// ---- painting and keys -------------------------------------------------------------------------
+
+int DialogPaint(Window *w) {
+    GC *gc = GetWindowGC(w);
+    const ToolkitDefaults *d = GetToolkitDefaults();
+    if (!gc || !d) {
+        if (gc)
+            ReleaseGC(gc);
+        return 0;
+    }
+    SetUnits(kUnitsPixels, gc);
+    Color oldForeground = SetForeground(w->background, gc);
+    if (w->damageBottom >= w->damageTop && w->damageRight >= w->damageLeft)
+        FillBox(w->damageLeft, w->damageTop, w->damageRight, w->damageBottom, gc);
+    SetForeground(w->foreground, gc);
+    int width = w->right - w->left, height = w->bottom - w->top;
+    // A framed dialog has the host's frame and caption: its own bevel and title strip would only
+    // repeat them.
+    if (!(w->flags & kWindowFramed)) {
+        bool bar = (w->flags & 0xFFF) == kWindowMenuBar;
+        SetLineAttributes(1, 0, 0, gc);
+        SetForeground(d->white, gc);
+        MovePen(0, 0, gc);
+        DrawLine(width, 0, gc);
+        if (!bar) {
+            MovePen(0, 0, gc);
+            DrawLine(0, height + 1, gc);
+        }
+        SetForeground(d->black, gc);
+        MovePen(width, height, gc);
+        DrawLine(0, height, gc);
+        if (!bar) {
+            MovePen(width, height, gc);
+            DrawLine(width, 0, gc);
+        }
+        if (w->flags & kWindowTitleStrip) {
+            int font = d->fontIndex[kFontBoldSans];
+            SetGCFont(font, gc);
+            SetForeground(d->titleBackground, gc);
+            FillBox(4, 3, width - 4, GetLineSpacing(font, gc) + 8, gc);
+            SetForeground(d->titleText, gc);
+            Color oldBackground = SetBackground(d->titleBackground, gc);
+            MovePen(8, 6, gc);
+            DrawString(w->text ? w->text : "", gc);
+            SetBackground(oldBackground, gc);
+        }
+    }
+    SetForeground(oldForeground, gc);
+    ReleaseGC(gc);
+    return 0;
+}
+
+// The next usable tab stop after `from` (or before it, going back), wrapping around; `from`
+// itself when there is no other.
+Window *NextTabStop(Window *dialog, Window *from, bool back) {
+    Window *first = nullptr, *before = nullptr, *after = nullptr, *last = nullptr;
+    bool passed = from == nullptr;
+    for (Window *v = NextItem(dialog, dialog); v; v = NextItem(v, dialog)) {
+        if (v == from) {
+            passed = true;
+            continue;
+        }
+        if (!Usable(v))
+            continue;
+        if (!first)
+            first = v;
+        last = v;
+        if (!passed)
+            before = v;
+        else if (!after)
+            after = v;
+    }
+    if (back)
+        return before ? before : last ? last : from;
+    return after ? after : first ? first : from;
+}
+
+// A left press and release at (0, 0), as a click on the button would give.
+void PressButton(Window *button) {
+    PostEvent(kEventLeftDown, 0, button);
+    PostEvent(kEventLeftUp, 0, button);
+}
+
+int DialogKey(int key, Window *w) {
+    Window *current =
+        WindowIsLive(w->current) && WindowIsDescendant(w->current, w) ? w->current : nullptr;
+    switch (key) {
+    case keyEscape:
+    case 3: // ^C
+        if (current && w->onClose)
+            w->onClose(w);
+        else
+            PostEvent(kEventClose, 0, w);
+        return 0;
+    case '\t':
+    case keyRight:
+    case keyDown: {
+        bool back = key == '\t' && (KeyModifiers() & kKeyModShift);
+        Window *next = NextTabStop(w, current, back);
+        if (!next)
+            return 0;
+        WindowRef ref = WindowRefOf(next);
+        SetCurrentItem(next);
+        // A button made current takes the keyboard too: Space or Return then press it.
+        if (WindowRefLive(ref) && WindowKind(next) == kWindowKindButton)
+            SetFocusWindow(next);
+        return 0;
+    }
+    case '\r':
+    case '\n': {
+        Window *button = current && WindowKind(current) == kWindowKindButton ? current : nullptr;
+        for (Window *v = NextItem(w, w); v && !button; v = NextItem(v, w))
+            if (WindowKind(v) == kWindowKindButton)
+                button = v;
+        if (button)
+            PressButton(button);
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+// ---- building ----------------------------------------------------------------------------------
+
+bool GoodDialogKind(uint32_t kind) {
+    return kind == kDialogPlain || kind == kDialogTitled || kind == kWindowPullDown ||
+           kind == kWindowMenuBar;
+}
+
+// The window a dialog with this parent is made in: the nearest framed ancestor (or the topmost
+// one), then up past framed pull-down menus, so that menus open in their frame.
+Window *DialogParent(Window *parent) {
+    Window *p = parent;
+    while (p->parent && !(p->flags & kWindowFramed))
+        p = p->parent;
+    while (p->parent && p->flags == (kWindowFramed | kWindowPullDown))
+        p = p->parent;
+    return p;
+}
+
+void ApplyOverride(const DialogOverride *o, Color *foreground, Color *background, int *font) {
+    if (!o)
+        return;
+    if (o->useForeground)
+        *foreground = o->foreground;
+    if (o->useBackground)
+        *background = o->background;
+    if (o->useFont && o->fontSpec) {
+        int index = FontLookup(o->fontSpec);
+        if (index >= 0)
+            *font = index;
+    }
+}
+
+// Moves a dialog's pixel position (relative to the parent's client area, or the screen) so that
+// it lies inside the desktop's work area where it fits.
+void KeepOnDesktop(Window *parent, int width, int height, int *x, int *y) {
+    const ToolkitDefaults *d = GetToolkitDefaults();
+    int ox = 0, oy = 0;
+    if (parent)
+        WindowClientOrigin(parent, &ox, &oy);
+    int sx = ox + *x, sy = oy + *y;
+    if (sx + width > d->desktopRight)
+        sx = d->desktopRight - width;
+    if (sy + height > d->desktopBottom)
+        sy = d->desktopBottom - height;
+    if (sx < d->desktopLeft)
+        sx = d->desktopLeft;
+    if (sy < d->desktopTop)
+        sy = d->desktopTop;
+    *x = sx - ox;
+    *y = sy - oy;
+}
+
+int ItemCount(const DialogItem *description) {
+    int n = 0;
+    for (const DialogItem *i = description + 1; i->flags; i++)
+        n++;
+    return n;
+}
+
+// Inserts each line of `text` as a list item.
+void FillList(const char *text, Window *list) {
+    while (text && *text) {
+        const char *end = strchr(text, '\n');
+        int n = end ? (int)(end - text) : (int)strlen(text);
+        std::string line(text, (size_t)n);
+        line += '\n';
+        ListBoxInsert(line.c_str(), (int)line.size(), nullptr, list);
+        text = end ? end + 1 : nullptr;
+    }
+}
+
+struct Layout {
+    bool menu, bar;
+    int shift;      // rows items move by (a title strip the host caption replaces)
+    int width;      // of the dialog, pixels
+    int height;     //
+    int runningX;   // menu bar: the next item's left
+    int runningY;   // pull-down menu: the next item's top
+    int cellHeight; // whole pixels
+    int lineSpacing;
+};
+
+// Makes one item; null when it cannot be made.
+Window *MakeItem(const DialogItem *item, const Layout &l, Window *dialog) {
+    uint32_t kind = item->flags & kWindowKindMask;
+    const char *name = item->name ? item->name : "";
+    if (l.menu && kind != kWindowKindButton && kind != kWindowKindLabel)
+        ReportError("New Menu", "Illegal item type");
+    int left = item->x, top = item->y + l.shift;
+    int right = item->x + item->width - 1, bottom = top + item->height - 1;
+    if (l.menu && (kind == kWindowKindButton || kind == kWindowKindLabel)) {
+        uint32_t flags = (item->flags & ~kWindowKindMask) | kWindowKindButton;
+        int pl, pt, pr, pb;
+        if (l.bar) {
+            flags &= ~kButtonSubMenu;
+            pl = l.runningX;
+            const ToolkitDefaults *d = GetToolkitDefaults();
+            pr = pl + StringWidth(name, d->fontIndex[kFontSans], ScreenGC()) +
+                 CellsToPixels(1, d->cellWidth);
+            pt = (l.height - l.lineSpacing) / 2 > 0 ? (l.height - l.lineSpacing) / 2 : 0;
+            pb = pt + l.lineSpacing + 1;
+        } else {
+            pl = 2;
+            pr = l.width - 3;
+            pt = l.runningY + l.cellHeight / 2;
+            pb = pt + l.cellHeight + 1;
+        }
+        return NewButtonPixels(pl, pt, pr, pb, name, flags, dialog);
+    }
+    switch (kind) {
+    case kWindowKindText:
+        return NewEditBox(left, top, right, bottom, name, item->flags, item->data, dialog);
+    case kWindowKindList: {
+        Window *list = NewListBox(left, top, right, bottom, dialog->foreground, dialog->background,
+                                  name, item->flags, nullptr, dialog);
+        if (list)
+            FillList(item->data, list);
+        return list;
+    }
+    case kWindowKindButton:
+        return NewButton(left, top, right, bottom, name, item->flags, dialog);
+    case kWindowKindLabel:
+        return NewLabel(left, top, right, bottom, name, item->flags, dialog);
+    default:
+        ReportError("Create Dialog", "Inappropriate style");
+        return nullptr;
+    }
+}
+
 } // namespace
+
+Window *CreateDialog(const DialogItem *description, Window *parent) {
+    const ToolkitDefaults *d = GetToolkitDefaults();
+    if (!d)
+        return nullptr;
+    if (!description) {
+        ReportError("Dialog create", "no data");
+        return nullptr;
+    }
+    uint32_t flags = description->flags;
+    uint32_t kind = flags & ~kWindowFramed;
+    if (!GoodDialogKind(kind)) {
+        ReportError("Dialog create", "Bad create parameter");
+        return nullptr;
+    }
+    if (parent && !WindowIsLive(parent))
+        parent = nullptr;
+    Layout l = {};
+    l.menu = IsMenuKind(kind);
+    if (parent) {
+        parent = DialogParent(parent);
+    } else if (!(flags & kWindowFramed)) {
+        flags |= kWindowFramed;
+        l.shift = -kTitleRows;
+    } else {
+        flags |= kWindowFramed;
+    }
+    int cw = d->cellWidth, ch = d->cellHeight;
+    l.cellHeight = CellsToPixels(1, ch);
+    int x = CellsToPixels(description->x, cw), y = CellsToPixels(description->y, ch);
+    l.width = CellsToPixels(description->width, cw);
+    int n = ItemCount(description);
+    if (l.menu) {
+        int rows = n;
+        l.bar = kind == kWindowMenuBar && parent;
+        if (l.bar) {
+            rows = 0;
+            n = 3;
+            x = y = 0;
+            l.width = parent->right - parent->left + 1;
+        }
+        l.height = (int)(((int64_t)ch * (rows + 1)) >> 16) + 2 * n;
+    } else {
+        l.height = CellsToPixels(description->height + l.shift, ch);
+    }
+    if (l.width < 1)
+        l.width = 1;
+    if (l.height < 1)
+        l.height = 1;
+    if (!l.menu)
+        KeepOnDesktop(parent, l.width, l.height, &x, &y);
+    Color foreground = d->dialogForeground, background = d->dialogBackground;
+    int font = d->fontIndex[kFontBoldSerif];
+    ApplyOverride(description->override, &foreground, &background, &font);
+    Window *w = OpenWindowPixels(x, y, x + l.width - 1, y + l.height - 1, foreground, background,
+                                 description->name, flags, parent);
+    if (!w) {
+        ReportMemoryError("New Dialog");
+        return nullptr;
+    }
+    w->font = font;
+    w->onPaint = DialogPaint;
+    w->onKey = DialogKey;
+    l.lineSpacing = GetLineSpacing(d->fontIndex[kFontSans], ScreenGC());
+    WindowRef ref = WindowRefOf(w);
+    Window *firstTab = nullptr;
+    for (const DialogItem *item = description + 1; item->flags; item++) {
+        Window *v = MakeItem(item, l, w);
+        if (!WindowRefLive(ref))
+            return nullptr;
+        if (!v) {
+            ReportError("Create Dialog", "All children not made");
+            break;
+        }
+        if (item->data && (WindowKind(v) == kWindowKindButton || WindowKind(v) == kWindowKindLabel))
+            SetWindowText(item->data, v);
+        Color fg = v->foreground, bg = v->background;
+        int itemFont = v->font;
+        ApplyOverride(item->override, &fg, &bg, &itemFont);
+        v->foreground = fg;
+        v->background = bg;
+        v->font = itemFont;
+        if (!firstTab && (item->flags & kWindowTabStop))
+            firstTab = v;
+        if (l.bar)
+            l.runningX = v->right + 2;
+        else
+            l.runningY += l.cellHeight + 2;
+    }
+    if (firstTab)
+        SetCurrentItem(firstTab);
+    return WindowRefGet(ref);
+}
 
 // ---- the current item
 // ----------------------------------------------------------------------------
@@ -110,6 +461,17 @@ void ShowDialog(Window *w) {
     }
     if (WindowRefLive(ref))
         ShowWindowTree(w);
+}
+
+int CloseDialogButton(int, Window *button) {
+    if (!WindowIsLive(button))
+        return 0;
+    // A menu's "Close" closes the window the menu belongs to, not just the menu.
+    Window *w = button->parent ? button->parent : button;
+    while (w->parent && IsMenuKind(w->flags))
+        w = w->parent;
+    PostEvent(kEventClose, 0, w);
+    return 0;
 }
 
 // ---- named items

@@ -229,6 +229,8 @@ uint32_t HostStyleFor(uint32_t flags, bool hasParent) {
         return kHostStyleFramed;
     uint32_t low = flags & 0xFFF;
     bool dialog = (flags & kWindowKindMask) == kWindowKindDialog;
+    if (dialog && hasParent && flags == kWindowPullDown)
+        return kHostStylePopup | kHostStyleFloatBit; // a menu floats and holds pointer and keys
     if (!hasParent || (dialog && low != kWindowMenuBar && low != kWindowDialogChild))
         return kHostStylePopup;
     return kHostStyleChild;

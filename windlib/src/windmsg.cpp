@@ -130,10 +130,22 @@ Window *FindOpenPullDown(void) {
     return nullptr;
 }
 
+// A press on an open pull-down menu or one of its items. While a menu holds the pointer,
+// presses outside every window of ours reach the menu itself, outside its rectangle.
+bool PressInMenu(Window *w, int position) {
+    if (w->flags == kWindowPullDown) {
+        int x = PositionX(position), y = PositionY(position);
+        return x >= 0 && y >= 0 && x <= w->right - w->left && y <= w->bottom - w->top;
+    }
+    for (Window *p = w->parent; p; p = p->parent)
+        if (p->flags == kWindowPullDown)
+            return true;
+    return false;
+}
+
 void DeliverPress(const Event &e) {
     Window *w = e.window;
-    Window *menu = FindOpenPullDown();
-    if (menu && w != menu && !WindowIsDescendant(w, menu) && gCloseMenus) {
+    if (FindOpenPullDown() && !PressInMenu(w, e.value) && gCloseMenus) {
         WindowRef pressed = WindowRefOf(w);
         gCloseMenus();
         if (!WindowRefLive(pressed))
@@ -470,6 +482,8 @@ int RunModal(Window *window) {
     int ending = gLoop.stop;
     gLoop.stop = 0;
     gLoop.modal[gLoop.modalDepth++] = window;
+    if (window->host && Host()->setModal)
+        Host()->setModal(window->host, 1);
     EventLoop();
     if (FirstTopWindow()) {
         if (gLoop.stop > 0 && gLoop.stop < kStopAll)
