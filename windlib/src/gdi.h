@@ -110,10 +110,9 @@ GC *GetWindowGC(Window *window); // the window GC on the window's own device
 void ReleaseGC(GC *gc);
 GC *ScreenGC(void); // the static window GC (for its resolution and operations)
 
-// ---- drawing through a GC
-// ------------------------------------------------------------------------- Coordinates are in the
-// GC's units (SetUnits) relative to its drawing area; each wrapper raises the assertion report for
-// a missing GC or operation.
+// ---- drawing through a GC -----------------------------------------------------------------------
+// Coordinates are in the GC's units (SetUnits) relative to its drawing area; each wrapper raises
+// the assertion report for a missing GC or operation.
 Color SetForeground(Color color, GC *gc); // the previous colour
 Color SetBackground(Color color, GC *gc);
 void MovePen(int x, int y, GC *gc);

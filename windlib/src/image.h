@@ -10,9 +10,9 @@
 struct GC;
 struct Window;
 
-// ---- images ---------------------------------------------------------------------------------------
+// ---- images -------------------------------------------------------------------------------------
 
-constexpr uint32_t kImagePalette = 0x40000;   // pixels are palette indices
+constexpr uint32_t kImagePalette = 0x40000;    // pixels are palette indices
 constexpr uint32_t kImageFromReader = 0x10000; // made by ReadXPM
 constexpr int kImageHeaderSize = 40;           // the host bitmap header before the colour table
 constexpr int kXpmMaxSide = 1024;              // pixels, either way
@@ -34,8 +34,8 @@ inline size_t ImageRowSize(int width, int bitsPerPixel) {
 }
 // Row r (0 at the top) of the image.
 inline unsigned char *ImageRow(const Image *image, int r) {
-    return image->pixels + ImageRowSize(image->width, image->bitsPerPixel) *
-                               (size_t)(image->height - 1 - r);
+    return image->pixels +
+           ImageRowSize(image->width, image->bitsPerPixel) * (size_t)(image->height - 1 - r);
 }
 
 // colors: red, green, blue triples (count of them). Null after a message box.
@@ -61,7 +61,7 @@ int XpmToArgb(const char *const *lines, int lineCount, uint32_t *argb, int maxPi
 extern const char *const kProgramIconXpm[];
 extern const int kProgramIconLines;
 
-// ---- the caret --------------------------------------------------------------------------------------
+// ---- the caret ----------------------------------------------------------------------------------
 
 enum CaretStateCode {
     kCaretShown = 0,
