@@ -527,7 +527,7 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     HostCoreAdd(w);
     if (child)
         parent->children.push_back(w);
-    if (!child && !floating) {
+    if (!child) {
         XSetWMProtocols(gX.dpy, xid, &gX.wmDelete, 1);
         SetTitle(w, title ? title : "");
         XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
