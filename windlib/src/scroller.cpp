@@ -218,10 +218,15 @@ bool Act(int value, int mode, Window *trough, Scroller *s) {
     return WindowRefLive(ref);
 }
 
-// Gives the action the value under `along` (pixels along the trough) when it differs.
-bool JumpTo(int along, Window *trough, Scroller *s) {
+// The value a thumb centred at `along` (pixels along the trough) shows.
+int ValueAt(int along, Window *trough, const Scroller *s) {
     Track k = TrackOf(trough, s);
-    int v = ScrollerJumpValue(along, s->minimum, s->maximum, k.length, k.thumb);
+    return ScrollerJumpValue(along, s->minimum, s->maximum, k.length, k.thumb);
+}
+
+// Gives the action the value under `along` when it differs.
+bool JumpTo(int along, Window *trough, Scroller *s) {
+    int v = ValueAt(along, trough, s);
     return v == s->value || Act(v, kScrollerAbsolute, trough, s);
 }
 
@@ -375,9 +380,7 @@ int ThumbRelease(int, Window *w) {
     w->state = 0;
     WindowRef ref = WindowRefOf(w);
     // The thumb snaps to the value its centre shows now.
-    Track k = TrackOf(trough, s);
-    int v = ScrollerJumpValue(ThumbOffset(w, s) + k.thumb / 2, s->minimum, s->maximum, k.length,
-                              k.thumb);
+    int v = ValueAt(ThumbOffset(w, s) + TrackOf(trough, s).thumb / 2, trough, s);
     if (Act(v, kScrollerAbsolute, trough, s) && WindowRefLive(ref))
         PostEvent(kEventRedraw, 0, w);
     return 0;
