@@ -79,15 +79,17 @@ typedef int (*ScrollerAction)(int value, int mode, Window *scroller);
 // The extension of a scroller window (the trough, kind 0x700): allocated with it, freed when it
 // closes.
 struct Scroller {
-    uint32_t magic;        // kScrollerMagic
-    Window *target;        // the text window it drives
-    Window *thumb;         // its child "<>"
-    int placement;         // ScrollerPlacement bits
-    int minimum, maximum;  // maximum >= minimum
-    int value;             //
-    int pressOffset;       // where the thumb was pressed (pixels along the trough)
-    int dragging;          // the thumb is being dragged
-    ScrollerAction action; // the default action until UpdateScroller gives the text action
+    uint32_t magic;            // kScrollerMagic
+    Window *target;            // the text window it drives
+    Window *thumb;             // its child "<>"
+    int placement;             // ScrollerPlacement bits
+    int minimum, maximum;      // maximum >= minimum
+    int value;                 //
+    int pressOffset;           // where the thumb was pressed (pixels along the thumb)
+    int dragging;              // the thumb is being dragged
+    ScrollerAction action;     // the default action until UpdateScroller gives the text action
+    uint32_t targetGeneration; // the target's generation, so a closed target is never driven
+    int repeating;             // a press on the trough or a step on the thumb is held
 };
 
 // A scroller beside the target text window (which must have a parent). Null when it cannot be
