@@ -343,6 +343,31 @@ TEST_F(ButtonTest, AFocusedButtonTakesSpaceAndReturnAndPassesOtherKeysOn) {
     EXPECT_EQ(0, b->state);
 }
 
+TEST_F(ButtonTest, AWindowThatCannotBeMadeIsReportedAndLeavesNothing) {
+    struct Case {
+        const char *what, *message;
+        Window *(*make)(Window *parent);
+    } cases[] = {
+        {"button", "New Button", [](Window *p) { return NewButton(1, 1, 10, 2, "b", 0, p); }},
+        {"menu item", "New Button",
+         [](Window *p) { return NewButtonPixels(0, 0, 99, 19, "m", kButtonSubMenu, p); }},
+        {"label", "New Label", [](Window *p) { return NewLabel(1, 1, 10, 2, "l", 0, p); }},
+        {"digit label", "New Label",
+         [](Window *p) { return NewDigitLabel(0, 0, 39, 63, "7", kBlack, kWhite, 1, p); }},
+    };
+    for (const Case &c : cases) {
+        HeadlessBoxClear();
+        int windows = HeadlessWindowCount();
+        HeadlessFailCreate(1);
+        EXPECT_EQ(nullptr, c.make(top)) << c.what;
+        HeadlessFailCreate(0);
+        ASSERT_EQ(1, HeadlessBoxCount()) << c.what;
+        EXPECT_STREQ(c.message, HeadlessBoxText(0)) << c.what;
+        EXPECT_EQ(windows, HeadlessWindowCount()) << c.what;
+        EXPECT_EQ(nullptr, top->chain) << c.what;
+    }
+}
+
 // ---- the state by name --------------------------------------------------------------------------
 
 TEST_F(ButtonTest, SetButtonCheckRepaintsOnlyAChange) {
