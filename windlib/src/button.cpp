@@ -40,11 +40,8 @@ int ButtonPress(int value, Window *w) {
     if ((w->flags & kWindowDisabled) || WindowRefLive(gPressed))
         return 0;
     gPressed = WindowRefOf(w);
-    if (IsToggle(w)) {
-        // Shown flipped while held; it flips for good only if the release comes.
-        w->state ^= 1;
+    if (IsToggle(w)) { // shown flipped while held (ShownState); the release flips it for good
         RepaintWindow(w);
-        w->state ^= 1;
         return 0;
     }
     w->state = 1;
@@ -180,6 +177,11 @@ void DrawCheckMark(int x, int y, int side, Color c, GC *gc) {
     }
 }
 
+// A held toggle shows the state its release would give, even when it is repainted meanwhile.
+int ShownState(const Window *w) {
+    return IsToggle(w) && WindowRefGet(gPressed) == w ? !w->state : w->state;
+}
+
 // A toggle's check box, or its bare mark (at the left in the indent of a bold item).
 void DrawToggleMark(int width, int height, Window *w, const ToolkitDefaults *d, GC *gc) {
     int m = Smaller(width, height);
@@ -193,7 +195,7 @@ void DrawToggleMark(int width, int height, Window *w, const ToolkitDefaults *d, 
         SetForeground(d->white, gc);
         FillBox(x + 1, y + 1, x + side - 2, y + side - 2, gc);
     }
-    if (w->state)
+    if (ShownState(w))
         DrawCheckMark(x, y, side, w->foreground, gc);
 }
 

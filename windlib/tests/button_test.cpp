@@ -5,6 +5,7 @@
 #include "windtest.h"
 
 #include "controls.h"
+#include "dialog.h"
 #include "gdi.h"
 #include "keys.h"
 
@@ -236,6 +237,22 @@ TEST_F(ButtonTest, ADisabledButtonWritesInTheShadowColour) {
     EXPECT_GT(Count(off, Rgb(d->shadow)), 0);
 }
 
+TEST_F(ButtonTest, TheCurrentItemOfADialogIsUnderlined) {
+    Window *dialog = OpenWindow(1, 1, 30, 10, kBlack, kGrey, "dialog", kWindowKindDialog, top);
+    ASSERT_NE(nullptr, dialog);
+    Window *a = NewButton(1, 1, 10, 2, "Same", 0, dialog);
+    Window *b = NewButton(1, 4, 10, 5, "Same", 0, dialog);
+    ASSERT_TRUE(a && b);
+    ShowWindowTree(top);
+    Settle();
+    int plain = Count(a, 0x000000);
+    EXPECT_EQ(plain, Count(b, 0x000000));
+    SetCurrentItem(a);
+    Settle();
+    EXPECT_GT(Count(a, 0x000000), plain);
+    EXPECT_EQ(plain, Count(b, 0x000000));
+}
+
 TEST_F(ButtonTest, AToggleShowsItsNewStateWhileHeld) {
     Window *t = Button("T", kButtonToggle | kButtonCheckBox);
     ShowWindowTree(top);
@@ -249,6 +266,8 @@ TEST_F(ButtonTest, AToggleShowsItsNewStateWhileHeld) {
     EXPECT_EQ(0, t->state);
     int marked = Count(t, 0x000000, half);
     EXPECT_GT(marked, empty + 6) << "a tick three pixels wide";
+    RepaintWindow(t); // an exposure while held
+    EXPECT_EQ(marked, Count(t, 0x000000, half));
     EXPECT_TRUE(gLog.empty());
     Press(t, 0);
     Settle();
