@@ -8,7 +8,8 @@
 // manager and a person would. The script runs from idle callbacks, so the toolkit's own loops do
 // all the waiting.
 //
-// Usage: x11_dialogs <screenshot.png>; exit status 0 when every check held.
+// Usage: x11_dialogs <screenshot.png>; exit status 0 when every check held. The screen is also
+// saved with the dialog up (<screenshot.png>.dialog.png) and the menu up (.menu.png).
 #include "controls.h"
 #include "dialog.h"
 #include "host.h"
@@ -65,6 +66,11 @@ Window *gPanel, *gDigit, *gDialog;
 WindowRef gMenuRef;
 bool gMenuPainted;     // the menu was painted: it is mapped and holds the pointer
 WindowProc gMenuPaint; // the menu's own painter
+int gDialogPaints;     // paints of the dialog
+int gDialogLooks, gMenuLooks;
+int gDigitPaints;     // paints of the digit label
+int gDigitPaintsSeen; // as many as when the menu closed
+WindowProc gDigitPaint;
 std::string gPanelId;
 std::string gAnswer; // what the OK button read from the field
 int gStep, gDialogStep;
@@ -110,6 +116,16 @@ bool Has(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
 
+// True on the second look after `ready` became true: what was drawn when it became true has
+// been sent to the server by the loop's look at the display in between.
+bool SentSince(bool ready, int *looks) {
+    if (!ready) {
+        *looks = 0;
+        return false;
+    }
+    return ++*looks >= 2;
+}
+
 void NextStep(int *step) {
     (*step)++;
     gStepStart = WindowHost()->now();
@@ -138,7 +154,7 @@ int DialogScript(Window *) {
     switch (gDialogStep) {
     case 0: { // mapped, and what a window manager reads
         std::string id = IdOf(kDialogTitle);
-        if (id.empty())
+        if (!SentSince(!id.empty() && gDialogPaints > 0, &gDialogLooks))
             return 0;
         std::string props = Output("xprop -id " + id);
         char panel[32];
@@ -154,6 +170,7 @@ int DialogScript(Window *) {
         if (OverrideRedirect(id))
             Fail("the dialog is override-redirect");
         printf("x11 dialogs: the dialog is managed, transient for the panel and modal\n");
+        Run("import -window root " + std::string(gShot) + ".dialog.png"); // for a person
         NextStep(&gDialogStep);
         return 0;
     }
@@ -207,6 +224,16 @@ void CheckDigit(void) {
         printf("x11 dialogs: the digit label reads 7. on the screen\n");
 }
 
+int DialogPaint(Window *w) {
+    gDialogPaints++;
+    return gMenuPaint(w); // every dialog has the same painter
+}
+
+int DigitPaint(Window *w) {
+    gDigitPaints++;
+    return gDigitPaint(w);
+}
+
 int MenuPaint(Window *w) {
     gMenuPainted = true;
     return gMenuPaint(w);
@@ -253,6 +280,8 @@ int Script(Window *) {
         }
         SetButtonFunction("OK", Answer, gDialog);
         SetButtonFunction("Cancel", CloseDialogButton, gDialog);
+        gMenuPaint = gDialog->onPaint;
+        gDialog->onPaint = DialogPaint;
         ShowDialog(gDialog);
         AddIdleCallback(DialogScript, gDialog);
         RunModal(gDialog);
@@ -287,8 +316,9 @@ int Script(Window *) {
         NextStep(&gStep);
         return 0;
     case 4: // a press outside every window of ours closes it as well
-        if (!gMenuPainted)
+        if (!SentSince(gMenuPainted, &gMenuLooks))
             return 0;
+        Run("import -window root " + std::string(gShot) + ".menu.png"); // for a person
         Run("xdotool mousemove 1250 1000 click 1");
         NextStep(&gStep);
         return 0;
@@ -296,9 +326,15 @@ int Script(Window *) {
         if (WindowRefLive(gMenuRef))
             return 0;
         printf("x11 dialogs: a press outside closed the menu\n");
+        gDigitPaintsSeen = gDigitPaints;
         NextStep(&gStep);
         return 0;
-    case 6:
+    case 6: // the menu lay over the digit: the screen shows it once it was painted again
+        if (gDigitPaints == gDigitPaintsSeen)
+            return 0;
+        NextStep(&gStep); // the loop's next look at the display sends the paint
+        return 0;
+    case 7:
         CheckDigit();
         gDone = true;
         CloseWindow(gPanel);
@@ -335,12 +371,14 @@ int main(int argc, char **argv) {
         return 1;
     }
     SetWindowText("7.", gDigit);
+    gDigitPaint = gDigit->onPaint;
+    gDigit->onPaint = DigitPaint;
     ShowDialog(gPanel);
     AddIdleCallback(Script, gPanel);
     gStepStart = WindowHost()->now();
     RunModal(gPanel);
     WindowEpilog();
-    if (gStep < 6)
+    if (gStep < 7)
         Fail("the script stopped at step " + std::to_string(gStep));
     if (gFailures == 0)
         printf("x11 dialogs: dialogs, menus and the digit label held\n");
