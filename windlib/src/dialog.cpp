@@ -169,6 +169,10 @@ int DialogKey(int key, Window *w) {
     }
     case '\r':
     case '\n': {
+        // A button held down by the mouse keeps the capture: a press posted now would reach it
+        // instead, and its release would act for the user. The mouse's own release decides.
+        if (PressedButton())
+            return 0;
         Window *button = current && WindowKind(current) == kWindowKindButton ? current : nullptr;
         for (Window *v = NextItem(w, w); v && !button; v = NextItem(v, w))
             if (WindowKind(v) == kWindowKindButton)

@@ -204,6 +204,28 @@ TEST_F(DialogTest, ReturnInAFieldPressesTheFirstButton) {
     EXPECT_EQ(0, FindNamedWindow("OK", d)->state); // nothing left sunk
 }
 
+TEST_F(DialogTest, ReturnWhileTheMouseHoldsAButtonLeavesItToTheMouse) {
+    Window *d = CreateDialog(kAsk, top);
+    ASSERT_NE(nullptr, d);
+    SetButtonFunction("OK", LogActivate, d);
+    SetButtonFunction("Cancel", LogActivate, d);
+    ShowDialog(d);
+    Settle();
+    Window *cancel = FindNamedWindow("Cancel", d);
+    int sx, sy;
+    HeadlessClientToScreen(cancel->host, 5, 5, &sx, &sy);
+    HeadlessButton(0, 1, sx, sy);
+    Key(kHostKeyReturn, '\r');
+    EXPECT_TRUE(gLog.empty());
+    HeadlessButton(0, 0, sx, sy);
+    Settle();
+    EXPECT_EQ((std::vector<std::string>{"activate Cancel " + std::to_string(PackPosition(5, 5))}),
+              gLog);
+    EXPECT_EQ(0, cancel->state);
+    EXPECT_EQ(0, FindNamedWindow("OK", d)->state);
+    EXPECT_EQ(nullptr, PressedButton());
+}
+
 TEST_F(DialogTest, EscapeAndControlCCancel) {
     // ^C in a field with selected text copies it, as everywhere: from a button it cancels.
     struct Case {
@@ -391,6 +413,60 @@ TEST_F(DialogTest, AMenusCloseClosesItsWindow) {
     Settle();
     EXPECT_FALSE(WindowIsLive(tape));
     EXPECT_TRUE(WindowIsLive(top));
+}
+
+// A menu bar item opens its pull-down below itself; moving onto another item of the bar closes
+// it, and the menu's own items become current as the pointer enters them.
+const DialogItem kFileMenu[] = {{0, 0, 12, 0, kWindowPullDown, "file menu", nullptr, nullptr},
+                                {0, 0, 12, 1, kWindowKindButton, "Open", nullptr, nullptr},
+                                {0, 0, 12, 1, kWindowKindButton, "Save", nullptr, nullptr},
+                                kEnd};
+
+int OpenFileMenu(int, Window *item) {
+    ClearMenu();
+    AddMenuItems(kFileMenu);
+    Window *m = PopUpMenu(PackPosition(0, item->bottom - item->top + 1), item);
+    Note(m ? "opened" : "not opened");
+    return 0;
+}
+
+TEST_F(DialogTest, AMenuBarOpensPullDownsBelowItsItemsAndClosesThemWhenTheCursorMovesOn) {
+    const DialogItem bar[] = {{0, 0, 0, 0, kWindowMenuBar, "bar", nullptr, nullptr},
+                              {0, 0, 5, 1, kWindowKindButton, "File", nullptr, nullptr},
+                              {0, 0, 5, 1, kWindowKindButton, "Edit", nullptr, nullptr},
+                              kEnd};
+    ClearMenu();
+    ASSERT_EQ(0, AddMenuItems(bar));
+    Window *b = PopUpMenu(0, top);
+    ASSERT_NE(nullptr, b);
+    Window *file = FindNamedWindow("File", b), *edit = FindNamedWindow("Edit", b);
+    ASSERT_NE(nullptr, file);
+    ASSERT_NE(nullptr, edit);
+    EXPECT_LT(file->right, edit->left); // left to right
+    SetButtonFunction("File", OpenFileMenu, b);
+    Settle();
+    Click(file, 3, 3);
+    Settle();
+    ASSERT_EQ((std::vector<std::string>{"opened"}), gLog);
+    Window *m = FindNamedWindow("file menu", top);
+    ASSERT_NE(nullptr, m);
+    const ToolkitDefaults *t = GetToolkitDefaults();
+    EXPECT_EQ(top, m->parent);
+    EXPECT_NEAR(file->left, m->left, CellsToPixels(1, t->cellWidth));
+    EXPECT_GE(m->top, b->bottom - CellsToPixels(1, t->cellHeight));
+    // Into the menu: its item becomes current.
+    Window *save = FindNamedWindow("Save", m);
+    int sx, sy;
+    HeadlessClientToScreen(save->host, 4, 4, &sx, &sy);
+    HeadlessPointerMove(sx, sy);
+    Settle();
+    EXPECT_EQ(save, m->current);
+    // Onto the other item of the bar: the pull-down goes.
+    HeadlessClientToScreen(edit->host, 4, 4, &sx, &sy);
+    HeadlessPointerMove(sx, sy);
+    Settle();
+    EXPECT_FALSE(WindowIsLive(m));
+    EXPECT_TRUE(WindowIsLive(b));
 }
 
 TEST_F(DialogTest, APullDownNearTheRightEdgeIsMovedInsideItsFrame) {
