@@ -132,6 +132,7 @@ struct X11 {
     XWin *announced;                 // the window last sent set-focus without kill-focus since
     XWin *capture;                   //
     XWin *menu;                      // the floating pop-up that holds the pointer and keyboard
+    GC putGc;                        // for XPutImage of back buffers
     unsigned altMask;                // the ModN masks that hold Alt or Meta (never AltGr's)
     unsigned numLockMask;            // the ModN mask that holds Num_Lock, 0 without one
     int boxDepth;                    // message boxes up
@@ -431,6 +432,8 @@ void Close(void) {
         DestroyWindow(TopOf(Windows().front()));
     HostCoreClose();
     if (gX.dpy) {
+        if (gX.putGc)
+            XFreeGC(gX.dpy, gX.putGc);
         XCloseDisplay(gX.dpy);
     }
     HostFontsShutdown();
@@ -1333,10 +1336,47 @@ void ResizeBack(XWin *w) {
 }
 
 // Copies the back buffer's area to the window.
+// On the usual screens (24 bits in 32-bit pixels, red in the high byte) the back buffer's
+// pixels are the screen's: XPutImage sends them as they are. It also keeps nothing between calls,
+// unlike cairo's shared-memory uploads, whose records of the last uploads are never freed when
+// the display closes. Other screens go through cairo, which converts.
+bool PutsDirectly(void) {
+    return gX.depth == 24 && gX.visual->c_class == TrueColor && gX.visual->red_mask == 0xFF0000 &&
+           gX.visual->green_mask == 0xFF00 && gX.visual->blue_mask == 0xFF;
+}
+
+bool PutBack(XWin *w, const HostRect &area) {
+    if (!PutsDirectly())
+        return false;
+    if (!gX.putGc)
+        gX.putGc = XCreateGC(gX.dpy, w->xid, 0, nullptr);
+    int width = cairo_image_surface_get_width(w->back);
+    int height = cairo_image_surface_get_height(w->back);
+    XImage *image = XCreateImage(gX.dpy, gX.visual, 24, ZPixmap, 0,
+                                 (char *)cairo_image_surface_get_data(w->back), (unsigned)width,
+                                 (unsigned)height, 32, cairo_image_surface_get_stride(w->back));
+    if (!image)
+        return false;
+    bool fits = image->bits_per_pixel == 32;
+    if (fits) {
+        const uint32_t one = 1; // cairo's pixels are words in the machine's own byte order
+        image->byte_order = *(const unsigned char *)&one ? LSBFirst : MSBFirst;
+        int right = std::min(area.right, width), bottom = std::min(area.bottom, height);
+        if (right > area.left && bottom > area.top)
+            XPutImage(gX.dpy, w->xid, gX.putGc, image, area.left, area.top, area.left, area.top,
+                      (unsigned)(right - area.left), (unsigned)(bottom - area.top));
+    }
+    image->data = nullptr; // the back buffer's, not the image's
+    XDestroyImage(image);
+    return fits;
+}
+
 void Show(XWin *w, const HostRect &area) {
     if (!w->back || area.right <= area.left || area.bottom <= area.top)
         return;
     cairo_surface_flush(w->back);
+    if (PutBack(w, area))
+        return;
     cairo_t *cr = cairo_create(SurfaceOf(w));
     cairo_set_source_surface(cr, w->back, 0, 0);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

@@ -142,29 +142,6 @@ void HLine(int x1, int x2, int y, Color c, GC *gc) {
     FillBox(x1, y, x2, y, gc);
 }
 
-void VLine(int x, int y1, int y2, Color c, GC *gc) {
-    SetForeground(c, gc);
-    FillBox(x, y1, x, y2, gc);
-}
-
-// Two pixels deep: white and black on the outside, the shadow inside, swapped when sunk.
-void DrawButtonBevel(int width, int height, bool sunk, const ToolkitDefaults *d, GC *gc) {
-    int r = width - 1, b = height - 1;
-    Color light = sunk ? d->black : d->white;
-    Color dark = sunk ? d->white : d->black;
-    HLine(0, r, 0, light, gc);
-    VLine(0, 0, b, light, gc);
-    HLine(0, r, b, dark, gc);
-    VLine(r, 0, b, dark, gc);
-    if (sunk) {
-        HLine(1, r - 1, 1, d->shadow, gc);
-        VLine(1, 1, b - 1, d->shadow, gc);
-    } else {
-        HLine(1, r - 1, b - 1, d->shadow, gc);
-        VLine(r - 1, 1, b - 1, d->shadow, gc);
-    }
-}
-
 // A tick in the square of side `side` at (x, y): columns of three pixels, down then up.
 void DrawCheckMark(int x, int y, int side, Color c, GC *gc) {
     int columns = side * 3 / 5 < 3 ? 3 : side * 3 / 5;
@@ -250,7 +227,7 @@ int ButtonPaint(Window *w) {
     } else if (IsToggle(w)) {
         DrawToggleMark(width, height, w, d, gc);
     } else if (bordered) {
-        DrawButtonBevel(width, height, w->state == 1, d, gc);
+        DrawBevelBox(0, 0, width - 1, height - 1, w->state == 1 ? kBevelPressed : kBevelRaised, gc);
     }
 
     Color ink = (w->flags & kWindowDisabled) ? d->shadow : menuCurrent ? d->white : w->foreground;

@@ -126,6 +126,11 @@ void GetResolution(int *width, int *height, int *dpiX, int *dpiY, GC *gc);
 // While a print job is active every colour reaches the device as RGB (the printing module).
 void SetPrintingColors(int on);
 int PrintingColors(void); // a print job is active
+// The toolkit's edges, a pixel wide, around the box from (left, top) to (right, bottom) in the
+// defaults' colours: raised (white and black, the shadow inside at the bottom and right), pressed
+// (the other way round), and a sunken well (shadow and white). The foreground is kept.
+enum BevelStyle { kBevelRaised, kBevelPressed, kBevelWell };
+void DrawBevelBox(int left, int top, int right, int bottom, int style, GC *gc);
 // Where the window GC's drawing area starts in the window (the border of a bordered window).
 void WindowDrawingOrigin(const Window *window, int *x, int *y);
 

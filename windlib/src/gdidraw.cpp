@@ -391,6 +391,49 @@ void FillBox(int x1, int y1, int x2, int y2, GC *gc) {
         gc->operations.fillRect(x1, y1, x2, y2, gc);
 }
 
+namespace {
+
+void DrawEdge(int left, int top, int right, int bottom, Color topLeft, Color bottomRight, GC *gc) {
+    SetForeground(topLeft, gc);
+    FillBox(left, top, right, top, gc);
+    FillBox(left, top, left, bottom, gc);
+    SetForeground(bottomRight, gc);
+    FillBox(left, bottom, right, bottom, gc);
+    FillBox(right, top, right, bottom, gc);
+}
+
+} // namespace
+
+void DrawBevelBox(int left, int top, int right, int bottom, int style, GC *gc) {
+    const ToolkitDefaults *d = GetToolkitDefaults();
+    if (!d || !gc)
+        return;
+    Color old = gc->foreground;
+    bool inner = right - left >= 2 && bottom - top >= 2;
+    switch (style) {
+    case kBevelRaised:
+        DrawEdge(left, top, right, bottom, d->white, d->black, gc);
+        if (inner) {
+            SetForeground(d->shadow, gc);
+            FillBox(left + 1, bottom - 1, right - 1, bottom - 1, gc);
+            FillBox(right - 1, top + 1, right - 1, bottom - 1, gc);
+        }
+        break;
+    case kBevelPressed:
+        DrawEdge(left, top, right, bottom, d->black, d->white, gc);
+        if (inner) {
+            SetForeground(d->shadow, gc);
+            FillBox(left + 1, top + 1, right - 1, top + 1, gc);
+            FillBox(left + 1, top + 1, left + 1, bottom - 1, gc);
+        }
+        break;
+    default:
+        DrawEdge(left, top, right, bottom, d->shadow, d->white, gc);
+        break;
+    }
+    SetForeground(old, gc);
+}
+
 void SetLineAttributes(int width, int style, int extra, GC *gc) {
     if (!Usable(gc, OPERATION(gc, setLineAttributes), __LINE__))
         return;

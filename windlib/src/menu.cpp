@@ -26,21 +26,6 @@ int MenuBarLayout(Window *bar) {
     return 0;
 }
 
-// Any open pull-down menu among the top windows and their chains.
-Window *FindPullDown(void) {
-    Window *head = FirstTopWindow();
-    if (!head)
-        return nullptr;
-    Window *t = head;
-    do {
-        for (Window *w = t; w; w = w->chain)
-            if (w->flags == kWindowPullDown && !w->closing)
-                return w;
-        t = t->next;
-    } while (t && t != head);
-    return nullptr;
-}
-
 // The menu's cell position inside its frame: the pixel position in the parent converted, plus
 // the cell origins of the parent and its ancestors up to the framed one (and the width of each
 // pull-down among them, so that a sub-menu opens beside its menu), pushed back inside the frame.
@@ -127,7 +112,7 @@ Window *PopUpMenu(int position, Window *parent) {
 
 void CloseMenus(void) {
     // Each close may run callbacks that close or open windows: look again after every one.
-    while (Window *menu = FindPullDown()) {
+    while (Window *menu = OpenPullDown()) {
         Window *parent = menu->parent;
         WindowRef parentRef = WindowRefOf(parent);
         if (parent)

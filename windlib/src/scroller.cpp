@@ -232,31 +232,6 @@ bool JumpTo(int along, Window *trough, Scroller *s) {
 
 // ---- the trough ---------------------------------------------------------------------------------
 
-void SunkenBox(int width, int height, GC *gc) {
-    const ToolkitDefaults *d = GetToolkitDefaults();
-    SetForeground(d->shadow, gc);
-    FillBox(0, 0, width - 1, 0, gc);
-    FillBox(0, 0, 0, height - 1, gc);
-    SetForeground(d->white, gc);
-    FillBox(0, height - 1, width - 1, height - 1, gc);
-    FillBox(width - 1, 0, width - 1, height - 1, gc);
-}
-
-void RaisedBox(int width, int height, GC *gc) {
-    const ToolkitDefaults *d = GetToolkitDefaults();
-    SetForeground(d->white, gc);
-    FillBox(0, 0, width - 1, 0, gc);
-    FillBox(0, 0, 0, height - 1, gc);
-    SetForeground(d->black, gc);
-    FillBox(0, height - 1, width - 1, height - 1, gc);
-    FillBox(width - 1, 0, width - 1, height - 1, gc);
-    if (width > 2 && height > 2) {
-        SetForeground(d->shadow, gc);
-        FillBox(1, height - 2, width - 2, height - 2, gc);
-        FillBox(width - 2, 1, width - 2, height - 2, gc);
-    }
-}
-
 // Fills the window with its background and gives it a sunken or raised edge.
 int PaintBox(Window *w, bool sunken) {
     GC *gc = GetWindowGC(w);
@@ -265,10 +240,7 @@ int PaintBox(Window *w, bool sunken) {
     SetUnits(kUnitsPixels, gc);
     SetForeground(w->background, gc);
     FillBox(0, 0, Width(w) - 1, Height(w) - 1, gc);
-    if (sunken)
-        SunkenBox(Width(w), Height(w), gc);
-    else
-        RaisedBox(Width(w), Height(w), gc);
+    DrawBevelBox(0, 0, Width(w) - 1, Height(w) - 1, sunken ? kBevelWell : kBevelRaised, gc);
     ReleaseGC(gc);
     return 0;
 }

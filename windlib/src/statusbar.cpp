@@ -73,15 +73,8 @@ int FieldPaint(Window *w) {
     MovePen(kTextIndent, y > 0 ? y : 0, gc);
     DrawString(w->text ? w->text : "", gc);
     // The field the bar made last, the leftmost, goes without a frame.
-    if (w->chain && w->chain->parent == w->parent) {
-        const ToolkitDefaults *d = GetToolkitDefaults();
-        SetForeground(d->shadow, gc);
-        FillBox(0, 0, width - 1, 0, gc);
-        FillBox(0, 0, 0, height - 1, gc);
-        SetForeground(d->white, gc);
-        FillBox(0, height - 1, width - 1, height - 1, gc);
-        FillBox(width - 1, 0, width - 1, height - 1, gc);
-    }
+    if (w->chain && w->chain->parent == w->parent)
+        DrawBevelBox(0, 0, width - 1, height - 1, kBevelWell, gc);
     ReleaseGC(gc);
     w->damageTop = w->damageBottom = w->damageLeft = w->damageRight = -1;
     return 0;

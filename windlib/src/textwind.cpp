@@ -358,22 +358,6 @@ void FillDamaged(int top, int bottom, int damageTop, int damageBottom, Window *w
     SetForeground(old, gc);
 }
 
-// A sunken bevel on the window's edge, around the drawing area.
-void DrawBevel(Window *w, GC *gc) {
-    const ToolkitDefaults *defaults = GetToolkitDefaults();
-    if (!defaults)
-        return;
-    int l = -gc->originX, t = -gc->originY;
-    int r = l + WindowWidth(w) - 1, btm = t + WindowHeight(w) - 1;
-    Color old = SetForeground(defaults->shadow, gc);
-    FillBox(l, t, r, t, gc);
-    FillBox(l, t, l, btm, gc);
-    SetForeground(defaults->white, gc);
-    FillBox(l, btm, r, btm, gc);
-    FillBox(r, t, r, btm, gc);
-    SetForeground(old, gc);
-}
-
 int TextPaint(Window *w) {
     TextDesc *d = TextDescOf(w);
     Buffer *b = d ? d->buffer : nullptr;
@@ -462,8 +446,9 @@ int TextPaint(Window *w) {
     gPaintGC = outer;
     RestoreCursor(saved, b);
     w->damageTop = w->damageBottom = w->damageLeft = w->damageRight = -1;
-    if ((w->flags & kWindowBordered) && !printing)
-        DrawBevel(w, gc);
+    if ((w->flags & kWindowBordered) && !printing) // on the window's edge, around the drawing area
+        DrawBevelBox(-gc->originX, -gc->originY, -gc->originX + WindowWidth(w) - 1,
+                     -gc->originY + WindowHeight(w) - 1, kBevelWell, gc);
     d->caretX = m - (d->leftOffset > 0 ? d->leftOffset : 0);
     d->caretY = margin + (cursorRow >= 0 ? cursorRow : 0) * h;
     if (w == FocusWindow() && !printing)

@@ -116,20 +116,6 @@ void WaitAndDispatch(void) {
         host->dispatchMessage(&m);
 }
 
-Window *FindOpenPullDown(void) {
-    Window *head = FirstTopWindow();
-    if (!head)
-        return nullptr;
-    Window *t = head;
-    do {
-        for (Window *w = t; w; w = w->chain)
-            if (w->flags == kWindowPullDown)
-                return w;
-        t = t->next;
-    } while (t && t != head);
-    return nullptr;
-}
-
 // A press on an open pull-down menu or one of its items. While a menu holds the pointer,
 // presses outside every window of ours reach the menu itself, outside its rectangle.
 bool PressInMenu(Window *w, int position) {
@@ -145,7 +131,7 @@ bool PressInMenu(Window *w, int position) {
 
 void DeliverPress(const Event &e) {
     Window *w = e.window;
-    if (FindOpenPullDown() && !PressInMenu(w, e.value) && gCloseMenus) {
+    if (OpenPullDown() && !PressInMenu(w, e.value) && gCloseMenus) {
         WindowRef pressed = WindowRefOf(w);
         gCloseMenus();
         if (!WindowRefLive(pressed))
@@ -560,6 +546,20 @@ void LoopReleaseCapture(void) {
     gLoop.repeat = {};
     if (held && Host())
         Host()->releaseCapture();
+}
+
+Window *OpenPullDown(void) {
+    Window *head = FirstTopWindow();
+    if (!head)
+        return nullptr;
+    Window *t = head;
+    do {
+        for (Window *w = t; w; w = w->chain)
+            if (w->flags == kWindowPullDown && !w->closing)
+                return w;
+        t = t->next;
+    } while (t && t != head);
+    return nullptr;
 }
 
 void SetMenuCloser(void (*closeMenus)(void)) { gCloseMenus = closeMenus; }

@@ -60,6 +60,9 @@ void PumpHostMessage(void);
 void StartAutoRepeat(Window *window);
 void StopAutoRepeat(void);
 
+// An open pull-down menu (flags exactly kWindowPullDown) among the top windows and their chains,
+// or null.
+Window *OpenPullDown(void);
 // Pull-down menus close through this when a button is pressed outside them.
 void SetMenuCloser(void (*closeMenus)(void));
 // Wheel events go to this handler with the window under the pointer (there is no slot for them:

@@ -18,6 +18,7 @@
 #include "image.h"
 #include "wind.h"
 #include "windmsg.h"
+#include "x11checks.h"
 
 #include <cairo.h>
 
@@ -26,6 +27,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+using namespace x11checks;
 
 namespace {
 
@@ -65,13 +68,6 @@ Window *gSelfCloser;      // closes itself from its own onPaint
 std::string gWork;        // scratch directory of the check
 int gStep;
 int64_t gStepStart;
-int gFailures;
-
-void Fail(const std::string &what) {
-    fprintf(stderr, "x11 check: FAILED: %s\n", what.c_str());
-    gFailures++;
-}
-
 void Fill(Window *w, const HostRect &r, HostColor color) {
     HostDevice *device = WindowPaintDevice(w);
     if (device)
@@ -197,37 +193,10 @@ int Closing(Window *w) {
     return CloseWindow(w);
 }
 
-bool Run(const std::string &command) {
-    int status = system(command.c_str());
-    if (status != 0)
-        Fail("\"" + command + "\" returned " + std::to_string(status));
-    return status == 0;
-}
-
-// The screen colour (0xRRGGBB) at a client pixel of the window, from the screenshot.
-long ShotPixel(cairo_surface_t *shot, Window *w, int x, int y) {
-    int ox, oy;
-    WindowClientOrigin(w, &ox, &oy);
-    int sx = ox + x, sy = oy + y;
-    if (sx < 0 || sy < 0 || sx >= cairo_image_surface_get_width(shot) ||
-        sy >= cairo_image_surface_get_height(shot))
-        return -1;
-    const unsigned char *row =
-        cairo_image_surface_get_data(shot) + (size_t)sy * cairo_image_surface_get_stride(shot);
-    uint32_t pixel;
-    memcpy(&pixel, row + 4 * sx, 4);
-    return pixel & 0xFFFFFF;
-}
-
 void CheckShot(void) {
-    if (!Run(std::string("import -window root ") + gShot))
+    cairo_surface_t *shot = Screenshot(gShot);
+    if (!shot)
         return;
-    cairo_surface_t *shot = cairo_image_surface_create_from_png(gShot);
-    if (cairo_surface_status(shot) != CAIRO_STATUS_SUCCESS) {
-        Fail("the screenshot cannot be read");
-        cairo_surface_destroy(shot);
-        return;
-    }
     struct Expect {
         const char *what;
         Window *w;
@@ -247,19 +216,6 @@ void CheckShot(void) {
         }
     }
     cairo_surface_destroy(shot);
-}
-
-std::string TopWindowId(void) {
-    std::string command = std::string("xdotool search --name '^") + kTitle + "$'";
-    FILE *p = popen(command.c_str(), "r");
-    char line[64] = "";
-    if (p) {
-        if (!fgets(line, sizeof line, p))
-            line[0] = 0;
-        pclose(p);
-    }
-    line[strcspn(line, "\n")] = 0;
-    return line;
 }
 
 // The window manager's icon: 48 by 48 ARGB pixels, transparent in the corner.
@@ -482,7 +438,7 @@ int Script(Window *) {
     case 12: { // it painted and closed itself inside its paint
         if (gSelfCloser)
             break;
-        std::string id = TopWindowId();
+        std::string id = IdOf(kTitle);
         if (id.empty()) {
             Fail("xdotool cannot find the window by its title");
             CloseWindow(gTop);
@@ -508,7 +464,7 @@ void Report(const char *text) { fprintf(stderr, "x11 check: report: %s\n", text)
 int Smoke(Window *w) {
     if (!gPaints[0])
         return 0;
-    std::string id = TopWindowId();
+    std::string id = IdOf(kTitle);
     if (id.empty())
         Fail("xdotool cannot find the window by its title");
     else
@@ -545,6 +501,7 @@ int RunSmoke(char **argv, int scale) {
 }
 
 int main(int argc, char **argv) {
+    gName = "x11 check";
     if (argc == 3 && strcmp(argv[1], "--smoke") == 0)
         return RunSmoke(argv, atoi(argv[2]));
     if (argc != 3) {

@@ -16,12 +16,15 @@
 #include "textwind.h"
 #include "wind.h"
 #include "windmsg.h"
+#include "x11checks.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+using namespace x11checks;
 
 namespace {
 
@@ -63,7 +66,6 @@ bool gPainted, gEntered;
 std::string gWork; // scratch directory
 int gStep, gCase;
 int64_t gStepStart;
-int gFailures;
 
 // What the keys window does on 'p' (put gPutText) and 'g' (get), and what came of it.
 std::string gPutText;
@@ -76,21 +78,9 @@ std::string gLog; // 'g' when a get ended, and the digits typed, in the order th
 
 int64_t gReadStart;
 
-void Fail(const std::string &what) {
-    fprintf(stderr, "x11 clipboard: FAILED: %s\n", what.c_str());
-    gFailures++;
-}
-
 const HostOps *Host(void) { return WindowHost(); }
 
 std::string Path(const std::string &name) { return gWork + "/" + name; }
-
-bool Run(const std::string &command) {
-    int status = system(command.c_str());
-    if (status != 0)
-        Fail("\"" + command + "\" returned " + std::to_string(status));
-    return status == 0;
-}
 
 // Runs a shell command in the background with its output in the file `name`; `name`.rc appears
 // when it has ended, holding its exit status.
@@ -480,6 +470,7 @@ int RunEdit(void) {
 } // namespace
 
 int main(int argc, char **argv) {
+    gName = "x11 clipboard";
     char work[] = "/tmp/torva-x11-clipboard.XXXXXX";
     if (!mkdtemp(work)) {
         fprintf(stderr, "x11 clipboard: no scratch directory\n");

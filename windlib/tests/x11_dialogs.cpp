@@ -15,6 +15,7 @@
 #include "host.h"
 #include "wind.h"
 #include "windmsg.h"
+#include "x11checks.h"
 
 #include <cairo.h>
 
@@ -22,6 +23,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+using namespace x11checks;
 
 namespace {
 
@@ -75,38 +78,7 @@ std::string gPanelId;
 std::string gAnswer; // what the OK button read from the field
 int gStep, gDialogStep;
 int64_t gStepStart;
-int gFailures;
 bool gDone;
-
-void Fail(const std::string &what) {
-    fprintf(stderr, "x11 dialogs: FAILED: %s\n", what.c_str());
-    gFailures++;
-}
-
-bool Run(const std::string &command) {
-    int status = system(command.c_str());
-    if (status != 0)
-        Fail("\"" + command + "\" returned " + std::to_string(status));
-    return status == 0;
-}
-
-std::string Output(const std::string &command) {
-    std::string text;
-    FILE *p = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while (p && (n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        text.append(buffer, n);
-    if (p)
-        pclose(p);
-    return text;
-}
-
-// The X window id of the window with this exact title, or "".
-std::string IdOf(const char *title) {
-    std::string id = Output(std::string("xdotool search --name '^") + title + "$' 2>/dev/null");
-    return id.substr(0, id.find('\n'));
-}
 
 bool OverrideRedirect(const std::string &id) {
     return Output("xwininfo -id " + id).find("Override Redirect State: yes") != std::string::npos;
@@ -186,27 +158,16 @@ int DialogScript(Window *) {
 }
 
 bool DigitDotLit(cairo_surface_t *shot, int row, int column) {
-    int ox, oy;
-    WindowClientOrigin(gDigit, &ox, &oy);
     int y0 = (kDigitHeight - 13 * kDot - 12) / 2;
-    int x = ox + column * (kDot + 1) + kDot / 2, y = oy + y0 + row * (kDot + 1) + kDot / 2;
-    const unsigned char *p = cairo_image_surface_get_data(shot) +
-                             (size_t)y * cairo_image_surface_get_stride(shot) + 4 * (size_t)x;
-    uint32_t pixel;
-    memcpy(&pixel, p, 4);
-    return (pixel & 0xFFFFFF) == 0;
+    return ShotPixel(shot, gDigit, column * (kDot + 1) + kDot / 2,
+                     y0 + row * (kDot + 1) + kDot / 2) == 0;
 }
 
 // Reads the digit off a screenshot of the screen, dot by dot.
 void CheckDigit(void) {
-    if (!Run(std::string("import -window root ") + gShot))
+    cairo_surface_t *shot = Screenshot(gShot);
+    if (!shot)
         return;
-    cairo_surface_t *shot = cairo_image_surface_create_from_png(gShot);
-    if (cairo_surface_status(shot) != CAIRO_STATUS_SUCCESS) {
-        Fail("the screenshot cannot be read");
-        cairo_surface_destroy(shot);
-        return;
-    }
     std::string seen;
     bool same = true;
     for (int row = 0; row < 13; row++) {
@@ -349,6 +310,7 @@ void Report(const char *text) { fprintf(stderr, "x11 dialogs: report: %s\n", tex
 } // namespace
 
 int main(int argc, char **argv) {
+    gName = "x11 dialogs";
     if (argc != 2) {
         fprintf(stderr, "usage: %s screenshot.png\n", argv[0]);
         return 2;
