@@ -109,6 +109,60 @@ TEST_F(DialogTest, ItemsOfAKindNoDialogHasStopTheBuildButKeepTheDialog) {
     EXPECT_EQ(nullptr, FindNamedWindow("never", d));
 }
 
+TEST_F(DialogTest, AMenuTakesOnlyButtonsAndLabels) {
+    const DialogItem menu[] = {{0, 0, 12, 0, kWindowPullDown, "menu", nullptr, nullptr},
+                               {0, 0, 12, 1, kWindowKindText, "field", nullptr, nullptr},
+                               {0, 0, 12, 1, kWindowKindLabel, "Title", nullptr, nullptr},
+                               kEnd};
+    ClearMenu();
+    ASSERT_EQ(0, AddMenuItems(menu));
+    Window *m = PopUpMenu(PackPosition(4, 4), top);
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ((std::vector<std::string>{"New Menu / Illegal item type"}), Boxes());
+    HeadlessBoxClear();
+    Window *label = FindNamedWindow("Title", m);
+    ASSERT_NE(nullptr, label);
+    EXPECT_EQ(kWindowKindButton, WindowKind(label)); // a menu item
+}
+
+// Each allocation of a dialog with every kind of item fails in turn: the dialog is either not
+// made, with a message, or made with the items built so far; nothing is left behind (the
+// fixture counts what stays allocated).
+TEST_F(DialogTest, EveryAllocationOfADialogCanFail) {
+    const DialogItem desc[] = {
+        {2, 2, 30, 12, kDialogTitled, "All", nullptr, nullptr},
+        {2, 3, 20, 1, kEdit, "STRING", "0", nullptr},
+        {2, 5, 20, 3, kWindowKindList | kWindowTabStop, "LIST", "one\ntwo", nullptr},
+        {2, 9, 8, 2, kButton, "OK", "OK", nullptr},
+        {12, 9, 8, 2, kWindowKindLabel, "NOTE", "a note", nullptr},
+        kEnd,
+    };
+    int made = 0, refused = 0;
+    for (int n = 1;; n++) {
+        HeadlessBoxClear();
+        FailAllocation(n);
+        Window *d = CreateDialog(desc, top);
+        bool failed = failAllocTriggered();
+        FailAllocation(0);
+        if (!failed) { // every allocation succeeded: the sweep is over
+            ASSERT_NE(nullptr, d);
+            EXPECT_NE(nullptr, FindNamedWindow("NOTE", d));
+            CloseWindow(d);
+            break;
+        }
+        EXPECT_GE(HeadlessBoxCount(), 1) << n;
+        if (d) {
+            made++;
+            CloseWindow(d);
+        } else {
+            refused++;
+        }
+        ASSERT_LT(n, 200);
+    }
+    EXPECT_GT(made, 0);
+    EXPECT_GT(refused, 0);
+}
+
 TEST_F(DialogTest, ATopLevelDialogWithoutAFrameGetsTheHostCaptionInsteadOfItsTitleRows) {
     const DialogItem desc[] = {{3, 4, 20, 10, kDialogTitled, "Alone", nullptr, nullptr},
                                {1, 3, 5, 2, kButton, "OK", nullptr, nullptr},
