@@ -189,8 +189,10 @@ int TextLeft(int width, int height, const char *text, int lineHeight, Window *w,
         x = (width - StringWidth(text, GetGCFont(gc), gc)) / 2;
         x = x < 0 ? 0 : x;
     }
-    if (IsToggle(w) && (w->flags & kButtonCheckBox) && (w->flags & kButtonCheckLeft)) {
-        x = Smaller(width, height) * 7 / 10 + 3;
+    // After a mark at the left: the text's opaque box would cover the mark.
+    if (IsToggle(w) && (w->flags & kButtonCheckLeft)) {
+        int m = Smaller(width, height);
+        x = (w->flags & kButtonCheckBox) ? m * 7 / 10 + 3 : m / 10 + m * 8 / 10 + 3;
     }
     if (w->flags & kButtonBold)
         x = lineHeight;

@@ -944,6 +944,11 @@ const char *LastQuietDiagnostic(void) { return gCore.diagnostic; }
 // ---- for the toolkit's modules -----------------------------------------------------------------
 
 const HostOps *WindowHost(void) { return gCore.host; }
+
+int ScreenScale(void) {
+    int scale = gCore.host ? gCore.host->getScreenCap(kHostCapScale) : 1;
+    return scale > 1 ? scale : 1;
+}
 Window *FirstTopWindow(void) { return gCore.ring; }
 
 Window *FindHostWindow(HostWindow *host) {

@@ -253,7 +253,8 @@ const char *LastQuietDiagnostic(void);
 
 // ---- for the toolkit's own modules -------------------------------------------------------------
 
-const HostOps *WindowHost(void);          // the backend in use, null while the toolkit is down
+const HostOps *WindowHost(void); // the backend in use, null while the toolkit is down
+int ScreenScale(void); // the screen's HiDPI scale (1 on an ordinary screen, or the toolkit down)
 Window *FirstTopWindow(void);             // head of the ring of top windows
 Window *FindHostWindow(HostWindow *host); // the live window of a host window, or null
 bool WindowIsDescendant(const Window *window, const Window *ancestor);

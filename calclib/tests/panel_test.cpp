@@ -1,0 +1,302 @@
+// The real panel on the headless host: its first start, keys pressed and typed through the
+// real event loop, the display cells' texts and pixels, the radix and format switches, the
+// digit count keys, tooltips, the scientific dialog and closing with everything open.
+#include "windtest.h"
+
+#include "buffer.h"
+#include "calc.h"
+#include "calcsettings.h"
+#include "controls.h"
+#include "dialog.h"
+#include "dispcells.h"
+#include "host.h"
+#include "panel.h"
+#include "settings.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+using namespace windtest;
+
+namespace {
+
+void CloseIt(void *w) { CloseWindow((Window *)w); }
+
+class PanelTest : public WindTest {
+  protected:
+    void SetUp() override {
+        WindTest::SetUp();
+        ASSERT_EQ(0, BufferProlog(failAllocate, failRelease, nullptr, nullptr));
+        char dir[] = "/tmp/torva-panel-test.XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(dir));
+        configDir = dir;
+        setenv("TORVA_CONFIG_DIR", dir, 1);
+        settings = calcSettingsFileName("torva");
+        HeadlessBoxClear();
+    }
+    void TearDown() override {
+        if (panel && WindowIsLive(panel))
+            CloseWindow(panel);
+        WindTest::TearDown();
+        BufferEpilog();
+        std::string cleanup = "rm -rf " + configDir;
+        EXPECT_EQ(0, system(cleanup.c_str()));
+    }
+    Window *Build() {
+        panel = calcPanelCreate(settings.c_str());
+        EXPECT_NE(nullptr, panel);
+        if (panel) {
+            ShowDialog(panel);
+            Settle();
+        }
+        return panel;
+    }
+    void Settle() {
+        Window *runner = OpenWindow(0, 0, 1, 1, 0, 0, "runner", 0, nullptr);
+        ASSERT_NE(nullptr, runner);
+        HeadlessAt(HeadlessNow() + 100, CloseIt, runner);
+        RunModal(runner);
+    }
+    Window *Key(const char *name) { return FindNamedWindow(name, panel); }
+    void Press(const char *name) {
+        Window *k = Key(name);
+        ASSERT_NE(nullptr, k) << name;
+        Click(k, 3, 3);
+        Settle();
+    }
+    // Types the text as characters on the keyboard.
+    void Type(const char *text) {
+        for (const char *c = text; *c; c++)
+            HeadlessChar((unsigned char)*c);
+        Settle();
+    }
+    // The mantissa and exponent cells as one text: each cell's character, and '.' after a
+    // character that carries a point, blanks trimmed; then '|' and the exponent likewise.
+    std::string Shown() {
+        auto cells = [this](const char *sign, const char *format, int count) {
+            std::string out;
+            auto add = [&out](const char *text) {
+                out += text[0] ? text[0] : ' ';
+                if (text[0] && text[1] == '.')
+                    out += '.';
+            };
+            add(displayCellText(FindNamedWindow(sign, panel)));
+            for (int i = 0; i < count; i++) {
+                char name[16];
+                snprintf(name, sizeof name, format, i);
+                add(displayCellText(FindNamedWindow(name, panel)));
+            }
+            size_t first = out.find_first_not_of(' '), last = out.find_last_not_of(' ');
+            return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
+        };
+        return cells("Sign", "d%04d", calc()->digits) + "|" +
+               cells("ExpSign", "e%04d", calc()->exponentDigits);
+    }
+    std::string SettingsText() {
+        std::ifstream in(settings);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    Calculator *calc() { return calcPanelRecord(panel); }
+    bool Enabled(const char *name) {
+        Window *k = Key(name);
+        return k && !(k->flags & kWindowDisabled);
+    }
+    std::string configDir, settings;
+    Window *panel = nullptr;
+};
+
+TEST_F(PanelTest, AFirstStartShowsDecimalFloatingAndWritesEveryDefault) {
+    ASSERT_NE(nullptr, Build());
+    EXPECT_STREQ(kPanelTitle, panel->name);
+    const ToolkitDefaults *t = GetToolkitDefaults();
+    EXPECT_EQ(CellsToPixels(20, t->cellWidth), panel->left);
+    EXPECT_EQ(CellsToPixels(20, t->cellHeight), panel->top);
+    EXPECT_EQ(1, GetButtonCheck("mr10", panel));
+    EXPECT_EQ(0, GetButtonCheck("mr16", panel));
+    EXPECT_EQ(0, GetButtonCheck("Integer", panel));
+    for (const char *k : {"A", "B", "C", "D", "E", "F"})
+        EXPECT_FALSE(Enabled(k)) << k;
+    for (const char *k : {"0", "9", ".", "exp", "Int", "i"})
+        EXPECT_TRUE(Enabled(k)) << k;
+    EXPECT_EQ("0|", Shown());
+    std::string text = SettingsText();
+    for (const char *line :
+         {"RADIX=10", "MANTISSA_DIGITS=10", "EXPONENT_DIGITS=2", "APPLICATION_ULX=20",
+          "DIGIT_NKG_BLU=0", "NUMBER_KEY_FONTFACE=helvetica"})
+        EXPECT_NE(std::string::npos, text.find(line)) << line;
+    EXPECT_EQ(0, HeadlessBoxCount()) << (HeadlessBoxCount() ? HeadlessBoxText(0) : "");
+}
+
+TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
+    ASSERT_NE(nullptr, Build());
+    struct Case {
+        const char *typed;
+        const char *shown;
+    } cases[] = {
+        {"1234.5=", "1234.5|"}, {"007", "7|"},     {".", "0.|"},  {"1.5", "1.5|"},
+        {"123v", "-123|"},      {"1x12=", "1|12"}, {"1x", "1|0"}, {"5/0=", "----------|--"},
+    };
+    for (const Case &c : cases) {
+        Press("AllClr");
+        Type(c.typed);
+        EXPECT_EQ(c.shown, Shown()) << c.typed;
+    }
+    Press("AllClr");
+    EXPECT_EQ("0|", Shown());
+    Type("-12.5x3");
+    EXPECT_EQ(0, HeadlessSavePng(panel->host, "panel.png")); // for a person to look at
+    Press("AllClr");
+    // The same through the buttons.
+    for (const char *k : {"1", "2", "3", "+", "4", "="})
+        Press(k);
+    EXPECT_EQ("127|", Shown());
+}
+
+TEST_F(PanelTest, TheRadixAndFormatSwitchesEnableTheirKeys) {
+    ASSERT_NE(nullptr, Build());
+    Press("mr02");
+    EXPECT_EQ(2, calc()->radix);
+    EXPECT_EQ(1, GetButtonCheck("mr02", panel));
+    EXPECT_EQ(0, GetButtonCheck("mr10", panel));
+    for (const char *k : {"2", "7", "9", "A", "F"})
+        EXPECT_FALSE(Enabled(k)) << k;
+    EXPECT_TRUE(Enabled("1"));
+    Press("AllClr");
+    Type("121");
+    EXPECT_EQ("11|", Shown()); // the 2 was refused
+    EXPECT_NE(std::string::npos, SettingsText().find("RADIX=2"));
+
+    Press("mr16");
+    EXPECT_TRUE(Enabled("F"));
+    Press("AllClr");
+    Type("ff");
+    EXPECT_EQ("FF|", Shown());
+    Press("mr10");
+
+    Press("Integer");
+    EXPECT_EQ(1, calc()->format);
+    EXPECT_EQ(1, GetButtonCheck("Integer", panel));
+    for (const char *k : {".", "exp", "Int", "i"})
+        EXPECT_FALSE(Enabled(k)) << k;
+    Press("AllClr");
+    Type("12x3"); // no exponent in the integer format: the x is dropped
+    EXPECT_EQ("123|", Shown());
+    EXPECT_NE(std::string::npos, SettingsText().find("NUMBER_FORMAT=1"));
+    Press("Integer");
+    EXPECT_EQ(0, calc()->format);
+    EXPECT_TRUE(Enabled("exp"));
+}
+
+TEST_F(PanelTest, TheDigitCountKeysRebuildTheRowWithinItsBounds) {
+    ASSERT_NE(nullptr, Build());
+    Press("UpPrec");
+    EXPECT_EQ(11, calc()->digits);
+    ASSERT_NE(nullptr, FindNamedWindow("d0010", panel));
+    const ToolkitDefaults *t = GetToolkitDefaults();
+    Window *cell = FindNamedWindow("d0000", panel);
+    EXPECT_EQ(CellsToPixels(3 + 3, t->cellWidth), cell->left); // 3 cells wide from 11 digits
+    Type("5");
+    EXPECT_EQ("5|", Shown());
+    // The keys at the right edge stay on the panel.
+    Window *quit = Key("Quit");
+    EXPECT_LE(quit->right, panel->right - panel->left);
+    for (int i = 0; i < 12; i++)
+        Press("DownPrec");
+    EXPECT_EQ(2, calc()->digits);
+    EXPECT_EQ(nullptr, FindNamedWindow("d0002", panel));
+    HeadlessBoxClear();
+    EXPECT_EQ(nullptr, FindNamedWindow("d0002", panel)); // (the lookup reports)
+    HeadlessBoxClear();
+}
+
+TEST_F(PanelTest, RightPressesShowTooltipsUntilTheNextOne) {
+    ASSERT_NE(nullptr, Build());
+    Window *rcl = Key("Rcl");
+    Click(rcl, 3, 3, 2);
+    Settle();
+    Window *tip = FindNamedWindow("tooltip", panel);
+    ASSERT_NE(nullptr, tip);
+    EXPECT_STREQ("Shift Right 'R'", tip->text);
+    Click(Key("Sto"), 3, 3, 2);
+    Settle();
+    HeadlessBoxClear();
+    EXPECT_EQ(nullptr, FindNamedWindow("tooltip", panel));
+    HeadlessBoxClear();
+    Click(Key("r"), 3, 3, 2);
+    Settle();
+    tip = FindNamedWindow("tooltip", panel);
+    ASSERT_NE(nullptr, tip);
+    EXPECT_STREQ("Reciprocal 'r'", tip->text);
+    Type("4r");
+    EXPECT_EQ("0.25|", Shown());
+}
+
+Window *SciDialog() {
+    for (Window *w = FirstTopWindow(); w; w = w->next == FirstTopWindow() ? nullptr : w->next)
+        if (w->name && strcmp(w->name, "sci - trig functions") == 0)
+            return w;
+    return nullptr;
+}
+
+TEST_F(PanelTest, TheScientificDialogOpensClosesAndPassesKeysOn) {
+    ASSERT_NE(nullptr, Build());
+    Press("Sci - Trig");
+    Window *sci = SciDialog();
+    ASSERT_NE(nullptr, sci);
+    EXPECT_EQ(1, GetButtonCheck("Degrees", sci));
+    Type("30");
+    Click(FindNamedWindow("sin", sci), 3, 3);
+    Settle();
+    Type("2*3=");
+    EXPECT_EQ("6|", Shown());
+    Click(FindNamedWindow("Radians", sci), 3, 3);
+    Settle();
+    EXPECT_EQ(1, calc()->radians);
+    EXPECT_EQ(0, GetButtonCheck("Degrees", sci));
+    EXPECT_NE(std::string::npos, SettingsText().find("ANGLE_FORMAT=1"));
+    Press("Sci - Trig");
+    EXPECT_EQ(nullptr, SciDialog());
+}
+
+TEST_F(PanelTest, QuitWithEverythingOpenClosesItAll) {
+    ASSERT_NE(nullptr, Build());
+    Press("Sci - Trig");
+    ASSERT_NE(nullptr, SciDialog());
+    Click(Key("Rcl"), 3, 3, 2);
+    Settle();
+    Type("12+");
+    Click(Key("Quit"), 3, 3);
+    Settle();
+    EXPECT_FALSE(WindowIsLive(panel));
+    EXPECT_EQ(nullptr, SciDialog());
+    EXPECT_EQ(nullptr, FirstTopWindow());
+    panel = nullptr;
+}
+
+TEST_F(PanelTest, TheErrorStateShowsAndClearsOnThePixels) {
+    ASSERT_NE(nullptr, Build());
+    Window *alu = FindNamedWindow("AluStatus", panel);
+    ASSERT_NE(nullptr, alu);
+    auto ink = [alu]() {
+        int n = 0;
+        for (int y = 0; y <= alu->bottom - alu->top; y++)
+            for (int x = 0; x <= alu->right - alu->left; x++)
+                n += HeadlessPixel(alu->host, x, y) != 0x000000;
+        return n;
+    };
+    EXPECT_EQ(0, ink());
+    Type("5/0=");
+    EXPECT_GT(ink(), 20); // "ERR"
+    Press("AllClr");
+    EXPECT_EQ(0, ink());
+    EXPECT_EQ("0|", Shown());
+}
+
+} // namespace
