@@ -31,8 +31,6 @@ void SetCell(const char *text, Window *cell) {
         SetWindowText(text, cell);
 }
 
-int PanelWidthCells(const Window *panel) { return panel->cellRight - panel->cellLeft + 1; }
-
 // ---- painting the fields ------------------------------------------------------------------------
 
 DisplayCells *CellsOf(Window *w) { return (DisplayCells *)w->extension; }
@@ -218,8 +216,11 @@ int displayCellsLayout(int minWidth, Calculator *calc, DisplayCells *c) {
     // The panel holds the row, and never less than its keys.
     int width = rowEnd + 1 > minWidth ? rowEnd + 1 : minWidth;
     Window *p = c->panel;
-    if (PanelWidthCells(p) != width)
-        MoveWindowTo(p->cellLeft, p->cellTop, width, p->cellBottom - p->cellTop + 1, 0, p);
+    // In pixels, where it is: a position snapped to the cell grid could push its frame off the
+    // screen.
+    int pixels = CellsToPixels(width, GetToolkitDefaults()->cellWidth);
+    if (p->right - p->left + 1 != pixels)
+        MoveWindowTo(p->left, p->top, pixels, p->bottom - p->top + 1, 1, p);
     int radixWidth = kExponentWidth * (exponentDigits + 1);
     if (!c->radix &&
         !(c->radix = Field(exponentAt, 2, radixWidth, kRows - 2, "RadixStat", RadixPaint, c)))

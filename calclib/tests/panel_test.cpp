@@ -115,6 +115,7 @@ class PanelTest : public WindTest {
 TEST_F(PanelTest, AFirstStartShowsDecimalFloatingAndWritesEveryDefault) {
     ASSERT_NE(nullptr, Build());
     EXPECT_STREQ(kPanelTitle, panel->name);
+    EXPECT_STREQ("torva - Calculator v1.6  [DEG]", HeadlessTitle(panel->host));
     const ToolkitDefaults *t = GetToolkitDefaults();
     EXPECT_EQ(CellsToPixels(20, t->cellWidth), panel->left);
     EXPECT_EQ(CellsToPixels(20, t->cellHeight), panel->top);
@@ -132,6 +133,21 @@ TEST_F(PanelTest, AFirstStartShowsDecimalFloatingAndWritesEveryDefault) {
           "DIGIT_NKG_BLU=0", "NUMBER_KEY_FONTFACE=helvetica"})
         EXPECT_NE(std::string::npos, text.find(line)) << line;
     EXPECT_EQ(0, HeadlessBoxCount()) << (HeadlessBoxCount() ? HeadlessBoxText(0) : "");
+}
+
+// A position far off the screen still shows the whole panel; the angle mode comes back.
+TEST_F(PanelTest, ThePanelIsKeptOnTheDesktopAndTheAngleModeIsRestored) {
+    WriteIntSetting("APPLICATION_ULX", -500, settings.c_str());
+    WriteIntSetting("APPLICATION_ULY", 900, settings.c_str());
+    WriteIntSetting("ANGLE_FORMAT", 1, settings.c_str());
+    ASSERT_NE(nullptr, Build());
+    const ToolkitDefaults *t = GetToolkitDefaults();
+    HostRect r;
+    WindowHost()->getWindowRect(panel->host, &r);
+    EXPECT_GE(r.left, t->desktopLeft);
+    EXPECT_LE(r.bottom, t->desktopBottom);
+    EXPECT_EQ(1, calc()->radians);
+    EXPECT_STREQ("torva - Calculator v1.6  [RAD]", HeadlessTitle(panel->host));
 }
 
 TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
@@ -238,6 +254,77 @@ TEST_F(PanelTest, RightPressesShowTooltipsUntilTheNextOne) {
     EXPECT_EQ("0.25|", Shown());
 }
 
+std::string ClipboardText() {
+    size_t n = 0;
+    const char *text = WindowHost()->clipboardGet(&n);
+    return text ? std::string(text, n) : "";
+}
+
+void SetClipboard(const char *text) { WindowHost()->clipboardPut(nullptr, text, strlen(text)); }
+
+TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
+    ASSERT_NE(nullptr, Build());
+    auto copy = [this](bool insert) {
+        HeadlessKeyDown(kHostKeyControl);
+        if (insert)
+            HeadlessKeystroke(kHostKeyInsert, 0);
+        else
+            HeadlessKeystroke('C', 3);
+        HeadlessKeyUp(kHostKeyControl);
+        Settle();
+    };
+    struct Case {
+        const char *radio, *typed, *copied;
+    } cases[] = {
+        {"mr10", "1234.5=", "1234.5"}, {"mr10", "12v", "-12"},   {"mr10", ".000123=", "1.23e-4"},
+        {"mr16", "ff", "0xFF"},        {"mr02", "101", "0b101"}, {"mr08", "17", "0o17"},
+    };
+    for (const Case &c : cases) {
+        Press(c.radio);
+        Press("AllClr");
+        Type(c.typed);
+        SetClipboard("unchanged");
+        copy(false);
+        EXPECT_EQ(c.copied, ClipboardText()) << c.typed;
+    }
+    Press("mr10");
+    Press("AllClr");
+    Type("7");
+    copy(true);
+    EXPECT_EQ("7", ClipboardText());
+    // The error state copies nothing.
+    Type("/0=");
+    SetClipboard("unchanged");
+    copy(false);
+    EXPECT_EQ("unchanged", ClipboardText());
+
+    struct Paste {
+        const char *radio, *text, *shown;
+    } pastes[] = {
+        {"mr10", "-1.5e-3", "-1.5|-3"}, {"mr10", " 2,500.25 ", "2500.25|"},
+        {"mr10", "abc", "0|"},          {"mr16", "0x1f", "1F|"},
+        {"mr10", "1.2.3", "1.23|"},     {"mr02", "1021", "101|"},
+    };
+    for (const Paste &c : pastes) {
+        Press(c.radio);
+        Press("AllClr");
+        SetClipboard(c.text);
+        HeadlessKeyDown(kHostKeyControl);
+        HeadlessKeystroke('V', 22);
+        HeadlessKeyUp(kHostKeyControl);
+        Settle();
+        EXPECT_EQ(c.shown, Shown()) << c.text;
+    }
+    Press("mr10");
+    Press("AllClr");
+    SetClipboard("4.5");
+    HeadlessKeyDown(kHostKeyShift);
+    HeadlessKeystroke(kHostKeyInsert, 0);
+    HeadlessKeyUp(kHostKeyShift);
+    Type("*2=");
+    EXPECT_EQ("9|", Shown());
+}
+
 Window *SciDialog() {
     for (Window *w = FirstTopWindow(); w; w = w->next == FirstTopWindow() ? nullptr : w->next)
         if (w->name && strcmp(w->name, "sci - trig functions") == 0)
@@ -260,6 +347,7 @@ TEST_F(PanelTest, TheScientificDialogOpensClosesAndPassesKeysOn) {
     Settle();
     EXPECT_EQ(1, calc()->radians);
     EXPECT_EQ(0, GetButtonCheck("Degrees", sci));
+    EXPECT_STREQ("torva - Calculator v1.6  [RAD]", HeadlessTitle(panel->host));
     EXPECT_NE(std::string::npos, SettingsText().find("ANGLE_FORMAT=1"));
     Press("Sci - Trig");
     EXPECT_EQ(nullptr, SciDialog());

@@ -219,21 +219,24 @@ void ApplyOverride(const DialogOverride *o, Color *foreground, Color *background
 }
 
 // Moves a dialog's pixel position (relative to the parent's client area, or the screen) so that
-// it lies inside the desktop's work area where it fits.
-void KeepOnDesktop(Window *parent, int width, int height, int *x, int *y) {
+// it lies inside the desktop's work area where it fits, with its host frame when it has one.
+void KeepOnDesktop(Window *parent, bool framed, int width, int height, int *x, int *y) {
     const ToolkitDefaults *d = GetToolkitDefaults();
     int ox = 0, oy = 0;
     if (parent)
         WindowClientOrigin(parent, &ox, &oy);
+    int fl = 0, ft = 0, fr = 0, fb = 0;
+    if (framed)
+        WindowFrameSize(&fl, &ft, &fr, &fb);
     int sx = ox + *x, sy = oy + *y;
-    if (sx + width > d->desktopRight)
-        sx = d->desktopRight - width;
-    if (sy + height > d->desktopBottom)
-        sy = d->desktopBottom - height;
-    if (sx < d->desktopLeft)
-        sx = d->desktopLeft;
-    if (sy < d->desktopTop)
-        sy = d->desktopTop;
+    if (sx + width + fr > d->desktopRight)
+        sx = d->desktopRight - width - fr;
+    if (sy + height + fb > d->desktopBottom)
+        sy = d->desktopBottom - height - fb;
+    if (sx - fl < d->desktopLeft)
+        sx = d->desktopLeft + fl;
+    if (sy - ft < d->desktopTop)
+        sy = d->desktopTop + ft;
     *x = sx - ox;
     *y = sy - oy;
 }
@@ -366,7 +369,7 @@ Window *CreateDialog(const DialogItem *description, Window *parent) {
     if (l.height < 1)
         l.height = 1;
     if (!l.menu)
-        KeepOnDesktop(parent, l.width, l.height, &x, &y);
+        KeepOnDesktop(parent, (flags & kWindowFramed) != 0, l.width, l.height, &x, &y);
     Color foreground = d->dialogForeground, background = d->dialogBackground;
     int font = d->fontIndex[kFontBoldSerif];
     ApplyOverride(description->override, &foreground, &background, &font);

@@ -945,6 +945,12 @@ const char *LastQuietDiagnostic(void) { return gCore.diagnostic; }
 
 const HostOps *WindowHost(void) { return gCore.host; }
 
+void WindowFrameSize(int *left, int *top, int *right, int *bottom) {
+    *left = *right = gCore.frameWidth;
+    *top = gCore.captionHeight + gCore.frameHeight;
+    *bottom = gCore.frameHeight;
+}
+
 int ScreenScale(void) {
     int scale = gCore.host ? gCore.host->getScreenCap(kHostCapScale) : 1;
     return scale > 1 ? scale : 1;

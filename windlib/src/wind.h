@@ -255,6 +255,8 @@ const char *LastQuietDiagnostic(void);
 
 const HostOps *WindowHost(void); // the backend in use, null while the toolkit is down
 int ScreenScale(void); // the screen's HiDPI scale (1 on an ordinary screen, or the toolkit down)
+// The host's frame around a framed window's client area, in pixels on each side.
+void WindowFrameSize(int *left, int *top, int *right, int *bottom);
 Window *FirstTopWindow(void);             // head of the ring of top windows
 Window *FindHostWindow(HostWindow *host); // the live window of a host window, or null
 bool WindowIsDescendant(const Window *window, const Window *ancestor);
