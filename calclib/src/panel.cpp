@@ -83,6 +83,7 @@ struct Panel {
     WindowRef tooltip;                  // the tooltip shown, when any
     int writtenX, writtenY;             // APPLICATION_ULX and _ULY as last written
     WindowValueProc sciKey;             // the scientific dialog's own key handler
+    WindowRef tooltipKey;               // the key whose tooltip is shown
 };
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
@@ -326,8 +327,65 @@ int DownPrecPressed(int, Window *button) {
     return 0;
 }
 
-// ---- keys
-// -----------------------------------------------------------------------------------------
+// ---- keyboard equivalents ----------------------------------------------------------------------
+
+// The keys the engine's keyboard map has no character for, on Alt and a letter: the button of
+// that name is pressed (in the scientific dialog when it is open, for its keys).
+struct AltKey {
+    char letter;
+    const char *button;
+    const char *tip; // the tooltip, which names the key
+};
+const AltKey kAltKeys[] = {
+    {'A', "AllClr", "All Clear 'Alt+A'"},
+    {'C', "Copy", "Duplicate X 'Alt+C'"},
+    {'S', "Sto", "Store in a register 'Alt+S'"},
+    {'R', "Rcl", "Recall a register 'Alt+R'"},
+    {'V', "Conv", "Conversions 'Alt+V'"},
+    {'K', "Const", "Constants 'Alt+K'"},
+    {'P', "Precision", "Display precision 'Alt+P'"},
+    {'U', "UpPrec", "One digit more 'Alt+U'"},
+    {'J', "DownPrec", "One digit less 'Alt+J'"},
+    {'T', "Printer", "Printer tape 'Alt+T'"},
+    {'G', "Program", "Program window 'Alt+G'"},
+    {'Q', "Quit", "Quit 'Alt+Q'"},
+    {'F', "Sci - Trig", "Scientific functions 'Alt+F'"},
+    {'B', "mr02", "Binary 'Alt+B'"},
+    {'O', "mr08", "Octal 'Alt+O'"},
+    {'D', "mr10", "Decimal 'Alt+D'"},
+    {'H', "mr16", "Hexadecimal 'Alt+H'"},
+    {'I', "Integer", "Integer arithmetic 'Alt+I'"},
+    {'E', "e", "e to the x 'Alt+E'"},
+    {'Y', "p", "x to the y 'Alt+Y'"},
+};
+
+// Tooltips of keys that the first-character table below does not name.
+const struct {
+    const char *button;
+    const char *tip;
+} kNamedTips[] = {
+    {"Clear", "Clear 'Backspace'"},
+    {"Del", "Delete a digit 'Delete'"},
+    {"exp", "Exponent 'x'"},
+    {"(", "Open parenthesis '('"},
+    {")", "Close parenthesis ')'"},
+    {"!", "Factorial '!'"},
+    {"sin", "Sine 's'"},
+    {"o", "Cosine 'o'"},
+    {"tan", "Tangent 't'"},
+    {"S", "Arc sine 'S'"},
+    {"O", "Arc cosine 'O'"},
+    {"T", "Arc tangent 'T'"},
+    {"l", "Natural logarithm 'l'"},
+    {"g", "Logarithm 'g'"},
+    {"n", "Ten to the x 'n'"},
+    {"Close", "Close 'Escape'"},
+    {".", "Radix point '.'"},
+    {"Degrees", "Degrees"},
+    {"Radians", "Radians"},
+};
+
+// ---- keys ---------------------------------------------------------------------------------------
 
 // A key of the engine's table, by the button's name.
 int EnginePressed(int, Window *button) {
@@ -364,8 +422,7 @@ bool KeyDisabled(int key, Panel *p) {
     return false;
 }
 
-// ---- the clipboard
-// --------------------------------------------------------------------------------
+// ---- the clipboard ------------------------------------------------------------------------------
 
 // What the display shows, as text a person or another program can use: "-1.2345e-3" in decimal,
 // the digits with a radix prefix elsewhere ("0x1F", "0b101", "0o17", an exponent as "*16^-3").
@@ -467,6 +524,37 @@ void PasteClipboard(Panel *p) {
         PasteNumber(text, length, p);
 }
 
+// A click on the button, as the mouse would give it.
+void PressButton(Window *button) {
+    if (!button || (button->flags & kWindowDisabled))
+        return;
+    PostEvent(kEventLeftDown, 0, button);
+    PostEvent(kEventLeftUp, 0, button);
+}
+
+Window *ChildNamed(const char *name, Window *dialog) {
+    for (Window *w = dialog ? dialog->chain : nullptr; w; w = w->chain)
+        if (w->parent == dialog && w->name && strcmp(w->name, name) == 0)
+            return w;
+    return nullptr;
+}
+
+void PressAltKey(char letter, Panel *p) {
+    for (const AltKey &k : kAltKeys) {
+        if (k.letter != letter)
+            continue;
+        Window *button = ChildNamed(k.button, p->window);
+        if (!button)
+            button = ChildNamed(k.button, WindowRefGet(p->sci));
+        if (button) {
+            PressButton(button);
+        } else if (const CalcKeyFunction *f = calcKeyFunction(k.button)) {
+            f->press(k.button, &p->calc); // a scientific function while its dialog is closed
+        }
+        return;
+    }
+}
+
 int PanelKey(int key, Window *w) {
     Panel *p = PanelOf(w);
     if (!p)
@@ -475,6 +563,10 @@ int PanelKey(int key, Window *w) {
     // exponent that the parse would then drop.
     if (KeyDisabled(key, p))
         return 0;
+    if (key >= keyAltA && key <= keyAltZ) {
+        PressAltKey('A' + key - keyAltA, p);
+        return 0;
+    }
     switch (key) {
     case 3: // ^C
     case keyCtrlInsert:
@@ -500,10 +592,23 @@ int PanelEnter(Window *w) {
     return 0;
 }
 
-// ---- tooltips
-// ------------------------------------------------------------------------------------
+// ---- tooltips -----------------------------------------------------------------------------------
 
 const char *TooltipText(const char *name) {
+    if (!name)
+        return nullptr;
+    for (const AltKey &k : kAltKeys)
+        if (strcmp(name, k.button) == 0)
+            return k.tip;
+    for (const auto &t : kNamedTips)
+        if (strcmp(name, t.button) == 0)
+            return t.tip;
+    if (name[1] == 0 &&
+        ((name[0] >= '0' && name[0] <= '9') || (name[0] >= 'A' && name[0] <= 'F'))) {
+        static char digit[32];
+        snprintf(digit, sizeof digit, "Digit %c '%c'", name[0], name[0]);
+        return digit;
+    }
     static const struct {
         char first;
         const char *text;
@@ -531,9 +636,24 @@ void CloseTooltip(Panel *p) {
     p->tooltip = {};
 }
 
+// The tooltip's width in cells: its text and a cell to spare, at least kTooltipWidth.
+int TooltipCells(const char *text, const Window *panel) {
+    int pixels = 0;
+    for (const char *c = text; *c; c++)
+        pixels += CharWidth((unsigned char)*c, panel->font, nullptr);
+    int cells = PixelsToCells(pixels, GetToolkitDefaults()->cellWidth) + 2;
+    return cells > kTooltipWidth ? cells : kTooltipWidth;
+}
+
+int TooltipPressed(int, Window *tip) {
+    if (Panel *p = PanelOf(tip))
+        CloseTooltip(p);
+    return 0;
+}
+
 int ShowTooltip(int, Window *button) {
     Panel *p = PanelOf(button);
-    if (!p)
+    if (!p || button->parent != p->window)
         return 0;
     CloseTooltip(p);
     const char *text = TooltipText(button->name);
@@ -542,22 +662,45 @@ int ShowTooltip(int, Window *button) {
     Window *panel = p->window;
     int width = panel->cellRight - panel->cellLeft + 1;
     int height = panel->cellBottom - panel->cellTop + 1;
-    int left =
-        button->cellLeft >= width / 2 ? button->cellLeft - kTooltipWidth : button->cellLeft + 1;
+    int cells = TooltipCells(text, panel);
+    int left = button->cellLeft >= width / 2 ? button->cellLeft - cells : button->cellLeft + 1;
+    left = left < 0 ? 0 : left;
     int row = button->cellTop < height * 2 / 3 ? button->cellTop + 1 : button->cellTop;
-    Window *tip = NewLabel(left, row, left + kTooltipWidth, row, "tooltip", 0, panel);
+    Window *tip = NewLabel(left, row, left + cells, row, "tooltip", 0, panel);
     if (!tip)
         return 0;
     tip->foreground = panel->foreground;
     tip->background = p->colors[kTooltipBack];
+    tip->onLeftDown = tip->onRightDown = TooltipPressed; // it may lie over other keys
     SetWindowText(text, tip);
     ShowWindowTree(tip);
     p->tooltip = WindowRefOf(tip);
+    p->tooltipKey = WindowRefOf(button);
     return 0;
 }
 
-// ---- the scientific dialog
-// --------------------------------------------------------------------------
+// Resting the pointer on a key shows its tooltip; leaving or pressing the key takes it away.
+// The keys' own leave and press handlers run afterwards.
+WindowProc gKeyLeave;
+WindowValueProc gKeyPress;
+
+void CloseTooltipOf(Window *key) {
+    Panel *p = PanelOf(key);
+    if (p && WindowRefGet(p->tooltipKey) == key)
+        CloseTooltip(p);
+}
+
+int KeyLeave(Window *key) {
+    CloseTooltipOf(key);
+    return gKeyLeave ? gKeyLeave(key) : 0;
+}
+
+int KeyPress(int position, Window *key) {
+    CloseTooltipOf(key);
+    return gKeyPress ? gKeyPress(position, key) : 0;
+}
+
+// ---- the scientific dialog ----------------------------------------------------------------------
 
 // The angle mode is shown in the panel's title.
 void ShowAngleMode(Panel *p) {
@@ -778,9 +921,17 @@ void AttachKeys(Panel *p) {
     SetButtonFunction("Integer", IntegerPressed, w);
     for (const char *name : {"mr02", "mr08", "mr10", "mr16"})
         SetButtonFunction(name, RadixPressed, w);
-    for (Window *k = w->chain; k; k = k->chain)
-        if (k->parent == w && (k->flags & kPushKey) == kPushKey)
+    for (Window *k = w->chain; k; k = k->chain) {
+        if (k->parent != w || WindowKind(k) != kWindowKindButton)
+            continue;
+        if ((k->flags & kPushKey) == kPushKey)
             k->onRightDown = ShowTooltip;
+        gKeyLeave = k->onLeave;
+        gKeyPress = k->onLeftDown;
+        k->onHover = ShowTooltip;
+        k->onLeave = KeyLeave;
+        k->onLeftDown = KeyPress;
+    }
 }
 
 } // namespace

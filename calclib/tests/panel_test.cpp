@@ -232,26 +232,69 @@ TEST_F(PanelTest, TheDigitCountKeysRebuildTheRowWithinItsBounds) {
     HeadlessBoxClear();
 }
 
-TEST_F(PanelTest, RightPressesShowTooltipsUntilTheNextOne) {
+TEST_F(PanelTest, TooltipsNameEachKeysKeyboardEquivalent) {
     ASSERT_NE(nullptr, Build());
-    Window *rcl = Key("Rcl");
-    Click(rcl, 3, 3, 2);
+    struct Case {
+        const char *key, *tip;
+    } cases[] = {
+        {"Right", "Shift Right 'R'"}, {"Rcl", "Recall a register 'Alt+R'"},
+        {"X", "Multiply '*'"},        {"Mod", "Modulus '%'"},
+        {"7", "Digit 7 '7'"},         {"AllClr", "All Clear 'Alt+A'"},
+        {"r", "Reciprocal 'r'"},      {"pi", "Enter Pi 'p'"},
+    };
+    for (const Case &c : cases) {
+        Click(Key(c.key), 3, 3, 2);
+        Settle();
+        int tips = 0;
+        Window *tip = nullptr;
+        for (Window *w = panel->chain; w; w = w->chain)
+            if (w->parent == panel && w->name && strcmp(w->name, "tooltip") == 0)
+                tips++, tip = w;
+        ASSERT_EQ(1, tips) << c.key; // the last one replaced the one before
+        EXPECT_STREQ(c.tip, tip->text) << c.key;
+        EXPECT_LE(tip->right, panel->right - panel->left) << c.key;
+        Click(tip, 2, 2); // a tooltip over other keys goes when it is pressed
+        Settle();
+        HeadlessBoxClear();
+        EXPECT_EQ(nullptr, FindNamedWindow("tooltip", panel)) << c.key;
+        HeadlessBoxClear();
+    }
+    // Each equivalent does what the key does.
+    Type("4");
+    Type("r");
+    EXPECT_EQ("0.25|", Shown());
+    HeadlessKeyDown(kHostKeyAlt);
+    HeadlessKeystroke('A', 'a');
+    HeadlessKeyUp(kHostKeyAlt);
     Settle();
+    EXPECT_EQ("0|", Shown());
+    HeadlessKeyDown(kHostKeyAlt);
+    HeadlessKeystroke('H', 'h');
+    HeadlessKeyUp(kHostKeyAlt);
+    Settle();
+    EXPECT_EQ(16, calc()->radix);
+    EXPECT_EQ(1, GetButtonCheck("mr16", panel));
+}
+
+TEST_F(PanelTest, ATooltipShowsOnRestAndGoesOnLeave) {
+    ASSERT_NE(nullptr, Build());
+    Window *plus = Key("+");
+    int sx, sy;
+    HeadlessClientToScreen(plus->host, 5, 5, &sx, &sy);
+    HeadlessPointerMove(sx, sy);
+    Settle();
+    HeadlessAdvance(1500);
+    Settle();
+    HeadlessBoxClear();
     Window *tip = FindNamedWindow("tooltip", panel);
     ASSERT_NE(nullptr, tip);
-    EXPECT_STREQ("Shift Right 'R'", tip->text);
-    Click(Key("Sto"), 3, 3, 2);
+    EXPECT_STREQ("Add '+'", tip->text);
+    Window *minus = Key("-");
+    HeadlessClientToScreen(minus->host, 5, 5, &sx, &sy);
+    HeadlessPointerMove(sx, sy);
     Settle();
-    HeadlessBoxClear();
     EXPECT_EQ(nullptr, FindNamedWindow("tooltip", panel));
     HeadlessBoxClear();
-    Click(Key("r"), 3, 3, 2);
-    Settle();
-    tip = FindNamedWindow("tooltip", panel);
-    ASSERT_NE(nullptr, tip);
-    EXPECT_STREQ("Reciprocal 'r'", tip->text);
-    Type("4r");
-    EXPECT_EQ("0.25|", Shown());
 }
 
 std::string ClipboardText() {
