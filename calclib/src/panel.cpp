@@ -907,7 +907,11 @@ void MakeColors(const CalcPanelSettings &s, Panel *p) {
 
 // The keys of later windows (lists, the precision dialog, the tape, the program window) are
 // attached when those windows exist; until then they do nothing.
-int NotYet(int, Window *) { return 0; }
+int NotYet(int, Window *key) {
+    if (key->flags & kButtonToggle) // a switch that switches nothing stays off
+        SetButtonCheck(key->name, 0, key->parent);
+    return 0;
+}
 
 void AttachKeys(Panel *p) {
     Window *w = p->window;
