@@ -1,0 +1,1 @@
+// The display row's cells and status fields come with the panel.
