@@ -10,6 +10,8 @@ torva=$1
 decoder=$2
 keep=${3:-}
 title="torva - Calculator v1.6"
+# The title goes on with the angle mode.
+title_re="^torva - Calculator v1\.6"
 
 xvfb_name=torva_e2e
 . "$(dirname "$0")/../../windlib/tests/xvfb.sh"
@@ -44,7 +46,7 @@ torva_pid=$!
 # The panel's window, or the reason there is none.
 id=""
 for _ in $(seq 1 200); do
-    id=$(xdotool search --name "^$title\$" 2>/dev/null | head -1)
+    id=$(xdotool search --name "$title_re" 2>/dev/null | head -1)
     [ -n "$id" ] && break
     if ! kill -0 "$torva_pid" 2>/dev/null; then
         wait "$torva_pid"
@@ -64,7 +66,7 @@ if [ -z "$id" ]; then
     echo "torva_e2e: FAILED: no window \"$title\" within 20 s" >&2
     exit 1
 fi
-if ! timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" >/dev/null; then
+if ! timeout 20 xdotool search --sync --onlyvisible --name "$title_re" >/dev/null; then
     echo "torva_e2e: FAILED: the window \"$title\" is not shown within 20 s" >&2
     exit 1
 fi
