@@ -1,15 +1,37 @@
-// The calculator's start and end of the window toolkit.
+// The calculator's start-up and main routine.
 #include "startup.h"
 
+#include "buffer.h"
+#include "calcsettings.h"
+#include "dialog.h"
 #include "number.h"
+#include "panel.h"
 #include "wind.h"
+#include "windmsg.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 static void reportToStderr(const char *text) { fprintf(stderr, "%s\n", text); }
 
+// The buffer library's messages are about files the calculator does not show.
+static void reportNothing(const char *) {}
+
+void calcTakeArguments(int argc, char **argv, CalcArguments *args) {
+    int count = argv && argc > 0 ? argc : 0;
+    if (count > kMaxArgumentWords)
+        count = kMaxArgumentWords;
+    for (int i = 0; i < count; i++)
+        args->words[i] = argv[i];
+    args->words[count] = nullptr;
+    args->count = count;
+}
+
 int calcStartToolkit(int argc, char **argv) {
+    const char *host = getenv("TORVA_HOST");
+    if (!host || !*host)
+        setenv("TORVA_HOST", "x11", 1);
     int r = WindowProlog(argc, argv, malloc, free, reportToStderr);
     if (r == 0)
         numSetAssertReport(AssertReport);
@@ -19,4 +41,31 @@ int calcStartToolkit(int argc, char **argv) {
 void calcStopToolkit() {
     numSetAssertReport(nullptr);
     WindowEpilog();
+}
+
+int calcMain(int argc, char **argv) {
+    static CalcArguments args;
+    calcTakeArguments(argc, argv, &args);
+    if (BufferProlog(malloc, free, reportNothing, reportNothing) != 0)
+        return 1;
+    // The panel keeps the name for as long as it lives, which is until the toolkit ends.
+    static std::string settingsFile;
+    settingsFile = calcSettingsFileName(args.count > 0 ? args.words[0] : nullptr);
+    // The host has said why (one line) when it cannot start.
+    if (calcStartToolkit(args.count, args.words) != 0) {
+        BufferEpilog();
+        return 1;
+    }
+    int status = 0;
+    Window *panel = calcPanelCreate(settingsFile.c_str());
+    if (panel) {
+        ShowDialog(panel);
+        RunModal(panel);
+    } else {
+        fprintf(stderr, "torva: the calculator panel cannot be built\n");
+        status = 1;
+    }
+    calcStopToolkit();
+    BufferEpilog();
+    return status;
 }

@@ -1,10 +1,29 @@
-// The calculator's start and end of the window toolkit. While the toolkit is up, the number
+// The calculator's start-up: the argument words handed to the toolkit, the start and end of the
+// window toolkit, and the main routine that runs the panel. While the toolkit is up, the number
 // engine's internal-fault reports go to the toolkit's "ASSERT Failed" box; otherwise to
 // standard error.
 #pragma once
 
-// Starts the toolkit (the host chosen by TORVA_HOST) with the process allocator; 0, or
-// WindowProlog's failure code.
+constexpr int kMaxArgumentWords = 128; // words beyond these are dropped
+
+// The words the toolkit gets: at most kMaxArgumentWords of the process's, pointing into them,
+// with a null after the last.
+struct CalcArguments {
+    int count;
+    char *words[kMaxArgumentWords + 1];
+};
+
+// Fills the table from the process's argument vector (argv may be null when argc is 0).
+void calcTakeArguments(int argc, char **argv, CalcArguments *args);
+
+// Starts the toolkit with the process allocator on the host TORVA_HOST names, x11 when it is
+// unset or empty: the headless host only when asked for, so a missing display is an error and
+// not a calculator nobody can see. 0, or WindowProlog's failure code.
 int calcStartToolkit(int argc, char **argv);
 // Ends the toolkit; the engine reports to standard error again.
 void calcStopToolkit();
+
+// Runs the calculator: starts the buffer library and the toolkit, builds the panel for the
+// settings file named after argv[0], runs it until it closes and ends both libraries again.
+// 0 after a normal run; 1 when a library cannot start or the panel cannot be built.
+int calcMain(int argc, char **argv);

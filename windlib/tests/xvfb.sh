@@ -1,9 +1,10 @@
 # Sourced by the X11 checks: a private Xvfb that picks a free display itself (-displayfd), a
 # scratch directory, and both removed on every way out. The server does not reset when a
 # client leaves, or resources set with xrdb would go with it.
-#   xvfb_need TOOL...   exits 1 naming a missing tool
-#   xvfb_start DEPTH    starts a 1280x1024 screen of that depth; sets $display
-#   xvfb_stop           stops it
+#   xvfb_need TOOL...          exits 1 naming a missing tool
+#   xvfb_start DEPTH [ARG...]  starts a 1280x1024 screen of that depth, with the further server
+#                              arguments; sets $display
+#   xvfb_stop                  stops it
 # $xvfb_name names the check in messages; $workdir is the scratch directory.
 
 xvfb_need() {
@@ -35,7 +36,7 @@ trap 'exit 130' INT TERM HUP
 
 xvfb_start() {
     rm -f "$workdir/display"
-    Xvfb -displayfd 3 -screen 0 "1280x1024x$1" -nolisten tcp -noreset 3>"$workdir/display" \
+    Xvfb -displayfd 3 -screen 0 "1280x1024x$1" "${@:2}" -nolisten tcp -noreset 3>"$workdir/display" \
         >"$workdir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     # Xvfb writes its display number once it accepts clients.

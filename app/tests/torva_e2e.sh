@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# torva from outside on a private Xvfb without a window manager: the real program with a fresh
+# settings directory, keys typed with xdotool, AllClr clicked with the pointer, and the display
+# row read off screenshots by decode_display.py, which knows only the font and the layout.
+# Usage: torva_e2e.sh PATH-TO-torva PATH-TO-decode_display.py [DIR-FOR-FAILED-SCREENSHOTS]
+# Exit status 77 (skipped) only when torva ends at once saying its panel cannot be built.
+set -u
+
+torva=$1
+decoder=$2
+keep=${3:-}
+title="torva - Calculator v1.6"
+# The title goes on with the angle mode.
+title_re="^torva - Calculator v1\.6"
+
+xvfb_name=torva_e2e
+. "$(dirname "$0")/../../windlib/tests/xvfb.sh"
+xvfb_need Xvfb xdotool xwininfo import convert python3
+
+torva_pid=""
+stop_torva() {
+    if [ -n "$torva_pid" ]; then
+        kill "$torva_pid" 2>/dev/null
+        wait "$torva_pid" 2>/dev/null
+        torva_pid=""
+    fi
+}
+trap 'stop_torva; xvfb_cleanup' EXIT
+
+failed=0
+fail() {
+    echo "torva_e2e: FAILED: $*" >&2
+    failed=$((failed + 1))
+}
+
+xvfb_start 24 -dpi 96
+export DISPLAY=$display
+export TORVA_CONFIG_DIR=$workdir/config
+export TMPDIR=$workdir
+unset TORVA_HOST
+mkdir "$TORVA_CONFIG_DIR"
+
+"$torva" >"$workdir/torva.out" 2>"$workdir/torva.err" &
+torva_pid=$!
+
+# The panel's window, or the reason there is none.
+id=""
+for _ in $(seq 1 200); do
+    id=$(xdotool search --name "$title_re" 2>/dev/null | head -1)
+    [ -n "$id" ] && break
+    if ! kill -0 "$torva_pid" 2>/dev/null; then
+        wait "$torva_pid"
+        status=$?
+        torva_pid=""
+        if [ "$status" -eq 1 ] && tail -1 "$workdir/torva.err" | grep -q panel; then
+            echo "torva_e2e: SKIPPED: $(tail -1 "$workdir/torva.err")"
+            exit 77
+        fi
+        echo "torva_e2e: FAILED: torva ended with status $status before its window came up" >&2
+        cat "$workdir/torva.err" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+if [ -z "$id" ]; then
+    echo "torva_e2e: FAILED: no window \"$title\" within 20 s" >&2
+    exit 1
+fi
+if ! timeout 20 xdotool search --sync --onlyvisible --name "$title_re" >/dev/null; then
+    echo "torva_e2e: FAILED: the window \"$title\" is not shown within 20 s" >&2
+    exit 1
+fi
+
+# The first start writes every setting the panel reads, each with its default.
+ini=$TORVA_CONFIG_DIR/torva.ini
+for setting in RADIX=10 MANTISSA_DIGITS=10 EXPONENT_DIGITS=2 NUMBER_FORMAT=0 \
+    APPLICATION_ULX=20 APPLICATION_ULY=20 DIGIT_FRG_RED=10 DIGIT_FRG_GRN=240 DIGIT_FRG_BLU=230 \
+    NUM_STORABLE_NUMBERS=16 NUMBER_KEY_FONTFACE=helvetica; do
+    grep -qx "$setting" "$ini" 2>/dev/null || fail "$ini does not hold $setting"
+done
+
+read -r ox oy < <(xwininfo -id "$id" |
+    awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+
+# The panel takes the keyboard; the pointer rests on the display, away from the keys.
+focus() {
+    xdotool mousemove --sync $((ox + 200)) $((oy + 20))
+    xdotool windowfocus --sync "$id" 2>/dev/null
+}
+
+# AllClr is the key at cells 20..24, rows 4..5; no keyboard key does what it does.
+all_clear() {
+    xdotool mousemove --sync $((ox + 20 * 8 + 20)) $((oy + 4 * 13 + 13)) click 1
+    focus
+}
+
+# expect LABEL READING: the display reads READING within 5 s of the last input.
+expect() {
+    local label=$1 want=$2 got=""
+    for _ in $(seq 1 25); do
+        import -window root "$workdir/shot.png" 2>/dev/null
+        got=$(python3 "$decoder" "$workdir/shot.png" --window "$id" 2>"$workdir/decode.err")
+        [ "$got" == "$want" ] && break
+        sleep 0.2
+    done
+    if [ "$got" == "$want" ]; then
+        echo "ok   $label: \"$got\""
+    else
+        fail "$label: the display reads \"$got\", not \"$want\" $(cat "$workdir/decode.err")"
+        [ -n "$keep" ] && cp "$workdir/shot.png" "$keep/torva_e2e-failed-$failed.png"
+    fi
+}
+
+# The row reads: the sign cell and the ten mantissa cells, '|', the exponent sign cell and the
+# two exponent cells; a digit with its point reads as "4.".
+focus
+expect "a first start shows 0" "          0|   "
+
+# keys typed after AllClr, the reading
+cases=(
+    "1234.5=" "      1234.5|   "
+    ".00123=" "     0.00123|   "
+    ".000123=" "        1.23| -4"
+    "1x12=" "          1| 12"
+    "5x" "          5|  0"
+    "123v" "       -123|   "
+    "5/0=" " ----------| --"
+)
+for ((i = 0; i < ${#cases[@]}; i += 2)); do
+    all_clear
+    xdotool type --delay 40 "${cases[i]}"
+    expect "${cases[i]}" "${cases[i + 1]}"
+done
+all_clear
+expect "AllClr after an error shows 0" "          0|   "
+
+# Quit (cells 45..53, rows 14..15) closes the panel, and the program ends with 0.
+if kill -0 "$torva_pid" 2>/dev/null; then
+    xdotool mousemove --sync $((ox + 45 * 8 + 36)) $((oy + 14 * 13 + 13)) click 1
+    for _ in $(seq 1 50); do
+        kill -0 "$torva_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$torva_pid" 2>/dev/null; then
+        fail "torva still runs 5 s after Quit"
+    else
+        wait "$torva_pid"
+        status=$?
+        torva_pid=""
+        [ "$status" -eq 0 ] || fail "torva ended with status $status after Quit"
+    fi
+else
+    fail "torva ended during the keys: $(cat "$workdir/torva.err")"
+fi
+[ "$failed" -eq 0 ] && echo "torva_e2e: every reading held"
+exit $((failed > 0))
