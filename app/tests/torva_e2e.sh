@@ -15,7 +15,7 @@ title_re="^torva - Calculator v1\.6"
 
 xvfb_name=torva_e2e
 . "$(dirname "$0")/../../windlib/tests/xvfb.sh"
-xvfb_need Xvfb xdotool xwininfo import convert python3
+xvfb_need Xvfb xdotool xwininfo xclip import convert python3
 
 torva_pid=""
 stop_torva() {
@@ -133,6 +133,25 @@ for ((i = 0; i < ${#cases[@]}; i += 2)); do
 done
 all_clear
 expect "AllClr after an error shows 0" "          0|   "
+
+# Alt+A is All Clear on the keyboard, Alt+H the radix 16 radio; Ctrl+C copies the number shown
+# to the clipboard as text, and Ctrl+V types the clipboard's number.
+xdotool type --delay 40 "77"
+xdotool key alt+a
+expect "Alt+A clears" "          0|   "
+xdotool key alt+h
+xdotool type --delay 40 "ff"
+expect "radix 16, then ff" "         FF|   "
+xdotool key ctrl+c
+sleep 0.3
+copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+[ "$copied" == "0xFF" ] || fail "Ctrl+C put \"$copied\" on the clipboard, not 0xFF"
+xdotool key alt+d alt+a
+printf '%s' "-1.5e-3" | timeout 5 xclip -i -selection clipboard
+sleep 0.3
+xdotool key ctrl+v
+expect "Ctrl+V types -1.5e-3" "        -1.5| -3"
+xdotool key alt+a
 
 # Quit (cells 45..53, rows 14..15) closes the panel, and the program ends with 0.
 if kill -0 "$torva_pid" 2>/dev/null; then

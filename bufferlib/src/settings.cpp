@@ -221,12 +221,55 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
     return 0;
 }
 
+// The batch under way: the file's lines as read at its start and changed since.
+static struct {
+    bool active;
+    std::string file;
+    std::vector<std::string> lines;
+    bool dirty;
+    int depth; // batches of the same file nest: only the outermost end writes
+} gBatch;
+
+static bool inBatch(const char *file) { return gBatch.active && file && gBatch.file == file; }
+
+void SettingsBatchBegin(const char *file) {
+    if (inBatch(file)) {
+        gBatch.depth++;
+        return;
+    }
+    SettingsBatchEnd(); // another file's batch ends here
+    gBatch.depth = 1;
+    gBatch.active = false;
+    gBatch.dirty = false;
+    gBatch.lines.clear();
+    if (!file)
+        return;
+    bool refused;
+    if (!loadLines(file, &gBatch.lines, &refused) && refused)
+        return;
+    gBatch.file = file;
+    gBatch.active = true;
+}
+
+int SettingsBatchEnd(void) {
+    if (!gBatch.active || --gBatch.depth > 0)
+        return 0;
+    gBatch.active = false;
+    int result = gBatch.dirty ? saveLines(gBatch.file.c_str(), gBatch.lines) : 0;
+    gBatch.lines.clear();
+    gBatch.dirty = false;
+    return result;
+}
+
 int ProfileReadString(const char *section, const char *key, char *out, size_t outSize,
                       const char *file) {
-    std::vector<std::string> lines;
+    std::vector<std::string> own;
     bool refused;
-    if (!file || !loadLines(file, &lines, &refused))
+    if (!file)
         return 0;
+    if (!inBatch(file) && !loadLines(file, &own, &refused))
+        return 0;
+    const std::vector<std::string> &lines = inBatch(file) ? gBatch.lines : own;
     long keyLine, sectionEnd;
     locate(lines, section, key, &keyLine, &sectionEnd);
     if (keyLine < 0)
@@ -242,12 +285,13 @@ int ProfileReadString(const char *section, const char *key, char *out, size_t ou
 }
 
 int ProfileWriteString(const char *section, const char *key, const char *value, const char *file) {
-    std::vector<std::string> lines;
+    std::vector<std::string> own;
     bool refused;
     if (!file)
         return 1;
-    if (!loadLines(file, &lines, &refused) && refused)
+    if (!inBatch(file) && !loadLines(file, &own, &refused) && refused)
         return 1; // never replace a file we could not read whole
+    std::vector<std::string> &lines = inBatch(file) ? gBatch.lines : own;
     // A line break inside a value would end its line: the file keeps one value per line.
     std::string v = value;
     for (char &c : v)
@@ -267,6 +311,10 @@ int ProfileWriteString(const char *section, const char *key, const char *value, 
     } else {
         lines.push_back(std::string("[") + section + "]");
         lines.push_back(line);
+    }
+    if (inBatch(file)) {
+        gBatch.dirty = true;
+        return 0;
     }
     return saveLines(file, lines);
 }

@@ -37,6 +37,15 @@ int ProfileReadString(const char *section, const char *key, char *out, size_t ou
 // file could not be written (its old contents are intact).
 int ProfileWriteString(const char *section, const char *key, const char *value, const char *file);
 
+// Between these two, reads and writes of `file` work on one copy of it in memory, and the file
+// is replaced once at the end: a run of reads that write their defaults back (a first start)
+// costs one atomic replacement, not one per key. Batches of one file nest (the outermost end
+// writes); a batch of another file ends the one under way. A file that cannot be read whole
+// starts no batch (its reads and writes go on as without one). End returns 0, or 1 when the file
+// could not be written.
+void SettingsBatchBegin(const char *file);
+int SettingsBatchEnd(void);
+
 // ---- the accessors of the section "nv" ----------------------------------------------------
 
 // The integer at the start of the key's value (0 when the value does not begin with one), or

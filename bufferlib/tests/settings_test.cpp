@@ -72,6 +72,32 @@ TEST_F(Settings, FirstRunWritesEveryKeyReadWithItsDefault) {
               slurp(nested));
 }
 
+// A batch keeps the file in memory: reads see the batch's own writes, the file is replaced once
+// at the end (so it is not there before on a first run), and another file is untouched by it.
+TEST_F(Settings, ABatchWritesTheFileOnceAtItsEnd) {
+    std::string other = dir + "/other.ini";
+    SettingsBatchBegin(file.c_str());
+    EXPECT_EQ(10, ReadIntSetting("RADIX", 10, file.c_str()));
+    WriteIntSetting("MANTISSA_DIGITS", 20, file.c_str());
+    EXPECT_EQ(20, ReadIntSetting("MANTISSA_DIGITS", 10, file.c_str()));
+    EXPECT_STREQ("helvetica", ReadStringSetting("FACE", "helvetica", file.c_str()));
+    WriteIntSetting("X", 1, other.c_str()); // not the batch's file: written at once
+    struct stat st;
+    EXPECT_NE(0, stat(file.c_str(), &st));
+    EXPECT_EQ("[nv]\nX=1\n", slurp(other));
+    EXPECT_EQ(0, SettingsBatchEnd());
+    EXPECT_EQ("[nv]\nRADIX=10\nMANTISSA_DIGITS=20\nFACE=helvetica\n", slurp(file));
+    // Without changes the end writes nothing; after it, writes go straight to the file.
+    SettingsBatchBegin(file.c_str());
+    EXPECT_EQ(20, ReadIntSetting("MANTISSA_DIGITS", 10, file.c_str()));
+    chmod(file.c_str(), 0444);
+    EXPECT_EQ(0, SettingsBatchEnd());
+    EXPECT_TRUE(gMessages.empty());
+    chmod(file.c_str(), 0644);
+    WriteIntSetting("RADIX", 16, file.c_str());
+    EXPECT_NE(std::string::npos, slurp(file).find("RADIX=16"));
+}
+
 TEST_F(Settings, WriteBackOnlyWhenTheValueEqualsTheDefault) {
     struct Case {
         const char *file;

@@ -34,7 +34,7 @@ static CalcRgb readColour(const char *prefix, CalcRgb fallback, const char *file
             clamp(ReadIntSetting((p + "_BLU").c_str(), fallback.blue, file), 0, 255)};
 }
 
-int calcReadSettings(const char *file, Calculator *calc, CalcPanelSettings *panel) {
+static int readSettings(const char *file, Calculator *calc, CalcPanelSettings *panel) {
     CalcPanelSettings p;
     // The panel's position, foreground, key styles and number-key font.
     p.x = clamp(ReadIntSetting("APPLICATION_ULX", 20, file), -1000, 1000);
@@ -87,5 +87,13 @@ int calcReadSettings(const char *file, Calculator *calc, CalcPanelSettings *pane
     p.plotColor4 = readColour("PLOT_COLOR_4", {0, 0, 255}, file);
     if (panel)
         *panel = p;
+    return registers;
+}
+
+// A first start writes every default back: in one replacement of the file, not one per key.
+int calcReadSettings(const char *file, Calculator *calc, CalcPanelSettings *panel) {
+    SettingsBatchBegin(file);
+    int registers = readSettings(file, calc, panel);
+    SettingsBatchEnd();
     return registers;
 }

@@ -940,14 +940,10 @@ void AttachKeys(Panel *p) {
 
 } // namespace
 
-Window *calcPanelCreate(const char *settingsFile) {
-    if (!GetToolkitDefaults())
-        return nullptr;
-    void *memory = WindowAllocate(sizeof(Panel));
-    if (!memory)
-        return nullptr;
-    Panel *p = new (memory) Panel{};
-    p->magic = kPanelMagic;
+namespace {
+
+// calcPanelCreate's work, inside its batch of settings.
+Window *BuildPanel(const char *settingsFile, Panel *p) {
     p->settingsFile = settingsFile;
     p->calc.settingsFile = settingsFile;
     CalcPanelSettings settings;
@@ -1008,6 +1004,22 @@ Window *calcPanelCreate(const char *settingsFile) {
     }
     displayRebuild(&p->calc);
     displayRequest(ENTRY_MANTISSA, &p->calc);
+    return w;
+}
+
+} // namespace
+
+Window *calcPanelCreate(const char *settingsFile) {
+    if (!GetToolkitDefaults())
+        return nullptr;
+    void *memory = WindowAllocate(sizeof(Panel));
+    if (!memory)
+        return nullptr;
+    Panel *p = new (memory) Panel{};
+    p->magic = kPanelMagic;
+    SettingsBatchBegin(settingsFile); // a first start writes its defaults once
+    Window *w = BuildPanel(settingsFile, p);
+    SettingsBatchEnd();
     return w;
 }
 
