@@ -8,11 +8,14 @@
 #include "hostdraw.h"
 
 #include <cairo-ft.h>
+#include <ft2build.h>
+#include FT_ADVANCES_H
 #include <fontconfig/fontconfig.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <new>
 #include <set>
 #include <string>
@@ -74,7 +77,8 @@ bool IsMonospaced(FcPattern *p) {
 
 // The matched pattern for the families in order, with weight and slant; null when fontconfig
 // has nothing at all.
-FcPattern *Match(const char *const *families, int count, int weight, int italic) {
+FcPattern *MatchOnce(const char *const *families, int count, int weight, int italic,
+                     bool substitute) {
     FcPattern *p = FcPatternCreate();
     if (!p)
         return nullptr;
@@ -83,12 +87,40 @@ FcPattern *Match(const char *const *families, int count, int weight, int italic)
     FcPatternAddInteger(p, FC_WEIGHT, weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(p, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, p, FcMatchPattern);
+    if (substitute) // aliases such as "monospace"; an installed family needs none
+        FcConfigSubstitute(nullptr, p, FcMatchPattern);
     FcDefaultSubstitute(p);
     FcResult result;
     FcPattern *matched = FcFontMatch(nullptr, p, &result);
     FcPatternDestroy(p);
     return matched;
+}
+
+// fontconfig's substitution is the dearest step of making a font, and a program asks for the
+// same faces at several sizes: each answer is kept (by reference) until the fonts shut down.
+std::map<std::string, FcPattern *> gMatches;
+
+FcPattern *Match(const char *const *families, int count, int weight, int italic,
+                 bool substitute = true) {
+    std::string key =
+        std::to_string(weight >= 600) + std::to_string(italic != 0) + std::to_string(substitute);
+    for (int i = 0; i < count; i++)
+        key += std::string("|") + families[i];
+    auto found = gMatches.find(key);
+    FcPattern *m = found != gMatches.end() ? found->second
+                                           : MatchOnce(families, count, weight, italic, substitute);
+    if (!m)
+        return nullptr;
+    if (found == gMatches.end())
+        gMatches[key] = m;
+    FcPatternReference(m); // the caller's reference, which it destroys
+    return m;
+}
+
+void ForgetMatches(void) {
+    for (auto &entry : gMatches)
+        FcPatternDestroy(entry.second);
+    gMatches.clear();
 }
 
 const char *PinnedFamily(const char *face) {
@@ -114,7 +146,7 @@ FcPattern *MatchRequest(const HostFontRequest *r) {
         fallback = "monospace";
     if (face) {
         if (const char *pinned = PinnedFamily(face)) {
-            FcPattern *m = Match(&pinned, 1, r->weight, r->italic);
+            FcPattern *m = Match(&pinned, 1, r->weight, r->italic, false);
             if (m && strcasecmp(FamilyOf(m).c_str(), pinned) == 0)
                 return Noted(face, m);
             if (m)
@@ -150,14 +182,22 @@ cairo_scaled_font_t *Scale(cairo_font_face_t *face, double size, bool hinted) {
     return scaled;
 }
 
-// Glyphs and whole-pixel advances of the 256 codes.
+// Glyphs and whole-pixel advances of the 256 codes. The advances come from the font's metrics
+// tables (FT_Get_Advance), not from loading every glyph: that was most of a program's start-up.
+// Text is laid out with these same advances, so what is measured is what is drawn.
 void ReadGlyphs(HostFont *f) {
     FT_Face ft = cairo_ft_scaled_font_lock_face(f->scaled);
-    for (int c = 0; c < 256; c++)
+    for (int c = 0; c < 256; c++) {
         f->glyph[c] = ft ? FT_Get_Char_Index(ft, (FT_ULong)c) : 0;
+        FT_Fixed advance = 0;
+        bool known = ft && FT_Get_Advance(ft, f->glyph[c], FT_LOAD_NO_HINTING, &advance) == 0;
+        f->advance[c] = known ? (int)lround((double)advance / 65536.0) : -1;
+    }
     if (ft)
         cairo_ft_scaled_font_unlock_face(f->scaled);
-    for (int c = 0; c < 256; c++) {
+    for (int c = 0; c < 256; c++) { // cairo's own measure, outside the face's lock
+        if (f->advance[c] >= 0)
+            continue;
         cairo_glyph_t g = {f->glyph[c], 0, 0};
         cairo_text_extents_t e;
         cairo_scaled_font_glyph_extents(f->scaled, &g, 1, &e);
@@ -307,6 +347,7 @@ void HostFontsShutdown(void) {
         return; // a font still in use keeps cairo's caches and the configuration alive
     // Nothing of cairo is left: its font caches and the font configuration can go, so a leak
     // checker sees only what is really left behind (the next open loads them again).
+    ForgetMatches();
     cairo_debug_reset_static_data();
     FcFini();
 }
