@@ -146,7 +146,7 @@ int EnterDirectory(const char *directory, FileDialogState *s, Window *dialog) {
     }
     if (listing.truncated)
         QuietDiagnostic("File dialog: only the first entries of", directory);
-    snprintf(s->directory, sizeof s->directory, "%s", directory);
+    CopyText(s->directory, sizeof s->directory, directory);
     s->listing = std::move(listing);
     SetItemText("DIR", s->directory, -1, dialog);
     if (Window *list = FindNamedWindow("FILES", dialog))
@@ -189,10 +189,10 @@ void Accept(const char *typed, FileDialogState *s, Window *dialog) {
             return;
         }
         char old[kPatternSize];
-        snprintf(old, sizeof old, "%s", s->pattern);
-        snprintf(s->pattern, sizeof s->pattern, "%s", name);
+        CopyText(old, sizeof old, s->pattern);
+        CopyText(s->pattern, sizeof s->pattern, name);
         if (EnterDirectory(parent, s, dialog) != 0)
-            snprintf(s->pattern, sizeof s->pattern, "%s", old);
+            CopyText(s->pattern, sizeof s->pattern, old);
         else
             ShowPattern(s, dialog);
         return;
@@ -217,7 +217,7 @@ void Accept(const char *typed, FileDialogState *s, Window *dialog) {
         if (!AskYesNo(text, "Save"))
             return;
     }
-    snprintf(s->chosen, sizeof s->chosen, "%s", path);
+    CopyText(s->chosen, sizeof s->chosen, path);
     s->result = 1;
     PostEvent(kEventClose, 0, dialog);
 }
@@ -275,6 +275,15 @@ int ListPress(int position, Window *list) {
 bool ByBytes(const std::string &a, const std::string &b) { return a < b; }
 
 } // namespace
+
+void CopyText(char *out, size_t size, const char *text) {
+    if (!out || size == 0)
+        return;
+    size_t n = text ? strnlen(text, size - 1) : 0;
+    if (n > 0)
+        memmove(out, text, n);
+    out[n] = '\0';
+}
 
 void CentreDialogRecord(DialogItem *record, Window *over) {
     const ToolkitDefaults *d = GetToolkitDefaults();
@@ -386,7 +395,7 @@ int FileDialog(const char *title, const char *pattern, const char *directory, ch
     s->tag = kFileDialogTag;
     s->size = size;
     s->options = options;
-    snprintf(s->pattern, sizeof s->pattern, "%s", "*");
+    CopyText(s->pattern, sizeof s->pattern, "*");
 
     char cwd[PATH_MAX];
     if (!getcwd(cwd, sizeof cwd))
@@ -395,22 +404,22 @@ int FileDialog(const char *title, const char *pattern, const char *directory, ch
     snprintf(typed, sizeof typed, "%.*s", (int)strnlen(path, (size_t)size), path);
     char start[PATH_MAX], name[PATH_MAX] = "";
     if (MakeAbsolutePath(typed, cwd, start, sizeof start) != 0)
-        snprintf(start, sizeof start, "%s", cwd);
+        CopyText(start, sizeof start, cwd);
     if (!IsDirectoryPath(start)) {
         char *slash = strrchr(start, '/');
-        snprintf(name, sizeof name, "%s", slash + 1);
+        CopyText(name, sizeof name, slash + 1);
         slash[slash == start ? 1 : 0] = '\0';
         if (HasWildcard(name) && strlen(name) < kPatternSize) {
-            snprintf(s->pattern, sizeof s->pattern, "%s", name);
+            CopyText(s->pattern, sizeof s->pattern, name);
             name[0] = '\0';
         }
         if (!IsDirectoryPath(start))
-            snprintf(start, sizeof start, "%s", cwd);
+            CopyText(start, sizeof start, cwd);
     }
     if (directory && MakeAbsolutePath(directory, cwd, start, sizeof start) != 0)
-        snprintf(start, sizeof start, "%s", cwd);
+        CopyText(start, sizeof start, cwd);
     if (pattern && *pattern && strlen(pattern) < kPatternSize)
-        snprintf(s->pattern, sizeof s->pattern, "%s", pattern);
+        CopyText(s->pattern, sizeof s->pattern, pattern);
 
     DialogItem table[sizeof kFileTable / sizeof kFileTable[0]];
     memcpy(table, kFileTable, sizeof table);
@@ -447,6 +456,6 @@ int FileDialog(const char *title, const char *pattern, const char *directory, ch
     }
     int result = s->result == 1 ? 1 : 0;
     if (result == 1)
-        snprintf(path, (size_t)size, "%s", s->chosen);
+        CopyText(path, (size_t)size, s->chosen);
     return result;
 }

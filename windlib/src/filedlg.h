@@ -36,6 +36,9 @@ bool IsDirectoryPath(const char *path);
 // a dot. 0; 1 when the directory cannot be read (errno tells why; the listing is untouched).
 int ListDirectory(const char *directory, const char *pattern, FileListing *listing);
 
+// Copies at most size - 1 bytes of `text` and a terminator (callers check lengths first where a
+// cut would change the meaning).
+void CopyText(char *out, size_t size, const char *text);
 // Prepares a dialog record to be centred over `over` (over the screen when it is null), never at a
 // negative cell, as a dialog owned by it rather than a framed window of its own.
 void CentreDialogRecord(DialogItem *record, Window *over);

@@ -80,7 +80,7 @@ int FileOk(int, Window *button) {
         ReportError(text, "INQ File");
         return 0;
     }
-    snprintf(s->text, sizeof s->text, "%s", typed);
+    CopyText(s->text, sizeof s->text, typed);
     s->result = 1;
     CloseOwnDialog(button);
     return 0;
@@ -282,7 +282,7 @@ int InquireString(const char *title, const char *initial, char *buffer, int size
     }
     if (buffer && size > 0) {
         if (result == 1)
-            snprintf(buffer, (size_t)size, "%s", s->text);
+            CopyText(buffer, (size_t)size, s->text);
         else
             buffer[0] = '\0';
     }

@@ -291,6 +291,44 @@ TEST_F(InquireTest, EscapeCancelsANumberAndLeavesTheValue) {
     EXPECT_EQ(77, value);
 }
 
+// A question that cannot be made says so and answers -1, leaving the caller's storage alone.
+TEST_F(InquireTest, AQuestionThatCannotBeMadeIsReportedAndAnswersNo) {
+    struct Case {
+        const char *what, *box;
+        std::function<int(void)> ask;
+    };
+    int value = 9;
+    char text[16] = "keep";
+    char path[PATH_MAX] = "keep.prg";
+    const Case cases[] = {
+        {"number", "Cant make dialog: INQ number",
+         [&] { return InquireNumber("How many", 5, &value, top); }},
+        {"string", "Cant make dialog: INQ string",
+         [&] { return InquireString("Name", "x", text, sizeof text, top); }},
+        {"file", "Cant make dialog: INQ File",
+         [&] { return InquireFile("Load", path, sizeof path, "x", 0, top); }},
+    };
+    for (const Case &c : cases) {
+        HeadlessBoxClear();
+        HeadlessFailCreate(1);
+        EXPECT_EQ(-1, c.ask()) << c.what;
+        HeadlessFailCreate(0);
+        std::vector<std::string> boxes = Boxes();
+        ASSERT_FALSE(boxes.empty()) << c.what;
+        EXPECT_EQ(c.box, boxes.back()) << c.what;
+    }
+    EXPECT_EQ(9, value);
+    EXPECT_STREQ("", text); // a string question that was not answered empties the buffer
+    EXPECT_STREQ("keep.prg", path);
+
+    HeadlessBoxClear();
+    FailAllocation(1);
+    EXPECT_EQ(-1, InquireFile("Load", path, sizeof path, "x", 0, top));
+    FailAllocation(0);
+    EXPECT_EQ((std::vector<std::string>{"KLN Memory Error: Inquire File State"}), Boxes());
+    EXPECT_STREQ("keep.prg", path);
+}
+
 // ---- InquireString ----------------------------------------------------------------------------
 
 TEST_F(InquireTest, AStringIsCutToTheBufferAndACancelEmptiesIt) {
