@@ -468,6 +468,40 @@ TEST_F(InquireTest, APlainNameIsTakenAsTypedAndAPatternGoesThroughTheFileDialog)
               listed);
 }
 
+TEST_F(InquireTest, ADirectoryOpensTheFileDialogUnlessAnyEntryWillDo) {
+    std::string listedIn;
+    Then([&] {
+        Fill("FILENAME", (dir + "/sub").c_str());
+        Press("OK");
+    });
+    Then([&] {
+        Window *d = OpenDialog();
+        ASSERT_NE(nullptr, d);
+        listedIn = Text("DIR", d);
+        ChooseLine(2); // ../ inner.prg
+    });
+    ThenGiveUp();
+    char path[PATH_MAX] = "keep.prg";
+    EXPECT_EQ(1, InquireFile("Load program", path, sizeof path, "", 0, top));
+    Done();
+    EXPECT_EQ(dir + "/sub", listedIn);
+    EXPECT_EQ(dir + "/sub/inner.prg", path);
+
+    bool fileDialog = false;
+    Then([&] {
+        Fill("FILENAME", (dir + "/sub").c_str());
+        Press("OK");
+    });
+    Then([&] {
+        Window *d = OpenDialog();
+        fileDialog = d && FindNamedWindow("FILES", d);
+    });
+    ThenGiveUp();
+    EXPECT_EQ(1, InquireFile("Directory", path, sizeof path, "", kInquireAnyEntry, top));
+    EXPECT_FALSE(fileDialog);
+    EXPECT_EQ(dir + "/sub", path);
+}
+
 TEST_F(InquireTest, ANameLongerThanTheCallersBufferIsRefusedNotCut) {
     std::vector<std::string> boxesWhileOpen;
     Then([] {
