@@ -261,6 +261,16 @@ int InquireFile(const char *prompt, char *path, int size, const char *initial, i
                             TopLevelOf(parent)) == 1
                      ? 1
                      : -1;
+    } else if (result == 1 && !(mode & kInquireAnyEntry) && strncmp(s->text, "~/", 2) == 0) {
+        // Nobody downstream expands '~': a name in the home directory is handed on whole.
+        char full[PATH_MAX];
+        if (MakeAbsolutePath(s->text, "/", full, sizeof full) != 0 ||
+            strlen(full) + 1 > (size_t)s->limit) {
+            ReportError("The name does not fit once '~' is expanded", "INQ File");
+            result = -1;
+        } else {
+            CopyText(s->text, sizeof s->text, full);
+        }
     }
     if (result == 1)
         memcpy(path, s->text, strlen(s->text) + 1); // fits: every step kept to s->limit

@@ -16,7 +16,8 @@ constexpr int kInquireSave = 0x2;     // the name is for writing: replacing a fi
 constexpr uint32_t kInquireTag = 0xEADBEEFF; // marks the state record of an inquiry dialog
 constexpr int kInquireNumberText = 32;       // characters of the number field read, with the NUL
 
-// Asks for a file name; `initial` pre-fills the field. OK takes a plain name as typed; a
+// Asks for a file name; `initial` pre-fills the field. OK takes a plain name as typed (one
+// starting with "~/" has it expanded to $HOME, or is refused when that does not fit); a
 // directory, "~" or a pattern with '*' or '?' opens the file dialog there (unless the mode has
 // kInquireAnyEntry). "Browse" opens the file dialog on what was typed so far. On 1 the answer is
 // in `path` (size bytes); a longer one is refused with a message, never cut. On -1 `path` is

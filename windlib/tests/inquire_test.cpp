@@ -502,6 +502,35 @@ TEST_F(InquireTest, ADirectoryOpensTheFileDialogUnlessAnyEntryWillDo) {
     EXPECT_EQ(dir + "/sub", path);
 }
 
+TEST_F(InquireTest, ANameInTheHomeDirectoryIsHandedOnExpanded) {
+    setenv("HOME", dir.c_str(), 1);
+    struct Case {
+        int size;
+        int result;
+        std::string expect;
+    };
+    const Case cases[] = {
+        {PATH_MAX, 1, dir + "/x.prg"},
+        {(int)dir.size() + 7, 1, dir + "/x.prg"}, // just fits, with its NUL
+        {(int)dir.size() + 6, -1, "keep.prg"},
+    };
+    for (const Case &c : cases) {
+        HeadlessBoxClear();
+        Then([] {
+            Fill("FILENAME", "~/x.prg");
+            Press("OK");
+        });
+        ThenGiveUp();
+        std::vector<char> path((size_t)c.size, '\0');
+        snprintf(path.data(), path.size(), "keep.prg");
+        EXPECT_EQ(c.result, InquireFile("Save program", path.data(), c.size, "", kInquireSave, top))
+            << c.size;
+        Done();
+        EXPECT_EQ(c.expect, std::string(path.data())) << c.size;
+        EXPECT_EQ(c.result == 1 ? 0 : 1, HeadlessBoxCount()) << c.size;
+    }
+}
+
 TEST_F(InquireTest, ANameLongerThanTheCallersBufferIsRefusedNotCut) {
     std::vector<std::string> boxesWhileOpen;
     Then([] {
