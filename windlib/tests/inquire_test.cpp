@@ -531,6 +531,28 @@ TEST_F(InquireTest, ANameInTheHomeDirectoryIsHandedOnExpanded) {
     }
 }
 
+TEST_F(InquireTest, WithoutAnAskerTheFileDialogAfterOkBelongsToNobody) {
+    bool seen = false;
+    HostWindow *owner = top->host;
+    Then([&] {
+        Fill("FILENAME", (dir + "/*.txt").c_str());
+        Press("OK");
+    });
+    Then([&] {
+        Window *d = OpenDialog();
+        ASSERT_NE(nullptr, d);
+        seen = FindNamedWindow("FILES", d) != nullptr;
+        owner = HeadlessOwner(d->host);
+        Press("Cancel");
+    });
+    ThenGiveUp();
+    char path[PATH_MAX] = "keep.prg";
+    EXPECT_EQ(-1, InquireFile("Load program", path, sizeof path, "", 0, nullptr));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(nullptr, owner);
+    EXPECT_STREQ("keep.prg", path);
+}
+
 TEST_F(InquireTest, ANameLongerThanTheCallersBufferIsRefusedNotCut) {
     std::vector<std::string> boxesWhileOpen;
     Then([] {
