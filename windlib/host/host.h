@@ -182,7 +182,12 @@ enum HostSysColor {
 // Message box flags and answers.
 constexpr unsigned kHostBoxOk = 0x0;         // one OK button
 constexpr unsigned kHostBoxIconError = 0x10; // the error icon
+constexpr unsigned kHostBoxYesNo = 0x4;      // Yes and No buttons
+constexpr unsigned kHostBoxIconQuestion = 0x20;
 constexpr int kHostAnswerOk = 1;
+// A backend that draws only an OK button answers kHostAnswerOk to a Yes/No box as well.
+constexpr int kHostAnswerYes = 6;
+constexpr int kHostAnswerNo = 7;
 
 // ---- fonts, drawing, images -------------------------------------------------------------------
 

@@ -1912,7 +1912,10 @@ struct Box {
     int width, height;
     std::vector<std::string> lines;
     const char *caption;
-    HostRect button; // the OK button, box pixels
+    int buttons;          // 1 (OK) or 2 (Yes and No)
+    HostRect button[2];   // box pixels
+    const char *label[2]; //
+    int answer[2];        // what each button answers
 };
 
 void SetRgb(cairo_t *cr, HostColor c) {
@@ -1934,15 +1937,17 @@ void DrawBox(Box *box, cairo_surface_t *surface) {
         cairo_move_to(cr, kBoxPadding, kBoxPadding + kBoxLineHeight * (i + 1) - 4);
         cairo_show_text(cr, box->lines[i].c_str());
     }
-    const HostRect &b = box->button;
-    cairo_rectangle(cr, b.left + 0.5, b.top + 0.5, b.right - b.left - 1, b.bottom - b.top - 1);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
-    cairo_text_extents_t ext;
-    cairo_text_extents(cr, "OK", &ext);
-    cairo_move_to(cr, (b.left + b.right - ext.width) / 2 - ext.x_bearing,
-                  (b.top + b.bottom - ext.height) / 2 - ext.y_bearing);
-    cairo_show_text(cr, "OK");
+    for (int i = 0; i < box->buttons; i++) {
+        const HostRect &b = box->button[i];
+        cairo_rectangle(cr, b.left + 0.5, b.top + 0.5, b.right - b.left - 1, b.bottom - b.top - 1);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        cairo_text_extents_t ext;
+        cairo_text_extents(cr, box->label[i], &ext);
+        cairo_move_to(cr, (b.left + b.right - ext.width) / 2 - ext.x_bearing,
+                      (b.top + b.bottom - ext.height) / 2 - ext.y_bearing);
+        cairo_show_text(cr, box->label[i]);
+    }
     cairo_destroy(cr);
     cr = cairo_create(surface);
     cairo_set_source_surface(cr, image, 0, 0);
@@ -1958,14 +1963,14 @@ Bool ForBox(Display *, XEvent *e, XPointer arg) {
     return e->xany.window == *(Window *)arg || IsClipboardEvent(e) ? True : False;
 }
 
-int MessageBox(const char *text, const char *caption, unsigned) {
+int MessageBox(const char *text, const char *caption, unsigned flags) {
     if (!text)
         text = "";
     if (!caption)
         caption = "";
     fprintf(stderr, "%s: %s\n", caption, text);
-    if (!gX.dpy || gX.boxDepth > 0)
-        return kHostAnswerOk;
+    if (!gX.dpy || gX.boxDepth > 0) // nobody can answer: a question is declined
+        return flags & kHostBoxYesNo ? kHostAnswerNo : kHostAnswerOk;
     gX.boxDepth++;
     // A pointer grab of ours would take the box's clicks: a box may come from a button press.
     // An open menu's keyboard grab would take its keys.
@@ -1998,9 +2003,26 @@ int MessageBox(const char *text, const char *caption, unsigned) {
     box.width = std::max(kBoxMinWidth, (int)widest + 2 * kBoxPadding);
     int textHeight = kBoxLineHeight * (int)box.lines.size();
     box.height = kBoxPadding * 3 + textHeight + kBoxButtonHeight;
-    box.button = {(box.width - kBoxButtonWidth) / 2, 2 * kBoxPadding + textHeight,
-                  (box.width + kBoxButtonWidth) / 2,
-                  2 * kBoxPadding + textHeight + kBoxButtonHeight};
+    int buttonTop = 2 * kBoxPadding + textHeight, buttonBottom = buttonTop + kBoxButtonHeight;
+    if (flags & kHostBoxYesNo) {
+        box.buttons = 2;
+        box.label[0] = "Yes";
+        box.label[1] = "No";
+        box.answer[0] = kHostAnswerYes;
+        box.answer[1] = kHostAnswerNo;
+        int gap = kBoxPadding, left = (box.width - 2 * kBoxButtonWidth - gap) / 2;
+        box.button[0] = {left, buttonTop, left + kBoxButtonWidth, buttonBottom};
+        box.button[1] = {left + kBoxButtonWidth + gap, buttonTop, left + 2 * kBoxButtonWidth + gap,
+                         buttonBottom};
+    } else {
+        box.buttons = 1;
+        box.label[0] = "OK";
+        box.answer[0] = kHostAnswerOk;
+        box.button[0] = {(box.width - kBoxButtonWidth) / 2, buttonTop,
+                         (box.width + kBoxButtonWidth) / 2, buttonBottom};
+    }
+    // Escape and the close box answer the last button: No for a question, else OK.
+    int answer = box.answer[box.buttons - 1];
     int x = (DisplayWidth(gX.dpy, gX.screen) - box.width) / 2;
     int y = (DisplayHeight(gX.dpy, gX.screen) - box.height) / 3;
 
@@ -2037,15 +2059,26 @@ int MessageBox(const char *text, const char *caption, unsigned) {
             break;
         case KeyPress: {
             KeySym sym = XLookupKeysym(&e.xkey, 0);
-            done = sym == XK_Return || sym == XK_KP_Enter || sym == XK_Escape || sym == XK_space;
+            if (sym == XK_Return || sym == XK_KP_Enter || sym == XK_space ||
+                (box.buttons == 2 && sym == XK_y)) {
+                answer = box.answer[0];
+                done = true;
+            } else if (sym == XK_Escape || (box.buttons == 2 && sym == XK_n)) {
+                answer = box.answer[box.buttons - 1];
+                done = true;
+            }
             break;
         }
-        case ButtonRelease: {
-            const HostRect &b = box.button;
-            done = e.xbutton.button == Button1 && e.xbutton.x >= b.left && e.xbutton.x < b.right &&
-                   e.xbutton.y >= b.top && e.xbutton.y < b.bottom;
+        case ButtonRelease:
+            for (int i = 0; i < box.buttons && e.xbutton.button == Button1; i++) {
+                const HostRect &b = box.button[i];
+                if (e.xbutton.x >= b.left && e.xbutton.x < b.right && e.xbutton.y >= b.top &&
+                    e.xbutton.y < b.bottom) {
+                    answer = box.answer[i];
+                    done = true;
+                }
+            }
             break;
-        }
         case ClientMessage:
             done = (Atom)e.xclient.data.l[0] == gX.wmDelete;
             break;
@@ -2058,7 +2091,7 @@ int MessageBox(const char *text, const char *caption, unsigned) {
     XDestroyWindow(gX.dpy, box.xid);
     XFlush(gX.dpy);
     gX.boxDepth--;
-    return kHostAnswerOk;
+    return answer;
 }
 
 void SetExitHook(void (*hook)(void)) { gX.exitHook = hook; }

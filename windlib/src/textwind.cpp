@@ -577,6 +577,12 @@ int TextRelease(Window *w) {
         w->extension = nullptr;
         WindowRelease(d);
     }
+    // The record itself is freed by the epilog: a click remembered across it would be read from
+    // freed memory by the next toolkit's first click.
+    if (gClicks.window.window == w)
+        gClicks = {};
+    if (gPressedList.window == w)
+        gPressedList = {};
     return 0;
 }
 

@@ -927,6 +927,18 @@ void ReportError(const char *text, const char *caption) {
     Report(text, caption, kHostBoxOk | kHostBoxIconError);
 }
 
+int AskYesNo(const char *text, const char *caption) {
+    if (!gCore.up || gCore.reporting) {
+        fprintf(stderr, "%s: %s\n", caption, text);
+        return 0;
+    }
+    gCore.reporting++;
+    LoopReleaseCapture();
+    int answer = gCore.host->messageBox(text, caption, kHostBoxYesNo | kHostBoxIconQuestion);
+    gCore.reporting--;
+    return answer == kHostAnswerYes || answer == kHostAnswerOk ? 1 : 0;
+}
+
 void AssertReport(const char *file, int line) {
     char text[kReportSize];
     snprintf(text, sizeof text, "%s Line %d", file ? file : "?", line);

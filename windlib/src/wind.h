@@ -246,7 +246,11 @@ int ScrollTextLines(int direction, Window *window);
 void ReportMemoryError(const char *text);                // caption "KLN Memory Error"
 void ReportMessage(const char *text);                    // caption "KLN Report"
 void ReportError(const char *text, const char *caption); //
-void AssertReport(const char *file, int line);           // "%s Line %d", caption "ASSERT Failed"
+// A question with Yes and No buttons: 1 for yes (a host box that only offers OK counts as
+// yes), 0 for no, and 0 while a box is already up or the toolkit is down, since nobody can
+// answer then.
+int AskYesNo(const char *text, const char *caption);
+void AssertReport(const char *file, int line); // "%s Line %d", caption "ASSERT Failed"
 int QuietDiagnostic(const char *message, const char *detail); // shows nothing; 1
 // The last quiet diagnostic ("message detail"), for tests of the modules that raise them.
 const char *LastQuietDiagnostic(void);

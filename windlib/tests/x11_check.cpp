@@ -39,6 +39,8 @@ constexpr int kBusyKeyMs = 1000;
 constexpr char kTitle[] = "torva x11 check";
 constexpr char kBoxCaption[] = "torva box check";
 constexpr int kBoxOkX = 130, kBoxOkY = 63; // the OK button of a one-line box, box pixels
+constexpr char kQuestionCaption[] = "torva question check";
+constexpr int kQuestionYesX = 86, kQuestionYesY = 63; // Yes of a one-line question, box pixels
 
 // Client pixels of the top window (320 x 312) and its two children.
 constexpr HostRect kRedBox = {20, 20, 100, 80};    // painted by the top window
@@ -275,6 +277,16 @@ void StartBoxClicker(void) {
     Run(command);
 }
 
+// Answers the next question box from outside with xdotool `actions` ($id is the box); a box
+// still up 4 s later is declined with Escape, so a box that ignores the answer cannot hang.
+void StartQuestionAnswer(const std::string &actions) {
+    std::string caption = kQuestionCaption;
+    Run("( id=$(xdotool search --sync --name '^" + caption +
+        "$' | head -n 1); sleep 0.3; xdotool " + actions +
+        "; sleep 4; if xdotool search --name '^" + caption +
+        "$' >/dev/null; then xdotool key Escape; fi ) >/dev/null 2>&1 &");
+}
+
 std::string ReadFile(const std::string &path) {
     FILE *f = fopen(path.c_str(), "r");
     if (!f)
@@ -422,6 +434,14 @@ int Script(Window *) {
         if (gBoxReturned && !result.empty()) {
             if (result != "closed")
                 Fail("a message box shown from a button press did not take a click");
+            // A question box: N declines it, a click on Yes accepts it.
+            StartQuestionAnswer("key n");
+            if (AskYesNo("Replace it?", kQuestionCaption) != 0)
+                Fail("N on a question box did not answer no");
+            StartQuestionAnswer("mousemove --window $id " + std::to_string(kQuestionYesX) + " " +
+                                std::to_string(kQuestionYesY) + " click 1");
+            if (AskYesNo("Replace it?", kQuestionCaption) != 1)
+                Fail("a click on Yes in a question box did not answer yes");
             gSelfCloser =
                 OpenWindowPixels(220, 200, 299, 239, 0, 0, "self-closer", kWindowKindLabel, gTop);
             if (!gSelfCloser) {
