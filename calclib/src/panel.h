@@ -15,3 +15,9 @@ constexpr char kPanelTitle[] = "torva - Calculator v1.6";
 Window *calcPanelCreate(const char *settingsFile);
 // The calculator record of the panel window, or null for any other window (or a closed panel).
 Calculator *calcPanelRecord(Window *panel);
+// The number format through the panel: the engine, the "Int. Math" switch, the keys that depend
+// on the format and NUMBER_FORMAT.
+void calcPanelSelectFormat(int format, Window *panel);
+// New digit counts (mantissa >= 2, exponent >= 0): both stacks emptied, the display cells laid
+// out again and the entry rebuilt.
+void calcPanelSetDigits(int digits, int exponentDigits, Window *panel);
