@@ -358,6 +358,42 @@ TEST_F(ListsTest, DigitsAndIntegerInOneOk) {
     EXPECT_EQ("123456789012|", Shown());
 }
 
+// The digit field has the keyboard first, its text selected: typing replaces it, Return is OK.
+TEST_F(ListsTest, TheKeyboardFillsTheFieldsAndReturnIsOk) {
+    ASSERT_NE(nullptr, Build());
+    Press("Precision");
+    ASSERT_NE(nullptr, Precision());
+    Type("12a");
+    char text[32];
+    GetItemText("dispdigs", text, sizeof text, Precision());
+    EXPECT_STREQ("12", text); // no letters in a number field
+    HeadlessKeystroke(kHostKeyReturn, '\r');
+    Settle();
+    EXPECT_EQ(nullptr, Precision());
+    EXPECT_EQ(12, calc()->digits);
+    Type("7");
+    EXPECT_EQ("7|", Shown()); // the panel has the keyboard again
+    // Escape is Cancel.
+    Press("Precision");
+    Type("30");
+    HeadlessKeystroke(kHostKeyEscape, 27);
+    Settle();
+    EXPECT_EQ(nullptr, Precision());
+    EXPECT_EQ(12, calc()->digits);
+}
+
+// A count confirmed as it is still repairs a settings file that says otherwise.
+TEST_F(ListsTest, AnUnchangedCountIsWrittenWhenTheFileDiffers) {
+    ASSERT_NE(nullptr, Build());
+    WriteIntSetting("MANTISSA_DIGITS", 14, settings.c_str());
+    WriteIntSetting("EXPONENT_DIGITS", 5, settings.c_str());
+    Press("Precision");
+    ClickIn(Precision(), "OK");
+    EXPECT_EQ(10, calc()->digits);
+    EXPECT_TRUE(Has("MANTISSA_DIGITS=10"));
+    EXPECT_TRUE(Has("EXPONENT_DIGITS=2"));
+}
+
 TEST_F(ListsTest, OkWithoutChangesPerformsEquals) {
     ASSERT_NE(nullptr, Build());
     Type("2+3");
