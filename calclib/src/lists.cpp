@@ -57,17 +57,21 @@ struct ListWindow {
 
 WindowValueProc gListKey; // the list boxes' own key handler
 
-ListWindow *RecordOf(Window *w) {
-    while (w && w->parent && !(w->extension && ((ListWindow *)w->extension)->magic == kListMagic))
-        w = w->parent;
-    ListWindow *r = w ? (ListWindow *)w->extension : nullptr;
-    return r && r->magic == kListMagic ? r : nullptr;
+int ListRelease(Window *dialog);
+
+// The list's dialog, from the dialog or its list box: the window whose record this module
+// releases.
+Window *DialogOf(Window *w) {
+    for (; w; w = w->parent)
+        if (w->releaseExtension == ListRelease && w->extension)
+            return w;
+    return nullptr;
 }
 
-Window *DialogOf(Window *w) {
-    while (w && w->parent && !(w->extension && ((ListWindow *)w->extension)->magic == kListMagic))
-        w = w->parent;
-    return RecordOf(w) ? w : nullptr;
+ListWindow *RecordOf(Window *w) {
+    Window *dialog = DialogOf(w);
+    ListWindow *r = dialog ? (ListWindow *)dialog->extension : nullptr;
+    return r && r->magic == kListMagic ? r : nullptr;
 }
 
 Calculator *CalcOfList(ListWindow *r) { return calcPanelRecord(WindowRefGet(r->panel)); }

@@ -65,17 +65,20 @@ struct PrecisionDialog {
     WindowValueProc key; // the dialog's own key handler
 };
 
-PrecisionDialog *RecordOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    PrecisionDialog *r = w ? (PrecisionDialog *)w->extension : nullptr;
-    return r && r->magic == kPrecisionMagic ? r : nullptr;
-}
+int PrecisionRelease(Window *dialog);
 
+// The dialog, from itself or one of its items: the top window whose record this module
+// releases.
 Window *DialogOf(Window *w) {
     while (w && w->parent)
         w = w->parent;
-    return RecordOf(w) ? w : nullptr;
+    return w && w->releaseExtension == PrecisionRelease && w->extension ? w : nullptr;
+}
+
+PrecisionDialog *RecordOf(Window *w) {
+    Window *dialog = DialogOf(w);
+    PrecisionDialog *r = dialog ? (PrecisionDialog *)dialog->extension : nullptr;
+    return r && r->magic == kPrecisionMagic ? r : nullptr;
 }
 
 const char *NotationRadio(int notation) {
