@@ -229,8 +229,11 @@ int OpenRegisters(int kind, Window *button, Window *panel, PanelLists *lists) {
     DialogItem box = {1, 2, kListBoxWidth, height - 3, kListBox, "memlist", nullptr, nullptr};
     Window *dialog = OpenList(head, box, kind, panel, &lists->registers);
     Window *listBox = dialog ? FindNamedWindow("memlist", dialog) : nullptr;
-    if (!listBox)
+    if (!listBox) { // a list without its box is of no use
+        if (dialog)
+            ListClose(dialog);
         return 1;
+    }
     listBox->onActivate = ListActivated;
     gListKey = listBox->onKey;
     listBox->onKey = RegisterListKey;
@@ -263,8 +266,11 @@ int OpenSequence(int kind, Window *button, Window *panel, PanelLists *lists) {
     WindowRef *slot = constants ? &lists->constants : &lists->conversions;
     Window *dialog = OpenList(head, box, kind, panel, slot);
     Window *listBox = dialog ? FindNamedWindow(name, dialog) : nullptr;
-    if (!listBox)
+    if (!listBox) { // a list without its box is of no use
+        if (dialog)
+            ListClose(dialog);
         return 1;
+    }
     listBox->onActivate = ListActivated;
     ListWindow *r = RecordOf(dialog);
     r->items = constants ? ReadSequence("CONSTANTS", kDefaultConstants, calc->settingsFile)
