@@ -132,6 +132,25 @@ TEST_F(ListsTest, LettersChooseRegistersAndTheKeysClose) {
     EXPECT_EQ(nullptr, Inside("memlist"));
 }
 
+// The value beside the raw text follows the display's notation.
+TEST_F(ListsTest, TheRegisterListShowsValuesInTheDisplaysNotation) {
+    ASSERT_NE(nullptr, Build());
+    Press("Precision");
+    ClickIn(Precision(), "scicheck");
+    ClickIn(Precision(), "OK");
+    Type("42");
+    Press("Sto");
+    Type("a");
+    Type("0.005=");
+    Press("Sto");
+    Type("b");
+    Press("Rcl");
+    std::vector<std::string> lines = Lines(Inside("memlist"));
+    ASSERT_EQ(16u, lines.size());
+    EXPECT_EQ("A | +0.4200000000 X 10 ** 2 = 4.2e1", lines[0]);
+    EXPECT_EQ("B | +0.5000000000 X 10 ** -2 = 5e-3", lines[1]);
+}
+
 TEST_F(ListsTest, TheFirstConstantsListWritesItsDefaultsAndEntersTheChoice) {
     ASSERT_NE(nullptr, Build());
     EXPECT_FALSE(Has("CONSTANTS"));
