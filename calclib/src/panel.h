@@ -2,7 +2,8 @@
 // top and the grid of keys below it. The builder makes the Calculator record, reads the
 // settings, builds the window from its description, attaches a function to every key and lays
 // out the display; the panel also owns the scientific dialog, the key tooltips and the radix,
-// format and printer switches. Start reading at calcPanelCreate in panel.cpp.
+// format and printer switches, and opens the lists (lists.h) and the precision dialog
+// (precision.h), which close with it. Start reading at calcPanelCreate in panel.cpp.
 #pragma once
 
 struct Calculator;
