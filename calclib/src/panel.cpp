@@ -15,7 +15,9 @@
 #include "fonts.h"
 #include "gdi.h"
 #include "keys.h"
+#include "lists.h"
 #include "number.h"
+#include "precision.h"
 #include "settings.h"
 #include "textwind.h"
 #include "windmsg.h"
@@ -84,6 +86,8 @@ struct Panel {
     int writtenX, writtenY;             // APPLICATION_ULX and _ULY as last written
     WindowValueProc sciKey;             // the scientific dialog's own key handler
     WindowRef tooltipKey;               // the key whose tooltip is shown
+    PanelLists lists;                   // the register, constants and conversions lists
+    WindowRef precision;                // the display precision dialog, when open
 };
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
@@ -307,13 +311,15 @@ void IndicatorsChanged(Calculator *calc) {
         displayCellsRedrawAlu(0, &p->cells);
 }
 
-// A new digit count: both stacks emptied, the cells laid out again and the entry rebuilt.
-void ChangeDigits(int digits, Panel *p) {
-    calcSetPrecision(digits, p->calc.exponentDigits, &p->calc);
+// New digit counts: both stacks emptied, the cells laid out again and the entry rebuilt.
+void ChangeCounts(int digits, int exponentDigits, Panel *p) {
+    calcSetPrecision(digits, exponentDigits, &p->calc);
     displayCellsLayout(kPanelWidth, &p->calc, &p->cells);
     displayRebuild(&p->calc);
     displayRequest(ENTRY_MANTISSA, &p->calc);
 }
+
+void ChangeDigits(int digits, Panel *p) { ChangeCounts(digits, p->calc.exponentDigits, p); }
 
 int UpPrecPressed(int, Window *button) {
     if (Panel *p = PanelOf(button))
@@ -830,6 +836,8 @@ int PanelRelease(Window *w) {
         return 0;
     if (Window *sci = WindowRefGet(p->sci))
         CloseWindow(sci);
+    listsCloseAll(&p->lists);
+    precisionClose(&p->precision);
     CloseTooltip(p);
     displayCellsRelease(&p->cells);
     p->calc.hooks = CalcHooks{};
@@ -913,11 +921,32 @@ int NotYet(int, Window *key) {
     return 0;
 }
 
+int ListKeyPressed(int, Window *button) {
+    Panel *p = PanelOf(button);
+    if (!p || !button->name)
+        return 0;
+    int kind = strcmp(button->name, "Sto") == 0     ? kListStore
+               : strcmp(button->name, "Rcl") == 0   ? kListRecall
+               : strcmp(button->name, "Const") == 0 ? kListConstants
+                                                    : kListConversions;
+    listsPressed(kind, button, p->window, &p->lists);
+    return 0;
+}
+
+int PrecisionPressed(int, Window *button) {
+    if (Panel *p = PanelOf(button))
+        precisionOpen(p->window, &p->precision);
+    return 0;
+}
+
 void AttachKeys(Panel *p) {
     Window *w = p->window;
     AttachEngineKeys(kKeys, kKeyCount, w);
-    for (const char *name : {"Sto", "Rcl", "Conv", "Const", "Precision", "Printer", "Program"})
+    for (const char *name : {"Printer", "Program"})
         SetButtonFunction(name, NotYet, w);
+    for (const char *name : {"Sto", "Rcl", "Conv", "Const"})
+        SetButtonFunction(name, ListKeyPressed, w);
+    SetButtonFunction("Precision", PrecisionPressed, w);
     SetButtonFunction("Sci - Trig", SciPressed, w);
     SetButtonFunction("UpPrec", UpPrecPressed, w);
     SetButtonFunction("DownPrec", DownPrecPressed, w);
@@ -1026,4 +1055,14 @@ Window *calcPanelCreate(const char *settingsFile) {
 Calculator *calcPanelRecord(Window *panel) {
     Panel *p = panel && !panel->parent ? (Panel *)panel->extension : nullptr;
     return p && p->magic == kPanelMagic && p->window == panel ? &p->calc : nullptr;
+}
+
+void calcPanelSelectFormat(int format, Window *panel) {
+    if (calcPanelRecord(panel))
+        SelectFormat(format, PanelOf(panel));
+}
+
+void calcPanelSetDigits(int digits, int exponentDigits, Window *panel) {
+    if (calcPanelRecord(panel))
+        ChangeCounts(digits, exponentDigits, PanelOf(panel));
 }
