@@ -38,7 +38,7 @@ const DialogItem kFileTable[] = {
     {1, 20, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
     {1, 2, 42, 1, kLabelItem, "DIR", nullptr, nullptr},
     {1, 3, 42, 2, kEditItem, "PATH", nullptr, nullptr},
-    {1, 6, 42, 13, kListItem, "FILES", nullptr, nullptr},
+    {1, 6, 39, 13, kListItem, "FILES", nullptr, nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
@@ -132,6 +132,7 @@ void ShowListing(const FileListing *listing, Window *list) {
     d->lastClickedLine = -1;
     InvalidateLines(1, INT_MAX / 2, list);
     PostEvent(kEventRedraw, 0, list);
+    UpdateScrollers(list); // the insertion left them at its end, not at the top shown
 }
 
 // Shows `directory` (absolute) with the state's pattern. 0; 1 after a message when it cannot be
@@ -144,11 +145,12 @@ int EnterDirectory(const char *directory, FileDialogState *s, Window *dialog) {
         ReportError(text, kCaption);
         return 1;
     }
-    if (listing.truncated)
-        QuietDiagnostic("File dialog: only the first entries of", directory);
     CopyText(s->directory, sizeof s->directory, directory);
     s->listing = std::move(listing);
-    SetItemText("DIR", s->directory, -1, dialog);
+    // The user must see that the list is not the whole directory, not only a log line.
+    char shown[PATH_MAX + 64];
+    snprintf(shown, sizeof shown, "%s (first %d entries)", s->directory, kFileEntryLimit);
+    SetItemText("DIR", s->listing.truncated ? shown : s->directory, -1, dialog);
     if (Window *list = FindNamedWindow("FILES", dialog))
         ShowListing(&s->listing, list);
     return 0;
@@ -439,6 +441,8 @@ int FileDialog(const char *title, const char *pattern, const char *directory, ch
         list->onActivate = ListActivate;
         s->listPress = list->onLeftDown;
         list->onLeftDown = ListPress;
+        // A directory can hold thousands of entries: the arrow keys alone are no way to reach them.
+        NewScroller(kScrollerRight, nullptr, list);
     }
     if (EnterDirectory(start, s, dialog) != 0)
         SetItemText("DIR", start, -1, dialog);

@@ -672,6 +672,31 @@ TEST_F(InquireTest, AListingHoldsAtMostTheEntryLimit) {
     ASSERT_EQ(0, ListDirectory(many.c_str(), "*", &listing));
     EXPECT_EQ((size_t)kFileEntryLimit + 1, listing.entries.size()); // and "../"
     EXPECT_EQ(1, listing.truncated);
+
+    // The dialog says so above the list, and its scroller reaches the last line.
+    std::string shown;
+    int lines = 0;
+    bool scroller = false;
+    Then([&] {
+        Window *d = OpenDialog();
+        ASSERT_NE(nullptr, d);
+        shown = Text("DIR", d);
+        Window *list = FindNamedWindow("FILES", d);
+        ASSERT_NE(nullptr, list);
+        lines = (int)ListLines(list).size();
+        for (Window *w = d->chain; w; w = w->chain)
+            if (Scroller *sc = ScrollerOf(w))
+                scroller = scroller || (sc->target == list && sc->maximum >= lines - 1 &&
+                                        sc->value == sc->minimum);
+        Press("Cancel");
+    });
+    ThenGiveUp();
+    char path[PATH_MAX];
+    snprintf(path, sizeof path, "%s/", many.c_str());
+    EXPECT_EQ(0, FileDialog("Open", nullptr, nullptr, path, sizeof path, 0, top));
+    EXPECT_EQ(many + " (first 16000 entries)", shown);
+    EXPECT_EQ(kFileEntryLimit + 1, lines);
+    EXPECT_TRUE(scroller);
 }
 
 // ---- the file dialog ---------------------------------------------------------------------------
