@@ -26,7 +26,8 @@
 namespace {
 
 constexpr uint32_t kPrecisionMagic = 0x50524543;
-constexpr uint32_t kEdit = kWindowKindText | kWindowTakesFocus | kWindowTabStop;
+// Bordered, so the fields show where to type even when empty.
+constexpr uint32_t kEdit = kWindowKindText | kWindowTakesFocus | kWindowTabStop | kWindowBordered;
 constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
 constexpr uint32_t kCheck = kRadio | kButtonCheckBox;
 constexpr uint32_t kPush = 0x2B100400; // as the panel's keys: centred, bordered, tab stop
@@ -38,8 +39,8 @@ const DialogItem kDescription[] = {
     {40, 5, 34, 17, kWindowFramed | kDialogTitled, "Display Precision", nullptr, nullptr},
     {1, 1, 16, 2, kWindowKindLabel, "Display Digits:", nullptr, nullptr},
     {1, 3, 16, 2, kWindowKindLabel, "Exponent Digits:", nullptr, nullptr},
-    {18, 1, 5, 2, kEdit, "dispdigs", nullptr, nullptr},
-    {18, 3, 5, 2, kEdit, "expdigs", nullptr, nullptr},
+    {21, 1, 5, 2, kEdit, "dispdigs", nullptr, nullptr},
+    {21, 3, 5, 2, kEdit, "expdigs", nullptr, nullptr},
     {1, 6, 14, 1, kWindowKindLabel, "Display Format", nullptr, nullptr},
     {5, 8, 14, 1, kRadio, "regcheck", "Decimal", nullptr},
     {5, 9, 14, 1, kRadio, "engcheck", "Engineering", nullptr},
@@ -48,9 +49,9 @@ const DialogItem kDescription[] = {
     {19, 8, 14, 1, kRadio, "intcheck", "Integer", nullptr},
     {19, 9, 14, 1, kRadio, "fltcheck", "Floating Point", nullptr},
     {19, 10, 14, 1, kRadio, "autcheck", "Automatic", nullptr},
-    {5, 12, 16, 1, kCheck, "fixcheck", "Fix decimal point", nullptr},
-    {1, 14, 17, 2, kWindowKindLabel, "radixplaces", "Digits past dec. point", nullptr},
-    {18, 14, 5, 2, kEdit, "fixrp", nullptr, nullptr},
+    {5, 12, 20, 1, kCheck, "fixcheck", "Fix decimal point", nullptr},
+    {1, 14, 20, 2, kWindowKindLabel, "radixplaces", "Digits past dec. point", nullptr},
+    {21, 14, 5, 2, kEdit, "fixrp", nullptr, nullptr},
     {27, 14, 6, 2, kPush, "OK", nullptr, nullptr},
     {27, 1, 6, 2, kPush, "Cancel", nullptr, nullptr},
     {},
