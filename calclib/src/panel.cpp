@@ -19,6 +19,7 @@
 #include "number.h"
 #include "precision.h"
 #include "settings.h"
+#include "tape.h"
 #include "textwind.h"
 #include "windmsg.h"
 
@@ -88,6 +89,7 @@ struct Panel {
     WindowRef tooltipKey;               // the key whose tooltip is shown
     PanelLists lists;                   // the register, constants and conversions lists
     WindowRef precision;                // the display precision dialog, when open
+    PanelTape tape;                     // the printer tape, when open
 };
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
@@ -304,6 +306,12 @@ void FormatChanged(int format, Calculator *calc) {
 void DrawEntry(int request, Calculator *calc) {
     if (Panel *p = PanelOfCalc(calc))
         displayCellsDraw(request, &p->cells);
+}
+
+// The engine's tape writes; 1 while the tape is closed, as the engine expects.
+int TapeWrite(const char *text, Calculator *calc) {
+    Panel *p = PanelOfCalc(calc);
+    return p ? tapeAppend(text, &p->tape) : 1;
 }
 
 void IndicatorsChanged(Calculator *calc) {
@@ -838,6 +846,7 @@ int PanelRelease(Window *w) {
         CloseWindow(sci);
     listsCloseAll(&p->lists);
     precisionClose(&p->precision);
+    tapeClose(&p->tape);
     CloseTooltip(p);
     displayCellsRelease(&p->cells);
     p->calc.hooks = CalcHooks{};
@@ -913,8 +922,8 @@ void MakeColors(const CalcPanelSettings &s, Panel *p) {
     p->colors[kPlot4] = ColorOf(s.plotColor4);
 }
 
-// The keys of later windows (lists, the precision dialog, the tape, the program window) are
-// attached when those windows exist; until then they do nothing.
+// The keys of later windows (the program window) are attached when those windows exist; until
+// then they do nothing.
 int NotYet(int, Window *key) {
     if (key->flags & kButtonToggle) // a switch that switches nothing stays off
         SetButtonCheck(key->name, 0, key->parent);
@@ -933,6 +942,12 @@ int ListKeyPressed(int, Window *button) {
     return 0;
 }
 
+int PrinterPressed(int, Window *button) {
+    if (Panel *p = PanelOf(button))
+        tapeToggle(p->window, &p->tape);
+    return 0;
+}
+
 int PrecisionPressed(int, Window *button) {
     if (Panel *p = PanelOf(button))
         precisionOpen(p->window, &p->precision);
@@ -942,8 +957,8 @@ int PrecisionPressed(int, Window *button) {
 void AttachKeys(Panel *p) {
     Window *w = p->window;
     AttachEngineKeys(kKeys, kKeyCount, w);
-    for (const char *name : {"Printer", "Program"})
-        SetButtonFunction(name, NotYet, w);
+    SetButtonFunction("Program", NotYet, w);
+    SetButtonFunction("Printer", PrinterPressed, w);
     for (const char *name : {"Sto", "Rcl", "Conv", "Const"})
         SetButtonFunction(name, ListKeyPressed, w);
     SetButtonFunction("Precision", PrecisionPressed, w);
@@ -1019,6 +1034,7 @@ Window *BuildPanel(const char *settingsFile, Panel *p) {
     calcAllocRegisters(registers, &p->calc);
     p->calc.hooks.drawEntry = DrawEntry;
     p->calc.hooks.indicatorsChanged = IndicatorsChanged;
+    p->calc.hooks.tapeWrite = TapeWrite;
     p->calc.hooks.formatChanged = FormatChanged;
     p->calc.hooks.context = p;
 

@@ -1,0 +1,591 @@
+// The printer tape on the real panel: the lines a calculation leaves, where appended text goes
+// and what stays in view, the "Printer" switch and the ways the tape closes, its menu (save as
+// text, clear, print) and what happens when the tape or the panel goes while the print dialog
+// is open.
+#include "paneltest.h"
+
+#include "fonts.h"
+#include "keys.h"
+#include "tape.h"
+#include "textwind.h"
+
+#include <fcntl.h>
+#include <functional>
+#include <vector>
+
+using namespace windtest;
+using namespace paneltest;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string ReadFile(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The scripted print: the dialog answers what the test says, after running the test's step as
+// the user would while the dialog is up; the print notes the list it was given.
+std::function<void()> gDuringDialog;
+int gDialogAnswer = 1;
+std::vector<Window *> gPrinted;
+int gDialogs = 0;
+
+int ScriptedDialog(const char *, Window *) {
+    gDialogs++;
+    if (gDuringDialog)
+        gDuringDialog();
+    return gDialogAnswer;
+}
+
+int RecordingPrint(Window *list) {
+    gPrinted.push_back(list);
+    return 0;
+}
+
+class TapeTest : public PanelTest {
+  protected:
+    void TearDown() override {
+        tapeSetPrinter(nullptr);
+        gDuringDialog = nullptr;
+        PanelTest::TearDown();
+    }
+    Window *Tape() {
+        Window *first = FirstTopWindow();
+        for (Window *w = first; w; w = w->next == first ? nullptr : w->next)
+            if (w->name && strcmp(w->name, kTapeTitle) == 0)
+                return w;
+        return nullptr;
+    }
+    int TapeCount() {
+        int n = 0;
+        Window *first = FirstTopWindow();
+        for (Window *w = first; w; w = w->next == first ? nullptr : w->next)
+            n += w->name && strcmp(w->name, kTapeTitle) == 0;
+        return n;
+    }
+    Window *List() { return Tape() ? FindNamedWindow("printout", Tape()) : nullptr; }
+    Buffer *TapeBuffer() {
+        TextDesc *d = List() ? TextDescOf(List()) : nullptr;
+        return d ? d->buffer : nullptr;
+    }
+    // The tape's lines as the list holds them, without their line feeds.
+    Lines Read() {
+        Lines out;
+        Buffer *b = TapeBuffer();
+        if (!b)
+            return out;
+        int line0 = b->currentLine, column0 = b->currentColumn;
+        for (int line = 1; line <= b->lineCount; line++) {
+            BufferGoto(line, 1, b);
+            if (CurrentLineNumber(b) != line)
+                break;
+            const char *text = LockLine(b);
+            std::string s(text ? text : "", (size_t)CurrentLineLength(b));
+            if (s.empty() && line == b->lineCount)
+                break; // the empty last line, where the next write goes
+            if (!s.empty() && s.back() == '\n')
+                s.pop_back();
+            out.push_back(s);
+        }
+        BufferGoto(line0, column0, b);
+        return out;
+    }
+    Window *OpenTape() {
+        Press("Printer");
+        EXPECT_NE(nullptr, Tape());
+        return Tape();
+    }
+    void Menu(const char *item) {
+        Window *bar = Tape() ? FindNamedWindow("pmen", Tape()) : nullptr;
+        ASSERT_NE(nullptr, bar);
+        Window *w = FindNamedWindow(item, bar);
+        ASSERT_NE(nullptr, w) << item;
+        Click(w, 3, 3);
+        Settle();
+    }
+    void AltKey(int letter) {
+        HeadlessKeyDown(kHostKeyAlt);
+        HeadlessKeystroke(letter, letter - 'A' + 'a');
+        HeadlessKeyUp(kHostKeyAlt);
+        Settle();
+    }
+    // The first and last lines the list shows now (after a paint).
+    std::pair<int, int> View() {
+        TextDesc *d = TextDescOf(List());
+        return {d->topLine, d->topLine + d->rows - 1};
+    }
+    void Printing() {
+        static const TapePrinter scripted = {ScriptedDialog, RecordingPrint};
+        tapeSetPrinter(&scripted);
+        gPrinted.clear();
+        gDialogs = 0;
+        gDialogAnswer = 1;
+    }
+};
+
+// ---- the lines ----------------------------------------------------------------------------------
+
+// Names in columns 1 to 10, the sign in 11, the digits from 12, a blank for the exponent sign.
+TEST_F(TapeTest, ACalculationReadsLikeAnAddingMachine) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    struct Case {
+        const char *typed;
+        Lines lines;
+    } cases[] = {
+        {"12*3+4=",
+         {"           12 ", "X          3 ", "           36 ", "+          4 ", "=          40 "}},
+        // The engine's message and the error line each stand on a line of their own.
+        {"5/0=",
+         {"           5 ", "/          0 ", "=         ", "div - divide by zero", "",
+          " --- ERROR --- "}},
+        // A unary operation after a typed number: the number's line, then the name and result.
+        {"3q", {"           3 ", "x^2        9 "}},
+        {"1.5v*2=", {"          -1.5 ", "X          2 ", "=         -3 "}},
+        // The digits as the display shows them: the exponent after its sign.
+        {"2.5x3=", {"           2500 ", "=          2500 "}},
+        {"1x20v=", {"           1-20", "=          1-20"}},
+    };
+    for (const Case &c : cases) {
+        Menu("Clear");
+        Press("AllClr");
+        Menu("Clear");
+        Type(c.typed);
+        EXPECT_EQ(c.lines, Read()) << c.typed;
+    }
+}
+
+// Clear entry completes the operator's line, and the next number follows on that same line's
+// column: no indent, since the operation field is still waiting.
+TEST_F(TapeTest, ClearEntryAfterAnOperatorKeepsTheOperationFieldOpen) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("5+");
+    Press("Clear");
+    Type("3=");
+    EXPECT_EQ((Lines{"           5 ", "+           --- clear entry ---", " 3 ", "=          8 "}),
+              Read());
+}
+
+TEST_F(TapeTest, AClosedTapeRecordsNothingAndOpensEmpty) {
+    ASSERT_NE(nullptr, Build());
+    Type("7+8=");
+    ASSERT_NE(nullptr, OpenTape());
+    EXPECT_EQ(Lines{}, Read());
+    Type("*2=");
+    EXPECT_EQ((Lines{"X          2 ", "=          30 "}), Read());
+    Press("Printer");
+    EXPECT_EQ(nullptr, Tape());
+    EXPECT_EQ(1, calcTapeWrite("lost\n", calc()));
+    // A field left open when the tape closed does not carry over to the next tape.
+    Type("4+");
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1=");
+    EXPECT_EQ((Lines{"           1 ", "=          5 "}), Read());
+}
+
+// Wherever the user clicked, a write goes to the end of the tape.
+TEST_F(TapeTest, WritesGoToTheEndWhicheverLineWasClicked) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2");
+    Click(List(), 5, 3); // line 1
+    Settle();
+    Buffer *b = TapeBuffer();
+    ASSERT_EQ(1, b->currentLine);
+    Type("+3");
+    Click(List(), 5, 3);
+    Settle();
+    Type("=");
+    EXPECT_EQ((Lines{"           1 ", "+          2 ", "           3 ", "+          3 ",
+                     "=          6 "}),
+              Read());
+    EXPECT_EQ(1, b->markLine); // the line the user chose stays chosen
+}
+
+// The tape keeps its newest line in view while the user looks at it; once the user has
+// scrolled up, new lines leave the view alone.
+TEST_F(TapeTest, TheTapeFollowsItsNewestLineUnlessScrolledUp) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    for (int i = 0; i < 30; i++)
+        Type("1+");
+    int last = (int)Read().size();
+    ASSERT_GE(last, 59);
+    auto shown = View();
+    ASSERT_GT(shown.second - shown.first, 3) << "the list shows a few lines";
+    EXPECT_EQ(last, shown.second);
+    // Scrolled to the top with the wheel: the view stays there.
+    int sx, sy;
+    HeadlessClientToScreen(List()->host, 10, 10, &sx, &sy);
+    HeadlessWheel(-100, sx, sy);
+    Settle();
+    ASSERT_EQ(1, View().first);
+    Type("2+");
+    EXPECT_EQ(1, View().first);
+    // Back at the bottom with End: it follows again.
+    Click(List(), 5, 3);
+    HeadlessKeystroke(kHostKeyEnd, 0);
+    Settle();
+    Type("3+");
+    EXPECT_EQ((int)Read().size(), View().second);
+}
+
+// Past its line limit the tape drops its oldest lines, and keeps taking new ones.
+TEST_F(TapeTest, TheOldestLinesRollOffALongTape) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Calculator *c = calc();
+    for (int i = 1; i <= kTapeKeptLines + 10; i++) {
+        std::string line = "line " + std::to_string(i) + "\n";
+        ASSERT_EQ(0, calcTapeWrite(line.c_str(), c)) << i;
+    }
+    Lines lines = Read();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("line " + std::to_string(kTapeKeptLines + 10), lines.back());
+    int first = atoi(lines.front().c_str() + 5);
+    EXPECT_EQ(kTapeKeptLines + 10 - first + 1, (int)lines.size()); // none lost in between
+    EXPECT_LT((int)lines.size(), kTapeKeptLines);
+    EXPECT_GT(first, 1);
+}
+
+// ---- the switch and the window ------------------------------------------------------------------
+
+TEST_F(TapeTest, ThePrinterSwitchOpensAndClosesTheTapeBesideThePanel) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_EQ(0, GetButtonCheck("Printer", panel));
+    Window *tape = OpenTape();
+    ASSERT_NE(nullptr, tape);
+    EXPECT_EQ(1, GetButtonCheck("Printer", panel));
+    EXPECT_EQ(panel->cellRight + 2, tape->cellLeft);
+    EXPECT_EQ(panel->cellTop, tape->cellTop);
+    EXPECT_EQ(kTapeWidth, tape->cellRight - tape->cellLeft + 1);
+    EXPECT_EQ(panel->bottom - panel->top, tape->bottom - tape->top);
+    EXPECT_EQ(panel, FocusWindow()); // typing goes on at the calculator
+    Press("Printer");
+    EXPECT_EQ(nullptr, Tape());
+    EXPECT_EQ(0, GetButtonCheck("Printer", panel));
+    // Alt+T is the same switch.
+    AltKey('T');
+    EXPECT_NE(nullptr, Tape());
+    EXPECT_EQ(1, GetButtonCheck("Printer", panel));
+    AltKey('T');
+    EXPECT_EQ(nullptr, Tape());
+    EXPECT_EQ(0, GetButtonCheck("Printer", panel));
+    EXPECT_EQ(0, HeadlessBoxCount());
+}
+
+// However the tape closes, "Printer" goes off and the next press opens it again.
+TEST_F(TapeTest, EveryWayOfClosingTheTapeTurnsThePrinterSwitchOff) {
+    ASSERT_NE(nullptr, Build());
+    struct Case {
+        const char *how;
+        std::function<void()> close;
+    } cases[] = {
+        {"the menu's Close", [this] { Menu("Close"); }},
+        {"the close box",
+         [this] {
+             HeadlessClose(Tape()->host);
+             Settle();
+         }},
+        {"Escape in the list",
+         [this] {
+             SetFocusWindow(List());
+             HeadlessKeystroke(kHostKeyEscape, 27);
+             Settle();
+         }},
+    };
+    for (const Case &c : cases) {
+        ASSERT_NE(nullptr, OpenTape()) << c.how;
+        c.close();
+        EXPECT_EQ(nullptr, Tape()) << c.how;
+        EXPECT_EQ(0, GetButtonCheck("Printer", panel)) << c.how;
+        EXPECT_EQ(1, calcTapeWrite("x\n", calc())) << c.how;
+    }
+    ASSERT_NE(nullptr, OpenTape());
+    EXPECT_EQ(1, TapeCount());
+}
+
+// Keys typed while the tape has the keyboard reach the calculator; the list keeps its own.
+TEST_F(TapeTest, TypingIntoTheTapeGoesToTheCalculator) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2=");
+    Click(List(), 5, 3);
+    Settle();
+    ASSERT_EQ(List(), FocusWindow());
+    HeadlessKeystroke(kHostKeyDown, 0);
+    Settle();
+    EXPECT_EQ(2, TapeBuffer()->currentLine);
+    Type("*4=");
+    EXPECT_EQ("12|", Shown());
+    EXPECT_EQ("=          12 ", Read().back());
+}
+
+// A tape that cannot be made entirely is not made at all, and the switch says so.
+TEST_F(TapeTest, ATapeThatCannotBeMadeLeavesTheSwitchOff) {
+    ASSERT_NE(nullptr, Build());
+    // The switch's function, as a click calls it, with only the tape's windows counted.
+    Window *printer = Key("Printer");
+    ASSERT_NE(nullptr, printer);
+    int made = 0;
+    for (int n = 1; n < 40 && made == 0; n++) {
+        HeadlessBoxClear();
+        HeadlessFailCreate(n);
+        printer->onActivate(0, printer);
+        HeadlessFailCreate(0);
+        if (Tape()) {
+            made = n;
+            EXPECT_EQ(1, GetButtonCheck("Printer", panel));
+            EXPECT_NE(nullptr, List());
+            break;
+        }
+        EXPECT_EQ(0, GetButtonCheck("Printer", panel)) << n;
+        EXPECT_EQ(0, TapeCount()) << n;
+        EXPECT_EQ(1, calcTapeWrite("x\n", calc())) << n;
+    }
+    EXPECT_GT(made, 3) << "window, menu, list and scroller each failed once";
+    printer->onActivate(0, printer);
+    ASSERT_EQ(nullptr, Tape());
+    // The same with memory.
+    made = 0;
+    for (int n = 1; n < 200 && made == 0; n++) {
+        FailAllocation(n);
+        printer->onActivate(0, printer);
+        FailAllocation(0);
+        if (Tape()) {
+            made = n;
+            break;
+        }
+        EXPECT_EQ(0, GetButtonCheck("Printer", panel)) << n;
+        EXPECT_EQ(0, TapeCount()) << n;
+    }
+    EXPECT_GT(made, 3);
+    HeadlessBoxClear();
+}
+
+// The list takes the font of PRT_WIND_FONT, and keeps its own when that cannot be made.
+TEST_F(TapeTest, TheListsFontComesFromTheSettings) {
+    WriteStringSetting("PRT_WIND_FONT", "face:courier!height:200!bold:1!italic:0!setwidth:1",
+                       settings.c_str());
+    ASSERT_NE(nullptr, Build());
+    HeadlessFailFontCreate(1);
+    ASSERT_NE(nullptr, OpenTape());
+    HeadlessFailFontCreate(0);
+    int fallback = FontLineSpacing(List()->font, nullptr);
+    Type("1+");
+    EXPECT_EQ((Lines{"           1 ", "+         "}), Read());
+    Press("Printer");
+    ASSERT_NE(nullptr, OpenTape());
+    int big = FontLineSpacing(List()->font, nullptr);
+    EXPECT_GT(big, fallback);
+}
+
+TEST_F(TapeTest, TheDefaultFontIsWrittenOnFirstUse) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    EXPECT_NE(std::string::npos,
+              SettingsText().find(std::string("PRT_WIND_FONT=") + kTapeDefaultFont));
+}
+
+// A larger window refits the list: it runs to the scroller, which runs to the window's edge.
+TEST_F(TapeTest, ResizingTheTapeRefitsTheList) {
+    ASSERT_NE(nullptr, Build());
+    Window *tape = OpenTape();
+    ASSERT_NE(nullptr, tape);
+    int width = tape->right - tape->left + 1, height = tape->bottom - tape->top + 1;
+    MoveWindowTo(tape->left, tape->top, width + 80, height + 120, 1, tape);
+    ReadWindowGeometry(tape);
+    Settle();
+    Window *list = List();
+    Window *scroller = nullptr;
+    for (Window *w = tape->chain; w; w = w->chain)
+        if (ScrollerOf(w) && ScrollerTarget(w) == list)
+            scroller = w;
+    ASSERT_NE(nullptr, scroller);
+    EXPECT_EQ(list->right + 1, scroller->left);
+    EXPECT_EQ(tape->right - tape->left, scroller->right);
+    EXPECT_EQ(tape->bottom - tape->top, list->bottom);
+    EXPECT_EQ(list->bottom, scroller->bottom);
+}
+
+TEST_F(TapeTest, ClosingThePanelClosesTheTape) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+");
+    Click(Key("Quit"), 3, 3);
+    Settle();
+    EXPECT_FALSE(WindowIsLive(panel));
+    EXPECT_EQ(nullptr, Tape());
+    EXPECT_EQ(nullptr, FirstTopWindow());
+    panel = nullptr;
+}
+
+// ---- the menu -----------------------------------------------------------------------------------
+
+TEST_F(TapeTest, ClearEmptiesTheTapeAndTheNextNumberStartsAfresh) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2=*");
+    Menu("Clear");
+    EXPECT_EQ(Lines{}, Read());
+    Type("3=");
+    EXPECT_EQ((Lines{"           3 ", "=          9 "}), Read());
+    Menu("Clear");
+    Menu("Clear"); // an empty tape stays empty
+    EXPECT_EQ(Lines{}, Read());
+}
+
+TEST_F(TapeTest, SaveAsTextWritesTheTapesLines) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("12*3+4=5*");
+    std::string path = configDir + "/tape.txt";
+    // The file question is answered as the user would, while it runs its own loop (and before
+    // the loop that Menu runs ends).
+    struct Answer {
+        std::string path;
+    } answer{path};
+    HeadlessAt(
+        HeadlessNow() + 50,
+        [](void *context) {
+            Window *d = nullptr;
+            for (Window *w = FocusWindow(); w && !d; w = w->parent)
+                if (WindowKind(w) == kWindowKindDialog)
+                    d = w;
+            ASSERT_NE(nullptr, d);
+            const std::string &p = ((Answer *)context)->path;
+            SetItemText("FILENAME", p.c_str(), (int)p.size(), d);
+            Click(FindNamedWindow("OK", d), 4, 4);
+        },
+        &answer);
+    Menu("Save as text");
+    Settle();
+    EXPECT_EQ("           12 \n"
+              "X          3 \n"
+              "           36 \n"
+              "+          4 \n"
+              "=          40 \n"
+              "           5 \n"
+              "X         \n",
+              ReadFile(path));
+    EXPECT_EQ(0, HeadlessBoxCount());
+}
+
+// A write that fails at any point says so and leaves the file there as it was.
+TEST_F(TapeTest, AFailedSaveLeavesTheOldFileAsItWas) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2=");
+    PanelTape tape = {WindowRefOf(Tape()), WindowRefOf(List())};
+    std::string path = configDir + "/kept.txt";
+    {
+        std::ofstream old(path);
+        old << "the old text\n";
+    }
+    int saved = 0;
+    for (int n = 1; n < 60 && !saved; n++) {
+        HeadlessBoxClear();
+        FailAllocation(n);
+        int rc = tapeSaveText(path.c_str(), &tape);
+        FailAllocation(0);
+        if (rc == 0) {
+            saved = n;
+            break;
+        }
+        EXPECT_EQ("the old text\n", ReadFile(path)) << n;
+        ASSERT_EQ(1, HeadlessBoxCount()) << n;
+        EXPECT_NE(nullptr, strstr(HeadlessBoxText(0), path.c_str())) << n;
+    }
+    EXPECT_GT(saved, 1);
+    EXPECT_EQ("           1 \n+          2 \n=          3 \n", ReadFile(path));
+    // A directory that does not exist: a message, and nothing made.
+    HeadlessBoxClear();
+    std::string missing = configDir + "/no/such/dir/tape.txt";
+    EXPECT_EQ(1, tapeSaveText(missing.c_str(), &tape));
+    EXPECT_EQ(1, HeadlessBoxCount());
+    EXPECT_NE(0, access((configDir + "/no").c_str(), F_OK));
+    HeadlessBoxClear();
+}
+
+// ---- printing -----------------------------------------------------------------------------------
+
+TEST_F(TapeTest, PrintRunsTheDialogAndPrintsTheListOnlyWhenAnswered) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2=");
+    Printing();
+    gDialogAnswer = 0;
+    Menu("Print");
+    EXPECT_EQ(1, gDialogs);
+    EXPECT_TRUE(gPrinted.empty());
+    gDialogAnswer = 1;
+    Menu("Print");
+    EXPECT_EQ((std::vector<Window *>{List()}), gPrinted);
+    EXPECT_EQ(3u, Read().size()); // printing leaves the tape as it was
+}
+
+// The print dialog runs a loop of its own: whatever closes meanwhile, Print stops after it.
+TEST_F(TapeTest, PrintStopsWhenTheTapeOrThePanelClosedDuringItsDialog) {
+    ASSERT_NE(nullptr, Build());
+    struct Case {
+        const char *what;
+        std::function<void()> close;
+        bool panelGone;
+    } cases[] = {
+        {"the switch", [this] { Press("Printer"); }, false},
+        {"the close box",
+         [this] {
+             HeadlessClose(Tape()->host);
+             Settle();
+         },
+         false},
+        {"the panel", [this] { Press("Quit"); }, true},
+    };
+    for (const Case &c : cases) {
+        ASSERT_NE(nullptr, OpenTape()) << c.what;
+        Type("1+");
+        Printing();
+        gDuringDialog = c.close;
+        Menu("Print");
+        gDuringDialog = nullptr;
+        EXPECT_EQ(1, gDialogs) << c.what;
+        EXPECT_TRUE(gPrinted.empty()) << c.what;
+        EXPECT_EQ(nullptr, Tape()) << c.what;
+        EXPECT_EQ(c.panelGone, !WindowIsLive(panel)) << c.what;
+        if (!c.panelGone) {
+            EXPECT_EQ(0, GetButtonCheck("Printer", panel)) << c.what;
+        }
+    }
+    panel = nullptr;
+}
+
+// With the toolkit's printing (which refuses every job until the host prints), Print changes
+// nothing and the tape goes on.
+TEST_F(TapeTest, PrintWithTheToolkitsPrintingLeavesTheTapeAsItWas) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2=");
+    Menu("Print");
+    EXPECT_NE(nullptr, Tape());
+    Type("+1=");
+    EXPECT_EQ(5u, Read().size());
+}
+
+// Looked at by a person: the tape beside a calculation.
+TEST_F(TapeTest, ThePictureOfTheTape) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("12*3+4=5/0=");
+    Press("AllClr");
+    Type("1.5v*(2+3)=");
+    Settle();
+    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, "tape.png"));
+    EXPECT_EQ(0, HeadlessSavePng(panel->host, "tape-panel.png"));
+}
+
+} // namespace
