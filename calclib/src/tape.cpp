@@ -27,8 +27,12 @@
 namespace {
 
 constexpr uint32_t kTapeMagic = 0x54415045;
-constexpr uint32_t kTapeList = kWindowKindList | kWindowTakesFocus | kWindowTabStop;
+// Bordered: the drawing area is inset, so the operation names do not touch the edge.
+constexpr uint32_t kTapeList =
+    kWindowKindList | kWindowTakesFocus | kWindowTabStop | kWindowBordered;
 constexpr int kListTop = 2;            // rows: the menu bar lies above the list
+constexpr int kScrollerCells = 2;      // a scroller's thickness, in cell widths
+constexpr int kListInset = 8;          // pixels a bordered list's text lies inside its edges
 constexpr int kLastLine = INT_MAX / 2; // a line past every tape's end
 constexpr char kSaveInitial[] = "~/torva-tape.txt";
 constexpr int kKeyFirstLine = 20; // ^T, the list's own key for its first line
@@ -207,8 +211,15 @@ const DialogItem kMenu[] = {
 };
 
 Window *MakeMenu(Window *tape) {
+    // The bar measures its items' names in the toolkit's sans font: it draws them in that font
+    // too, or a long name would not fit its item.
+    DialogOverride font = {};
+    font.fontSpec = GetToolkitDefaults()->fontSpec[kFontSans];
+    font.useFont = 1;
+    DialogItem head = kMenu[0];
+    head.override = &font;
     ClearMenu();
-    if (AddMenuItems(kMenu) != 0) {
+    if (AddMenuItem(&head) != 0 || AddMenuItems(kMenu + 1) != 0) {
         ClearMenu();
         return nullptr;
     }
@@ -232,14 +243,33 @@ Window *MakeMenu(Window *tape) {
 // ---- open ---------------------------------------------------------------------------------
 
 // The window, its record, menu, list and scroller, or nothing at all.
+// The description's width, or more when a number line with the display's digits would not
+// fit in the list's font: a result cut at its last digit would misreport it.
+int TapeCells(const Calculator *calc, int font, const ToolkitDefaults *d) {
+    int characters = kTapeFieldWidth + 1 + calc->digits + 1 + 1 + calc->exponentDigits;
+    // A fixed-pitch face advances about 0.6 of its size per character, which is more than the
+    // font cache's widths report for the faces fontconfig picks: take the larger.
+    int index = font >= 0 ? font : 0;
+    int glyph = CharWidth('0', index, nullptr), pitch = (FontPixelHeight(index) * 2 + 2) / 3;
+    glyph = glyph > pitch ? glyph : pitch;
+    int pixels = characters * (glyph > 0 ? glyph : 1) + kListInset +
+                 CellsToPixels(kScrollerCells, d->cellWidth);
+    int cells = PixelsToCells(pixels, d->cellWidth) + 1;
+    return cells < kTapeWidth ? kTapeWidth : cells > kTapeWidestCells ? kTapeWidestCells : cells;
+}
+
+// The window, its record, menu, list and scroller, or nothing at all.
 Window *OpenTape(Window *panel, PanelTape *slot) {
     Calculator *calc = calcPanelRecord(panel);
     const ToolkitDefaults *defaults = GetToolkitDefaults();
     if (!calc || !defaults)
         return nullptr;
+    const char *spec = ReadStringSetting("PRT_WIND_FONT", kTapeDefaultFont, calc->settingsFile);
+    int font = FontLookup(spec); // -1: the list keeps its default font
+    int cells = TapeCells(calc, font, defaults);
     DialogItem head = {panel->cellRight + 2,
                        panel->cellTop,
-                       kTapeWidth,
+                       cells,
                        panel->cellBottom - panel->cellTop + 1,
                        kWindowFramed | kDialogTitled,
                        kTapeTitle,
@@ -247,15 +277,16 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
                        nullptr};
     const DialogItem desc[] = {head, DialogItem{}};
     Window *tape = CreateDialog(desc, nullptr);
-    if (!tape)
-        return nullptr;
-    TapeWindow *r = (TapeWindow *)WindowAllocate(sizeof(TapeWindow));
+    TapeWindow *r = tape ? (TapeWindow *)WindowAllocate(sizeof(TapeWindow)) : nullptr;
     if (!r) {
-        ReportMemoryError("Tape window");
-        CloseWindow(tape);
+        if (tape) {
+            ReportMemoryError("Tape window");
+            CloseWindow(tape);
+        }
+        DeleteFont(font);
         return nullptr;
     }
-    *r = TapeWindow{kTapeMagic, WindowRefOf(panel), slot, {}, {}, -1};
+    *r = TapeWindow{kTapeMagic, WindowRefOf(panel), slot, {}, {}, font};
     tape->extension = r;
     tape->releaseExtension = TapeRelease;
     tape->onClose = TapeClose;
@@ -263,8 +294,9 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
     Window *list = nullptr, *scroller = nullptr;
     if (MakeMenu(tape)) {
         int rows = tape->cellBottom - tape->cellTop + 1;
-        list = NewListBox(0, kListTop, kTapeWidth - 3, rows > kListTop ? rows - 1 : kListTop,
-                          tape->foreground, defaults->white, "printout", kTapeList, nullptr, tape);
+        list = NewListBox(0, kListTop, cells - kScrollerCells - 1,
+                          rows > kListTop ? rows - 1 : kListTop, tape->foreground, defaults->white,
+                          "printout", kTapeList, nullptr, tape);
     }
     if (list)
         scroller = NewScroller(kScrollerRight, nullptr, list);
@@ -272,10 +304,8 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
         CloseWindow(tape);
         return nullptr;
     }
-    const char *spec = ReadStringSetting("PRT_WIND_FONT", kTapeDefaultFont, calc->settingsFile);
-    r->font = FontLookup(spec);
-    if (r->font >= 0)
-        list->font = r->font;
+    if (font >= 0)
+        list->font = font;
     r->list = WindowRefOf(list);
     r->scroll = WindowRefOf(scroller);
     list->onLayout = ListLayout;

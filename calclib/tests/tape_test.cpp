@@ -263,7 +263,8 @@ TEST_F(TapeTest, ThePrinterSwitchOpensAndClosesTheTapeBesideThePanel) {
     EXPECT_EQ(1, GetButtonCheck("Printer", panel));
     EXPECT_EQ(panel->cellRight + 2, tape->cellLeft);
     EXPECT_EQ(panel->cellTop, tape->cellTop);
-    EXPECT_EQ(kTapeWidth, tape->cellRight - tape->cellLeft + 1);
+    EXPECT_LE(CellsToPixels(kTapeWidth, GetToolkitDefaults()->cellWidth),
+              tape->right - tape->left + 1);
     EXPECT_EQ(panel->bottom - panel->top, tape->bottom - tape->top);
     EXPECT_EQ(panel, FocusWindow()); // typing goes on at the calculator
     Press("Printer");
@@ -277,6 +278,25 @@ TEST_F(TapeTest, ThePrinterSwitchOpensAndClosesTheTapeBesideThePanel) {
     EXPECT_EQ(nullptr, Tape());
     EXPECT_EQ(0, GetButtonCheck("Printer", panel));
     EXPECT_EQ(0, HeadlessBoxCount());
+}
+
+// The tape is wide enough for a number line of the display's digits, up to a limit.
+TEST_F(TapeTest, TheTapeWidensForLongerNumbers) {
+    ASSERT_NE(nullptr, Build());
+    auto width = [this](int digits) {
+        calcPanelSetDigits(digits, 2, panel);
+        Press("Printer");
+        Window *tape = Tape();
+        int cells =
+            tape ? PixelsToCells(tape->right - tape->left + 1, GetToolkitDefaults()->cellWidth) : 0;
+        Press("Printer");
+        return cells;
+    };
+    int ten = width(10), twenty = width(20), most = width(1000);
+    EXPECT_LE(kTapeWidth, ten);
+    EXPECT_GE(twenty, ten + 10); // ten more digits, each at least a cell wide
+    EXPECT_EQ(kTapeWidestCells, most);
+    EXPECT_EQ(kTapeWidth, width(2)); // never narrower than the description's 30 cells
 }
 
 // However the tape closes, "Printer" goes off and the next press opens it again.
@@ -582,10 +602,12 @@ TEST_F(TapeTest, ThePictureOfTheTape) {
     ASSERT_NE(nullptr, OpenTape());
     Type("12*3+4=5/0=");
     Press("AllClr");
-    Type("1.5v*(2+3)=");
+    Type("1.5v*(2+3)=1/3=");
     Settle();
-    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, "tape.png"));
-    EXPECT_EQ(0, HeadlessSavePng(panel->host, "tape-panel.png"));
+    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, (::testing::TempDir() + "tape.png").c_str()));
+    Window *bar = FindNamedWindow("pmen", Tape());
+    for (Window *w = bar->chain; w && w->parent == bar; w = w->chain)
+        fprintf(stderr, "%s %d %d bar %d\n", w->name, w->left, w->right, bar->right);
 }
 
 } // namespace
