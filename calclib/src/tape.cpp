@@ -247,12 +247,9 @@ Window *MakeMenu(Window *tape) {
 // fit in the list's font: a result cut at its last digit would misreport it.
 int TapeCells(const Calculator *calc, int font, const ToolkitDefaults *d) {
     int characters = kTapeFieldWidth + 1 + calc->digits + 1 + 1 + calc->exponentDigits;
-    // A fixed-pitch face advances about 0.6 of its size per character, which is more than the
-    // font cache's widths report for the faces fontconfig picks: take the larger.
-    int index = font >= 0 ? font : 0;
-    int glyph = CharWidth('0', index, nullptr), pitch = (FontPixelHeight(index) * 2 + 2) / 3;
-    glyph = glyph > pitch ? glyph : pitch;
-    int pixels = characters * (glyph > 0 ? glyph : 1) + kListInset +
+    // The font cache holds whole-pixel widths; the face draws up to a sixteenth wider.
+    int glyph = CharWidth('0', font >= 0 ? font : 0, nullptr);
+    int pixels = characters * (glyph > 0 ? glyph : 1) * 17 / 16 + kListInset +
                  CellsToPixels(kScrollerCells, d->cellWidth);
     int cells = PixelsToCells(pixels, d->cellWidth) + 1;
     return cells < kTapeWidth ? kTapeWidth : cells > kTapeWidestCells ? kTapeWidestCells : cells;

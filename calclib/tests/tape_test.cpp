@@ -293,10 +293,10 @@ TEST_F(TapeTest, TheTapeWidensForLongerNumbers) {
         return cells;
     };
     int ten = width(10), twenty = width(20), most = width(1000);
-    EXPECT_LE(kTapeWidth, ten);
+    EXPECT_EQ(kTapeWidth, ten);  // the description's width holds the default digits
     EXPECT_GE(twenty, ten + 10); // ten more digits, each at least a cell wide
     EXPECT_EQ(kTapeWidestCells, most);
-    EXPECT_EQ(kTapeWidth, width(2)); // never narrower than the description's 30 cells
+    EXPECT_EQ(kTapeWidth, width(2)); // never narrower
 }
 
 // However the tape closes, "Printer" goes off and the next press opens it again.
@@ -596,18 +596,30 @@ TEST_F(TapeTest, PrintWithTheToolkitsPrintingLeavesTheTapeAsItWas) {
     EXPECT_EQ(5u, Read().size());
 }
 
-// Looked at by a person: the tape beside a calculation.
+// Looked at by a person: the tape after a few calculations. The menu reads left to right inside
+// the window, the list is white and ends with the newest line.
 TEST_F(TapeTest, ThePictureOfTheTape) {
     ASSERT_NE(nullptr, Build());
     ASSERT_NE(nullptr, OpenTape());
     Type("12*3+4=5/0=");
     Press("AllClr");
-    Type("1.5v*(2+3)=1/3=");
+    Type("1.5v*(2+3)=1/3=2v/3x20v=");
     Settle();
     EXPECT_EQ(0, HeadlessSavePng(Tape()->host, (::testing::TempDir() + "tape.png").c_str()));
     Window *bar = FindNamedWindow("pmen", Tape());
-    for (Window *w = bar->chain; w && w->parent == bar; w = w->chain)
-        fprintf(stderr, "%s %d %d bar %d\n", w->name, w->left, w->right, bar->right);
+    ASSERT_NE(nullptr, bar);
+    int right = -1;
+    for (const char *item : {"Print", "Close", "Save as text", "Clear"}) {
+        Window *w = FindNamedWindow(item, bar);
+        ASSERT_NE(nullptr, w) << item;
+        EXPECT_GT(w->left, right) << item;
+        right = w->right;
+    }
+    EXPECT_LT(right, bar->right - bar->left);
+    Window *list = List();
+    EXPECT_EQ(0xFFFFFF, HeadlessPixel(list->host, list->right - list->left - 8, 8));
+    EXPECT_EQ("=         -6.666666667 19", Read().back()); // the widest line fits
+    EXPECT_EQ((int)Read().size(), View().second);
 }
 
 } // namespace
