@@ -56,6 +56,7 @@ const TapePrinter kToolkitPrinter = {ReadPrintSettings, PrintWithToolkit};
 TapePrinter gPrinter = kToolkitPrinter;
 
 WindowValueProc gListKey; // the list box's own key handler
+WindowValueProc gTapeKey; // the dialog's own key handler
 
 int TapeRelease(Window *tape);
 
@@ -131,6 +132,12 @@ int ListLayout(Window *list) {
     return 0;
 }
 
+int ToCalculator(int key, Window *w) {
+    TapeWindow *r = RecordOf(w);
+    Window *panel = r ? WindowRefGet(r->panel) : nullptr;
+    return panel && panel->onKey ? panel->onKey(key, panel) : 0;
+}
+
 // The list moves through the tape on its own keys; every other key is the calculator's, so
 // typing goes on while the tape has the keyboard.
 int ListKey(int key, Window *list) {
@@ -149,11 +156,16 @@ int ListKey(int key, Window *list) {
     default:
         break;
     }
-    if (key == keyEscape)
-        return gListKey ? gListKey(key, list) : 0; // the dialog's: Escape closes the tape
-    TapeWindow *r = RecordOf(list);
-    Window *panel = r ? WindowRefGet(r->panel) : nullptr;
-    return panel && panel->onKey ? panel->onKey(key, panel) : 0;
+    if (key == keyEscape || key == '\t')
+        return gListKey ? gListKey(key, list) : 0; // on to the dialog
+    return ToCalculator(key, list);
+}
+
+// The dialog keeps Escape (which closes the tape) and Tab; the rest is the calculator's.
+int TapeKey(int key, Window *tape) {
+    if (key == keyEscape || key == '\t')
+        return gTapeKey ? gTapeKey(key, tape) : 0;
+    return ToCalculator(key, tape);
 }
 
 // ---- the menu -------------------------------------------------------------------------------
@@ -287,6 +299,8 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
     tape->extension = r;
     tape->releaseExtension = TapeRelease;
     tape->onClose = TapeClose;
+    gTapeKey = tape->onKey;
+    tape->onKey = TapeKey;
 
     Window *list = nullptr, *scroller = nullptr;
     if (MakeMenu(tape)) {

@@ -10,8 +10,10 @@
 #include <string>
 
 constexpr char kTapeTitle[] = "torva - printer";
-constexpr int kTapeWidth = 30;       // cells, or wider for the display's digits:
-constexpr int kTapeWidestCells = 80; // a tape for very long numbers cuts them here
+// Cells: the tape is kTapeWidth wide, or wider when a number line of the display's digits
+// needs it, up to kTapeWidestCells (a tape for very long numbers cuts them there).
+constexpr int kTapeWidth = 30;
+constexpr int kTapeWidestCells = 80;
 constexpr char kTapeDefaultFont[] = "face:courier!height:120!bold:0!italic:0!setwidth:1";
 // The tape keeps at most this many lines: past it the oldest kTapeDropLines roll off, since the
 // list's buffer stops splitting lines at its line limit (16383).

@@ -344,6 +344,11 @@ TEST_F(TapeTest, TypingIntoTheTapeGoesToTheCalculator) {
     Type("*4=");
     EXPECT_EQ("12|", Shown());
     EXPECT_EQ("=          12 ", Read().back());
+    // The same with the tape window itself holding the keyboard.
+    ASSERT_EQ(0, SetFocusWindow(Tape()));
+    Type("+1=");
+    EXPECT_EQ("13|", Shown());
+    EXPECT_NE(nullptr, Tape());
 }
 
 // A tape that cannot be made entirely is not made at all, and the switch says so.
