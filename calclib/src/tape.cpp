@@ -27,9 +27,9 @@
 namespace {
 
 constexpr uint32_t kTapeMagic = 0x54415045;
-// Bordered: the drawing area is inset, so the operation names do not touch the edge.
-constexpr uint32_t kTapeList =
-    kWindowKindList | kWindowTakesFocus | kWindowTabStop | kWindowBordered;
+// Bordered: the drawing area is inset, so the operation names do not touch the edge. No tab
+// stop: showing the dialog would make the list its current item and select its whole text.
+constexpr uint32_t kTapeList = kWindowKindList | kWindowTakesFocus | kWindowBordered;
 constexpr int kListTop = 2;            // rows: the menu bar lies above the list
 constexpr int kScrollerCells = 2;      // a scroller's thickness, in cell widths
 constexpr int kListInset = 8;          // pixels a bordered list's text lies inside its edges

@@ -267,6 +267,8 @@ TEST_F(TapeTest, ThePrinterSwitchOpensAndClosesTheTapeBesideThePanel) {
               tape->right - tape->left + 1);
     EXPECT_EQ(panel->bottom - panel->top, tape->bottom - tape->top);
     EXPECT_EQ(panel, FocusWindow()); // typing goes on at the calculator
+    Type("12+");
+    EXPECT_EQ(-1, TapeBuffer()->markLine); // nothing on the tape is chosen until the user does
     Press("Printer");
     EXPECT_EQ(nullptr, Tape());
     EXPECT_EQ(0, GetButtonCheck("Printer", panel));
