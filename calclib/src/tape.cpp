@@ -254,7 +254,6 @@ Window *MakeMenu(Window *tape) {
 
 // ---- open ---------------------------------------------------------------------------------
 
-// The window, its record, menu, list and scroller, or nothing at all.
 // The description's width, or more when a number line with the display's digits would not
 // fit in the list's font: a result cut at its last digit would misreport it.
 int TapeCells(const Calculator *calc, int font, const ToolkitDefaults *d) {
