@@ -146,6 +146,10 @@ TEST_F(TapeTest, ACalculationReadsLikeAnAddingMachine) {
         // A unary operation after a typed number: the number's line, then the name and result.
         {"3q", {"           3 ", "x^2        9 "}},
         {"1.5v*2=", {"          -1.5 ", "X          2 ", "=         -3 "}},
+        // A parenthesis ends the waiting field's line and stands on a line of its own.
+        {"1.5v*(2+3)=",
+         {"          -1.5 ", "X         ", "(", "          -1.5 ", "           2 ", "+          3 ",
+          ")", "           5 ", "=         -7.5 "}},
         // The digits as the display shows them: the exponent after its sign.
         {"2.5x3=", {"           2500 ", "=          2500 "}},
         {"1x20v=", {"           1-20", "=          1-20"}},
