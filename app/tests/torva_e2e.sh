@@ -153,6 +153,39 @@ xdotool key ctrl+v
 expect "Ctrl+V types -1.5e-3" "        -1.5| -3"
 xdotool key alt+a
 
+# Alt+T opens the printer tape two cells right of the panel, at its top, and writes its font
+# setting; the tape's menu item Close (the second on its bar) closes it. Opened again, it goes
+# with the panel at Quit.
+tape_title="^torva - printer\$"
+wait_tape() { # wait_tape 1|0: until the tape is shown, or gone
+    for _ in $(seq 1 50); do
+        tape=$(xdotool search --onlyvisible --name "$tape_title" 2>/dev/null | head -1)
+        if [ "$1" -eq 1 ]; then [ -n "$tape" ] && return 0; else [ -z "$tape" ] && return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+focus
+xdotool key alt+t
+if ! wait_tape 1; then
+    fail "Alt+T showed no printer tape"
+else
+    read -r tx ty < <(xwininfo -id "$tape" |
+        awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+    [ "$tx" -eq $((ox + (54 + 1) * 8)) ] && [ "$ty" -eq "$oy" ] ||
+        fail "the tape is at $tx,$ty, not two cells right of the panel at $ox,$oy"
+    grep -q "^PRT_WIND_FONT=face:courier!height:120" "$ini" ||
+        fail "$ini does not hold the tape's font"
+    xdotool mousemove --sync $((tx + 50)) $((ty + 9)) click 1
+    wait_tape 0 || fail "the tape's Close left it open"
+    focus
+    xdotool key alt+t
+    wait_tape 1 || fail "Alt+T did not open the tape again"
+    focus
+    xdotool type --delay 40 "2+3="
+    expect "the calculator with its tape" "          5|   "
+fi
+
 # Quit (cells 45..53, rows 14..15) closes the panel, and the program ends with 0.
 if kill -0 "$torva_pid" 2>/dev/null; then
     xdotool mousemove --sync $((ox + 45 * 8 + 36)) $((oy + 14 * 13 + 13)) click 1
