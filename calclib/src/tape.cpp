@@ -254,7 +254,7 @@ Window *MakeMenu(Window *tape) {
 
 // ---- open ---------------------------------------------------------------------------------
 
-// The description's width, or more when a number line with the display's digits would not
+// kTapeWidth cells, or more when a number line with the display's digits would not
 // fit in the list's font: a result cut at its last digit would misreport it.
 int TapeCells(const Calculator *calc, int font, const ToolkitDefaults *d) {
     int characters = kTapeFieldWidth + 1 + calc->digits + 1 + 1 + calc->exponentDigits;

@@ -299,7 +299,7 @@ TEST_F(TapeTest, TheTapeWidensForLongerNumbers) {
         return cells;
     };
     int ten = width(10), twenty = width(20), most = width(1000);
-    EXPECT_EQ(kTapeWidth, ten);  // the description's width holds the default digits
+    EXPECT_EQ(kTapeWidth, ten);  // thirty cells hold the default ten digits
     EXPECT_GE(twenty, ten + 10); // ten more digits, each at least a cell wide
     EXPECT_EQ(kTapeWidestCells, most);
     EXPECT_EQ(kTapeWidth, width(2)); // never narrower
