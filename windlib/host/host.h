@@ -344,7 +344,8 @@ struct HostOps {
     int (*startDoc)(HostDevice *printer, const char *documentName);
     int (*startPage)(HostDevice *printer);
     int (*endPage)(HostDevice *printer);
-    int (*endDoc)(HostDevice *printer);
+    int (*endDoc)(HostDevice *printer); // 0; 1 when the document could not be put in place
+    const char *(*printerFailure)(void); // why the last printer call failed
 
     // boxes for the user: modal, outside the toolkit; the text also goes to standard error
     int (*messageBox)(const char *text, const char *caption, unsigned flags);

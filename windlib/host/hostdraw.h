@@ -81,6 +81,15 @@ void HostNoDeletePrinter(HostDevice *printer);
 int HostNoPrinterCall(HostDevice *printer);
 int HostNoStartDoc(HostDevice *printer, const char *documentName);
 
+// Printing (hostprint.cpp): PostScript or PDF files through cairo, one printer at a time.
+HostDevice *HostCreatePrinter(const HostPrinterRequest *request);
+void HostDeletePrinter(HostDevice *printer);
+int HostPrinterStartDoc(HostDevice *printer, const char *documentName);
+int HostPrinterStartPage(HostDevice *printer);
+int HostPrinterEndPage(HostDevice *printer);
+int HostPrinterEndDoc(HostDevice *printer);
+const char *HostPrinterFailure(void);
+
 // The classic system colours both backends report.
 HostColor HostClassicSysColor(int index);
 

@@ -1,0 +1,188 @@
+// Print jobs on the headless host, into real PostScript and PDF files read back with poppler's
+// tools: every line of a list once and in order over the right number of pages, the screen's
+// fonts back afterwards, failures reported and undone, the settings' defaults.
+#include "windtest.h"
+
+#include "fonts.h"
+#include "gdi.h"
+#include "print.h"
+#include "textwind.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace windtest;
+
+namespace {
+
+std::string Shell(const std::string &command) {
+    std::string out;
+    if (FILE *p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+int Pages(const std::string &pdf) {
+    std::istringstream info(Shell("pdfinfo '" + pdf + "' 2>/dev/null"));
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("Pages:", 0) == 0)
+            return atoi(line.c_str() + 6);
+    return -1;
+}
+
+class PrintTest : public WindTest {
+  protected:
+    void SetUp() override {
+        WindTest::SetUp();
+        char pattern[] = "/tmp/print_test.XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        dir = pattern;
+        top = Top("tape", kWindowFramed, 1, 1, 30, 20);
+        list = NewListBox(0, 0, 29, 19, 0, 0xFFFFFF, "printout", 0, nullptr, top);
+        ASSERT_NE(nullptr, list);
+        list->font = FontLookup("face:courier!height:120!bold:0!italic:0!setwidth:1");
+        LoadPrintSettings(nullptr, &settings);
+    }
+    void TearDown() override {
+        WindTest::TearDown();
+        if (!getenv("KEEP"))
+            Shell("rm -rf '" + dir + "'");
+    }
+    void Fill(int lines) {
+        std::string text;
+        for (int i = 1; i <= lines; i++)
+            text += "line " + std::to_string(i) + "\n";
+        ASSERT_EQ(0, ListBoxInsert(text.c_str(), (int)text.size(), nullptr, list));
+    }
+    int PrintTo(const std::string &name) {
+        snprintf(settings.name, sizeof settings.name, "%s", name.c_str());
+        return PrintTextWindow(&settings, list);
+    }
+    std::string dir;
+    Window *top = nullptr, *list = nullptr;
+    PrintSettings settings = {};
+};
+
+TEST_F(PrintTest, EveryLineIsPrintedOnceInOrderOverTheRightPages) {
+    Fill(300);
+    GC *screen = GetWindowGC(list);
+    ASSERT_NE(nullptr, screen);
+    int spacing = FontLineSpacing(list->font, screen), m = CharWidth('m', list->font, screen);
+    ReleaseGC(screen);
+
+    settings.paper = 2; // A4
+    std::string pdf = dir + "/tape.pdf";
+    ASSERT_EQ(0, PrintTo(pdf));
+    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
+    std::vector<int> seen;
+    for (std::string line; std::getline(text, line);) {
+        size_t at = line.find("line ");
+        if (at != std::string::npos)
+            seen.push_back(atoi(line.c_str() + at + 5));
+    }
+    ASSERT_EQ(300u, seen.size());
+    for (int i = 0; i < 300; i++)
+        ASSERT_EQ(i + 1, seen[(size_t)i]);
+    // A4 at 600 dpi less the margins, at the line spacing of the font made for the printer:
+    // the pages the lines need, no more.
+    int height = (int)(841.8898 * 600 / 72) - 600 - 600;
+    snprintf(settings.name, sizeof settings.name, "%s/probe.pdf", dir.c_str());
+    PrintSettings *job = wStartPrint(&settings, list);
+    ASSERT_NE(nullptr, job);
+    GC *printer = wGETGC(1, kGCPrinter, nullptr, list);
+    ASSERT_NE(nullptr, printer);
+    int printerSpacing = FontLineSpacing(list->font, printer);
+    EXPECT_EQ(height, printer->innerHeight);
+    ReleaseGC(printer);
+    EXPECT_EQ(0, EndPrint(job));
+    ASSERT_GT(printerSpacing, 4 * spacing); // made again for 600 dpi
+    int perPage = height / printerSpacing;
+    EXPECT_EQ((300 + perPage - 1) / perPage, Pages(pdf)) << perPage << " lines a page";
+
+    screen = GetWindowGC(list);
+    ASSERT_NE(nullptr, screen);
+    EXPECT_EQ(spacing, FontLineSpacing(list->font, screen));
+    EXPECT_EQ(m, CharWidth('m', list->font, screen));
+    ReleaseGC(screen);
+    EXPECT_EQ(0, PrintingColors());
+}
+
+TEST_F(PrintTest, ANameWithoutPdfGivesPostScriptAndARelativeOneGoesHome) {
+    Fill(3);
+    std::string home = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", dir.c_str(), 1);
+    EXPECT_EQ(0, PrintTo("out.ps"));
+    setenv("HOME", home.c_str(), 1);
+    std::ifstream in(dir + "/out.ps");
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(0u, first.rfind("%!PS", 0)) << first;
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, all.find("%%Pages: 1"));
+    EXPECT_NE(std::string::npos, all.find("%%EOF")); // finished, not cut short
+}
+
+TEST_F(PrintTest, AFailedPrintIsReportedUndoneAndTheNextOneWorks) {
+    Fill(5);
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTo(dir + "/missing/tape.pdf"));
+    EXPECT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_EQ(0, PrintingColors());
+    EXPECT_EQ("", Shell("ls -A '" + dir + "'")); // no temporary file left behind
+    EXPECT_EQ(0, PrintTo(dir + "/tape.pdf"));
+    EXPECT_EQ(1, Pages(dir + "/tape.pdf"));
+    EXPECT_EQ("tape.pdf\n", Shell("ls -A '" + dir + "'"));
+    struct stat st;
+    ASSERT_EQ(0, stat((dir + "/tape.pdf").c_str(), &st));
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(0666 & ~mask, st.st_mode & 0777); // a document, not a private temporary file
+}
+
+TEST_F(PrintTest, OneJobAtATimeAndEveryPageCarriesALine) {
+    Fill(4);
+    snprintf(settings.name, sizeof settings.name, "%s/a.pdf", dir.c_str());
+    PrintSettings *job = wStartPrint(&settings, list);
+    ASSERT_NE(nullptr, job);
+    EXPECT_EQ(nullptr, wStartPrint(&settings, top));
+    EXPECT_EQ(0, EndPrint(job));
+    // Margins that leave no height: one line a page, and the loop ends.
+    settings.topMargin = 4000;
+    settings.bottomMargin = 4000;
+    EXPECT_EQ(0, PrintTo(dir + "/b.pdf"));
+    EXPECT_EQ(4, Pages(dir + "/b.pdf"));
+}
+
+TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
+    std::string file = dir + "/torva.ini";
+    PrintSettings s;
+    LoadPrintSettings(file.c_str(), &s);
+    EXPECT_EQ(600, s.resolutionX);
+    EXPECT_EQ(600, s.resolutionY);
+    EXPECT_EQ(450, s.leftMargin);
+    EXPECT_EQ(450, s.rightMargin);
+    EXPECT_EQ(600, s.topMargin);
+    EXPECT_EQ(600, s.bottomMargin);
+    EXPECT_EQ(2, s.language);
+    EXPECT_STREQ("out.ps", s.name);
+    EXPECT_EQ(1, s.copies);
+    std::ofstream(file) << "[nv]\nPRINT_PAPER=7\nPRINT_FLAGS=12\nPRINT_LANGUAGE=5\n";
+    LoadPrintSettings(file.c_str(), &s);
+    EXPECT_EQ(0, s.paper);
+    EXPECT_EQ(0, s.flags);
+    EXPECT_STREQ("out.pcl", s.name);
+}
+
+} // namespace
