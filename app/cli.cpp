@@ -5,10 +5,17 @@
 #include "calc.h"
 #include "calcsettings.h"
 #include "display.h"
+#include "fonts.h"
 #include "number.h"
 #include "plotmem.h"
+#include "print.h"
 #include "program.h"
+#include "settings.h"
+#include "tape.h"
+#include "textwind.h"
+#include "wind.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,17 +24,20 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 const char kUsage[] =
     "usage: torva-cli [--digits N] [--exp-digits N] [--radix 2|8|10|16] [--format float|int]\n"
     "                 [--auto-format on|off] [--notation dec|sci|eng] [--fixed N] [--radians]\n"
-    "                 [--settings FILE] [--raw] [--tape] [--indicators]\n"
+    "                 [--settings FILE] [--raw] [--tape] [--print-tape FILE] [--indicators]\n"
     "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
     "                 [-e LINE | --step LINE] ... [FILE]\n"
     "Types each character of TEXT as a key, presses the panel key NAME and runs the step LINE,\n"
     "in the order given, then runs the program FILE; keys are read from standard input when\n"
-    "none of these is given. Prints the display.\n";
+    "none of these is given. Prints the display. --print-tape prints the tape of the keys typed\n"
+    "to FILE, PDF when its name ends in .pdf, else PostScript.\n";
 
 enum InputKind {
     INPUT_KEYS,  // characters typed as keys
@@ -46,6 +56,7 @@ struct Options {
     std::optional<int> digits, exponentDigits, radix, format, autoFormat, notation, fixedPlaces;
     bool radians = false, raw = false, tape = false, indicators = false;
     const char *settings = nullptr;
+    const char *printTape = nullptr;   // the printed tape's file
     const char *programFile = nullptr; // run after the other inputs
     long maxSteps = 10000000;
     std::vector<Input> inputs;
@@ -129,6 +140,8 @@ int parseOptions(int argc, char **argv, Options *o) {
             ok = readWord(v, {"dec", "sci", "eng"}, 1, &o->notation);
         else if (a == "--settings")
             o->settings = v;
+        else if (a == "--print-tape")
+            o->printTape = v;
         else if (a == "--max-steps") {
             char *end;
             o->maxSteps = strtol(v, &end, 10);
@@ -149,9 +162,67 @@ int parseOptions(int argc, char **argv, Options *o) {
     return 0;
 }
 
+bool gTapeToStdout = false;
+bool gTapeKept = false;
+std::string gTape; // what --print-tape prints
+
 int tapeToStdout(const char *text, Calculator *) {
-    fputs(text, stdout);
+    if (gTapeToStdout)
+        fputs(text, stdout);
+    if (gTapeKept)
+        gTape += text;
     return 0;
+}
+
+void reportLine(const char *text) { fprintf(stderr, "torva-cli: %s\n", text); }
+
+// The tape printed as the tape window prints it: a list in the tape's font, page after page,
+// through the headless host (no display is needed). A relative file name is the caller's, in
+// the working directory. 0, or 1 after a message.
+int printTape(const std::string &text, const char *file, const char *settingsFile) {
+    char path[PATH_MAX];
+    if (file[0] == '/') {
+        snprintf(path, sizeof path, "%s", file);
+    } else {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd) ||
+            snprintf(path, sizeof path, "%s/%s", cwd, file) >= (int)sizeof path) {
+            reportLine("the tape's file name is too long");
+            return 1;
+        }
+    }
+    setenv("TORVA_HOST", "headless", 1);
+    char program[] = "torva-cli";
+    char *argv[] = {program, nullptr};
+    if (WindowProlog(1, argv, malloc, free, reportLine) != 0)
+        return 1;
+    int failed = 1;
+    Window *top =
+        OpenWindow(0, 0, kTapeWidth - 1, 40, 0, 0xFFFFFF, kTapeTitle, kWindowFramed, nullptr);
+    Window *list =
+        top ? NewListBox(0, 0, kTapeWidth - 1, 40, 0, 0xFFFFFF, "printout", 0, nullptr, top)
+            : nullptr;
+    if (list) {
+        const char *spec = ReadStringSetting("PRT_WIND_FONT", kTapeDefaultFont, settingsFile);
+        int font = FontLookup(spec);
+        if (font >= 0)
+            list->font = font;
+        if (!text.empty())
+            ListBoxInsert(text.c_str(), (int)text.size(), nullptr, list);
+        PrintSettings settings;
+        LoadPrintSettings(settingsFile, &settings);
+        size_t length = strlen(path);
+        if (length >= sizeof settings.name) {
+            reportLine("the tape's file name is too long");
+            WindowEpilog();
+            return 1;
+        }
+        memcpy(settings.name, path, length + 1);
+        settings.queue[0] = '\0';
+        failed = PrintTextWindow(&settings, list);
+    }
+    WindowEpilog();
+    return failed;
 }
 
 // Builds the calculator as the panel does: the settings first (from the file, then the
@@ -183,7 +254,9 @@ void buildCalculator(const Options &o, Calculator *calc) {
     calc->state = ENTRY_MANTISSA;
     calc->parenDepth = 0;
     displayEmptyEntry(calc);
-    if (o.tape)
+    gTapeToStdout = o.tape;
+    gTapeKept = o.printTape != nullptr;
+    if (o.tape || o.printTape)
         calc->hooks.tapeWrite = tapeToStdout;
     calc->tapeOpen = 0;
 }
@@ -297,6 +370,8 @@ int main(int argc, char **argv) {
         printf("carry=%d overflow=%d\n", calc.carry, calc.overflow);
     // The calculator's error state wins: "Math Error" is both an error and a fatal message.
     int exitStatus = calcIsError(&calc) ? 1 : gFatal ? 3 : 0;
+    if (o.printTape && printTape(gTape, o.printTape, o.settings) != 0)
+        exitStatus = 4;
     calcRelease(&calc);
     freePointMemory(&calc);
     displayRelease();
