@@ -4,6 +4,9 @@
 // fails, so the screen always gets its own fonts back. Start reading at ReadPrintSettings.
 #include "print.h"
 #include "buffer.h"
+#include "controls.h"
+#include "dialog.h"
+#include "filedlg.h"
 #include "fonts.h"
 #include "gdi.h"
 #include "host.h"
@@ -13,6 +16,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -63,12 +67,161 @@ void LoadPrintSettings(const char *file, PrintSettings *s) {
     s->copies = 1;
 }
 
-int PrinterDialog(PrintSettings *, Window *) { return -1; }
+namespace {
+
+constexpr uint32_t kTitledDialog = 0x40100;
+constexpr uint32_t kButtonItem = 0x2B100400; // bordered, tab stop, centred text
+constexpr uint32_t kEditItem = 0x4B000200;   // focus, bordered, tab stop
+constexpr uint32_t kLabelItem = 0x01000500;
+constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
+constexpr uint32_t kCheck = kRadio | kButtonCheckBox;
+constexpr uint32_t kPrintDialogTag = 0x5052444C;
+constexpr int kMostCopies = 999;
+
+const DialogItem kPrintTable[] = {
+    {4, 4, 36, 15, kTitledDialog, "Print", nullptr, nullptr},
+    {1, 2, 34, 1, kLabelItem, "File:", nullptr, nullptr},
+    {1, 3, 34, 2, kEditItem, "FILE", nullptr, nullptr},
+    {1, 6, 8, 1, kLabelItem, "Paper:", nullptr, nullptr},
+    {9, 6, 12, 1, kRadio, "paper0", "System", nullptr},
+    {22, 6, 12, 1, kRadio, "paper1", "Letter", nullptr},
+    {9, 7, 12, 1, kRadio, "paper2", "A4", nullptr},
+    {22, 7, 12, 1, kRadio, "paper3", "Legal", nullptr},
+    {1, 9, 13, 1, kCheck, "colour", "Colour", nullptr},
+    {16, 9, 8, 1, kLabelItem, "Copies:", nullptr, nullptr},
+    {25, 9, 6, 2, kEditItem, "COPIES", nullptr, nullptr},
+    {27, 12, 7, 2, kButtonItem, "OK", "OK", nullptr},
+    {1, 12, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
+    {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+};
+
+struct PrintDialogState {
+    uint32_t tag; // kPrintDialogTag
+    PrintSettings *settings;
+    int paper; // the chosen paper radio
+    int result;
+};
+bool gDialogOpen = false;
+
+PrintDialogState *DialogStateOf(Window *item) {
+    Window *dialog = item ? item->parent : nullptr;
+    PrintDialogState *s = dialog ? (PrintDialogState *)dialog->extension : nullptr;
+    return s && s->tag == kPrintDialogTag ? s : nullptr;
+}
+
+// The paper radios are one choice: the one pressed is on, the others off.
+int PaperChosen(int, Window *radio) {
+    PrintDialogState *s = DialogStateOf(radio);
+    if (!s || !radio->name)
+        return 0;
+    s->paper = radio->name[5] - '0';
+    char name[] = "paper0";
+    for (int i = 0; i < 4; i++) {
+        name[5] = (char)('0' + i);
+        SetButtonCheck(name, i == s->paper, radio->parent);
+    }
+    return 0;
+}
+
+// Takes the choices when they make a print: a file name and a whole number of copies.
+int PrintOk(int, Window *button) {
+    PrintDialogState *s = DialogStateOf(button);
+    if (!s)
+        return 0;
+    Window *dialog = button->parent;
+    char file[kPrintNameSize] = "", copies[16] = "";
+    GetItemText("FILE", file, sizeof file, dialog);
+    GetItemText("COPIES", copies, sizeof copies, dialog);
+    char *end = nullptr;
+    long n = strtol(copies, &end, 10);
+    if (!file[0]) {
+        ReportError("Please give the file to print to", "Print");
+        return 0;
+    }
+    if (!copies[0] || *end || n < 1 || n > kMostCopies) {
+        ReportError("Copies: a number from 1 to 999", "Print");
+        return 0;
+    }
+    PrintSettings *p = s->settings;
+    memcpy(p->name, file, sizeof p->name);
+    p->queue[0] = '\0';
+    p->paper = s->paper;
+    p->flags = GetButtonCheck("colour", dialog) ? (p->flags & 0x3 ? p->flags & 0x3 : 1) : 0;
+    p->copies = (int)n;
+    s->result = 1;
+    return CloseDialogButton(0, button);
+}
+
+} // namespace
+
+int PrinterDialog(PrintSettings *settings, Window *window) {
+    if (!settings || gDialogOpen)
+        return -1;
+    DialogItem table[sizeof kPrintTable / sizeof kPrintTable[0]];
+    memcpy(table, kPrintTable, sizeof table);
+    CentreDialogRecord(&table[0], window);
+    Window *dialog = CreateDialog(table, window);
+    if (!dialog) {
+        ReportError("Print", "Cant make dialog");
+        return -1;
+    }
+    PrintDialogState state = {kPrintDialogTag, settings, settings->paper, -1};
+    dialog->extension = &state;
+    WindowRef ref = WindowRefOf(dialog);
+    SetButtonFunction("OK", PrintOk, dialog);
+    SetButtonFunction("Cancel", CloseDialogButton, dialog);
+    char name[] = "paper0";
+    for (int i = 0; i < 4; i++) {
+        name[5] = (char)('0' + i);
+        SetButtonFunction(name, PaperChosen, dialog);
+        SetButtonCheck(name, i == state.paper, dialog);
+    }
+    SetButtonCheck("colour", (settings->flags & 0x3) != 0, dialog);
+    char copies[16];
+    snprintf(copies, sizeof copies, "%d", settings->copies > 0 ? settings->copies : 1);
+    SetItemText("COPIES", copies, -1, dialog);
+    SetItemText("FILE", settings->name, -1, dialog);
+    if (Window *field = FindNamedWindow("FILE", dialog))
+        SetCurrentItem(field);
+    gDialogOpen = true;
+    ShowDialog(dialog);
+    if (WindowRefLive(ref))
+        RunModal(dialog);
+    // The state lives on this stack: nothing may reach it once the question is over.
+    if (Window *still = WindowRefGet(ref)) {
+        still->extension = nullptr;
+        CloseWindow(still);
+    }
+    gDialogOpen = false;
+    return state.result == 1 ? 1 : -1;
+}
 
 int ReadPrintSettings(const char *settingsFile, Window *window) {
-    LoadPrintSettings(settingsFile, &gCurrent);
-    gHaveCurrent = PrinterDialog(&gCurrent, window) == 1;
-    return gHaveCurrent ? 1 : 0;
+    PrintSettings read;
+    LoadPrintSettings(settingsFile, &read);
+    gHaveCurrent = false;
+    if (PrinterDialog(&read, window) != 1)
+        return 0; // nothing printed, no setting changed
+    gCurrent = read;
+    gHaveCurrent = true;
+    if (settingsFile) {
+        SettingsBatchBegin(settingsFile);
+        WriteIntSetting("PRINT_CONNECT", gCurrent.connect, settingsFile);
+        WriteIntSetting("PRINT_FLAGS", gCurrent.flags, settingsFile);
+        WriteIntSetting("PRINT_LANGUAGE", gCurrent.language, settingsFile);
+        WriteIntSetting("PRINT_PAPER", gCurrent.paper, settingsFile);
+        WriteIntSetting("PRINT_RESOLUTIONX", gCurrent.resolutionX, settingsFile);
+        WriteIntSetting("PRINT_RESOLUTIONY", gCurrent.resolutionY, settingsFile);
+        WriteIntSetting("PRINT_LEFTMARGIN", gCurrent.leftMargin, settingsFile);
+        WriteIntSetting("PRINT_RIGHTMARGIN", gCurrent.rightMargin, settingsFile);
+        WriteIntSetting("PRINT_TOPMARGIN", gCurrent.topMargin, settingsFile);
+        WriteIntSetting("PRINT_BOTTOMMARGIN", gCurrent.bottomMargin, settingsFile);
+        // Read back from where it is read, so the choice is offered again next time.
+        WriteStringSetting("PRINT_PSOUTFILE", gCurrent.name, settingsFile);
+        WriteStringSetting("PRINT_OUTFILE", gCurrent.name, settingsFile);
+        SettingsBatchEnd();
+    }
+    return 1;
 }
 
 PrintSettings *CurrentPrintSettings(void) { return gHaveCurrent ? &gCurrent : nullptr; }

@@ -3,6 +3,7 @@
 // fonts back afterwards, failures reported and undone, the settings' defaults.
 #include "windtest.h"
 
+#include "dialog.h"
 #include "fonts.h"
 #include "gdi.h"
 #include "print.h"
@@ -186,3 +187,78 @@ TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
 }
 
 } // namespace
+
+namespace {
+
+// The user's part of a print dialog, run from the event loop once it is open.
+struct Answer {
+    std::string file;
+    bool ok;
+};
+
+Window *OpenDialog(void) {
+    for (Window *w = FocusWindow(); w; w = w->parent)
+        if (WindowKind(w) == kWindowKindDialog)
+            return w;
+    return nullptr;
+}
+
+void Answering(void *context) {
+    const Answer *a = (const Answer *)context;
+    Window *d = OpenDialog();
+    ASSERT_NE(nullptr, d);
+    if (a->ok) {
+        SetItemText("FILE", a->file.c_str(), -1, d);
+        Click(FindNamedWindow("paper2", d), 3, 3); // A4
+        Click(FindNamedWindow("colour", d), 3, 3); // off
+        SetItemText("COPIES", "2", -1, d);
+    }
+    Window *button = FindNamedWindow(a->ok ? "OK" : "Cancel", d);
+    ASSERT_NE(nullptr, button);
+    Click(button, 4, 4);
+}
+
+std::string Contents(const std::string &path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST_F(PrintTest, TheDialogsChoicesAreUsedAndRemembered) {
+    std::string file = dir + "/torva.ini";
+    std::ofstream(file) << "[nv]\nPRINT_PAPER=1\n";
+    // Cancel: nothing current, nothing written.
+    Answer cancel = {"", false};
+    HeadlessAt(HeadlessNow() + 100, Answering, &cancel);
+    EXPECT_EQ(0, ReadPrintSettings(file.c_str(), top));
+    EXPECT_EQ(nullptr, CurrentPrintSettings());
+    // The reads fill in the defaults of missing keys, as every read of the settings does; no
+    // value the user had changes and no choice is stored.
+    std::string cancelled = Contents(file);
+    EXPECT_NE(std::string::npos, cancelled.find("PRINT_PAPER=1\n"));
+    EXPECT_EQ(std::string::npos, cancelled.find("PRINT_OUTFILE"));
+
+    Answer ok = {dir + "/chosen.pdf", true};
+    HeadlessAt(HeadlessNow() + 100, Answering, &ok);
+    ASSERT_EQ(1, ReadPrintSettings(file.c_str(), top));
+    PrintSettings *s = CurrentPrintSettings();
+    ASSERT_NE(nullptr, s);
+    EXPECT_EQ(ok.file, s->name);
+    EXPECT_EQ(2, s->paper);
+    EXPECT_EQ(0, s->flags);
+    EXPECT_EQ(2, s->copies);
+    EXPECT_EQ(450, s->leftMargin); // the margins stay: a page printed to its edges loses text
+    std::string text = Contents(file);
+    for (const std::string &line :
+         std::vector<std::string>{"PRINT_PAPER=2", "PRINT_FLAGS=0", "PRINT_PSOUTFILE=" + ok.file,
+                                  "PRINT_OUTFILE=" + ok.file, "PRINT_TOPMARGIN=600"})
+        EXPECT_NE(std::string::npos, text.find(line + "\n")) << line << " in\n" << text;
+    // Offered again next time, and printing with it makes that file.
+    PrintSettings again;
+    LoadPrintSettings(file.c_str(), &again);
+    EXPECT_EQ(ok.file, again.name);
+    Fill(2);
+    EXPECT_EQ(0, PrintTextWindow(s, list));
+    EXPECT_EQ(1, Pages(ok.file));
+}
