@@ -80,6 +80,9 @@ constexpr int kMostCopies = 999;
 
 const DialogItem kPrintTable[] = {
     {4, 4, 36, 15, kTitledDialog, "Print", nullptr, nullptr},
+    // OK first: Return in a field presses the dialog's first button.
+    {27, 12, 7, 2, kButtonItem, "OK", "OK", nullptr},
+    {1, 12, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
     {1, 2, 34, 1, kLabelItem, "File:", nullptr, nullptr},
     {1, 3, 34, 2, kEditItem, "FILE", nullptr, nullptr},
     {1, 6, 8, 1, kLabelItem, "Paper:", nullptr, nullptr},
@@ -90,8 +93,6 @@ const DialogItem kPrintTable[] = {
     {1, 9, 13, 1, kCheck, "colour", "Colour", nullptr},
     {16, 9, 8, 1, kLabelItem, "Copies:", nullptr, nullptr},
     {25, 9, 6, 2, kEditItem, "COPIES", nullptr, nullptr},
-    {27, 12, 7, 2, kButtonItem, "OK", "OK", nullptr},
-    {1, 12, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 

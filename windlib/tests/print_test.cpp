@@ -194,6 +194,7 @@ namespace {
 struct Answer {
     std::string file;
     bool ok;
+    bool byReturn = false; // OK by Return in the file field
 };
 
 Window *OpenDialog(void) {
@@ -212,6 +213,10 @@ void Answering(void *context) {
         Click(FindNamedWindow("paper2", d), 3, 3); // A4
         Click(FindNamedWindow("colour", d), 3, 3); // off
         SetItemText("COPIES", "2", -1, d);
+    }
+    if (a->byReturn) {
+        HeadlessKeystroke(kHostKeyReturn, '\r');
+        return;
     }
     Window *button = FindNamedWindow(a->ok ? "OK" : "Cancel", d);
     ASSERT_NE(nullptr, button);
@@ -261,4 +266,12 @@ TEST_F(PrintTest, TheDialogsChoicesAreUsedAndRemembered) {
     Fill(2);
     EXPECT_EQ(0, PrintTextWindow(s, list));
     EXPECT_EQ(1, Pages(ok.file));
+}
+
+TEST_F(PrintTest, ReturnInTheFileFieldIsOk) {
+    Answer typed = {dir + "/typed.pdf", true, true};
+    HeadlessAt(HeadlessNow() + 100, Answering, &typed);
+    ASSERT_EQ(1, ReadPrintSettings(nullptr, top));
+    ASSERT_NE(nullptr, CurrentPrintSettings());
+    EXPECT_EQ(typed.file, CurrentPrintSettings()->name);
 }
