@@ -58,10 +58,10 @@ class PanelTest : public WindTest {
         }
         return panel;
     }
-    void Settle() {
+    void Settle(int ms = 100) {
         Window *runner = OpenWindow(0, 0, 1, 1, 0, 0, "runner", 0, nullptr);
         ASSERT_NE(nullptr, runner);
-        HeadlessAt(HeadlessNow() + 100, CloseIt, runner);
+        HeadlessAt(HeadlessNow() + ms, CloseIt, runner);
         RunModal(runner);
     }
     Window *Key(const char *name) { return FindNamedWindow(name, panel); }
