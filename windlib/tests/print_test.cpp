@@ -275,3 +275,15 @@ TEST_F(PrintTest, ReturnInTheFileFieldIsOk) {
     ASSERT_NE(nullptr, CurrentPrintSettings());
     EXPECT_EQ(typed.file, CurrentPrintSettings()->name);
 }
+
+// A tape font far taller than the page still prints every line, one a page, and ends.
+TEST_F(PrintTest, AFontTallerThanThePagePrintsALineAPage) {
+    int huge = FontLookup("face:courier!height:999999!bold:0!italic:0!setwidth:1");
+    if (huge >= 0)
+        list->font = huge;
+    Fill(3);
+    EXPECT_EQ(0, PrintTo(dir + "/huge.pdf"));
+    int pages = Pages(dir + "/huge.pdf");
+    EXPECT_GE(pages, 1);
+    EXPECT_LE(pages, 3);
+}
