@@ -43,22 +43,38 @@ void ScreenFonts(Window *window) {
 
 } // namespace
 
+namespace {
+
+// The integer settings, read with their defaults and written back from one table.
+struct IntSetting {
+    const char *key;
+    int PrintSettings::*field;
+    int fallback;
+};
+const IntSetting kIntSettings[] = {
+    {"PRINT_CONNECT", &PrintSettings::connect, 0},
+    {"PRINT_FLAGS", &PrintSettings::flags, 1},
+    {"PRINT_LANGUAGE", &PrintSettings::language, 2},
+    {"PRINT_PAPER", &PrintSettings::paper, 0},
+    {"PRINT_RESOLUTIONX", &PrintSettings::resolutionX, 600},
+    {"PRINT_RESOLUTIONY", &PrintSettings::resolutionY, 600},
+    {"PRINT_LEFTMARGIN", &PrintSettings::leftMargin, 450},
+    {"PRINT_RIGHTMARGIN", &PrintSettings::rightMargin, 450},
+    {"PRINT_TOPMARGIN", &PrintSettings::topMargin, 600},
+    {"PRINT_BOTTOMMARGIN", &PrintSettings::bottomMargin, 600},
+};
+
+} // namespace
+
 void LoadPrintSettings(const char *file, PrintSettings *s) {
     if (!s)
         return;
     memset(s, 0, sizeof *s);
-    s->connect = ReadIntSetting("PRINT_CONNECT", 0, file);
-    s->flags = ReadIntSetting("PRINT_FLAGS", 1, file) & 0x3;
-    s->language = ReadIntSetting("PRINT_LANGUAGE", 2, file);
-    s->paper = ReadIntSetting("PRINT_PAPER", 0, file);
+    for (const IntSetting &k : kIntSettings)
+        s->*k.field = ReadIntSetting(k.key, k.fallback, file);
+    s->flags &= 0x3;
     if (s->paper < 0 || s->paper > 3)
         s->paper = 0;
-    s->resolutionX = ReadIntSetting("PRINT_RESOLUTIONX", 600, file);
-    s->resolutionY = ReadIntSetting("PRINT_RESOLUTIONY", 600, file);
-    s->leftMargin = ReadIntSetting("PRINT_LEFTMARGIN", 450, file);
-    s->rightMargin = ReadIntSetting("PRINT_RIGHTMARGIN", 450, file);
-    s->topMargin = ReadIntSetting("PRINT_TOPMARGIN", 600, file);
-    s->bottomMargin = ReadIntSetting("PRINT_BOTTOMMARGIN", 600, file);
     const char *name =
         ReadStringSetting("PRINT_PSOUTFILE", s->language == 2 ? "out.ps" : "out.pcl", file);
     snprintf(s->name, sizeof s->name, "%s", name);
@@ -207,16 +223,8 @@ int ReadPrintSettings(const char *settingsFile, Window *window) {
     gHaveCurrent = true;
     if (settingsFile) {
         SettingsBatchBegin(settingsFile);
-        WriteIntSetting("PRINT_CONNECT", gCurrent.connect, settingsFile);
-        WriteIntSetting("PRINT_FLAGS", gCurrent.flags, settingsFile);
-        WriteIntSetting("PRINT_LANGUAGE", gCurrent.language, settingsFile);
-        WriteIntSetting("PRINT_PAPER", gCurrent.paper, settingsFile);
-        WriteIntSetting("PRINT_RESOLUTIONX", gCurrent.resolutionX, settingsFile);
-        WriteIntSetting("PRINT_RESOLUTIONY", gCurrent.resolutionY, settingsFile);
-        WriteIntSetting("PRINT_LEFTMARGIN", gCurrent.leftMargin, settingsFile);
-        WriteIntSetting("PRINT_RIGHTMARGIN", gCurrent.rightMargin, settingsFile);
-        WriteIntSetting("PRINT_TOPMARGIN", gCurrent.topMargin, settingsFile);
-        WriteIntSetting("PRINT_BOTTOMMARGIN", gCurrent.bottomMargin, settingsFile);
+        for (const IntSetting &k : kIntSettings)
+            WriteIntSetting(k.key, gCurrent.*k.field, settingsFile);
         // Read back from where it is read, so the choice is offered again next time.
         WriteStringSetting("PRINT_PSOUTFILE", gCurrent.name, settingsFile);
         WriteStringSetting("PRINT_OUTFILE", gCurrent.name, settingsFile);
