@@ -221,11 +221,14 @@ struct HostBitmap {
 // ---- printing ---------------------------------------------------------------------------------
 
 struct HostPrinterRequest {
-    const char *name; // printer or output file name ("out.ps")
-    int resolutionX;  // dots per inch
-    int resolutionY;  //
-    int bitsPerPixel; // 1 or 24
-    int paper;        // 0..3
+    const char *name;  // printer or output file name ("out.ps")
+    int resolutionX;   // dots per inch
+    int resolutionY;   //
+    int bitsPerPixel;  // 1 or 24
+    int paper;         // 0..3
+    const char *queue; // a printer queue the document is handed to; null or empty: the file
+    const char *title; // the job's title for the queue
+    int copies;        // for the queue
 };
 
 // ---- the table --------------------------------------------------------------------------------
@@ -344,7 +347,7 @@ struct HostOps {
     int (*startDoc)(HostDevice *printer, const char *documentName);
     int (*startPage)(HostDevice *printer);
     int (*endPage)(HostDevice *printer);
-    int (*endDoc)(HostDevice *printer); // 0; 1 when the document could not be put in place
+    int (*endDoc)(HostDevice *printer);  // 0; 1 when the document could not be put in place
     const char *(*printerFailure)(void); // why the last printer call failed
 
     // boxes for the user: modal, outside the toolkit; the text also goes to standard error

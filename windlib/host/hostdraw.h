@@ -82,6 +82,8 @@ int HostNoPrinterCall(HostDevice *printer);
 int HostNoStartDoc(HostDevice *printer, const char *documentName);
 
 // Printing (hostprint.cpp): PostScript or PDF files through cairo, one printer at a time.
+// The queues of lpstat, the default first; 1 without CUPS (files only).
+int HostEnumPrinters(void (*each)(const char *name, void *context), void *context);
 HostDevice *HostCreatePrinter(const HostPrinterRequest *request);
 void HostDeletePrinter(HostDevice *printer);
 int HostPrinterStartDoc(HostDevice *printer, const char *documentName);

@@ -7,11 +7,18 @@
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
 
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +34,10 @@ struct Printer {
     cairo_surface_t *surface;
     std::string path; // where the document goes
     std::string temp; // where it is written until it is whole
+    std::string queue, title;
+    int copies;
+    FILE *out;      // the temporary file, written by cairo through WriteOut
+    int writeError; // errno of the first failed write, 0 while none failed
 };
 Printer gPrinter;
 std::string gFailure; // why the last printer call failed
@@ -57,9 +68,35 @@ void Fail(const char *what, const std::string &path, int error) {
     gFailure = std::string(what) + " " + path + (error ? std::string(": ") + strerror(error) : "");
 }
 
+// cairo writes the document through here, so a full disk is seen, not only at the end.
+cairo_status_t WriteOut(void *, const unsigned char *data, unsigned int length) {
+    if (!gPrinter.out || gPrinter.writeError)
+        return CAIRO_STATUS_WRITE_ERROR;
+    if (fwrite(data, 1, length, gPrinter.out) != length) {
+        gPrinter.writeError = errno ? errno : EIO;
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Flushes the document to the disk and closes it. 0, or the errno of the failure.
+int CloseOut(void) {
+    if (!gPrinter.out)
+        return gPrinter.writeError ? gPrinter.writeError : EIO;
+    int error = gPrinter.writeError;
+    if (!error && (fflush(gPrinter.out) != 0 || fsync(fileno(gPrinter.out)) != 0))
+        error = errno;
+    if (fclose(gPrinter.out) != 0 && !error)
+        error = errno;
+    gPrinter.out = nullptr;
+    return error;
+}
+
 void Forget(bool keepFailure) {
     if (gPrinter.surface)
         cairo_surface_destroy(gPrinter.surface);
+    if (gPrinter.out)
+        fclose(gPrinter.out);
     if (!gPrinter.temp.empty())
         unlink(gPrinter.temp.c_str());
     gPrinter = Printer{};
@@ -67,7 +104,104 @@ void Forget(bool keepFailure) {
         gFailure.clear();
 }
 
+extern "C" char **environ;
+
+// Runs argv (found on PATH, no shell) in the C locale, collecting its standard output for at
+// most `seconds`: a hung print server must not freeze the window. The exit status, or -1 when
+// it could not run or was killed for taking too long.
+int RunCommand(const char *const argv[], std::string *out, int seconds) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return -1;
+    std::vector<std::string> env;
+    for (char **e = environ; e && *e; e++)
+        if (strncmp(*e, "LC_ALL=", 7) != 0)
+            env.push_back(*e);
+    env.push_back("LC_ALL=C");
+    std::vector<char *> envp;
+    for (std::string &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid;
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, (char *const *)argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return -1;
+    }
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    bool late = false;
+    for (;;) {
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long left = seconds * 1000L - ((now.tv_sec - start.tv_sec) * 1000L +
+                                       (now.tv_nsec - start.tv_nsec) / 1000000L);
+        if (left <= 0) {
+            late = true;
+            break;
+        }
+        pollfd p = {pipeFds[0], POLLIN, 0};
+        if (poll(&p, 1, (int)left) <= 0)
+            continue;
+        char buffer[4096];
+        ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        if (out && out->size() < (1u << 20))
+            out->append(buffer, (size_t)n);
+    }
+    close(pipeFds[0]);
+    if (late)
+        kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (late || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 } // namespace
+
+int HostEnumPrinters(void (*each)(const char *name, void *context), void *context) {
+    std::string queues, fallback;
+    const char *listing[] = {"lpstat", "-e", nullptr};
+    if (RunCommand(listing, &queues, 2) != 0)
+        return 1;
+    const char *asked[] = {"lpstat", "-d", nullptr};
+    RunCommand(asked, &fallback, 2);
+    // "system default destination: NAME"
+    std::string first;
+    size_t colon = fallback.find(':');
+    if (fallback.rfind("system default destination", 0) == 0 && colon != std::string::npos) {
+        first = fallback.substr(colon + 1);
+        first.erase(0, first.find_first_not_of(" \t"));
+        first.erase(first.find_last_not_of(" \t\r\n") + 1);
+    }
+    std::vector<std::string> names;
+    size_t at = 0;
+    while (at < queues.size()) {
+        size_t end = queues.find('\n', at);
+        std::string name =
+            queues.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? queues.size() : end + 1;
+        name.erase(name.find_last_not_of(" \t\r") + 1);
+        if (!name.empty() && name != first)
+            names.push_back(name);
+    }
+    if (!first.empty())
+        names.insert(names.begin(), first);
+    for (const std::string &name : names)
+        each(name.c_str(), context);
+    return 0;
+}
 
 HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
     if (!request || !request->name || !*request->name || gPrinter.device) {
@@ -75,9 +209,15 @@ HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
         return nullptr;
     }
     gFailure.clear();
+    // A queue gets a PDF made in the temporary directory and handed to lp at the end.
+    bool queued = request->queue && *request->queue;
+    std::string path = request->name;
+    if (queued) {
+        const char *tmp = getenv("TMPDIR");
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/torva-print.pdf";
+    }
     // A relative name is taken in the home directory: the program's working directory is
     // wherever it was started from, which the user does not see.
-    std::string path = request->name;
     if (path[0] != '/') {
         const char *home = getenv("HOME");
         path = std::string(home && *home ? home : "/") + "/" + path;
@@ -99,15 +239,26 @@ HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
-    close(fd);
+    gPrinter.out = fdopen(fd, "wb");
+    if (!gPrinter.out) {
+        close(fd);
+        unlink(name.data());
+        Fail("Cannot write", path, errno);
+        return nullptr;
+    }
     gPrinter.temp = name.data();
     gPrinter.path = path;
+    if (queued) {
+        gPrinter.queue = request->queue;
+        gPrinter.title = request->title && *request->title ? request->title : "torva";
+        gPrinter.copies = request->copies > 0 ? request->copies : 1;
+    }
 
     double width, height;
     PaperSize(request->paper, &width, &height);
-    gPrinter.surface = EndsWith(path.c_str(), ".pdf")
-                           ? cairo_pdf_surface_create(gPrinter.temp.c_str(), width, height)
-                           : cairo_ps_surface_create(gPrinter.temp.c_str(), width, height);
+    gPrinter.surface = queued || EndsWith(path.c_str(), ".pdf")
+                           ? cairo_pdf_surface_create_for_stream(WriteOut, nullptr, width, height)
+                           : cairo_ps_surface_create_for_stream(WriteOut, nullptr, width, height);
     if (cairo_surface_status(gPrinter.surface) != CAIRO_STATUS_SUCCESS) {
         Fail("Cannot write", path, 0);
         Forget(true);
@@ -148,9 +299,28 @@ int HostPrinterEndDoc(HostDevice *printer) {
         return 1;
     cairo_surface_finish(gPrinter.surface);
     cairo_status_t status = cairo_surface_status(gPrinter.surface);
+    int error = CloseOut();
+    if (error) {
+        Fail("Cannot write", gPrinter.path, error);
+        return 1;
+    }
     if (status != CAIRO_STATUS_SUCCESS) {
         gFailure = "Cannot write " + gPrinter.path + ": " + cairo_status_to_string(status);
         return 1;
+    }
+    if (!gPrinter.queue.empty()) {
+        std::string copies = std::to_string(gPrinter.copies);
+        const char *argv[] = {
+            "lp",           "-d", gPrinter.queue.c_str(), "-t",   gPrinter.title.c_str(), "-n",
+            copies.c_str(), "--", gPrinter.temp.c_str(),  nullptr};
+        int status = RunCommand(argv, nullptr, 30);
+        if (status != 0) {
+            gFailure = "lp " + gPrinter.queue +
+                       (status < 0 ? std::string(" could not run")
+                                   : " failed with status " + std::to_string(status));
+            return 1;
+        }
+        return 0; // the temporary file goes with the printer
     }
     if (rename(gPrinter.temp.c_str(), gPrinter.path.c_str()) != 0) {
         Fail("Cannot write", gPrinter.path, errno);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -64,6 +65,13 @@ const IntSetting kIntSettings[] = {
     {"PRINT_BOTTOMMARGIN", &PrintSettings::bottomMargin, 600},
 };
 
+// The queue's name for the job: the title of the window's top-level ancestor.
+const char *JobTitle(Window *window) {
+    while (window->parent)
+        window = window->parent;
+    return window->text && *window->text ? window->text : "torva";
+}
+
 } // namespace
 
 void LoadPrintSettings(const char *file, PrintSettings *s) {
@@ -89,18 +97,21 @@ constexpr uint32_t kTitledDialog = 0x40100;
 constexpr uint32_t kButtonItem = 0x2B100400; // bordered, tab stop, centred text
 constexpr uint32_t kEditItem = 0x4B000200;   // focus, bordered, tab stop
 constexpr uint32_t kLabelItem = 0x01000500;
+constexpr uint32_t kListItem = kWindowKindList | kWindowTabStop | kWindowBordered;
 constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
 constexpr uint32_t kCheck = kRadio | kButtonCheckBox;
 constexpr uint32_t kPrintDialogTag = 0x5052444C;
 constexpr int kMostCopies = 999;
 
 const DialogItem kPrintTable[] = {
-    {4, 4, 36, 15, kTitledDialog, "Print", nullptr, nullptr},
+    {4, 4, 36, 20, kTitledDialog, "Print", nullptr, nullptr},
     // OK first: Return in a field presses the dialog's first button.
-    {27, 12, 7, 2, kButtonItem, "OK", "OK", nullptr},
-    {1, 12, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
+    {27, 17, 7, 2, kButtonItem, "OK", "OK", nullptr},
+    {1, 17, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
     {1, 2, 34, 1, kLabelItem, "File:", nullptr, nullptr},
     {1, 3, 34, 2, kEditItem, "FILE", nullptr, nullptr},
+    {1, 12, 8, 1, kLabelItem, "Printer:", nullptr, nullptr},
+    {10, 12, 24, 4, kListItem, "PRINTERS", nullptr, nullptr},
     {1, 6, 8, 1, kLabelItem, "Paper:", nullptr, nullptr},
     {9, 6, 12, 1, kRadio, "paper0", "System", nullptr},
     {22, 6, 12, 1, kRadio, "paper1", "Letter", nullptr},
@@ -162,11 +173,29 @@ int PrintOk(int, Window *button) {
     PrintSettings *p = s->settings;
     memcpy(p->name, file, sizeof p->name);
     p->queue[0] = '\0';
+    // Line 1 of the printers is the file itself; a later line is a queue the file goes to.
+    Window *printers = FindNamedWindow("PRINTERS", dialog);
+    TextDesc *d = printers ? TextDescOf(printers) : nullptr;
+    if (d && d->buffer && CurrentLineNumber(d->buffer) > 1) {
+        const char *line = LockLine(d->buffer);
+        int length = CurrentLineLength(d->buffer);
+        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
+            length--;
+        if (length > 0 && length < (int)sizeof p->queue) {
+            memcpy(p->queue, line, (size_t)length);
+            p->queue[length] = '\0';
+        }
+    }
     p->paper = s->paper;
     p->flags = GetButtonCheck("colour", dialog) ? (p->flags & 0x3 ? p->flags & 0x3 : 1) : 0;
     p->copies = (int)n;
     s->result = 1;
     return CloseDialogButton(0, button);
+}
+
+void AddPrinter(const char *name, void *context) {
+    std::string line = std::string(name) + "\n";
+    ListBoxInsert(line.c_str(), (int)line.size(), nullptr, (Window *)context);
 }
 
 } // namespace
@@ -198,6 +227,11 @@ int PrinterDialog(PrintSettings *settings, Window *window) {
     snprintf(copies, sizeof copies, "%d", settings->copies > 0 ? settings->copies : 1);
     SetItemText("COPIES", copies, -1, dialog);
     SetItemText("FILE", settings->name, -1, dialog);
+    if (Window *printers = FindNamedWindow("PRINTERS", dialog)) {
+        ListBoxInsert("File\n", 5, nullptr, printers);
+        WindowHost()->enumPrinters(AddPrinter, printers);
+        ListBoxSelectLine(1, printers);
+    }
     if (Window *field = FindNamedWindow("FILE", dialog))
         SetCurrentItem(field);
     gDialogOpen = true;
@@ -260,8 +294,9 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
     if (gJob.flags & 0x3)
         gJob.bitsPerPixel = 24;
     // The output first: when it cannot be made nothing else has been touched.
-    HostPrinterRequest request = {gJob.name, gJob.resolutionX, gJob.resolutionY,
-                                  gJob.bitsPerPixel ? gJob.bitsPerPixel : 24, gJob.paper};
+    HostPrinterRequest request = {
+        gJob.name,  gJob.resolutionX, gJob.resolutionY, gJob.bitsPerPixel ? gJob.bitsPerPixel : 24,
+        gJob.paper, gJob.queue,       JobTitle(window), gJob.copies};
     gDevice = h->createPrinter(&request);
     if (!gDevice) {
         ReportPrintFailure();

@@ -3,6 +3,7 @@
 // fonts back afterwards, failures reported and undone, the settings' defaults.
 #include "windtest.h"
 
+#include "buffer.h"
 #include "dialog.h"
 #include "fonts.h"
 #include "gdi.h"
@@ -194,7 +195,9 @@ namespace {
 struct Answer {
     std::string file;
     bool ok;
-    bool byReturn = false; // OK by Return in the file field
+    bool byReturn = false;                  // OK by Return in the file field
+    int printer = 0;                        // the line of the printers list to choose, 0 for none
+    std::vector<std::string> printers = {}; // what the list offered
 };
 
 Window *OpenDialog(void) {
@@ -213,6 +216,18 @@ void Answering(void *context) {
         Click(FindNamedWindow("paper2", d), 3, 3); // A4
         Click(FindNamedWindow("colour", d), 3, 3); // off
         SetItemText("COPIES", "2", -1, d);
+    }
+    Answer *seen = (Answer *)context;
+    if (Window *list = FindNamedWindow("PRINTERS", d)) {
+        TextDesc *t = TextDescOf(list);
+        for (int line = 1; t && t->buffer && line < t->buffer->lineCount; line++) {
+            BufferGoto(line, 1, t->buffer);
+            std::string text(LockLine(t->buffer), (size_t)CurrentLineLength(t->buffer));
+            while (!text.empty() && text.back() == '\n')
+                text.pop_back();
+            seen->printers.push_back(text);
+        }
+        ListBoxSelectLine(a->printer > 0 ? a->printer : 1, list);
     }
     if (a->byReturn) {
         HeadlessKeystroke(kHostKeyReturn, '\r');
@@ -286,4 +301,51 @@ TEST_F(PrintTest, AFontTallerThanThePagePrintsALineAPage) {
     int pages = Pages(dir + "/huge.pdf");
     EXPECT_GE(pages, 1);
     EXPECT_LE(pages, 3);
+}
+
+// With CUPS's commands on the PATH (stand-ins here), the dialog offers the queues with the
+// default first, and a job on a queue is handed to lp with exactly its arguments; a failing lp
+// is reported and the temporary document does not stay behind.
+TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
+    std::string bin = dir + "/bin", spool = dir + "/spool";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    ASSERT_EQ(0, mkdir(spool.c_str(), 0755));
+    std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n-e) printf 'office\\nlab\\n' ;;\n"
+                                      "-d) echo 'system default destination: lab' ;;\nesac\n";
+    std::ofstream(bin + "/lp") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + dir +
+                                      "/lp.args\nhead -c 4 \"$8\" > " + dir +
+                                      "/lp.head\nexit $(cat " + dir + "/lp.status)\n";
+    std::ofstream(dir + "/lp.status") << "0\n";
+    chmod((bin + "/lpstat").c_str(), 0755);
+    chmod((bin + "/lp").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    setenv("TMPDIR", spool.c_str(), 1);
+
+    Answer choose = {dir + "/unused.pdf", true};
+    choose.printer = 3; // office
+    HeadlessAt(HeadlessNow() + 100, Answering, &choose);
+    int answered = ReadPrintSettings(nullptr, top);
+    EXPECT_EQ((std::vector<std::string>{"File", "lab", "office"}), choose.printers);
+    ASSERT_EQ(1, answered);
+    PrintSettings s = *CurrentPrintSettings();
+    EXPECT_STREQ("office", s.queue);
+    Fill(3);
+    EXPECT_EQ(0, PrintTextWindow(&s, list));
+    std::string args = Contents(dir + "/lp.args");
+    std::string tempName = args.substr(args.rfind("--\n") + 3);
+    EXPECT_EQ("-d\noffice\n-t\ntape\n-n\n2\n--\n" + tempName, args);
+    EXPECT_EQ(0u, tempName.rfind(spool + "/", 0)) << tempName;
+    EXPECT_EQ("%PDF", Contents(dir + "/lp.head"));
+    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    EXPECT_NE(0, access((dir + "/unused.pdf").c_str(), F_OK));
+
+    std::ofstream(dir + "/lp.status") << "3\n";
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    EXPECT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("lp office failed with status 3", HeadlessBoxText(boxes));
+    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    setenv("PATH", path.c_str(), 1);
+    unsetenv("TMPDIR");
 }
