@@ -350,12 +350,6 @@ int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, i
     return 0;
 }
 
-int HostNoEnumPrinters(void (*)(const char *, void *), void *) { return 1; }
-HostDevice *HostNoCreatePrinter(const HostPrinterRequest *) { return nullptr; }
-void HostNoDeletePrinter(HostDevice *) {}
-int HostNoPrinterCall(HostDevice *) { return 1; }
-int HostNoStartDoc(HostDevice *, const char *) { return 1; }
-
 HostColor HostClassicSysColor(int index) {
     switch (index) {
     case kHostColorDesktop:

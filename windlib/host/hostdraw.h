@@ -1,6 +1,6 @@
 // What the two backends share: the drawing device over a cairo context (both draw with cairo,
 // the x11 backend on an xlib surface per X window, the headless one on an image surface per
-// top window), and the entries of the host table that no backend provides yet.
+// top window), and the printer devices both print with.
 #pragma once
 
 #include "host.h"
@@ -72,14 +72,6 @@ void HostFontFailCreate(int n);
 // The backend closes: with no font left, cairo's font caches and the font configuration are
 // released too.
 void HostFontsShutdown(void);
-
-// Entries that arrive with the palette, caret, clipboard and printing modules: they answer
-// "not available" until then.
-int HostNoEnumPrinters(void (*each)(const char *name, void *context), void *context);
-HostDevice *HostNoCreatePrinter(const HostPrinterRequest *request);
-void HostNoDeletePrinter(HostDevice *printer);
-int HostNoPrinterCall(HostDevice *printer);
-int HostNoStartDoc(HostDevice *printer, const char *documentName);
 
 // Printing (hostprint.cpp): PostScript or PDF files through cairo, one printer at a time.
 // The queues of lpstat, the default first; 1 without CUPS (files only).
