@@ -28,9 +28,6 @@ namespace {
 constexpr uint32_t kPrecisionMagic = 0x50524543;
 // Bordered, so the fields show where to type even when empty.
 constexpr uint32_t kEdit = kWindowKindText | kWindowTakesFocus | kWindowTabStop | kWindowBordered;
-constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
-constexpr uint32_t kCheck = kRadio | kButtonCheckBox;
-constexpr uint32_t kPush = 0x2B100400; // as the panel's keys: centred, bordered, tab stop
 constexpr int kFixedBit = 0x10;
 constexpr int kNotationMask = 0xF;
 constexpr int kFormatAutomatic = 2; // the pending format besides 0 floating and 1 integer
@@ -42,18 +39,18 @@ const DialogItem kDescription[] = {
     {21, 1, 5, 2, kEdit, "dispdigs", nullptr, nullptr},
     {21, 3, 5, 2, kEdit, "expdigs", nullptr, nullptr},
     {1, 6, 14, 1, kWindowKindLabel, "Display Format", nullptr, nullptr},
-    {5, 8, 14, 1, kRadio, "regcheck", "Decimal", nullptr},
-    {5, 9, 14, 1, kRadio, "engcheck", "Engineering", nullptr},
-    {5, 10, 14, 1, kRadio, "scicheck", "Scientific", nullptr},
+    {5, 8, 14, 1, kRadioItem, "regcheck", "Decimal", nullptr},
+    {5, 9, 14, 1, kRadioItem, "engcheck", "Engineering", nullptr},
+    {5, 10, 14, 1, kRadioItem, "scicheck", "Scientific", nullptr},
     {18, 6, 14, 1, kWindowKindLabel, "Math Format", nullptr, nullptr},
-    {19, 8, 14, 1, kRadio, "intcheck", "Integer", nullptr},
-    {19, 9, 14, 1, kRadio, "fltcheck", "Floating Point", nullptr},
-    {19, 10, 14, 1, kRadio, "autcheck", "Automatic", nullptr},
-    {5, 12, 20, 1, kCheck, "fixcheck", "Fix decimal point", nullptr},
+    {19, 8, 14, 1, kRadioItem, "intcheck", "Integer", nullptr},
+    {19, 9, 14, 1, kRadioItem, "fltcheck", "Floating Point", nullptr},
+    {19, 10, 14, 1, kRadioItem, "autcheck", "Automatic", nullptr},
+    {5, 12, 20, 1, kCheckItem, "fixcheck", "Fix decimal point", nullptr},
     {1, 14, 20, 2, kWindowKindLabel, "radixplaces", "Digits past dec. point", nullptr},
     {21, 14, 5, 2, kEdit, "fixrp", nullptr, nullptr},
-    {27, 14, 6, 2, kPush, "OK", nullptr, nullptr},
-    {27, 1, 6, 2, kPush, "Cancel", nullptr, nullptr},
+    {27, 14, 6, 2, kDialogButtonItem, "OK", nullptr, nullptr},
+    {27, 1, 6, 2, kDialogButtonItem, "Cancel", nullptr, nullptr},
     {},
 };
 

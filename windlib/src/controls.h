@@ -25,6 +25,11 @@ constexpr uint32_t kButtonOnPress = 0x80;         // activates on press instead 
 constexpr uint32_t kButtonCheckLeft = 0x10000000; // check box at the left, text after it
 constexpr uint32_t kButtonCentred = 0x20000000;   // text centred
 
+// A radio button and a check box of a dialog table: the mark at the left, the text after it.
+constexpr uint32_t kRadioItem =
+    kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
+constexpr uint32_t kCheckItem = kRadioItem | kButtonCheckBox;
+
 // A button at a cell rectangle (NewButton) or a pixel one (NewButtonPixels, menu items), in
 // the parent's colours; kind button unless `flags` names the label kind. Null after "New Button"
 // (a memory report).

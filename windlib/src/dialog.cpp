@@ -470,6 +470,17 @@ void ShowDialog(Window *w) {
         ShowWindowTree(w);
 }
 
+void RunDialogAndClose(WindowRef dialog) {
+    if (Window *w = WindowRefGet(dialog))
+        ShowDialog(w);
+    if (Window *w = WindowRefGet(dialog))
+        RunModal(w);
+    if (Window *still = WindowRefGet(dialog)) {
+        still->extension = nullptr;
+        CloseWindow(still);
+    }
+}
+
 int CloseDialogButton(int, Window *button) {
     if (!WindowIsLive(button))
         return 0;

@@ -16,6 +16,12 @@ constexpr uint32_t kDialogPlain = 0x100;    // a dialog
 constexpr uint32_t kDialogTitled = 0x40100; // a dialog with a title strip drawn by the toolkit
                                             // (kWindowPullDown and kWindowMenuBar: menus)
 
+// The items of the toolkit's own dialog tables (inquiries, the file and print dialogs).
+constexpr uint32_t kDialogButtonItem = 0x2B100400; // bordered, tab stop, centred text
+constexpr uint32_t kDialogEditItem = 0x4B000200;   // focus, bordered, tab stop
+constexpr uint32_t kDialogLabelItem = 0x01000500;
+constexpr uint32_t kDialogListItem = kWindowKindList | kWindowTabStop | kWindowBordered;
+
 // Colours and font of one item (or of the dialog), each used only where its flag says so.
 struct DialogOverride {
     Color foreground;            //
@@ -50,6 +56,10 @@ Window *CreateDialog(const DialogItem *description, Window *parent);
 // focus-taking enabled tab stop, or else the dialog takes the focus; the parent's tree and the
 // dialog's are shown. Other windows are just shown.
 void ShowDialog(Window *window);
+// Shows the dialog and runs it modally, then closes it if it is still open. Its extension is
+// detached first: dialogs run this way keep their state in a record of the caller's (often on
+// its stack), which the close must not reach. Nothing happens for a dialog already closed.
+void RunDialogAndClose(WindowRef dialog);
 // The window named `name` among `start` and its own descendants, else null after "Find Named
 // Window: no ID" with the name as caption.
 Window *FindNamedWindow(const char *name, Window *start);

@@ -26,19 +26,14 @@ constexpr uint32_t kFileDialogTag = 0xF11EDA1A;
 constexpr int kPatternSize = 256;
 constexpr const char *kCaption = "File dialog";
 
-constexpr uint32_t kButtonItem = 0x2B100400; // bordered, tab stop, centred text
-constexpr uint32_t kEditItem = 0x4B000200;   // focus, bordered, tab stop
-constexpr uint32_t kLabelItem = 0x01000500;
-constexpr uint32_t kListItem = kWindowKindList | kWindowTabStop | kWindowBordered;
-
 // OK comes first: Return in the path field presses the dialog's first button.
 const DialogItem kFileTable[] = {
     {4, 4, 44, 23, kDialogTitled, "Open_File", nullptr, nullptr},
-    {36, 20, 7, 2, kButtonItem, "OK", "OK", nullptr},
-    {1, 20, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
-    {1, 2, 42, 1, kLabelItem, "DIR", nullptr, nullptr},
-    {1, 3, 42, 2, kEditItem, "PATH", nullptr, nullptr},
-    {1, 6, 39, 13, kListItem, "FILES", nullptr, nullptr},
+    {36, 20, 7, 2, kDialogButtonItem, "OK", "OK", nullptr},
+    {1, 20, 7, 2, kDialogButtonItem, "Cancel", "Cancel", nullptr},
+    {1, 2, 42, 1, kDialogLabelItem, "DIR", nullptr, nullptr},
+    {1, 3, 42, 2, kDialogEditItem, "PATH", nullptr, nullptr},
+    {1, 6, 39, 13, kDialogListItem, "FILES", nullptr, nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
@@ -449,15 +444,7 @@ int FileDialog(const char *title, const char *pattern, const char *directory, ch
     SetItemText("PATH", name[0] ? name : (strcmp(s->pattern, "*") ? s->pattern : ""), -1, dialog);
     if (Window *field = FindNamedWindow("PATH", dialog))
         SetCurrentItem(field);
-    if (WindowRefLive(ref)) {
-        ShowDialog(dialog);
-        RunModal(dialog);
-    }
-    // The record outlives the dialog only through this pointer: make sure nothing can reach it.
-    if (Window *still = WindowRefGet(ref)) {
-        still->extension = nullptr;
-        CloseWindow(still);
-    }
+    RunDialogAndClose(ref); // the state is on this stack
     int result = s->result == 1 ? 1 : 0;
     if (result == 1)
         CopyText(path, (size_t)size, s->chosen);

@@ -17,34 +17,29 @@
 
 namespace {
 
-constexpr uint32_t kButtonItem = 0x2B100400; // bordered, tab stop, centred text
-constexpr uint32_t kEditItem = 0x4B000200;   // focus, bordered, tab stop
-constexpr uint32_t kLabelItem = 0x01000500;
-constexpr uint32_t kTitledDialog = 0x40100;
-
 const DialogItem kFileTable[] = {
-    {4, 4, 30, 8, kTitledDialog, "Open_File", nullptr, nullptr},
-    {23, 5, 6, 2, kButtonItem, "OK", "OK", nullptr},
-    {11, 5, 7, 2, kButtonItem, "Browse", "Browse", nullptr},
-    {1, 5, 6, 2, kButtonItem, "Cancel", "Cancel", nullptr},
-    {1, 2, 22, 1, kLabelItem, "PROMPT", nullptr, nullptr},
-    {1, 3, 28, 2, kEditItem, "FILENAME", nullptr, nullptr},
+    {4, 4, 30, 8, kDialogTitled, "Open_File", nullptr, nullptr},
+    {23, 5, 6, 2, kDialogButtonItem, "OK", "OK", nullptr},
+    {11, 5, 7, 2, kDialogButtonItem, "Browse", "Browse", nullptr},
+    {1, 5, 6, 2, kDialogButtonItem, "Cancel", "Cancel", nullptr},
+    {1, 2, 22, 1, kDialogLabelItem, "PROMPT", nullptr, nullptr},
+    {1, 3, 28, 2, kDialogEditItem, "FILENAME", nullptr, nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
 const DialogItem kStringTable[] = {
-    {4, 4, 25, 7, kTitledDialog, "String", nullptr, nullptr},
-    {18, 4, 6, 2, kButtonItem, "OK", "OK", nullptr},
-    {1, 4, 6, 2, kButtonItem, "Cancel", "Cancel", nullptr},
-    {1, 2, 23, 2, kEditItem, "STRING", nullptr, nullptr},
+    {4, 4, 25, 7, kDialogTitled, "String", nullptr, nullptr},
+    {18, 4, 6, 2, kDialogButtonItem, "OK", "OK", nullptr},
+    {1, 4, 6, 2, kDialogButtonItem, "Cancel", "Cancel", nullptr},
+    {1, 2, 23, 2, kDialogEditItem, "STRING", nullptr, nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
 const DialogItem kNumberTable[] = {
-    {4, 4, 20, 7, kTitledDialog, "Number", nullptr, nullptr},
-    {13, 4, 6, 2, kButtonItem, "OK", "OK", nullptr},
-    {1, 4, 6, 2, kButtonItem, "Cancel", "Cancel", nullptr},
-    {1, 2, 18, 2, kEditItem, "NUMBER", nullptr, nullptr},
+    {4, 4, 20, 7, kDialogTitled, "Number", nullptr, nullptr},
+    {13, 4, 6, 2, kDialogButtonItem, "OK", "OK", nullptr},
+    {1, 4, 6, 2, kDialogButtonItem, "Cancel", "Cancel", nullptr},
+    {1, 2, 18, 2, kDialogEditItem, "NUMBER", nullptr, nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
@@ -188,17 +183,6 @@ Window *MakeInquiry(const DialogItem *table, const char *failure, const char *ti
 }
 
 // Shows and runs the dialog; afterwards nothing can reach the state through it.
-void RunInquiry(Window *dialog) {
-    WindowRef ref = WindowRefOf(dialog);
-    ShowDialog(dialog);
-    if (WindowRefLive(ref))
-        RunModal(dialog);
-    if (Window *still = WindowRefGet(ref)) {
-        still->extension = nullptr;
-        CloseWindow(still);
-    }
-}
-
 InquireState *NewState(const char *failure, int limit) {
     InquireState *s = (InquireState *)WindowAllocate(sizeof(InquireState));
     if (!s) {
@@ -251,7 +235,7 @@ int InquireFile(const char *prompt, char *path, int size, const char *initial, i
     SetButtonFunction("OK", FileOk, dialog);
     SetButtonFunction("Browse", FileBrowse, dialog);
     SetItemText("PROMPT", s->prompt, -1, dialog);
-    RunInquiry(dialog);
+    RunDialogAndClose(WindowRefOf(dialog));
 
     int result = s->result;
     if (result == 1 && !(mode & kInquireAnyEntry) && NeedsFileDialog(s->text)) {
@@ -287,7 +271,7 @@ int InquireString(const char *title, const char *initial, char *buffer, int size
     int result = -1;
     if (dialog) {
         SetButtonFunction("OK", StringOk, dialog);
-        RunInquiry(dialog);
+        RunDialogAndClose(WindowRefOf(dialog));
         result = s->result;
     }
     if (buffer && size > 0) {
@@ -312,7 +296,7 @@ int InquireNumber(const char *title, int initial, int *value, Window *parent) {
         SetButtonFunction("OK", NumberOk, dialog);
         if (Window *field = FindNamedWindow("NUMBER", dialog))
             field->onActivate = NumericEditFilter;
-        RunInquiry(dialog);
+        RunDialogAndClose(WindowRefOf(dialog));
         result = s->result;
     }
     if (result == 1 && value)

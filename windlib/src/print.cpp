@@ -93,33 +93,26 @@ void LoadPrintSettings(const char *file, PrintSettings *s) {
 
 namespace {
 
-constexpr uint32_t kTitledDialog = 0x40100;
-constexpr uint32_t kButtonItem = 0x2B100400; // bordered, tab stop, centred text
-constexpr uint32_t kEditItem = 0x4B000200;   // focus, bordered, tab stop
-constexpr uint32_t kLabelItem = 0x01000500;
-constexpr uint32_t kListItem = kWindowKindList | kWindowTabStop | kWindowBordered;
-constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
-constexpr uint32_t kCheck = kRadio | kButtonCheckBox;
 constexpr uint32_t kPrintDialogTag = 0x5052444C;
 constexpr int kMostCopies = 999;
 
 const DialogItem kPrintTable[] = {
-    {4, 4, 36, 20, kTitledDialog, "Print", nullptr, nullptr},
+    {4, 4, 36, 20, kDialogTitled, "Print", nullptr, nullptr},
     // OK first: Return in a field presses the dialog's first button.
-    {27, 17, 7, 2, kButtonItem, "OK", "OK", nullptr},
-    {1, 17, 7, 2, kButtonItem, "Cancel", "Cancel", nullptr},
-    {1, 2, 34, 1, kLabelItem, "File:", nullptr, nullptr},
-    {1, 3, 34, 2, kEditItem, "FILE", nullptr, nullptr},
-    {1, 12, 8, 1, kLabelItem, "Printer:", nullptr, nullptr},
-    {10, 12, 24, 4, kListItem, "PRINTERS", nullptr, nullptr},
-    {1, 6, 8, 1, kLabelItem, "Paper:", nullptr, nullptr},
-    {9, 6, 12, 1, kRadio, "paper0", "System", nullptr},
-    {22, 6, 12, 1, kRadio, "paper1", "Letter", nullptr},
-    {9, 7, 12, 1, kRadio, "paper2", "A4", nullptr},
-    {22, 7, 12, 1, kRadio, "paper3", "Legal", nullptr},
-    {1, 9, 13, 1, kCheck, "colour", "Colour", nullptr},
-    {16, 9, 8, 1, kLabelItem, "Copies:", nullptr, nullptr},
-    {25, 9, 6, 2, kEditItem, "COPIES", nullptr, nullptr},
+    {27, 17, 7, 2, kDialogButtonItem, "OK", "OK", nullptr},
+    {1, 17, 7, 2, kDialogButtonItem, "Cancel", "Cancel", nullptr},
+    {1, 2, 34, 1, kDialogLabelItem, "File:", nullptr, nullptr},
+    {1, 3, 34, 2, kDialogEditItem, "FILE", nullptr, nullptr},
+    {1, 12, 8, 1, kDialogLabelItem, "Printer:", nullptr, nullptr},
+    {10, 12, 24, 4, kDialogListItem, "PRINTERS", nullptr, nullptr},
+    {1, 6, 8, 1, kDialogLabelItem, "Paper:", nullptr, nullptr},
+    {9, 6, 12, 1, kRadioItem, "paper0", "System", nullptr},
+    {22, 6, 12, 1, kRadioItem, "paper1", "Letter", nullptr},
+    {9, 7, 12, 1, kRadioItem, "paper2", "A4", nullptr},
+    {22, 7, 12, 1, kRadioItem, "paper3", "Legal", nullptr},
+    {1, 9, 13, 1, kCheckItem, "colour", "Colour", nullptr},
+    {16, 9, 8, 1, kDialogLabelItem, "Copies:", nullptr, nullptr},
+    {25, 9, 6, 2, kDialogEditItem, "COPIES", nullptr, nullptr},
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
@@ -235,14 +228,7 @@ int PrinterDialog(PrintSettings *settings, Window *window) {
     if (Window *field = FindNamedWindow("FILE", dialog))
         SetCurrentItem(field);
     gDialogOpen = true;
-    ShowDialog(dialog);
-    if (WindowRefLive(ref))
-        RunModal(dialog);
-    // The state lives on this stack: nothing may reach it once the question is over.
-    if (Window *still = WindowRefGet(ref)) {
-        still->extension = nullptr;
-        CloseWindow(still);
-    }
+    RunDialogAndClose(ref); // the state is on this stack
     gDialogOpen = false;
     return state.result == 1 ? 1 : -1;
 }
