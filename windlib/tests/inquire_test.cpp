@@ -43,14 +43,6 @@ void RunStep(void *context) {
         s->run();
 }
 
-// The innermost dialog the user is looking at: the focus window's dialog.
-Window *OpenDialog(void) {
-    for (Window *w = FocusWindow(); w; w = w->parent)
-        if (WindowKind(w) == kWindowKindDialog)
-            return w;
-    return nullptr;
-}
-
 std::string Text(const char *name, Window *dialog) {
     char text[PATH_MAX] = "";
     GetItemText(name, text, sizeof text, dialog);

@@ -200,13 +200,6 @@ struct Answer {
     std::vector<std::string> printers = {}; // what the list offered
 };
 
-Window *OpenDialog(void) {
-    for (Window *w = FocusWindow(); w; w = w->parent)
-        if (WindowKind(w) == kWindowKindDialog)
-            return w;
-    return nullptr;
-}
-
 void Answering(void *context) {
     const Answer *a = (const Answer *)context;
     Window *d = OpenDialog();

@@ -94,6 +94,14 @@ inline int RunFor(Window *top, int64_t limitMs = 600000) {
     return RunModal(top);
 }
 
+// The innermost dialog the user is looking at: the focus window's dialog, or null.
+inline Window *OpenDialog(void) {
+    for (Window *w = FocusWindow(); w; w = w->parent)
+        if (WindowKind(w) == kWindowKindDialog)
+            return w;
+    return nullptr;
+}
+
 inline void Click(Window *w, int x, int y, int button = 0) {
     int sx, sy;
     HeadlessClientToScreen(w->host, x, y, &sx, &sy);
