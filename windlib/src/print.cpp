@@ -72,6 +72,23 @@ const char *JobTitle(Window *window) {
     return window->text && *window->text ? window->text : "torva";
 }
 
+// What a job set up, undone in reverse: the printer GC's loan, the printer, the printing
+// colours, the printer's fonts (made again for the window's screen), the job record.
+void UndoJob(Window *window) {
+    GC *gc = gPrinterGC;
+    gPrinterGC = nullptr;
+    ReleaseGC(gc);
+    WindowHost()->deletePrinter(gDevice);
+    gDevice = nullptr;
+    SetPrintingColors(0);
+    ScreenFonts(window);
+    if (gJob.output)
+        BufferFree(gJob.output);
+    gJob.output = nullptr;
+    gJob.window = WindowRef{};
+    gJobRunning = false;
+}
+
 } // namespace
 
 void LoadPrintSettings(const char *file, PrintSettings *s) {
@@ -312,12 +329,7 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
         SetFont(window->font, gc);
     if (h->startDoc(gDevice, "KLNprint") != 0 || gc->operations.startDocument(gc) != 0) {
         ReportPrintFailure();
-        ScreenFonts(nullptr);
-        SetPrintingColors(0);
-        ReleaseGC(gc);
-        h->deletePrinter(gDevice);
-        gDevice = nullptr;
-        gPrinterGC = nullptr;
+        UndoJob(window);
         return nullptr;
     }
     gJobRunning = true;
@@ -355,18 +367,7 @@ int EndPrint(PrintSettings *job) {
     int failed = h->endDoc(gDevice);
     if (failed)
         ReportPrintFailure();
-    Window *window = WindowRefGet(gJob.window);
-    gPrinterGC = nullptr;
-    ReleaseGC(gc);
-    h->deletePrinter(gDevice);
-    gDevice = nullptr;
-    SetPrintingColors(0);
-    ScreenFonts(window);
-    if (gJob.output)
-        BufferFree(gJob.output);
-    gJob.output = nullptr;
-    gJob.window = WindowRef{};
-    gJobRunning = false;
+    UndoJob(WindowRefGet(gJob.window));
     return failed ? 1 : 0;
 }
 
