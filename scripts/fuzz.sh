@@ -11,6 +11,7 @@ seconds=$2
 shift 2
 targets=${*:-numtext settings program undo}
 root=$(cd "$(dirname "$0")/.." && pwd)
+export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp
 status=0
 printf '%-10s %8s %12s %14s %8s\n' target seconds exec/s executions crashes
 for t in $targets; do
