@@ -11,11 +11,13 @@
 #include "textwind.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -151,6 +153,64 @@ TEST_F(PrintTest, AFailedPrintIsReportedUndoneAndTheNextOneWorks) {
     mode_t mask = umask(0);
     umask(mask);
     EXPECT_EQ(0666 & ~mask, st.st_mode & 0777); // a document, not a private temporary file
+}
+
+// Failures that come at the end, after the fonts were made for the printer: the document
+// cannot be put in place, or the disk refuses the bytes. Each is reported with the output's
+// name and why, leaves nothing beside the output, gives the screen its fonts back, and the
+// next print works.
+TEST_F(PrintTest, AFailureAtTheEndIsReportedAndLeavesTheScreenAsItWas) {
+    Fill(300);
+    GC *screen = GetWindowGC(list);
+    ASSERT_NE(nullptr, screen);
+    int spacing = FontLineSpacing(list->font, screen), m = CharWidth('m', list->font, screen);
+    ReleaseGC(screen);
+    ASSERT_EQ(0, mkdir((dir + "/taken").c_str(), 0755)); // a directory where the file should go
+
+    struct Case {
+        std::string name;
+        rlim_t fileLimit;   // 0: no limit; else bytes a file may grow to, as on a full disk
+        std::string reason; // empty: cairo's own words, from its spool file under the limit
+    } const cases[] = {
+        {"taken", 0, "Is a directory"},
+        {"big.pdf", 2048, "File too large"},
+        {"big.ps", 2048, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string before = Shell("ls -A '" + dir + "'");
+        int boxes = HeadlessBoxCount();
+        rlimit old;
+        ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+        void (*oldSignal)(int) = signal(SIGXFSZ, SIG_IGN);
+        if (c.fileLimit) {
+            rlimit limited = old;
+            limited.rlim_cur = c.fileLimit;
+            ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+        }
+        int printed = PrintTo(dir + "/" + c.name);
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldSignal);
+
+        EXPECT_EQ(1, printed);
+        ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+        std::string said = HeadlessBoxText(boxes);
+        std::string expected = "Cannot write " + dir + "/" + c.name + ": " + c.reason;
+        if (c.reason.empty())
+            EXPECT_EQ(0u, said.rfind(expected, 0)) << said;
+        else
+            EXPECT_EQ(expected, said);
+        EXPECT_STREQ("Print", HeadlessBoxCaption(boxes));
+        EXPECT_EQ(before, Shell("ls -A '" + dir + "'")); // nothing half-written, no temporary
+        EXPECT_EQ(0, PrintingColors());
+        screen = GetWindowGC(list);
+        ASSERT_NE(nullptr, screen);
+        EXPECT_EQ(spacing, FontLineSpacing(list->font, screen));
+        EXPECT_EQ(m, CharWidth('m', list->font, screen));
+        ReleaseGC(screen);
+    }
+    EXPECT_EQ(0, PrintTo(dir + "/after.pdf"));
+    EXPECT_LT(1, Pages(dir + "/after.pdf"));
 }
 
 TEST_F(PrintTest, OneJobAtATimeAndEveryPageCarriesALine) {
