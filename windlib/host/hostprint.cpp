@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -47,19 +48,42 @@ bool EndsWith(const char *text, const char *tail) {
     return n >= t && strcasecmp(text + n - t, tail) == 0;
 }
 
-// The page in points for the paper setting; 0 asks /etc/papersize, A4 when it says nothing known.
-void PaperSize(int paper, double *width, double *height) {
-    if (paper == 0) {
-        char name[32] = "";
-        if (FILE *f = fopen("/etc/papersize", "r")) {
-            while (fgets(name, sizeof name, f))
-                if (name[0] != '#' && name[0] != '\n')
-                    break;
-            fclose(f);
+// The paper setting a paper name stands for: Letter, Legal, or A4 for every other name.
+int PaperNamed(const char *name) {
+    size_t n = strcspn(name, " \t\r\n");
+    if (n == 6 && strncasecmp(name, "letter", n) == 0)
+        return 1;
+    if (n == 5 && strncasecmp(name, "legal", n) == 0)
+        return 3;
+    return 2;
+}
+
+// The system's paper, as libpaper finds it: $PAPERSIZE names it, else the first line that is
+// no comment of $PAPERCONF or /etc/papersize; A4 when none says.
+int SystemPaper(void) {
+    const char *size = getenv("PAPERSIZE");
+    if (size && *size)
+        return PaperNamed(size);
+    const char *conf = getenv("PAPERCONF");
+    int paper = 2;
+    if (FILE *f = fopen(conf && *conf ? conf : "/etc/papersize", "r")) {
+        char line[64];
+        while (fgets(line, sizeof line, f)) {
+            const char *name = line + strspn(line, " \t");
+            if (*name != '#' && *name != '\n' && *name != '\0') {
+                paper = PaperNamed(name);
+                break;
+            }
         }
-        name[strcspn(name, " \t\r\n")] = '\0';
-        paper = strcasecmp(name, "letter") == 0 ? 1 : strcasecmp(name, "legal") == 0 ? 3 : 2;
+        fclose(f);
     }
+    return paper;
+}
+
+// The page in points for the paper setting: 1 Letter, 2 A4, 3 Legal, 0 the system's.
+void PaperSize(int paper, double *width, double *height) {
+    if (paper < 1 || paper > 3)
+        paper = SystemPaper();
     *width = paper == 2 ? 595.2756 : 612.0;
     *height = paper == 1 ? 792.0 : paper == 3 ? 1008.0 : 841.8898;
 }

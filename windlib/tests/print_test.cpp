@@ -138,6 +138,49 @@ TEST_F(PrintTest, ANameWithoutPdfGivesPostScriptAndARelativeOneGoesHome) {
     EXPECT_NE(std::string::npos, all.find("%%EOF")); // finished, not cut short
 }
 
+std::string PageSize(const std::string &pdf) {
+    std::istringstream info(Shell("pdfinfo '" + pdf + "' 2>/dev/null"));
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("Page size:", 0) == 0)
+            return line.substr(line.find_first_not_of(' ', 10));
+    return "";
+}
+
+// The paper setting picks the page; 0 is the system's paper, found as libpaper finds it.
+TEST_F(PrintTest, ThePaperSettingPicksThePage) {
+    Fill(2);
+    std::string conf = dir + "/papersize";
+    std::ofstream(conf) << "# the paper here\n\n  letter\n";
+    struct Case {
+        int paper;
+        const char *papersize; // $PAPERSIZE, null: unset
+        std::string paperconf; // $PAPERCONF
+        std::string size;      // as pdfinfo gives it
+    } const cases[] = {
+        {1, "a4", conf, "612 x 792 pts (letter)"},
+        {2, "letter", conf, "595.276 x 841.89 pts (A4)"},
+        {3, nullptr, conf, "612 x 1008 pts"},
+        {0, "Legal", conf, "612 x 1008 pts"},
+        {0, "a5", conf, "595.276 x 841.89 pts (A4)"},
+        {0, nullptr, conf, "612 x 792 pts (letter)"},
+        {0, nullptr, dir + "/none", "595.276 x 841.89 pts (A4)"},
+        {7, "letter", conf, "612 x 792 pts (letter)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.paper) + " " + (c.papersize ? c.papersize : "-"));
+        if (c.papersize)
+            setenv("PAPERSIZE", c.papersize, 1);
+        else
+            unsetenv("PAPERSIZE");
+        setenv("PAPERCONF", c.paperconf.c_str(), 1);
+        settings.paper = c.paper;
+        EXPECT_EQ(0, PrintTo(dir + "/paper.pdf"));
+        EXPECT_EQ(c.size, PageSize(dir + "/paper.pdf"));
+    }
+    unsetenv("PAPERSIZE");
+    unsetenv("PAPERCONF");
+}
+
 TEST_F(PrintTest, AFailedPrintIsReportedUndoneAndTheNextOneWorks) {
     Fill(5);
     int boxes = HeadlessBoxCount();
