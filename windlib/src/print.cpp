@@ -275,7 +275,8 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
         return nullptr;
     if (gJobRunning) {
         Window *running = WindowRefGet(gJob.window);
-        QuietDiagnostic("wStartPrint: printer in use by ",
+        // The diagnostic puts its own blank between the message and the window's text.
+        QuietDiagnostic("wStartPrint: printer in use by",
                         running && running->text ? running->text : "");
         return nullptr;
     }

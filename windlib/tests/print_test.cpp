@@ -262,6 +262,7 @@ TEST_F(PrintTest, OneJobAtATimeAndEveryPageCarriesALine) {
     PrintSettings *job = wStartPrint(&settings, list);
     ASSERT_NE(nullptr, job);
     EXPECT_EQ(nullptr, wStartPrint(&settings, top));
+    EXPECT_STREQ("wStartPrint: printer in use by printout", LastQuietDiagnostic());
     EXPECT_EQ(0, EndPrint(job));
     // Margins that leave no height: one line a page, and the loop ends.
     settings.topMargin = 4000;
