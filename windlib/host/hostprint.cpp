@@ -228,17 +228,23 @@ int HostEnumPrinters(void (*each)(const char *name, void *context), void *contex
 }
 
 HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
-    if (!request || !request->name || !*request->name || gPrinter.device) {
+    if (!request || gPrinter.device) {
+        gFailure = "The printer is busy";
+        return nullptr;
+    }
+    // A queue gets a PDF made in the temporary directory and handed to lp at the end.
+    bool queued = request->queue && *request->queue;
+    if (!queued && (!request->name || !*request->name)) {
         gFailure = "No output file";
         return nullptr;
     }
     gFailure.clear();
-    // A queue gets a PDF made in the temporary directory and handed to lp at the end.
-    bool queued = request->queue && *request->queue;
-    std::string path = request->name;
+    std::string path;
     if (queued) {
         const char *tmp = getenv("TMPDIR");
         path = std::string(tmp && *tmp ? tmp : "/tmp") + "/torva-print.pdf";
+    } else {
+        path = request->name;
     }
     // A relative name is taken in the home directory: the program's working directory is
     // wherever it was started from, which the user does not see.

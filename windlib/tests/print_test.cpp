@@ -453,3 +453,134 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     setenv("PATH", path.c_str(), 1);
     unsetenv("TMPDIR");
 }
+
+namespace {
+
+struct Nested {
+    bool asking = false; // inside the second request
+    int result = 0;      // what the second request answered
+    bool rescued = false;
+};
+
+// Asks for the dialog again from inside the open one, then cancels the open one.
+void AskAgainThenCancel(void *context) {
+    Nested *n = (Nested *)context;
+    Window *d = OpenDialog();
+    ASSERT_NE(nullptr, d);
+    PrintSettings other;
+    LoadPrintSettings(nullptr, &other);
+    n->asking = true;
+    n->result = PrinterDialog(&other, d);
+    n->asking = false;
+    Click(FindNamedWindow("Cancel", d), 4, 4);
+}
+
+// Closes a second dialog that should never have opened, so a fault fails instead of hanging.
+void Rescue(void *context) {
+    Nested *n = (Nested *)context;
+    if (!n->asking)
+        return;
+    n->rescued = true;
+    if (Window *d = OpenDialog())
+        Click(FindNamedWindow("Cancel", d), 4, 4);
+}
+
+// Presses Cancel when the dialog refused OK and is still open.
+void CancelIfOpen(void *context) {
+    if (Window *d = OpenDialog()) {
+        *(bool *)context = true;
+        Click(FindNamedWindow("Cancel", d), 4, 4);
+    }
+}
+
+} // namespace
+
+TEST_F(PrintTest, TheDialogIsOpenOnceAtATime) {
+    Nested nested;
+    HeadlessAt(HeadlessNow() + 100, AskAgainThenCancel, &nested);
+    HeadlessAt(HeadlessNow() + 300, Rescue, &nested);
+    PrintSettings s;
+    LoadPrintSettings(nullptr, &s);
+    EXPECT_EQ(-1, PrinterDialog(&s, top));
+    EXPECT_EQ(-1, nested.result);
+    EXPECT_FALSE(nested.rescued);
+    // Once it is closed it opens again.
+    Answer ok = {dir + "/again.pdf", true};
+    HeadlessAt(HeadlessNow() + 400, Answering, &ok);
+    EXPECT_EQ(1, PrinterDialog(&s, top));
+    EXPECT_EQ(ok.file, s.name);
+}
+
+// The queues come from lpstat in the C locale, the default first; when lpstat is missing,
+// fails or hangs, the dialog still opens, offering the file alone.
+TEST_F(PrintTest, TheQueuesOfferedFollowLpstat) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    const char *oldLocale = getenv("LC_ALL");
+    std::string locale = oldLocale ? oldLocale : "";
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    struct Case {
+        const char *what;
+        const char *script; // null: no lpstat on the PATH
+        std::vector<std::string> offered;
+    } const cases[] = {
+        {"missing", nullptr, {"File"}},
+        {"no server", "echo 'lpstat: Scheduler is not running.' >&2\nexit 1\n", {"File"}},
+        {"hung", "exec sleep 30\n", {"File"}},
+        {"no default",
+         "case \"$1\" in\n-e) printf 'a\\nb\\n' ;;\n"
+         "-d) echo 'no system default destination' ;;\nesac\n",
+         {"File", "a", "b"}},
+        {"default first",
+         "case \"$1\" in\n-e) printf 'a\\nb  \\n' ;;\n-d) if [ \"$LC_ALL\" = C ]; then echo "
+         "'system default destination: b'; else echo 'Standardziel: a'; fi ;;\nesac\n",
+         {"File", "b", "a"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink((bin + "/lpstat").c_str());
+        if (c.script) {
+            std::ofstream(bin + "/lpstat") << "#!/bin/sh\n" << c.script;
+            chmod((bin + "/lpstat").c_str(), 0755);
+        }
+        // Without a script nothing else may answer for it: the PATH is the empty directory.
+        setenv("PATH", c.script ? (bin + ":" + path).c_str() : bin.c_str(), 1);
+        Answer cancel = {"", false};
+        HeadlessAt(HeadlessNow() + 100, Answering, &cancel);
+        EXPECT_EQ(0, ReadPrintSettings(nullptr, top));
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(c.offered, cancel.printers);
+    }
+    if (oldLocale)
+        setenv("LC_ALL", locale.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+}
+
+// With a queue chosen the file field may be empty; the file offered before stays offered.
+TEST_F(PrintTest, AQueueNeedsNoFileName) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::ofstream(bin + "/lpstat") << "#!/bin/sh\n[ \"$1\" = -e ] && echo office\nexit 0\n";
+    chmod((bin + "/lpstat").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    std::string file = dir + "/torva.ini";
+    std::ofstream(file) << "[nv]\nPRINT_PSOUTFILE=" << dir << "/before.pdf\n";
+
+    Answer queue = {"", true};
+    queue.printer = 2;
+    bool refused = false;
+    HeadlessAt(HeadlessNow() + 100, Answering, &queue);
+    HeadlessAt(HeadlessNow() + 300, CancelIfOpen, &refused);
+    int answered = ReadPrintSettings(file.c_str(), top);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(refused);
+    ASSERT_EQ(1, answered);
+    EXPECT_STREQ("office", CurrentPrintSettings()->queue);
+    EXPECT_EQ(dir + "/before.pdf", CurrentPrintSettings()->name);
+    PrintSettings again;
+    LoadPrintSettings(file.c_str(), &again);
+    EXPECT_EQ(dir + "/before.pdf", again.name);
+}
