@@ -151,6 +151,11 @@ int RunCommand(const char *const argv[], std::string *out, int seconds) {
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    // Nothing to read, and none of our descriptors (the display's connection among them).
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     pid_t pid;
     int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, (char *const *)argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -185,9 +190,11 @@ int RunCommand(const char *const argv[], std::string *out, int seconds) {
     if (late)
         kill(pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (late || !WIFEXITED(status))
+    // No status to be had (children reaped elsewhere) is no success.
+    if (late || waited != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
 }

@@ -450,6 +450,15 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     EXPECT_EQ(boxes + 1, HeadlessBoxCount());
     EXPECT_STREQ("lp office failed with status 3", HeadlessBoxText(boxes));
     EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+
+    // No lp at all: said so, and nothing stays behind either.
+    unlink((bin + "/lp").c_str());
+    setenv("PATH", bin.c_str(), 1);
+    boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("lp office could not run", HeadlessBoxText(boxes));
+    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
     setenv("PATH", path.c_str(), 1);
     unsetenv("TMPDIR");
 }
