@@ -46,6 +46,18 @@ int Pages(const std::string &pdf) {
     return -1;
 }
 
+// The numbers of the lines "line N" printed in a PDF, in the order they are read.
+std::vector<int> LineNumbers(const std::string &pdf) {
+    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
+    std::vector<int> seen;
+    for (std::string line; std::getline(text, line);) {
+        size_t at = line.find("line ");
+        if (at != std::string::npos)
+            seen.push_back(atoi(line.c_str() + at + 5));
+    }
+    return seen;
+}
+
 class PrintTest : public WindTest {
   protected:
     void SetUp() override {
@@ -89,13 +101,7 @@ TEST_F(PrintTest, EveryLineIsPrintedOnceInOrderOverTheRightPages) {
     settings.paper = 2; // A4
     std::string pdf = dir + "/tape.pdf";
     ASSERT_EQ(0, PrintTo(pdf));
-    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
-    std::vector<int> seen;
-    for (std::string line; std::getline(text, line);) {
-        size_t at = line.find("line ");
-        if (at != std::string::npos)
-            seen.push_back(atoi(line.c_str() + at + 5));
-    }
+    std::vector<int> seen = LineNumbers(pdf);
     ASSERT_EQ(300u, seen.size());
     for (int i = 0; i < 300; i++)
         ASSERT_EQ(i + 1, seen[(size_t)i]);
@@ -269,6 +275,7 @@ TEST_F(PrintTest, OneJobAtATimeAndEveryPageCarriesALine) {
     settings.bottomMargin = 4000;
     EXPECT_EQ(0, PrintTo(dir + "/b.pdf"));
     EXPECT_EQ(4, Pages(dir + "/b.pdf"));
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), LineNumbers(dir + "/b.pdf"));
 }
 
 TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
@@ -395,16 +402,30 @@ TEST_F(PrintTest, ReturnInTheFileFieldIsOk) {
     EXPECT_EQ(typed.file, CurrentPrintSettings()->name);
 }
 
-// A tape font far taller than the page still prints every line, one a page, and ends.
-TEST_F(PrintTest, AFontTallerThanThePagePrintsALineAPage) {
+// The largest font there is: few lines a page, each printed once, and the print ends with
+// the page holding the last line.
+TEST_F(PrintTest, TheLargestFontPrintsEveryLineOnTheRightPages) {
     int huge = FontLookup("face:courier!height:999999!bold:0!italic:0!setwidth:1");
-    if (huge >= 0)
-        list->font = huge;
-    Fill(3);
+    ASSERT_GE(huge, 0);
+    list->font = huge;
+    Fill(12);
+    snprintf(settings.name, sizeof settings.name, "%s/probe.pdf", dir.c_str());
+    PrintSettings *job = wStartPrint(&settings, list);
+    ASSERT_NE(nullptr, job);
+    GC *printer = wGETGC(1, kGCPrinter, nullptr, list);
+    ASSERT_NE(nullptr, printer);
+    int perPage = printer->innerHeight / FontLineSpacing(huge, printer);
+    ReleaseGC(printer);
+    EXPECT_EQ(0, EndPrint(job));
+    ASSERT_GE(perPage, 1);
+    ASSERT_LT(perPage, 12); // more than one page
+
     EXPECT_EQ(0, PrintTo(dir + "/huge.pdf"));
-    int pages = Pages(dir + "/huge.pdf");
-    EXPECT_GE(pages, 1);
-    EXPECT_LE(pages, 3);
+    std::vector<int> expected;
+    for (int i = 1; i <= 12; i++)
+        expected.push_back(i);
+    EXPECT_EQ(expected, LineNumbers(dir + "/huge.pdf"));
+    EXPECT_EQ((12 + perPage - 1) / perPage, Pages(dir + "/huge.pdf"));
 }
 
 // With CUPS's commands on the PATH (stand-ins here), the dialog offers the queues with the
