@@ -332,7 +332,7 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
         SetFont(window->font, gc);
     if (h->startDoc(gDevice, "KLNprint") != 0 || gc->operations.startDocument(gc) != 0) {
         ReportPrintFailure();
-        ScreenFonts(nullptr);
+        ScreenFonts(window);
         SetPrintingColors(0);
         ReleaseGC(gc);
         h->deletePrinter(gDevice);
