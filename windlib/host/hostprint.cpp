@@ -272,10 +272,16 @@ HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
         Fail("Cannot write", path, errno);
         return nullptr;
     }
-    // mkstemp's private mode would pass to the document: give it what a new file gets.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    // mkstemp's private mode would pass to the document: give it the mode of the file it
+    // replaces, or what a new file gets.
+    struct stat old;
+    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     gPrinter.out = fdopen(fd, "wb");
     if (!gPrinter.out) {
         close(fd);

@@ -202,6 +202,11 @@ TEST_F(PrintTest, AFailedPrintIsReportedUndoneAndTheNextOneWorks) {
     mode_t mask = umask(0);
     umask(mask);
     EXPECT_EQ(0666 & ~mask, st.st_mode & 0777); // a document, not a private temporary file
+    // A document printed again keeps the mode its owner gave it.
+    ASSERT_EQ(0, chmod((dir + "/tape.pdf").c_str(), 0640));
+    EXPECT_EQ(0, PrintTo(dir + "/tape.pdf"));
+    ASSERT_EQ(0, stat((dir + "/tape.pdf").c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 0777);
 }
 
 // Failures that come at the end, after the fonts were made for the printer: the document
