@@ -296,11 +296,32 @@ TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
     EXPECT_EQ(2, s.language);
     EXPECT_STREQ("out.ps", s.name);
     EXPECT_EQ(1, s.copies);
-    std::ofstream(file) << "[nv]\nPRINT_PAPER=7\nPRINT_FLAGS=12\nPRINT_LANGUAGE=5\n";
-    LoadPrintSettings(file.c_str(), &s);
+    EXPECT_EQ(1, s.flags); // colour
     EXPECT_EQ(0, s.paper);
-    EXPECT_EQ(0, s.flags);
-    EXPECT_STREQ("out.pcl", s.name);
+    EXPECT_EQ(0, s.connect);
+    EXPECT_EQ(1, s.fromPage);
+    EXPECT_EQ(-1, s.toPage);
+    EXPECT_EQ(-1, s.maxPage);
+    EXPECT_STREQ("", s.queue);
+
+    struct Case {
+        const char *stored;
+        int paper, flags;
+        const char *name;
+    } const cases[] = {
+        {"PRINT_PAPER=7\nPRINT_FLAGS=12\nPRINT_LANGUAGE=5\n", 0, 0, "out.pcl"},
+        {"PRINT_PAPER=-1\nPRINT_FLAGS=6\n", 0, 2, "out.ps"},
+        {"PRINT_PAPER=3\nPRINT_FLAGS=-1\nPRINT_PSOUTFILE=tape.pdf\n", 3, 3, "tape.pdf"},
+        {"PRINT_PAPER=1\nPRINT_FLAGS=0\nPRINT_OUTFILE=other.pdf\n", 1, 0, "out.ps"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored);
+        std::ofstream(file) << "[nv]\n" << c.stored;
+        LoadPrintSettings(file.c_str(), &s);
+        EXPECT_EQ(c.paper, s.paper);
+        EXPECT_EQ(c.flags, s.flags);
+        EXPECT_STREQ(c.name, s.name);
+    }
 }
 
 } // namespace
