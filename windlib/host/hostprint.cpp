@@ -130,10 +130,10 @@ void Forget(bool keepFailure) {
 
 extern "C" char **environ;
 
-// Runs argv (found on PATH, no shell) in the C locale, collecting its standard output for at
-// most `seconds`: a hung print server must not freeze the window. The exit status, or -1 when
-// it could not run or was killed for taking too long.
-int RunCommand(const char *const argv[], std::string *out, int seconds) {
+// Runs argv (found on PATH, no shell) in the C locale, collecting its standard output (and its
+// errors too with `withErrors`) for at most `seconds`: a hung print server must not freeze the
+// window. The exit status, or -1 when it could not run or was killed for taking too long.
+int RunCommand(const char *const argv[], std::string *out, int seconds, bool withErrors = false) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         return -1;
@@ -149,7 +149,10 @@ int RunCommand(const char *const argv[], std::string *out, int seconds) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (withErrors)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    else
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     // Nothing to read, and none of our descriptors (the display's connection among them).
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -356,11 +359,18 @@ int HostPrinterEndDoc(HostDevice *printer) {
         const char *argv[] = {
             "lp",           "-d", gPrinter.queue.c_str(), "-t",   gPrinter.title.c_str(), "-n",
             copies.c_str(), "--", gPrinter.temp.c_str(),  nullptr};
-        int status = RunCommand(argv, nullptr, 30);
+        std::string said;
+        int status = RunCommand(argv, &said, 30, true);
         if (status != 0) {
             gFailure = "lp " + gPrinter.queue +
                        (status < 0 ? std::string(" could not run")
                                    : " failed with status " + std::to_string(status));
+            // lp's last words say why ("The printer or class does not exist.").
+            said.erase(said.find_last_not_of(" \t\r\n") + 1);
+            std::string last = said.substr(said.find_last_of('\n') + 1);
+            last.erase(0, last.find_first_not_of(" \t"));
+            if (!last.empty())
+                gFailure += ": " + last.substr(0, 200);
             return 1;
         }
         return 0; // the temporary file goes with the printer

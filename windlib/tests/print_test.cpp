@@ -463,9 +463,14 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     ASSERT_EQ(0, mkdir(spool.c_str(), 0755));
     std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n-e) printf 'office\\nlab\\n' ;;\n"
                                       "-d) echo 'system default destination: lab' ;;\nesac\n";
-    std::ofstream(bin + "/lp") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + dir +
-                                      "/lp.args\nhead -c 4 \"$8\" > " + dir +
-                                      "/lp.head\nexit $(cat " + dir + "/lp.status)\n";
+    std::ofstream(bin + "/lp")
+        << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + dir + "/lp.args\nhead -c 4 \"$8\" > " + dir +
+               "/lp.head\ns=$(cat " + dir +
+               "/lp.status)\n"
+               "[ \"$s\" = 0 ] && echo 'request id is office-1 (1 file(s))'\n"
+               "[ \"$s\" = 3 ] && { echo 'lp: first' >&2; "
+               "echo '  lp: The printer or class does not exist.  ' >&2; }\n"
+               "exit $s\n";
     std::ofstream(dir + "/lp.status") << "0\n";
     chmod((bin + "/lpstat").c_str(), 0755);
     chmod((bin + "/lp").c_str(), 0755);
@@ -495,7 +500,14 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     int boxes = HeadlessBoxCount();
     EXPECT_EQ(1, PrintTextWindow(&s, list));
     EXPECT_EQ(boxes + 1, HeadlessBoxCount());
-    EXPECT_STREQ("lp office failed with status 3", HeadlessBoxText(boxes));
+    EXPECT_STREQ("lp office failed with status 3: lp: The printer or class does not exist.",
+                 HeadlessBoxText(boxes));
+    // Without a word from lp the status alone.
+    std::ofstream(dir + "/lp.status") << "4\n";
+    boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("lp office failed with status 4", HeadlessBoxText(boxes));
     EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
 
     // No lp at all: said so, and nothing stays behind either.
