@@ -129,6 +129,26 @@ TEST_F(PrintTest, EveryLineIsPrintedOnceInOrderOverTheRightPages) {
     EXPECT_EQ(0, PrintingColors());
 }
 
+// Printing starts at line 1 whatever the user looks at, and leaves the view as it found it.
+TEST_F(PrintTest, TheViewIsPutBackAfterPrinting) {
+    Fill(300);
+    ListBoxSelectLine(200, list);
+    RepaintWindow(list);
+    TextDesc *d = TextDescOf(list);
+    ASSERT_NE(nullptr, d);
+    int topLine = d->topLine, offset = d->leftOffset;
+    int32_t line = CurrentLineNumber(d->buffer);
+    ASSERT_GT(topLine, 1);
+    EXPECT_EQ(0, PrintTo(dir + "/view.pdf"));
+    std::vector<int> seen = LineNumbers(dir + "/view.pdf");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(1, seen.front());
+    EXPECT_EQ(300, seen.back());
+    EXPECT_EQ(topLine, d->topLine);
+    EXPECT_EQ(offset, d->leftOffset);
+    EXPECT_EQ(line, CurrentLineNumber(d->buffer));
+}
+
 TEST_F(PrintTest, ANameWithoutPdfGivesPostScriptAndARelativeOneGoesHome) {
     Fill(3);
     std::string home = getenv("HOME") ? getenv("HOME") : "";
