@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -47,19 +48,42 @@ bool EndsWith(const char *text, const char *tail) {
     return n >= t && strcasecmp(text + n - t, tail) == 0;
 }
 
-// The page in points for the paper setting; 0 asks /etc/papersize, A4 when it says nothing known.
-void PaperSize(int paper, double *width, double *height) {
-    if (paper == 0) {
-        char name[32] = "";
-        if (FILE *f = fopen("/etc/papersize", "r")) {
-            while (fgets(name, sizeof name, f))
-                if (name[0] != '#' && name[0] != '\n')
-                    break;
-            fclose(f);
+// The paper setting a paper name stands for: Letter, Legal, or A4 for every other name.
+int PaperNamed(const char *name) {
+    size_t n = strcspn(name, " \t\r\n");
+    if (n == 6 && strncasecmp(name, "letter", n) == 0)
+        return 1;
+    if (n == 5 && strncasecmp(name, "legal", n) == 0)
+        return 3;
+    return 2;
+}
+
+// The system's paper, as libpaper finds it: $PAPERSIZE names it, else the first line that is
+// no comment of $PAPERCONF or /etc/papersize; A4 when none says.
+int SystemPaper(void) {
+    const char *size = getenv("PAPERSIZE");
+    if (size && *size)
+        return PaperNamed(size);
+    const char *conf = getenv("PAPERCONF");
+    int paper = 2;
+    if (FILE *f = fopen(conf && *conf ? conf : "/etc/papersize", "r")) {
+        char line[64];
+        while (fgets(line, sizeof line, f)) {
+            const char *name = line + strspn(line, " \t");
+            if (*name != '#' && *name != '\n' && *name != '\0') {
+                paper = PaperNamed(name);
+                break;
+            }
         }
-        name[strcspn(name, " \t\r\n")] = '\0';
-        paper = strcasecmp(name, "letter") == 0 ? 1 : strcasecmp(name, "legal") == 0 ? 3 : 2;
+        fclose(f);
     }
+    return paper;
+}
+
+// The page in points for the paper setting: 1 Letter, 2 A4, 3 Legal, 0 the system's.
+void PaperSize(int paper, double *width, double *height) {
+    if (paper < 1 || paper > 3)
+        paper = SystemPaper();
     *width = paper == 2 ? 595.2756 : 612.0;
     *height = paper == 1 ? 792.0 : paper == 3 ? 1008.0 : 841.8898;
 }
@@ -106,10 +130,10 @@ void Forget(bool keepFailure) {
 
 extern "C" char **environ;
 
-// Runs argv (found on PATH, no shell) in the C locale, collecting its standard output for at
-// most `seconds`: a hung print server must not freeze the window. The exit status, or -1 when
-// it could not run or was killed for taking too long.
-int RunCommand(const char *const argv[], std::string *out, int seconds) {
+// Runs argv (found on PATH, no shell) in the C locale, collecting its standard output (and its
+// errors too with `withErrors`) for at most `seconds`: a hung print server must not freeze the
+// window. The exit status, or -1 when it could not run or was killed for taking too long.
+int RunCommand(const char *const argv[], std::string *out, int seconds, bool withErrors = false) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         return -1;
@@ -125,8 +149,16 @@ int RunCommand(const char *const argv[], std::string *out, int seconds) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (withErrors)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    else
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    // Nothing to read, and none of our descriptors (the display's connection among them).
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     pid_t pid;
     int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, (char *const *)argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -161,9 +193,11 @@ int RunCommand(const char *const argv[], std::string *out, int seconds) {
     if (late)
         kill(pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (late || !WIFEXITED(status))
+    // No status to be had (children reaped elsewhere) is no success.
+    if (late || waited != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
 }
@@ -204,17 +238,23 @@ int HostEnumPrinters(void (*each)(const char *name, void *context), void *contex
 }
 
 HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
-    if (!request || !request->name || !*request->name || gPrinter.device) {
+    if (!request || gPrinter.device) {
+        gFailure = "The printer is busy";
+        return nullptr;
+    }
+    // A queue gets a PDF made in the temporary directory and handed to lp at the end.
+    bool queued = request->queue && *request->queue;
+    if (!queued && (!request->name || !*request->name)) {
         gFailure = "No output file";
         return nullptr;
     }
     gFailure.clear();
-    // A queue gets a PDF made in the temporary directory and handed to lp at the end.
-    bool queued = request->queue && *request->queue;
-    std::string path = request->name;
+    std::string path;
     if (queued) {
         const char *tmp = getenv("TMPDIR");
         path = std::string(tmp && *tmp ? tmp : "/tmp") + "/torva-print.pdf";
+    } else {
+        path = request->name;
     }
     // A relative name is taken in the home directory: the program's working directory is
     // wherever it was started from, which the user does not see.
@@ -235,10 +275,16 @@ HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
         Fail("Cannot write", path, errno);
         return nullptr;
     }
-    // mkstemp's private mode would pass to the document: give it what a new file gets.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    // mkstemp's private mode would pass to the document: give it the mode of the file it
+    // replaces, or what a new file gets.
+    struct stat old;
+    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     gPrinter.out = fdopen(fd, "wb");
     if (!gPrinter.out) {
         close(fd);
@@ -313,11 +359,18 @@ int HostPrinterEndDoc(HostDevice *printer) {
         const char *argv[] = {
             "lp",           "-d", gPrinter.queue.c_str(), "-t",   gPrinter.title.c_str(), "-n",
             copies.c_str(), "--", gPrinter.temp.c_str(),  nullptr};
-        int status = RunCommand(argv, nullptr, 30);
+        std::string said;
+        int status = RunCommand(argv, &said, 30, true);
         if (status != 0) {
             gFailure = "lp " + gPrinter.queue +
                        (status < 0 ? std::string(" could not run")
                                    : " failed with status " + std::to_string(status));
+            // lp's last words say why ("The printer or class does not exist.").
+            said.erase(said.find_last_not_of(" \t\r\n") + 1);
+            std::string last = said.substr(said.find_last_of('\n') + 1);
+            last.erase(0, last.find_first_not_of(" \t"));
+            if (!last.empty())
+                gFailure += ": " + last.substr(0, 200);
             return 1;
         }
         return 0; // the temporary file goes with the printer

@@ -172,7 +172,24 @@ int PrintOk(int, Window *button) {
     GetItemText("COPIES", copies, sizeof copies, dialog);
     char *end = nullptr;
     long n = strtol(copies, &end, 10);
-    if (!file[0]) {
+    // Line 1 of the printers is the file itself; a later line is a queue the document goes to.
+    char queue[kPrintQueueSize] = "";
+    Window *printers = FindNamedWindow("PRINTERS", dialog);
+    TextDesc *d = printers ? TextDescOf(printers) : nullptr;
+    if (d && d->buffer && CurrentLineNumber(d->buffer) > 1) {
+        const char *line = LockLine(d->buffer);
+        int length = CurrentLineLength(d->buffer);
+        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
+            length--;
+        if (length >= (int)sizeof queue) {
+            ReportError("That printer's name is too long", "Print");
+            return 0;
+        }
+        memcpy(queue, line, (size_t)length);
+        queue[length] = '\0';
+    }
+    // A queue needs no file: its document is made in the temporary directory.
+    if (!file[0] && !queue[0]) {
         ReportError("Please give the file to print to", "Print");
         return 0;
     }
@@ -181,21 +198,9 @@ int PrintOk(int, Window *button) {
         return 0;
     }
     PrintSettings *p = s->settings;
-    memcpy(p->name, file, sizeof p->name);
-    p->queue[0] = '\0';
-    // Line 1 of the printers is the file itself; a later line is a queue the file goes to.
-    Window *printers = FindNamedWindow("PRINTERS", dialog);
-    TextDesc *d = printers ? TextDescOf(printers) : nullptr;
-    if (d && d->buffer && CurrentLineNumber(d->buffer) > 1) {
-        const char *line = LockLine(d->buffer);
-        int length = CurrentLineLength(d->buffer);
-        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
-            length--;
-        if (length > 0 && length < (int)sizeof p->queue) {
-            memcpy(p->queue, line, (size_t)length);
-            p->queue[length] = '\0';
-        }
-    }
+    if (file[0]) // an empty field beside a queue keeps the file offered next time
+        memcpy(p->name, file, sizeof p->name);
+    memcpy(p->queue, queue, sizeof p->queue);
     p->paper = s->paper;
     p->flags = GetButtonCheck("colour", dialog) ? (p->flags & 0x3 ? p->flags & 0x3 : 1) : 0;
     p->copies = (int)n;
@@ -278,7 +283,8 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
         return nullptr;
     if (gJobRunning) {
         Window *running = WindowRefGet(gJob.window);
-        QuietDiagnostic("wStartPrint: printer in use by ",
+        // The diagnostic puts its own blank between the message and the window's text.
+        QuietDiagnostic("wStartPrint: printer in use by",
                         running && running->text ? running->text : "");
         return nullptr;
     }

@@ -11,11 +11,13 @@
 #include "textwind.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -42,6 +44,18 @@ int Pages(const std::string &pdf) {
         if (line.rfind("Pages:", 0) == 0)
             return atoi(line.c_str() + 6);
     return -1;
+}
+
+// The numbers of the lines "line N" printed in a PDF, in the order they are read.
+std::vector<int> LineNumbers(const std::string &pdf) {
+    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
+    std::vector<int> seen;
+    for (std::string line; std::getline(text, line);) {
+        size_t at = line.find("line ");
+        if (at != std::string::npos)
+            seen.push_back(atoi(line.c_str() + at + 5));
+    }
+    return seen;
 }
 
 class PrintTest : public WindTest {
@@ -87,13 +101,7 @@ TEST_F(PrintTest, EveryLineIsPrintedOnceInOrderOverTheRightPages) {
     settings.paper = 2; // A4
     std::string pdf = dir + "/tape.pdf";
     ASSERT_EQ(0, PrintTo(pdf));
-    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
-    std::vector<int> seen;
-    for (std::string line; std::getline(text, line);) {
-        size_t at = line.find("line ");
-        if (at != std::string::npos)
-            seen.push_back(atoi(line.c_str() + at + 5));
-    }
+    std::vector<int> seen = LineNumbers(pdf);
     ASSERT_EQ(300u, seen.size());
     for (int i = 0; i < 300; i++)
         ASSERT_EQ(i + 1, seen[(size_t)i]);
@@ -121,6 +129,26 @@ TEST_F(PrintTest, EveryLineIsPrintedOnceInOrderOverTheRightPages) {
     EXPECT_EQ(0, PrintingColors());
 }
 
+// Printing starts at line 1 whatever the user looks at, and leaves the view as it found it.
+TEST_F(PrintTest, TheViewIsPutBackAfterPrinting) {
+    Fill(300);
+    ListBoxSelectLine(200, list);
+    RepaintWindow(list);
+    TextDesc *d = TextDescOf(list);
+    ASSERT_NE(nullptr, d);
+    int topLine = d->topLine, offset = d->leftOffset;
+    int32_t line = CurrentLineNumber(d->buffer);
+    ASSERT_GT(topLine, 1);
+    EXPECT_EQ(0, PrintTo(dir + "/view.pdf"));
+    std::vector<int> seen = LineNumbers(dir + "/view.pdf");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(1, seen.front());
+    EXPECT_EQ(300, seen.back());
+    EXPECT_EQ(topLine, d->topLine);
+    EXPECT_EQ(offset, d->leftOffset);
+    EXPECT_EQ(line, CurrentLineNumber(d->buffer));
+}
+
 TEST_F(PrintTest, ANameWithoutPdfGivesPostScriptAndARelativeOneGoesHome) {
     Fill(3);
     std::string home = getenv("HOME") ? getenv("HOME") : "";
@@ -134,6 +162,49 @@ TEST_F(PrintTest, ANameWithoutPdfGivesPostScriptAndARelativeOneGoesHome) {
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(std::string::npos, all.find("%%Pages: 1"));
     EXPECT_NE(std::string::npos, all.find("%%EOF")); // finished, not cut short
+}
+
+std::string PageSize(const std::string &pdf) {
+    std::istringstream info(Shell("pdfinfo '" + pdf + "' 2>/dev/null"));
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("Page size:", 0) == 0)
+            return line.substr(line.find_first_not_of(' ', 10));
+    return "";
+}
+
+// The paper setting picks the page; 0 is the system's paper, found as libpaper finds it.
+TEST_F(PrintTest, ThePaperSettingPicksThePage) {
+    Fill(2);
+    std::string conf = dir + "/papersize";
+    std::ofstream(conf) << "# the paper here\n\n  letter\n";
+    struct Case {
+        int paper;
+        const char *papersize; // $PAPERSIZE, null: unset
+        std::string paperconf; // $PAPERCONF
+        std::string size;      // as pdfinfo gives it
+    } const cases[] = {
+        {1, "a4", conf, "612 x 792 pts (letter)"},
+        {2, "letter", conf, "595.276 x 841.89 pts (A4)"},
+        {3, nullptr, conf, "612 x 1008 pts"},
+        {0, "Legal", conf, "612 x 1008 pts"},
+        {0, "a5", conf, "595.276 x 841.89 pts (A4)"},
+        {0, nullptr, conf, "612 x 792 pts (letter)"},
+        {0, nullptr, dir + "/none", "595.276 x 841.89 pts (A4)"},
+        {7, "letter", conf, "612 x 792 pts (letter)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.paper) + " " + (c.papersize ? c.papersize : "-"));
+        if (c.papersize)
+            setenv("PAPERSIZE", c.papersize, 1);
+        else
+            unsetenv("PAPERSIZE");
+        setenv("PAPERCONF", c.paperconf.c_str(), 1);
+        settings.paper = c.paper;
+        EXPECT_EQ(0, PrintTo(dir + "/paper.pdf"));
+        EXPECT_EQ(c.size, PageSize(dir + "/paper.pdf"));
+    }
+    unsetenv("PAPERSIZE");
+    unsetenv("PAPERCONF");
 }
 
 TEST_F(PrintTest, AFailedPrintIsReportedUndoneAndTheNextOneWorks) {
@@ -151,6 +222,69 @@ TEST_F(PrintTest, AFailedPrintIsReportedUndoneAndTheNextOneWorks) {
     mode_t mask = umask(0);
     umask(mask);
     EXPECT_EQ(0666 & ~mask, st.st_mode & 0777); // a document, not a private temporary file
+    // A document printed again keeps the mode its owner gave it.
+    ASSERT_EQ(0, chmod((dir + "/tape.pdf").c_str(), 0640));
+    EXPECT_EQ(0, PrintTo(dir + "/tape.pdf"));
+    ASSERT_EQ(0, stat((dir + "/tape.pdf").c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 0777);
+}
+
+// Failures that come at the end, after the fonts were made for the printer: the document
+// cannot be put in place, or the disk refuses the bytes. Each is reported with the output's
+// name and why, leaves nothing beside the output, gives the screen its fonts back, and the
+// next print works.
+TEST_F(PrintTest, AFailureAtTheEndIsReportedAndLeavesTheScreenAsItWas) {
+    Fill(300);
+    GC *screen = GetWindowGC(list);
+    ASSERT_NE(nullptr, screen);
+    int spacing = FontLineSpacing(list->font, screen), m = CharWidth('m', list->font, screen);
+    ReleaseGC(screen);
+    ASSERT_EQ(0, mkdir((dir + "/taken").c_str(), 0755)); // a directory where the file should go
+
+    struct Case {
+        std::string name;
+        rlim_t fileLimit;   // 0: no limit; else bytes a file may grow to, as on a full disk
+        std::string reason; // empty: cairo's own words, from its spool file under the limit
+    } const cases[] = {
+        {"taken", 0, "Is a directory"},
+        {"big.pdf", 2048, "File too large"},
+        {"big.ps", 2048, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string before = Shell("ls -A '" + dir + "'");
+        int boxes = HeadlessBoxCount();
+        rlimit old;
+        ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+        void (*oldSignal)(int) = signal(SIGXFSZ, SIG_IGN);
+        if (c.fileLimit) {
+            rlimit limited = old;
+            limited.rlim_cur = c.fileLimit;
+            ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+        }
+        int printed = PrintTo(dir + "/" + c.name);
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldSignal);
+
+        EXPECT_EQ(1, printed);
+        ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+        std::string said = HeadlessBoxText(boxes);
+        std::string expected = "Cannot write " + dir + "/" + c.name + ": " + c.reason;
+        if (c.reason.empty())
+            EXPECT_EQ(0u, said.rfind(expected, 0)) << said;
+        else
+            EXPECT_EQ(expected, said);
+        EXPECT_STREQ("Print", HeadlessBoxCaption(boxes));
+        EXPECT_EQ(before, Shell("ls -A '" + dir + "'")); // nothing half-written, no temporary
+        EXPECT_EQ(0, PrintingColors());
+        screen = GetWindowGC(list);
+        ASSERT_NE(nullptr, screen);
+        EXPECT_EQ(spacing, FontLineSpacing(list->font, screen));
+        EXPECT_EQ(m, CharWidth('m', list->font, screen));
+        ReleaseGC(screen);
+    }
+    EXPECT_EQ(0, PrintTo(dir + "/after.pdf"));
+    EXPECT_LT(1, Pages(dir + "/after.pdf"));
 }
 
 TEST_F(PrintTest, OneJobAtATimeAndEveryPageCarriesALine) {
@@ -159,12 +293,14 @@ TEST_F(PrintTest, OneJobAtATimeAndEveryPageCarriesALine) {
     PrintSettings *job = wStartPrint(&settings, list);
     ASSERT_NE(nullptr, job);
     EXPECT_EQ(nullptr, wStartPrint(&settings, top));
+    EXPECT_STREQ("wStartPrint: printer in use by printout", LastQuietDiagnostic());
     EXPECT_EQ(0, EndPrint(job));
     // Margins that leave no height: one line a page, and the loop ends.
     settings.topMargin = 4000;
     settings.bottomMargin = 4000;
     EXPECT_EQ(0, PrintTo(dir + "/b.pdf"));
     EXPECT_EQ(4, Pages(dir + "/b.pdf"));
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), LineNumbers(dir + "/b.pdf"));
 }
 
 TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
@@ -180,11 +316,32 @@ TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
     EXPECT_EQ(2, s.language);
     EXPECT_STREQ("out.ps", s.name);
     EXPECT_EQ(1, s.copies);
-    std::ofstream(file) << "[nv]\nPRINT_PAPER=7\nPRINT_FLAGS=12\nPRINT_LANGUAGE=5\n";
-    LoadPrintSettings(file.c_str(), &s);
+    EXPECT_EQ(1, s.flags); // colour
     EXPECT_EQ(0, s.paper);
-    EXPECT_EQ(0, s.flags);
-    EXPECT_STREQ("out.pcl", s.name);
+    EXPECT_EQ(0, s.connect);
+    EXPECT_EQ(1, s.fromPage);
+    EXPECT_EQ(-1, s.toPage);
+    EXPECT_EQ(-1, s.maxPage);
+    EXPECT_STREQ("", s.queue);
+
+    struct Case {
+        const char *stored;
+        int paper, flags;
+        const char *name;
+    } const cases[] = {
+        {"PRINT_PAPER=7\nPRINT_FLAGS=12\nPRINT_LANGUAGE=5\n", 0, 0, "out.pcl"},
+        {"PRINT_PAPER=-1\nPRINT_FLAGS=6\n", 0, 2, "out.ps"},
+        {"PRINT_PAPER=3\nPRINT_FLAGS=-1\nPRINT_PSOUTFILE=tape.pdf\n", 3, 3, "tape.pdf"},
+        {"PRINT_PAPER=1\nPRINT_FLAGS=0\nPRINT_OUTFILE=other.pdf\n", 1, 0, "out.ps"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored);
+        std::ofstream(file) << "[nv]\n" << c.stored;
+        LoadPrintSettings(file.c_str(), &s);
+        EXPECT_EQ(c.paper, s.paper);
+        EXPECT_EQ(c.flags, s.flags);
+        EXPECT_STREQ(c.name, s.name);
+    }
 }
 
 } // namespace
@@ -284,16 +441,30 @@ TEST_F(PrintTest, ReturnInTheFileFieldIsOk) {
     EXPECT_EQ(typed.file, CurrentPrintSettings()->name);
 }
 
-// A tape font far taller than the page still prints every line, one a page, and ends.
-TEST_F(PrintTest, AFontTallerThanThePagePrintsALineAPage) {
+// The largest font there is: few lines a page, each printed once, and the print ends with
+// the page holding the last line.
+TEST_F(PrintTest, TheLargestFontPrintsEveryLineOnTheRightPages) {
     int huge = FontLookup("face:courier!height:999999!bold:0!italic:0!setwidth:1");
-    if (huge >= 0)
-        list->font = huge;
-    Fill(3);
+    ASSERT_GE(huge, 0);
+    list->font = huge;
+    Fill(12);
+    snprintf(settings.name, sizeof settings.name, "%s/probe.pdf", dir.c_str());
+    PrintSettings *job = wStartPrint(&settings, list);
+    ASSERT_NE(nullptr, job);
+    GC *printer = wGETGC(1, kGCPrinter, nullptr, list);
+    ASSERT_NE(nullptr, printer);
+    int perPage = printer->innerHeight / FontLineSpacing(huge, printer);
+    ReleaseGC(printer);
+    EXPECT_EQ(0, EndPrint(job));
+    ASSERT_GE(perPage, 1);
+    ASSERT_LT(perPage, 12); // more than one page
+
     EXPECT_EQ(0, PrintTo(dir + "/huge.pdf"));
-    int pages = Pages(dir + "/huge.pdf");
-    EXPECT_GE(pages, 1);
-    EXPECT_LE(pages, 3);
+    std::vector<int> expected;
+    for (int i = 1; i <= 12; i++)
+        expected.push_back(i);
+    EXPECT_EQ(expected, LineNumbers(dir + "/huge.pdf"));
+    EXPECT_EQ((12 + perPage - 1) / perPage, Pages(dir + "/huge.pdf"));
 }
 
 // With CUPS's commands on the PATH (stand-ins here), the dialog offers the queues with the
@@ -305,9 +476,14 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     ASSERT_EQ(0, mkdir(spool.c_str(), 0755));
     std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n-e) printf 'office\\nlab\\n' ;;\n"
                                       "-d) echo 'system default destination: lab' ;;\nesac\n";
-    std::ofstream(bin + "/lp") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + dir +
-                                      "/lp.args\nhead -c 4 \"$8\" > " + dir +
-                                      "/lp.head\nexit $(cat " + dir + "/lp.status)\n";
+    std::ofstream(bin + "/lp")
+        << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + dir + "/lp.args\nhead -c 4 \"$8\" > " + dir +
+               "/lp.head\ns=$(cat " + dir +
+               "/lp.status)\n"
+               "[ \"$s\" = 0 ] && echo 'request id is office-1 (1 file(s))'\n"
+               "[ \"$s\" = 3 ] && { echo 'lp: first' >&2; "
+               "echo '  lp: The printer or class does not exist.  ' >&2; }\n"
+               "exit $s\n";
     std::ofstream(dir + "/lp.status") << "0\n";
     chmod((bin + "/lpstat").c_str(), 0755);
     chmod((bin + "/lp").c_str(), 0755);
@@ -337,8 +513,155 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     int boxes = HeadlessBoxCount();
     EXPECT_EQ(1, PrintTextWindow(&s, list));
     EXPECT_EQ(boxes + 1, HeadlessBoxCount());
-    EXPECT_STREQ("lp office failed with status 3", HeadlessBoxText(boxes));
+    EXPECT_STREQ("lp office failed with status 3: lp: The printer or class does not exist.",
+                 HeadlessBoxText(boxes));
+    // Without a word from lp the status alone.
+    std::ofstream(dir + "/lp.status") << "4\n";
+    boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("lp office failed with status 4", HeadlessBoxText(boxes));
+    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+
+    // No lp at all: said so, and nothing stays behind either.
+    unlink((bin + "/lp").c_str());
+    setenv("PATH", bin.c_str(), 1);
+    boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("lp office could not run", HeadlessBoxText(boxes));
     EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
     setenv("PATH", path.c_str(), 1);
     unsetenv("TMPDIR");
+}
+
+namespace {
+
+struct Nested {
+    bool asking = false; // inside the second request
+    int result = 0;      // what the second request answered
+    bool rescued = false;
+};
+
+// Asks for the dialog again from inside the open one, then cancels the open one.
+void AskAgainThenCancel(void *context) {
+    Nested *n = (Nested *)context;
+    Window *d = OpenDialog();
+    ASSERT_NE(nullptr, d);
+    PrintSettings other;
+    LoadPrintSettings(nullptr, &other);
+    n->asking = true;
+    n->result = PrinterDialog(&other, d);
+    n->asking = false;
+    Click(FindNamedWindow("Cancel", d), 4, 4);
+}
+
+// Closes a second dialog that should never have opened, so a fault fails instead of hanging.
+void Rescue(void *context) {
+    Nested *n = (Nested *)context;
+    if (!n->asking)
+        return;
+    n->rescued = true;
+    if (Window *d = OpenDialog())
+        Click(FindNamedWindow("Cancel", d), 4, 4);
+}
+
+// Presses Cancel when the dialog refused OK and is still open.
+void CancelIfOpen(void *context) {
+    if (Window *d = OpenDialog()) {
+        *(bool *)context = true;
+        Click(FindNamedWindow("Cancel", d), 4, 4);
+    }
+}
+
+} // namespace
+
+TEST_F(PrintTest, TheDialogIsOpenOnceAtATime) {
+    Nested nested;
+    HeadlessAt(HeadlessNow() + 100, AskAgainThenCancel, &nested);
+    HeadlessAt(HeadlessNow() + 300, Rescue, &nested);
+    PrintSettings s;
+    LoadPrintSettings(nullptr, &s);
+    EXPECT_EQ(-1, PrinterDialog(&s, top));
+    EXPECT_EQ(-1, nested.result);
+    EXPECT_FALSE(nested.rescued);
+    // Once it is closed it opens again.
+    Answer ok = {dir + "/again.pdf", true};
+    HeadlessAt(HeadlessNow() + 400, Answering, &ok);
+    EXPECT_EQ(1, PrinterDialog(&s, top));
+    EXPECT_EQ(ok.file, s.name);
+}
+
+// The queues come from lpstat in the C locale, the default first; when lpstat is missing,
+// fails or hangs, the dialog still opens, offering the file alone.
+TEST_F(PrintTest, TheQueuesOfferedFollowLpstat) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    const char *oldLocale = getenv("LC_ALL");
+    std::string locale = oldLocale ? oldLocale : "";
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    struct Case {
+        const char *what;
+        const char *script; // null: no lpstat on the PATH
+        std::vector<std::string> offered;
+    } const cases[] = {
+        {"missing", nullptr, {"File"}},
+        {"no server", "echo 'lpstat: Scheduler is not running.' >&2\nexit 1\n", {"File"}},
+        {"hung", "exec sleep 30\n", {"File"}},
+        {"no default",
+         "case \"$1\" in\n-e) printf 'a\\nb\\n' ;;\n"
+         "-d) echo 'no system default destination' ;;\nesac\n",
+         {"File", "a", "b"}},
+        {"default first",
+         "case \"$1\" in\n-e) printf 'a\\nb  \\n' ;;\n-d) if [ \"$LC_ALL\" = C ]; then echo "
+         "'system default destination: b'; else echo 'Standardziel: a'; fi ;;\nesac\n",
+         {"File", "b", "a"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink((bin + "/lpstat").c_str());
+        if (c.script) {
+            std::ofstream(bin + "/lpstat") << "#!/bin/sh\n" << c.script;
+            chmod((bin + "/lpstat").c_str(), 0755);
+        }
+        // Without a script nothing else may answer for it: the PATH is the empty directory.
+        setenv("PATH", c.script ? (bin + ":" + path).c_str() : bin.c_str(), 1);
+        Answer cancel = {"", false};
+        HeadlessAt(HeadlessNow() + 100, Answering, &cancel);
+        EXPECT_EQ(0, ReadPrintSettings(nullptr, top));
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(c.offered, cancel.printers);
+    }
+    if (oldLocale)
+        setenv("LC_ALL", locale.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+}
+
+// With a queue chosen the file field may be empty; the file offered before stays offered.
+TEST_F(PrintTest, AQueueNeedsNoFileName) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::ofstream(bin + "/lpstat") << "#!/bin/sh\n[ \"$1\" = -e ] && echo office\nexit 0\n";
+    chmod((bin + "/lpstat").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    std::string file = dir + "/torva.ini";
+    std::ofstream(file) << "[nv]\nPRINT_PSOUTFILE=" << dir << "/before.pdf\n";
+
+    Answer queue = {"", true};
+    queue.printer = 2;
+    bool refused = false;
+    HeadlessAt(HeadlessNow() + 100, Answering, &queue);
+    HeadlessAt(HeadlessNow() + 300, CancelIfOpen, &refused);
+    int answered = ReadPrintSettings(file.c_str(), top);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(refused);
+    ASSERT_EQ(1, answered);
+    EXPECT_STREQ("office", CurrentPrintSettings()->queue);
+    EXPECT_EQ(dir + "/before.pdf", CurrentPrintSettings()->name);
+    PrintSettings again;
+    LoadPrintSettings(file.c_str(), &again);
+    EXPECT_EQ(dir + "/before.pdf", again.name);
 }
