@@ -251,6 +251,30 @@ TEST_F(PlotPaintTest, StopAndExposeLeaveNoHoles) {
     EXPECT_EQ(kWhite, Pixel(270, 155)); // never computed
 }
 
+// The refresh rate: while a plot runs, one incremental paint in 10 000 requests (Minimum), in 100
+// (Medium) or every one (Maximum); the end of the plot paints once more whatever the rate.
+TEST_F(PlotPaintTest, RefreshRateThrottlesIncrementalPaints) {
+    static int painted;
+    static void (*paint)(int, Calculator *);
+    paint = calc.hooks.plotPaint;
+    calc.hooks.plotPaint = [](int full, Calculator *c) {
+        paint(full, c);
+        // An incremental paint let through starts counting anew.
+        painted += !full && c->paintCounter == 0;
+    };
+    struct Case {
+        int rate, paints;
+    } cases[] = {{0, 1}, {1, 3283 / 100 + 1}, {2, 3283 + 1}};
+    for (const Case &c : cases) {
+        calc.plotRefreshRate = c.rate;
+        Load({"0", "=", "__ end __"});
+        calc.programMode = 2;
+        painted = 0;
+        EXPECT_EQ(3362, plotRun(&calc)); // 3280 grid lines and the 3 axes
+        EXPECT_EQ(c.paints, painted) << c.rate;
+    }
+}
+
 // Colours and the pen through incremental and full paints. Each line is painted as it is
 // appended (no plot runs, so nothing is throttled).
 TEST_F(PlotPaintTest, ColoursAndPen) {
