@@ -87,7 +87,7 @@ struct Calculator {
     const char *settingsFile = nullptr; // the settings file's name (owned by the process)
     int beginnerMode = 1;               // BEGINNER_MODE: kept; no behaviour depends on it
     int programMode = 0;                // PROGRAM_MODE: 0 normal, 1 2D plot, 2 3D plot
-    int plotOriginMode = 0;             // PLOT_ORIGIN_MODE
+    int plotOriginMode = 0;             // PLOT_ORIGIN_MODE: 1 fits a finished plot to the window
     int plotAbscissaMode = 7;           // PLOT_ABCISSA_MODE
     int plotRefreshRate = 1;            // PLOT_REFRESH_RATE
     // Programs and plotting.

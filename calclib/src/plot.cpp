@@ -499,6 +499,49 @@ void plotHeader(char *line1, char *line2, const Calculator *calc) {
 
 // ---- the fitted view ------------------------------------------------------------------------
 
+// The frame the fitted picture fills: the 1:1 view's left margin and bottom margin, and room
+// for the header's two lines at the top.
+constexpr double kFitLeft = 15.0, kFitRight = 15.0, kFitTop = 35.0, kFitBottom = 14.0;
+
+static int32_t fitCoordinate(double v) {
+    v = std::round(v);
+    return v >= INT32_MAX ? INT32_MAX : v <= INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
+}
+
 void plotFitView(Calculator *calc) {
-    (void)calc; // the fitted view comes with its own change
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool any = false;
+    for (const PlotNode *n = calc->plotHead; n; n = n->next) {
+        if (n->kind != PLOT_MOVE && n->kind != PLOT_LINE)
+            continue;
+        const double x = n->x, y = n->y;
+        minX = any ? std::fmin(minX, x) : x;
+        maxX = any ? std::fmax(maxX, x) : x;
+        minY = any ? std::fmin(minY, y) : y;
+        maxY = any ? std::fmax(maxY, y) : y;
+        any = true;
+    }
+    if (!any)
+        return;
+    const double frameW = std::fmax(calc->plotAreaWidth - kFitLeft - kFitRight, 1.0);
+    const double frameH = std::fmax(calc->plotAreaHeight - kFitTop - kFitBottom, 1.0);
+    const double spanX = maxX - minX, spanY = maxY - minY;
+    // One scale for both axes keeps the picture's proportions; a span of 0 (a single point, a
+    // vertical or horizontal line) sets no scale of its own.
+    double scale = 1.0;
+    if (spanX > 0 && spanY > 0)
+        scale = std::fmin(frameW / spanX, frameH / spanY);
+    else if (spanX > 0)
+        scale = frameW / spanX;
+    else if (spanY > 0)
+        scale = frameH / spanY;
+    // Centred in the frame along the axis that has room to spare.
+    const double left = kFitLeft + (frameW - spanX * scale) / 2;
+    const double top = kFitTop + (frameH - spanY * scale) / 2;
+    for (PlotNode *n = calc->plotHead; n; n = n->next) {
+        if (n->kind != PLOT_MOVE && n->kind != PLOT_LINE)
+            continue;
+        n->x = fitCoordinate(left + (n->x - minX) * scale);
+        n->y = fitCoordinate(top + (n->y - minY) * scale);
+    }
 }

@@ -62,8 +62,8 @@ int plotArrowColor(const Calculator *calc);
 void plotHeader(char *line1, char *line2, const Calculator *calc);
 
 // The fitted view (origin mode 1): after the plot, every move and line is scaled and shifted so
-// the computed points fill the plot area less a margin, keeping the aspect ratio; the axes and
-// colours follow. Nothing changes when there are no points; a zero span is not divided by.
+// the picture (axes included) fills the plot area less the margins and the header, with one
+// scale for both axes, centred. Nothing changes without points; a zero span is not divided by.
 void plotFitView(Calculator *calc);
 
 // ---- the plot window (calcwin) ----------------------------------------------------------------

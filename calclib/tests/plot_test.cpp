@@ -535,6 +535,72 @@ TEST(PlotEnds, Header) {
     }
 }
 
+// ---- the fitted view ------------------------------------------------------------------------
+
+// The nodes' bounding box as "left,top right,bottom".
+std::string boundingBox(const PlotRun &r) {
+    int left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    for (const PlotNode *n : r.nodes())
+        if (n->kind == PLOT_MOVE || n->kind == PLOT_LINE) {
+            left = std::min(left, n->x);
+            right = std::max(right, n->x);
+            top = std::min(top, n->y);
+            bottom = std::max(bottom, n->y);
+        }
+    return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(right) + "," +
+           std::to_string(bottom);
+}
+
+// Origin mode 1: the finished picture fills the plot area (399 x 299 points) less 15 at the
+// sides, 35 for the header and 14 at the bottom, with one scale for both axes, centred.
+TEST(PlotFit, FinishedPlotFillsTheWindow) {
+    struct Case {
+        const char *name;
+        int mode;
+        double minX, maxX, minY, maxY;
+        int abscissa;
+        std::vector<std::string> program;
+        const char *box;
+    } cases[] = {
+        // 400 x 400 of axes into 369 x 250: scale 0.625, centred across.
+        {"default 2D view", 1, -200, 200, -200, 200, 3, {kEnd}, "75,35 325,285"},
+        // y = x^2 / 10 over 0..40: 40 x 160 points become 62.5 x 250.
+        {"a tall curve", 1, 0, 40, 0, 0, 0, {"x^2", "/", "1", "0", "=", kEnd}, "168,35 231,285"},
+        // A flat line: only its width sets the scale, and it lies in the middle of the height.
+        {"a horizontal line", 1, 0, 100, 0, 0, 0, {"0", "=", kEnd}, "15,160 384,160"},
+        // A single point: no span to scale, it moves to the middle.
+        {"one point", 1, 5, 5, 0, 0, 0, {kEnd}, "200,160 200,160"},
+        // The grid spans 692 x 398 points: the width sets the scale (0.533), the height centres.
+        {"the 3D grid", 2, -200, 200, -200, 200, 7, {"0", "=", kEnd}, "15,54 384,266"},
+    };
+    for (const Case &c : cases) {
+        PlotRun r;
+        r.calc.plotOriginMode = 1;
+        r.calc.plotMinX = c.minX;
+        r.calc.plotMaxX = c.maxX;
+        r.calc.plotMinY = c.minY;
+        r.calc.plotMaxY = c.maxY;
+        r.calc.plotAbscissaMode = c.abscissa;
+        EXPECT_LT(0, r.plot(c.mode, c.program)) << c.name;
+        EXPECT_EQ(c.box, boundingBox(r)) << c.name;
+    }
+}
+
+// The fitted view keeps the curve's shape: y = x stays at 45 degrees.
+TEST(PlotFit, OneScaleForBothAxes) {
+    PlotRun r;
+    r.calc.plotOriginMode = 1;
+    r.calc.plotMinX = 0;
+    r.calc.plotMaxX = 100;
+    r.calc.plotAbscissaMode = 0;
+    r.plot(1, {kEnd});
+    const std::vector<const PlotNode *> curve = r.curve();
+    ASSERT_EQ(12u, curve.size());
+    const int dx = curve.back()->x - curve.front()->x, dy = curve.back()->y - curve.front()->y;
+    EXPECT_EQ(250, dx);
+    EXPECT_EQ(-250, dy);
+}
+
 // ---- coordinates -----------------------------------------------------------------------------
 
 TEST(PlotCoordinates, AppendedPointsSaturateAndNonFinitePointsLiftThePen) {
