@@ -238,7 +238,9 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
                                     0, nullptr);
     if (plot) {
         ShowWindowTree(plot);
+        const long stepLimit = calc->stepLimit;
         plotAttach(plot, plot, 0, calc);
+        calc->stepLimit = stepLimit; // the command line keeps its own --max-steps
         RepaintWindow(plot);
         // The plot runs here to its end, each line painted as it is appended; no loop is
         // needed, and a fatal message ends it as in the window.

@@ -87,6 +87,12 @@ rc=$?
 [[ "$err" == *"Fatal Error: syntax error"* ]] || fail "the fatal message: $err"
 [ -f bad.png ] || fail "a plot that ended in a fatal error writes no picture of what it drew"
 
+# The plot keeps the command line's step limit (the window would allow a million).
+err=$("$cli" --max-steps 0 --plot limit.png half.tor 2>&1 >/dev/null)
+rc=$?
+[ "$rc" -eq 1 ] && [[ "$err" == *"Fatal Error: step limit reached"* ]] ||
+    fail "--max-steps 0: $rc $err"
+
 err=$("$cli" --plot zero.png --realm 0,10,0,10,0 half.tor 2>&1 >/dev/null)
 rc=$?
 [ "$rc" -eq 1 ] && [[ "$err" == *"Fatal Error: bad realm"* ]] || fail "delta 0: $rc $err"

@@ -71,8 +71,9 @@ void plotFitView(Calculator *calc);
 // The plot window's attachment: `plot` paints the point memory of `calc` (its onPaint becomes
 // paintPlot), the plot tasks run as `idleOwner`'s idle callback, and the status bar's
 // `statusHeight` pixels are taken off the bottom of the plot area. The calculator's plotPaint
-// and programIdle hooks (when empty) and its plot colour table are set up here. One plot window
-// is attached at a time; a second attachment replaces the first.
+// and programIdle hooks (when empty), its plot colour table and the window's step limit of one
+// evaluation (kWindowStepLimit) are set up here. One plot window is attached at a time; a
+// second attachment replaces the first.
 void plotAttach(Window *plot, Window *idleOwner, int statusHeight, Calculator *calc);
 void plotDetach(Calculator *calc);
 // The plot area in points from the window's pixel extents and the screen resolution.

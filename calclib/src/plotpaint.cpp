@@ -175,6 +175,9 @@ void plotAttach(Window *plot, Window *idleOwner, int statusHeight, Calculator *c
         calc->hooks.programIdle = IdleHook;
         gView.ownsIdleHook = true;
     }
+    // One evaluation holds the window for the whole program: a runaway program must end in a
+    // fraction of a second, not after the engine's own limit.
+    calc->stepLimit = kWindowStepLimit;
     // The last painted node belongs to the painter that painted it.
     calc->plotLastPainted = nullptr;
     plotSetArea(calc);

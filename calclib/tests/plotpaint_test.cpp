@@ -132,6 +132,17 @@ class PlotPaintTest : public WindTest {
     }
 };
 
+// A runaway program inside the window ends after a million steps of one evaluation.
+TEST_F(PlotPaintTest, TheWindowBoundsOneEvaluation) {
+    EXPECT_EQ(1000000, calc.stepLimit);
+    Load({":a", "goto a"});
+    calc.programMode = 1;
+    calc.recorderMode = -1;
+    EXPECT_EQ(1.0, evaluate2D(1, &calc)); // the X it left behind, the loop having kept x
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ("Fatal Error: step limit reached", reports[0]);
+}
+
 TEST_F(PlotPaintTest, PlotAreaInPoints) {
     EXPECT_DOUBLE_EQ(299.25, calc.plotAreaWidth); // 399 pixels at 96 dpi
     EXPECT_DOUBLE_EQ(224.25, calc.plotAreaHeight);
