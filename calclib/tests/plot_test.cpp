@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -129,6 +132,32 @@ struct PlotRun {
 };
 
 const char kEnd[] = "__ end __";
+
+// ---- settings ----------------------------------------------------------------------------------
+
+TEST(PlotSettings, RealmAnglesDeltaAndColours) {
+    char dir[] = "/tmp/torva-plot-settings-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    const std::string file = std::string(dir) + "/torva.ini";
+    std::ofstream(file) << "[nv]\nPLOT_REALM_MINX=-50.5\nPLOT_REALM_MAXY=abc\nPLOT_ANGLE_X= 45 \n"
+                           "PLOT_REALM_DELTA=5\nPLOT_COLOR_2_GRN=128\nPLOT_COLOR_4_BLU=300\n";
+    Calculator calc;
+    plotReadSettings(file.c_str(), &calc);
+    EXPECT_EQ(-50.5, calc.plotMinX);
+    EXPECT_EQ(200.0, calc.plotMaxY); // a text that is no number keeps the default
+    EXPECT_EQ(-200.0, calc.plotMinY);
+    EXPECT_EQ(45.0, calc.plotAngleX);
+    EXPECT_EQ(30.0, calc.plotAngleY);
+    EXPECT_EQ(5, calc.plotDelta);
+    EXPECT_EQ(0x0080FFu, calc.plotColors[2]); // red with green 128
+    EXPECT_EQ(0x00FF00u, calc.plotColors[3]);
+    EXPECT_EQ(0xFF0000u, calc.plotColors[4]); // blue 300 is pinned to 255
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, text.find("PLOT_REALM_MAXX=200.0\n")); // defaults written back
+    EXPECT_NE(std::string::npos, text.find("PLOT_ANGLE_Y=30.0\n"));
+    EXPECT_EQ(0, system(("rm -rf " + std::string(dir)).c_str()));
+}
 
 // ---- 2D ----------------------------------------------------------------------------------------
 

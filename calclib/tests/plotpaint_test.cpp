@@ -47,6 +47,9 @@ class PlotPaintTest : public WindTest {
                 static_cast<PlotPaintTest *>(c->hooks.context)->reports.push_back(text);
         };
         calc.hooks.programStopped = [](Calculator *) { CloseRunner(nullptr); };
+        OpenPlotWindow();
+    }
+    void OpenPlotWindow() {
         top = OpenWindowPixels(40, 40, 439, 339, 0, kWhite, "torva - program", kWindowFramed,
                                nullptr);
         ASSERT_NE(nullptr, top);
@@ -329,6 +332,19 @@ TEST_F(PlotPaintTest, ColoursAndPen) {
             EXPECT_TRUE(Near(p.x, p.y, p.color)) << c.name << ": " << std::hex << Pixel(p.x, p.y)
                                                  << " at " << std::dec << p.x << "," << p.y;
     }
+}
+
+// On a palette screen too the plot draws in the colours of its table.
+TEST_F(PlotPaintTest, TableColoursOnAPaletteScreen) {
+    plotDetach(&calc);
+    RestartOnAPaletteScreen();
+    OpenPlotWindow();
+    SmallRealm();
+    calc.plotColors[4] = 0x008000; // PLOT_COLOR_4: a dark green instead of blue
+    plotAttach(plot, top, 0, &calc);
+    RunPlot(1, {"/", "2", "=", "__ end __"});
+    EXPECT_TRUE(Near(150, 280, 0x008000)) << std::hex << Pixel(150, 280);
+    EXPECT_TRUE(Near(153, 213, kBlack));
 }
 
 // The default 3D view: x red toward the lower right, y green toward the upper right, z blue
