@@ -337,7 +337,7 @@ int main(int argc, char **argv) {
     buildCalculator(o, &calc);
     calc.hooks.programReport = reportToStderr;
     calc.stepLimit = o.maxSteps;
-    if (o.inputs.empty() && !o.programFile) {
+    if (o.inputs.empty() && !o.programFile && !plot.file) {
         std::string text;
         for (int c; (c = getchar()) != EOF;)
             text += static_cast<char>(c);

@@ -101,10 +101,15 @@ for args in "--plot out.txt half.tor" "--realm 0,1,0,1,1 half.tor" "--plot out.p
     "--plot out.png --realm 0,1,0,1 half.tor" "--plot out.png --plot-size 10x10 half.tor" \
     "--plot out.png --angles 30 half.tor" "--plot out.png missing.tor"; do
     # shellcheck disable=SC2086
-    "$cli" $args >/dev/null 2>&1
+    "$cli" $args </dev/null >/dev/null 2>&1
     rc=$?
     [ "$rc" -eq 2 ] || fail "'$args' exits $rc, not 2"
 done
+
+# Without a program file the plot reads no keys from standard input: it fails at once.
+timeout 10 "$cli" --plot out.png < <(sleep 12) >/dev/null 2>&1
+rc=$?
+[ "$rc" -eq 2 ] || fail "--plot without a program exits $rc, not 2"
 
 "$cli" --plot no/such/dir/out.png half.tor >/dev/null 2>&1
 rc=$?
