@@ -4,6 +4,7 @@
 #include "buffer.h"
 #include "calc.h"
 #include "calcsettings.h"
+#include "cliplot.h"
 #include "display.h"
 #include "fonts.h"
 #include "number.h"
@@ -66,6 +67,7 @@ int usage(const char *problem) {
     if (problem)
         fprintf(stderr, "torva-cli: %s\n", problem);
     fputs(kUsage, stderr);
+    fputs(kCliPlotUsage, stderr);
     return 2;
 }
 
@@ -321,6 +323,10 @@ bool runProgramFile(const char *path, Calculator *calc) {
 } // namespace
 
 int main(int argc, char **argv) {
+    CliPlotOptions plot;
+    std::string plotProblem;
+    if (cliPlotTakeOptions(&argc, argv, &plot, &plotProblem))
+        return usage(plotProblem.c_str());
     Options o;
     int status = parseOptions(argc, argv, &o);
     if (status)
@@ -331,7 +337,7 @@ int main(int argc, char **argv) {
     buildCalculator(o, &calc);
     calc.hooks.programReport = reportToStderr;
     calc.stepLimit = o.maxSteps;
-    if (o.inputs.empty() && !o.programFile) {
+    if (o.inputs.empty() && !o.programFile && !plot.file) {
         std::string text;
         for (int c; (c = getchar()) != EOF;)
             text += static_cast<char>(c);
@@ -349,7 +355,15 @@ int main(int argc, char **argv) {
                 key->press(key->name, &calc);
         }
     }
-    if (o.programFile && !runProgramFile(o.programFile, &calc)) {
+    int plotStatus = -1;
+    if (plot.file) {
+        plotStatus = cliPlot(plot, o.programFile, o.settings, &calc);
+        if (plotStatus == 2) {
+            calcRelease(&calc);
+            displayRelease();
+            return 2;
+        }
+    } else if (o.programFile && !runProgramFile(o.programFile, &calc)) {
         fprintf(stderr, "torva-cli: cannot read the program %s\n", o.programFile);
         calcRelease(&calc);
         displayRelease();
@@ -370,6 +384,8 @@ int main(int argc, char **argv) {
         printf("carry=%d overflow=%d\n", calc.carry, calc.overflow);
     // The calculator's error state wins: "Math Error" is both an error and a fatal message.
     int exitStatus = calcIsError(&calc) ? 1 : gFatal ? 3 : 0;
+    if (plotStatus >= 0) // a plot's fatal message is its failure: 1, as for --plot
+        exitStatus = plotStatus;
     if (o.printTape && printTape(gTape, o.printTape, o.settings) != 0)
         exitStatus = 4;
     calcRelease(&calc);

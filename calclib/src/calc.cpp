@@ -179,6 +179,8 @@ static void emptyStacks(Calculator *calc) {
         popOperation(calc);
 }
 
+void calcPushOperand(Number *n, Calculator *calc) { pushOperand(n, calc); }
+
 void calcEmptyStacks(Calculator *calc) {
     emptyStacks(calc);
     numFreeTemps(&calc->temporaries);

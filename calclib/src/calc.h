@@ -49,7 +49,8 @@ struct CalcHooks {
     void (*recordConstant)(Calculator *calc); // X was entered from a text
     void (*undoStep)(Calculator *calc);       // the last typed character was deleted
     // Program window: the status bar's report field, the listing's mark (moved to the current
-    // line), the idle callback that runs steps (start 1, stop 0), a stopped run (refresh the
+    // line), the idle callback (start 1 runStep, 2 the 2D plot task, 3 the 3D plot task; 0
+    // removes it), a stopped run (refresh the
     // status and buttons), and the plot window (repaint now; full after the memory was reset).
     void (*programReport)(const char *text, Calculator *calc);
     void (*programMarked)(Calculator *calc);
@@ -86,7 +87,7 @@ struct Calculator {
     const char *settingsFile = nullptr; // the settings file's name (owned by the process)
     int beginnerMode = 1;               // BEGINNER_MODE: kept; no behaviour depends on it
     int programMode = 0;                // PROGRAM_MODE: 0 normal, 1 2D plot, 2 3D plot
-    int plotOriginMode = 0;             // PLOT_ORIGIN_MODE
+    int plotOriginMode = 0;             // PLOT_ORIGIN_MODE: 1 fits a finished plot to the window
     int plotAbscissaMode = 7;           // PLOT_ABCISSA_MODE
     int plotRefreshRate = 1;            // PLOT_REFRESH_RATE
     // Programs and plotting.
@@ -99,6 +100,28 @@ struct Calculator {
     PlotNode *plotTail = nullptr;        // its last node
     PlotNode *plotLastPainted = nullptr; // the node up to which the plot window is painted
     long stepLimit = 10000000;           // most steps of one run or plot evaluation
+    // The plot engine's realm and view (PLOT_REALM_..., PLOT_ANGLE_..., PLOT_REALM_DELTA).
+    double plotMinX = -200.0, plotMinY = -200.0; // lower corner of the realm
+    double plotMaxX = 200.0, plotMaxY = 200.0;   // upper corner
+    double plotAngleX = 30.0, plotAngleY = 30.0; // view angles, degrees
+    double plotSinX = 0.0, plotSinY = 0.0;       // of the angles, when a 3D plot starts
+    double plotCosX = 1.0, plotCosY = 1.0;       //
+    double plotOriginX = 0.0, plotOriginY = 0.0; // the realm's origin in the plot window, points
+    int plotDelta = 10;                          // step of the realm loops
+    // The plot area's extents (right - left, bottom - top) in points: the plot window less the
+    // status bar, set by the window that shows the plot.
+    double plotAreaWidth = 399.0, plotAreaHeight = 299.0;
+    double (*plotFunction)(double x, double y, Calculator *calc) = nullptr; // for project3D
+    // The plot colour table as red | green << 8 | blue << 16: black, white, then PLOT_COLOR_2
+    // to _4. The window that shows the plot allocates its colours from them.
+    uint32_t plotColors[5] = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000};
+    int plotPenUp = 0;        // a non-finite point was appended: the next line only moves
+    long plotEvaluations = 0; // evaluations since the plot started
+    // The plot tasks' own counters (one plot runs at a time): the loops count indices, so a
+    // program that sets plot X cannot move them.
+    long plotIndexX = 0, plotIndexY = 0, plotLineIndex = 0;
+    int plotDoneX = 0, plotDoneY = 0;
+    long plotCountX = 0, plotCountY = 0; // points on each axis of the realm
 };
 
 // ---- the number engine's reach into the calculator (also linked into numeng) ---------------
@@ -146,6 +169,8 @@ int calcIsError(Calculator *calc);
 void calcSetPrecision(int digits, int exponentDigits, Calculator *calc);
 // Empties both stacks and releases the temporaries.
 void calcEmptyStacks(Calculator *calc);
+// Pushes n as the new X; the stack owns it from then on.
+void calcPushOperand(Number *n, Calculator *calc);
 // Releases everything the record holds (stacks, temporaries, registers); it stays usable.
 void calcRelease(Calculator *calc);
 

@@ -21,6 +21,9 @@ void calcClearOverflow(Calculator *calc) { calcSetIndicator(&Calculator::overflo
 int calcTapeWrite(const char *text, Calculator *calc) {
     if (!calc || !calc->hooks.tapeWrite)
         return 1;
+    // A plot runs the program thousands of times: its steps would bury the tape.
+    if (calc->recorderMode < 0 && calc->programMode != 0)
+        return 1;
     return calc->hooks.tapeWrite(text, calc);
 }
 

@@ -18,16 +18,17 @@ void freePointMemory(Calculator *calc) {
     calc->plotHead = calc->plotTail = calc->plotLastPainted = nullptr;
 }
 
-// A coordinate truncated toward zero; out of the int range it is pinned to the range's edge.
+// A finite coordinate truncated toward zero; beyond the int range it is pinned to the range's
+// edge, so a steep curve still points the right way (the painter clips it to the window).
 static int32_t plotCoordinate(double v) {
-    if (std::isnan(v))
-        return 0;
     if (v >= INT32_MAX)
         return INT32_MAX;
     if (v <= INT32_MIN)
         return INT32_MIN;
     return static_cast<int32_t>(v);
 }
+
+static bool finitePoint(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
 
 static PlotNode *appendNode(int kind, int32_t x, int32_t y, Calculator *calc) {
     PlotNode *n = static_cast<PlotNode *>(numAllocate(sizeof(PlotNode)));
@@ -48,7 +49,9 @@ static PlotNode *appendNode(int kind, int32_t x, int32_t y, Calculator *calc) {
 }
 
 void resetPointMemory(Calculator *calc) {
+    calc->plotPenUp = 0;
     if (calc->plotHead) {
+        // The list goes first: the repaint that clears the window must find no node of it.
         freePointMemory(calc);
         calc->paintCounter = 10000000;
         if (calc->hooks.plotPaint)
@@ -57,11 +60,26 @@ void resetPointMemory(Calculator *calc) {
     appendNode(PLOT_START, 0, 0, calc);
 }
 
+// A point that has no place (NaN, an infinity) lifts the pen: nothing is appended, and the next
+// line starts a new piece instead of joining the curve to a made-up point.
 void appendMove(double x, double y, Calculator *calc) {
+    if (!finitePoint(x, y)) {
+        calc->plotPenUp = 1;
+        return;
+    }
+    calc->plotPenUp = 0;
     appendNode(PLOT_MOVE, plotCoordinate(x), plotCoordinate(y), calc);
 }
 
 void appendLine(double x, double y, Calculator *calc) {
+    if (!finitePoint(x, y)) {
+        calc->plotPenUp = 1;
+        return;
+    }
+    if (calc->plotPenUp) {
+        appendMove(x, y, calc);
+        return;
+    }
     if (appendNode(PLOT_LINE, plotCoordinate(x), plotCoordinate(y), calc) && calc->hooks.plotPaint)
         calc->hooks.plotPaint(0, calc);
 }

@@ -24,7 +24,9 @@ constexpr int kPlotColors = 20; // colour indices 0..19; others are stored as 0
 
 // Frees the memory (repainting the plot window, which clears it) and starts a new one.
 void resetPointMemory(Calculator *calc);
-// Appends a pen move or a line to (x, y), each truncated toward zero; a line is painted at once.
+// Appends a pen move or a line to (x, y), each truncated toward zero and pinned to the int range;
+// a line is painted at once. A non-finite point appends nothing and lifts the pen: the next line
+// becomes a move.
 void appendMove(double x, double y, Calculator *calc);
 void appendLine(double x, double y, Calculator *calc);
 // Appends a colour change.

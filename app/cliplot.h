@@ -1,0 +1,31 @@
+// torva-cli --plot: a program file run as a 2D or 3D plot on the headless host and the picture
+// written to a file (PNG, PDF or SVG by its name) through the plot window's own paint.
+#pragma once
+
+#include <string>
+
+struct Calculator;
+
+struct CliPlotOptions {
+    const char *file = nullptr;    // --plot FILE: the picture; null without --plot
+    bool threeD = false;           // --plot-3d
+    int width = 400, height = 300; // --plot-size WxH, pixels of the plot window
+    bool realm = false;            // --realm MINX,MAXX,MINY,MAXY,DELTA given
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    int delta = 0;
+    bool angles = false; // --angles AX,AY given
+    double angleX = 0, angleY = 0;
+};
+
+extern const char kCliPlotUsage[];
+
+// Takes the plot options out of argv (argc shrinks; the others keep their order). 0, or 2 with
+// the problem in *problem.
+int cliPlotTakeOptions(int *argc, char **argv, CliPlotOptions *options, std::string *problem);
+
+// Runs the program file as a plot over the realm of the settings file (or the calculator's
+// defaults), overridden by the options, and writes the picture. 0; 1 the plot ended in a fatal
+// message (reported through the calculator's report hook); 2 the program cannot be read (after a
+// message); 4 the picture cannot be written (after a message).
+int cliPlot(const CliPlotOptions &options, const char *programFile, const char *settingsFile,
+            Calculator *calc);

@@ -1,0 +1,86 @@
+// The plot engine: a program drawn as a function, y = f(x) along the realm in 2D Plot mode, and
+// z = f(x, y) over a grid as an axonometric wire frame in 3D Plot mode. Everything drawn goes
+// into the point memory (plotmem.h) first; the plot window paints that list.
+//
+// The computation (realm, evaluators, projection, the one-point-per-call tasks) needs no toolkit
+// and lives in the calculator engine; painting, the idle callbacks and the plot window's
+// attachment live with the windows (plotpaint.cpp). Start reading at startPlot2D.
+#pragma once
+
+#include <cstdint>
+
+struct Calculator;
+struct Window;
+
+constexpr int kPlotMaxPoints = 100000;     // points on one axis of the realm; more is refused
+constexpr long kWindowStepLimit = 1000000; // steps of one evaluation inside the program window
+constexpr int kPlotHeaderLength = 256;     // room for one header line
+
+// Refresh thresholds: incremental paint requests counted before one is painted while running.
+constexpr int kPlotRefreshMinimum = 10000;
+constexpr int kPlotRefreshMedium = 100;
+
+// ---- settings -------------------------------------------------------------------------------
+
+// Reads the realm, the view angles and the delta from the settings file (defaults written
+// back). A realm or angle text that does not convert keeps its default.
+void plotReadSettings(const char *file, Calculator *calc);
+
+// ---- the computation ------------------------------------------------------------------------
+
+// The program run once with x in X (2D) or with y in X, x in register A and y in register B
+// (3D); the value left in X. 0.0 after a fatal message ("no program", "X operand create
+// failed", "Y operand create failed", "Can't store X in A", "Can't store Y in B", "Y result
+// missing", "Y range"), which also stops the plot.
+double evaluate2D(double x, Calculator *calc);
+double evaluate3D(double x, double y, Calculator *calc);
+// The screen offset of (x, y, plotFunction(x, y)) from the origin, each truncated toward zero
+// (saturated to the int range); either output may be null.
+void project3D(double x, double y, double scale, int *screenX, int *screenY, Calculator *calc);
+
+// Checks the realm: 0, or 1 after the fatal message "bad realm" (a non-finite bound, a delta of
+// 0 or below, or more than kPlotMaxPoints points on an axis).
+int plotCheckRealm(Calculator *calc);
+// The axes and the task's start, after prepareRun (Run in a plot mode). 0; 1 the realm was
+// refused.
+int startPlot2D(Calculator *calc);
+int startPlot3D(Calculator *calc);
+// One call of the plot task: at most one evaluation. The idle callbacks call these.
+void plotStep2D(Calculator *calc);
+void plotStep3D(Calculator *calc);
+// Run as the program window's Run does in the current plot mode (recorderMode -1, prepareRun,
+// the start) and the task stepped until the plot ends, without a window or loop. The number of
+// evaluations, or -1 when the run could not start (no Program, Normal mode, a refused realm).
+long plotRun(Calculator *calc);
+// Stop during a plot: the idle callback goes, the run ends (recorderMode 0) and a last paint
+// shows the lines appended since the throttled paints.
+void stopPlot(Calculator *calc);
+// The plot colour table entry the listing's state arrow is filled with: 2 (red) after a fatal
+// program error, else 4 (blue) recording, 1 (white) running, 3 (green) in Edit.
+int plotArrowColor(const Calculator *calc);
+// The header's two lines ("torva plot ...", and the realm of the program mode).
+void plotHeader(char *line1, char *line2, const Calculator *calc);
+
+// The fitted view (origin mode 1): after the plot, every move and line is scaled and shifted so
+// the picture (axes included) fills the plot area less the margins and the header, with one
+// scale for both axes, centred. Nothing changes without points; a zero span is not divided by.
+void plotFitView(Calculator *calc);
+
+// ---- the plot window (calcwin) ----------------------------------------------------------------
+
+// The plot window's attachment: `plot` paints the point memory of `calc` (its onPaint becomes
+// paintPlot), the plot tasks run as `idleOwner`'s idle callback, and the status bar's
+// `statusHeight` pixels are taken off the bottom of the plot area. The calculator's plotPaint
+// and programIdle hooks (when empty), its plot colour table and the window's step limit of one
+// evaluation (kWindowStepLimit) are set up here. One plot window is attached at a time; a
+// second attachment replaces the first.
+void plotAttach(Window *plot, Window *idleOwner, int statusHeight, Calculator *calc);
+void plotDetach(Calculator *calc);
+// The plot area in points from the window's pixel extents and the screen resolution.
+void plotSetArea(Calculator *calc);
+// The plot window's onPaint: incremental while a plot is computed (throttled by the refresh
+// rate), full on expose, mode change and print (header included).
+int paintPlot(Window *plot);
+// The idle callbacks of the plot tasks: one point, one pass of the host's message pump; 1.
+int plotTask2D(Window *owner);
+int plotTask3D(Window *owner);

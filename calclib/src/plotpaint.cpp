@@ -1,0 +1,293 @@
+// The plot window's side of the plot engine: painting the point memory through the toolkit's
+// GC (in points, so the same paint serves screen and paper), the idle callbacks that run the
+// plot tasks, and the attachment that ties a window to the calculator's hooks.
+#include "plot.h"
+
+#include "calc.h"
+#include "gdi.h"
+#include "plotmem.h"
+#include "program.h"
+#include "windmsg.h"
+
+#include <cmath>
+
+namespace {
+
+// The attached plot window and what the painter carries from one paint to the next: the pen
+// and the colour at the last painted node, so an incremental paint continues exactly where the
+// previous one stopped.
+struct PlotView {
+    WindowRef plot;          // the window painted
+    WindowRef idleOwner;     // the window whose idle callback runs the tasks
+    Calculator *calc;        // null while nothing is attached
+    int statusHeight;        // pixels at the bottom that the status bar covers
+    double penX, penY;       // the pen after the last painted node, points
+    int colorIndex;          // the colour node in force there, -1 for the window's foreground
+    Color colors[5];         // the plot colour table allocated from calc->plotColors
+    bool ownsPaintHook;      // the hooks below were set by the attachment
+    bool ownsIdleHook;       //
+    double extentW, extentH; // the window's extents in points (the background of a print)
+};
+
+PlotView gView;
+
+// A segment is clipped this far outside the drawing area, so a line's width and its ends are
+// never cut at the window's edge.
+constexpr double kClipMargin = 8.0;
+
+// Liang-Barsky: the part of (x0,y0)-(x1,y1) inside the box, in doubles so coordinates pinned to
+// the int range cannot overflow. False when nothing of it is inside.
+bool ClipSegment(double *x0, double *y0, double *x1, double *y1, double left, double top,
+                 double right, double bottom) {
+    const double dx = *x1 - *x0, dy = *y1 - *y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {*x0 - left, right - *x0, *y0 - top, bottom - *y0};
+    double t0 = 0.0, t1 = 1.0;
+    for (int i = 0; i < 4; i++) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (t > t1)
+                return false;
+            if (t > t0)
+                t0 = t;
+        } else {
+            if (t < t0)
+                return false;
+            if (t < t1)
+                t1 = t;
+        }
+    }
+    const double sx = *x0, sy = *y0;
+    if (t1 < 1.0) {
+        *x1 = sx + t1 * dx;
+        *y1 = sy + t1 * dy;
+    }
+    if (t0 > 0.0) {
+        *x0 = sx + t0 * dx;
+        *y0 = sy + t0 * dy;
+    }
+    return true;
+}
+
+// The colour of a colour node's index: the table has five entries, and the indexes 5 to 19 that
+// a node may hold name none of them, so they draw as colour 0.
+Color PlotColor(int index, const Window *w) {
+    if (index < 0)
+        return w->foreground;
+    return gView.colors[index < 5 ? index : 0];
+}
+
+int RunStepTask(Window *) {
+    if (gView.calc)
+        runStep(gView.calc);
+    PumpHostMessage();
+    return 1;
+}
+
+// The calculator's plotPaint hook: a line was appended (incremental) or the memory was reset
+// (full). A full paint already waiting is left full, so it is not shrunk to the new lines.
+void PaintHook(int full, Calculator *calc) {
+    Window *w = WindowRefGet(gView.plot);
+    if (!w || calc != gView.calc)
+        return;
+    const bool fullPending = w->damageTop >= 0 && w->damageBottom >= w->damageTop;
+    if (full || fullPending) {
+        w->damageLeft = w->damageTop = 0;
+        w->damageRight = w->damageBottom = 10000;
+    } else {
+        w->damageBottom = -2; // the incremental marker
+        w->damageTop = -3;
+    }
+    RepaintWindow(w);
+}
+
+void IdleHook(int start, Calculator *calc) {
+    Window *owner = WindowRefGet(gView.idleOwner);
+    if (!owner || calc != gView.calc)
+        return;
+    RemoveIdleCallback(owner);
+    static const WindowProc kTask[] = {nullptr, RunStepTask, plotTask2D, plotTask3D};
+    if (start >= 1 && start <= 3)
+        AddIdleCallback(kTask[start], owner);
+}
+
+int Threshold(int refreshRate) {
+    return refreshRate == 0 ? kPlotRefreshMinimum : refreshRate == 1 ? kPlotRefreshMedium : 1;
+}
+
+void DrawHeader(const Window *w, GC *gc, const Calculator *calc) {
+    char line1[kPlotHeaderLength], line2[kPlotHeaderLength];
+    plotHeader(line1, line2, calc);
+    SetForeground(w->foreground, gc);
+    SetBackground(w->background, gc);
+    MovePen(15, 5, gc);
+    DrawString(line1, gc);
+    if (line2[0]) {
+        MovePen(15, 20, gc);
+        DrawString(line2, gc);
+    }
+}
+
+} // namespace
+
+void plotSetArea(Calculator *calc) {
+    Window *w = WindowRefGet(gView.plot);
+    if (!w || calc != gView.calc)
+        return;
+    int dpiX = 96, dpiY = 96;
+    if (GC *gc = GetWindowGC(w)) {
+        dpiX = gc->dpiX > 0 ? gc->dpiX : dpiX;
+        dpiY = gc->dpiY > 0 ? gc->dpiY : dpiY;
+        ReleaseGC(gc);
+    }
+    // Pixels to points, so the realm keeps its place whatever the screen's resolution.
+    const int height = w->bottom - w->top;
+    gView.extentW = (w->right - w->left) * 72.0 / dpiX;
+    gView.extentH = height * 72.0 / dpiY;
+    calc->plotAreaWidth = gView.extentW;
+    calc->plotAreaHeight = (height - gView.statusHeight) * 72.0 / dpiY;
+}
+
+void plotAttach(Window *plot, Window *idleOwner, int statusHeight, Calculator *calc) {
+    plotDetach(gView.calc);
+    gView = PlotView{};
+    gView.plot = WindowRefOf(plot);
+    gView.idleOwner = WindowRefOf(idleOwner ? idleOwner : plot);
+    gView.calc = calc;
+    gView.statusHeight = statusHeight > 0 ? statusHeight : 0;
+    gView.colorIndex = -1;
+    plot->onPaint = paintPlot;
+    for (int i = 0; i < 5; i++) {
+        const uint32_t rgb = calc->plotColors[i];
+        gView.colors[i] = AllocColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF, nullptr,
+                                     nullptr, nullptr, 1);
+    }
+    if (!calc->hooks.plotPaint) {
+        calc->hooks.plotPaint = PaintHook;
+        gView.ownsPaintHook = true;
+    }
+    if (!calc->hooks.programIdle) {
+        calc->hooks.programIdle = IdleHook;
+        gView.ownsIdleHook = true;
+    }
+    // One evaluation holds the window for the whole program: a runaway program must end in a
+    // fraction of a second, not after the engine's own limit.
+    calc->stepLimit = kWindowStepLimit;
+    // The last painted node belongs to the painter that painted it.
+    calc->plotLastPainted = nullptr;
+    plotSetArea(calc);
+}
+
+void plotDetach(Calculator *calc) {
+    if (!calc || calc != gView.calc)
+        return;
+    if (Window *owner = WindowRefGet(gView.idleOwner))
+        RemoveIdleCallback(owner);
+    if (gView.ownsPaintHook)
+        calc->hooks.plotPaint = nullptr;
+    if (gView.ownsIdleHook)
+        calc->hooks.programIdle = nullptr;
+    calc->plotLastPainted = nullptr;
+    gView = PlotView{};
+}
+
+int plotTask2D(Window *) {
+    if (gView.calc)
+        plotStep2D(gView.calc);
+    PumpHostMessage();
+    return 1;
+}
+
+int plotTask3D(Window *) {
+    if (gView.calc)
+        plotStep3D(gView.calc);
+    PumpHostMessage();
+    return 1;
+}
+
+int paintPlot(Window *w) {
+    Calculator *calc = gView.calc;
+    if (!calc || w != WindowRefGet(gView.plot))
+        return 0;
+    const bool incremental = w->damageBottom == -2;
+    // Only the incremental paints of a running plot are throttled: an expose or a print must
+    // paint everything, or the window would keep holes until the next full paint.
+    calc->paintCounter++;
+    if (incremental && calc->recorderMode < 0 &&
+        calc->paintCounter < Threshold(calc->plotRefreshRate))
+        return 0;
+    calc->paintCounter = 0;
+    if (w->damageTop > w->damageBottom)
+        return 0;
+    const bool printing = PrintingColors() != 0;
+    GC *gc = printing ? wGETGC(1, kGCPrinter, nullptr, w) : nullptr;
+    if (!gc)
+        gc = GetWindowGC(w);
+    if (!gc)
+        return 0;
+    SetUnits(kUnitsPoints, gc);
+    int areaW = 0, areaH = 0, dpiX = 0, dpiY = 0;
+    GetResolution(&areaW, &areaH, &dpiX, &dpiY, gc);
+    // On paper the plot keeps the window's size in points; on the screen it fills the window.
+    const double width = printing && gView.extentW > 0 ? gView.extentW : areaW;
+    const double height = printing && gView.extentH > 0 ? gView.extentH : areaH;
+
+    // A print paints the whole list on paper and leaves the screen's paint position alone.
+    double penX = gView.penX, penY = gView.penY;
+    int colorIndex = gView.colorIndex;
+    PlotNode *node;
+    if (incremental && calc->plotLastPainted) {
+        node = calc->plotLastPainted->next;
+    } else {
+        node = calc->plotHead;
+        penX = penY = 0.0;
+        colorIndex = -1;
+        if (!incremental) {
+            SetForeground(w->background, gc);
+            FillBox(0, 0, static_cast<int>(width), static_cast<int>(height), gc);
+        }
+    }
+    SetForeground(PlotColor(colorIndex, w), gc);
+    const double left = -kClipMargin, top = -kClipMargin;
+    const double right = width + kClipMargin, bottom = height + kClipMargin;
+    for (; node; node = node->next) {
+        switch (node->kind) {
+        case PLOT_MOVE:
+            penX = node->x;
+            penY = node->y;
+            break;
+        case PLOT_LINE: {
+            double x0 = penX, y0 = penY, x1 = node->x, y1 = node->y;
+            penX = x1;
+            penY = y1;
+            if (ClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom)) {
+                MovePen(static_cast<int>(std::lround(x0)), static_cast<int>(std::lround(y0)), gc);
+                DrawLine(static_cast<int>(std::lround(x1)), static_cast<int>(std::lround(y1)), gc);
+            }
+            break;
+        }
+        case PLOT_COLOR:
+            colorIndex = node->x;
+            SetForeground(PlotColor(colorIndex, w), gc);
+            break;
+        default:
+            break;
+        }
+    }
+    if (!printing) {
+        gView.penX = penX;
+        gView.penY = penY;
+        gView.colorIndex = colorIndex;
+        calc->plotLastPainted = calc->plotTail;
+    }
+    if (!incremental)
+        DrawHeader(w, gc, calc);
+    w->damageTop = w->damageBottom = -1;
+    ReleaseGC(gc);
+    return 0;
+}
