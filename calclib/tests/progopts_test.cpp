@@ -4,7 +4,6 @@
 #include "paneltest.h"
 
 #include "progopts.h"
-#include "textwind.h"
 
 #include <sys/stat.h>
 
@@ -42,7 +41,7 @@ class ProgOptsTest : public PanelTest {
             scheduled.push_back({this, run, step});
             HeadlessAt(now + kStepMs * (i + 1), Fire, &scheduled.back());
         }
-        progOptionsOpen(programWindow ? programWindow : panel, calc(), slot ? slot : &open);
+        progOptionsOpen(programWindow ? programWindow : panel, calc(), watching);
         run++;
         EXPECT_EQ(0, TopCount(kTitle)) << "the dialog outlived its run";
         if (!slot) {
@@ -169,6 +168,9 @@ TEST_F(ProgOptsTest, TheDefaultsFillTheDialog) {
              EXPECT_TRUE(Checked("pltY"));
              EXPECT_TRUE(Checked("pltZ"));
              EXPECT_EQ(Item("minx"), FocusWindow()); // typing goes to the first field
+             // For a person to look at.
+             EXPECT_EQ(0,
+                       HeadlessSavePng(d->host, (::testing::TempDir() + "progopts.png").c_str()));
          },
          Push("Cancel")});
     EXPECT_EQ(0, HeadlessBoxCount());
