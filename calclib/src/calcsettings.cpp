@@ -70,7 +70,10 @@ static int readSettings(const char *file, Calculator *calc, CalcPanelSettings *p
     calc->programMode = clamp(ReadIntSetting("PROGRAM_MODE", 0, file), 0, 2);
     calc->plotOriginMode = ReadIntSetting("PLOT_ORIGIN_MODE", 0, file);
     calc->plotAbscissaMode = ReadIntSetting("PLOT_ABCISSA_MODE", 7, file);
-    calc->plotRefreshRate = ReadIntSetting("PLOT_REFRESH_RATE", 1, file);
+    // The rate picks a paint threshold and a button of the options dialog: one outside 0 to 2
+    // paints on every request, as Maximum does.
+    int rate = ReadIntSetting("PLOT_REFRESH_RATE", 1, file);
+    calc->plotRefreshRate = rate >= 0 && rate <= 2 ? rate : 2;
     int registers = clamp(ReadIntSetting("NUM_STORABLE_NUMBERS", 16, file), 0, kMaxRegisters);
 
     // The colour table.

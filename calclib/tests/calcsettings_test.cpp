@@ -105,4 +105,21 @@ TEST_F(CalcSettings, OutOfRangeValuesFallBack) {
     EXPECT_NE(std::string::npos, t.find("MANTISSA_DIGITS=-5\n"));
 }
 
+// The rate picks a paint threshold and one of three buttons: a rate outside them is Maximum.
+TEST_F(CalcSettings, RefreshRateOutsideItsThreeValuesIsMaximum) {
+    struct Case {
+        const char *written;
+        int rate;
+    } cases[] = {{"0", 0}, {"2", 2}, {"7", 2}, {"-1", 2}, {"x", 0}};
+    for (const Case &c : cases) {
+        {
+            std::ofstream out(file);
+            out << "[nv]\nPLOT_REFRESH_RATE=" << c.written << "\n";
+        }
+        Calculator calc;
+        calcReadSettings(file.c_str(), &calc, nullptr);
+        EXPECT_EQ(c.rate, calc.plotRefreshRate) << c.written;
+    }
+}
+
 } // namespace
