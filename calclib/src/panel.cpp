@@ -18,6 +18,7 @@
 #include "lists.h"
 #include "number.h"
 #include "precision.h"
+#include "progwind.h"
 #include "settings.h"
 #include "tape.h"
 #include "textwind.h"
@@ -90,6 +91,7 @@ struct Panel {
     PanelLists lists;                   // the register, constants and conversions lists
     WindowRef precision;                // the display precision dialog, when open
     PanelTape tape;                     // the printer tape, when open
+    WindowRef program;                  // the program window, when open
 };
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
@@ -844,6 +846,7 @@ int PanelRelease(Window *w) {
         return 0;
     if (Window *sci = WindowRefGet(p->sci))
         CloseWindow(sci);
+    progwindClose(&p->program); // first: it ends a run that would draw into the display
     listsCloseAll(&p->lists);
     precisionClose(&p->precision);
     tapeClose(&p->tape);
@@ -922,14 +925,6 @@ void MakeColors(const CalcPanelSettings &s, Panel *p) {
     p->colors[kPlot4] = ColorOf(s.plotColor4);
 }
 
-// The keys of later windows (the program window) are attached when those windows exist; until
-// then they do nothing.
-int NotYet(int, Window *key) {
-    if (key->flags & kButtonToggle) // a switch that switches nothing stays off
-        SetButtonCheck(key->name, 0, key->parent);
-    return 0;
-}
-
 int ListKeyPressed(int, Window *button) {
     Panel *p = PanelOf(button);
     if (!p || !button->name)
@@ -948,6 +943,20 @@ int PrinterPressed(int, Window *button) {
     return 0;
 }
 
+int ProgramPressed(int, Window *button) {
+    if (Panel *p = PanelOf(button))
+        progwindToggle(p->window, WindowRefGet(p->tape.window), &p->program);
+    return 0;
+}
+
+// Quit throws away a modified program only when the user says so.
+int QuitPressed(int value, Window *button) {
+    Panel *p = PanelOf(button);
+    if (p && !progwindConfirmDiscard(&p->program))
+        return 0;
+    return CloseDialogButton(value, button);
+}
+
 int PrecisionPressed(int, Window *button) {
     if (Panel *p = PanelOf(button))
         precisionOpen(p->window, &p->precision);
@@ -957,7 +966,7 @@ int PrecisionPressed(int, Window *button) {
 void AttachKeys(Panel *p) {
     Window *w = p->window;
     AttachEngineKeys(kKeys, kKeyCount, w);
-    SetButtonFunction("Program", NotYet, w);
+    SetButtonFunction("Program", ProgramPressed, w);
     SetButtonFunction("Printer", PrinterPressed, w);
     for (const char *name : {"Sto", "Rcl", "Conv", "Const"})
         SetButtonFunction(name, ListKeyPressed, w);
@@ -965,7 +974,7 @@ void AttachKeys(Panel *p) {
     SetButtonFunction("Sci - Trig", SciPressed, w);
     SetButtonFunction("UpPrec", UpPrecPressed, w);
     SetButtonFunction("DownPrec", DownPrecPressed, w);
-    SetButtonFunction("Quit", CloseDialogButton, w);
+    SetButtonFunction("Quit", QuitPressed, w);
     SetButtonFunction("Integer", IntegerPressed, w);
     for (const char *name : {"mr02", "mr08", "mr10", "mr16"})
         SetButtonFunction(name, RadixPressed, w);

@@ -43,6 +43,15 @@ const DialogItem kNumberTable[] = {
     {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
+const DialogItem kChoiceTable[] = {
+    {4, 4, 37, 7, kDialogTitled, "Choice", nullptr, nullptr},
+    {1, 1, 35, 2, kDialogLabelItem, "QUESTION", nullptr, nullptr},
+    {1, 4, 10, 2, kDialogButtonItem, "CHOICE0", nullptr, nullptr},
+    {13, 4, 10, 2, kDialogButtonItem, "CHOICE1", nullptr, nullptr},
+    {25, 4, 10, 2, kDialogButtonItem, "CHOICE2", nullptr, nullptr},
+    {0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+};
+
 constexpr int kTableRecords = 7; // the longest table, its end included
 
 struct InquireState {
@@ -279,6 +288,49 @@ int InquireString(const char *title, const char *initial, char *buffer, int size
             CopyText(buffer, (size_t)size, s->text);
         else
             buffer[0] = '\0';
+    }
+    WindowRelease(s);
+    return result;
+}
+
+static int ChoicePressed(int, Window *button) {
+    InquireState *s = StateOf(button);
+    if (!s || !button->name)
+        return 0;
+    s->number = button->name[6] - '0';
+    s->result = 1;
+    CloseOwnDialog(button);
+    return 0;
+}
+
+int InquireChoice(const char *title, const char *text, const char *const choices[], int count,
+                  Window *parent) {
+    if (!choices || count < 1 || count > 3)
+        return -1;
+    InquireState *s = NewState("Inquire Choice State", 1);
+    if (!s)
+        return -1;
+    DialogItem copy[kTableRecords];
+    memcpy(copy, kChoiceTable, sizeof kChoiceTable);
+    copy[2 + count] = DialogItem{}; // the buttons not asked for are not made
+    CentreDialogRecord(&copy[0], parent);
+    Window *dialog = CreateDialog(copy, parent);
+    int result = -1;
+    if (!dialog) {
+        ReportError("INQ choice", "Cant make dialog");
+    } else {
+        dialog->extension = s;
+        SetWindowText(title ? title : "", dialog);
+        SetItemText("QUESTION", text ? text : "", -1, dialog);
+        static const char *const kNames[] = {"CHOICE0", "CHOICE1", "CHOICE2"};
+        for (int i = 0; i < count; i++) {
+            SetItemText(kNames[i], choices[i] ? choices[i] : "", -1, dialog);
+            SetButtonFunction(kNames[i], ChoicePressed, dialog);
+        }
+        if (Window *first = FindNamedWindow(kNames[0], dialog))
+            SetCurrentItem(first);
+        RunDialogAndClose(WindowRefOf(dialog));
+        result = s->result == 1 ? (int)s->number : -1;
     }
     WindowRelease(s);
     return result;

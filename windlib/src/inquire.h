@@ -1,8 +1,8 @@
-// Ready-made modal questions: a file name, a line of text, an integer. Each is a small dialog
-// from a fixed table, centred over the window that asks (over the screen without one), run
-// through RunModal, and answered with 1 when the user confirmed and -1 otherwise. The caller's
-// storage is written only on a confirmed answer, except that a cancelled InquireString empties
-// its buffer. Start reading at InquireFile in inquire.cpp.
+// Ready-made modal questions: a file name, a line of text, an integer, a choice of buttons. Each is
+// a small dialog from a fixed table, centred over the window that asks (over the screen without
+// one), run through RunModal, and answered with 1 when the user confirmed and -1 otherwise. The
+// caller's storage is written only on a confirmed answer, except that a cancelled InquireString
+// empties its buffer. Start reading at InquireFile in inquire.cpp.
 #pragma once
 
 #include "wind.h"
@@ -27,6 +27,11 @@ int InquireFile(const char *prompt, char *path, int size, const char *initial, i
 // Asks for a line of text. 1: `buffer` holds it (at most size - 1 characters); -1: `buffer` is
 // emptied. `buffer` may be null.
 int InquireString(const char *title, const char *initial, char *buffer, int size, Window *parent);
+// Asks a question answered by one of `count` (1 to 3) buttons, captioned by `choices` from the
+// left; the first is the default for Return. The index of the button pressed, or -1 when the
+// dialog was closed without one (Escape, its close box).
+int InquireChoice(const char *title, const char *text, const char *const choices[], int count,
+                  Window *parent);
 // Asks for an int, typed in decimal, or set in hexadecimal ("0x1F") or octal ("017"). A field
 // that is empty, holds something besides the number, or is out of the int range is refused with
 // a message and the dialog stays. 1: `*value` holds the number; -1: `*value` is untouched.
