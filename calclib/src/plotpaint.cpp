@@ -162,6 +162,10 @@ void plotAttach(Window *plot, Window *idleOwner, int statusHeight, Calculator *c
     gView.statusHeight = statusHeight > 0 ? statusHeight : 0;
     gView.colorIndex = -1;
     plot->onPaint = paintPlot;
+    // The header's font is the toolkit's sans font wherever the window lives, so the program
+    // window and a picture made by the command line show the same header.
+    if (const ToolkitDefaults *d = GetToolkitDefaults(); d && d->fontIndex[kFontSans] >= 0)
+        plot->font = d->fontIndex[kFontSans];
     for (int i = 0; i < 5; i++) {
         const uint32_t rgb = calc->plotColors[i];
         gView.colors[i] = AllocColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF, nullptr,

@@ -12,6 +12,7 @@
 #include "textwind.h"
 #include "windmsg.h"
 
+#include <cairo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -186,6 +187,35 @@ class ProgramTest : public PanelTest {
             if (c != '|')
                 out += c;
         return out;
+    }
+    // Loads a program file through the Load button, answering the file question.
+    void LoadFile(const std::string &path) {
+        DialogAnswer load{"Open_File", FileAnswer(path)};
+        Answer(&load);
+        PressIn("Load", 400);
+        ASSERT_TRUE(load.answered);
+    }
+    // Runs the loop for `count` idle passes of a runner window: a run that repaints on every
+    // step keeps host messages coming, and the headless clock does not move while they do, so
+    // a timer would never end the wait.
+    void Passes(int count) {
+        static int left;
+        left = count;
+        Window *runner = OpenWindow(0, 0, 1, 1, 0, 0, "passes", 0, nullptr);
+        ASSERT_NE(nullptr, runner);
+        runner->onIdle = [](Window *w) {
+            if (--left <= 0)
+                CloseWindow(w);
+            return 1;
+        };
+        ASSERT_EQ(0, AddIdleCallback(runner->onIdle, runner));
+        RunModal(runner);
+    }
+    // Lets the run or plot go on until the window is back in Edit.
+    void RunToEnd() {
+        for (int i = 0; i < 200 && calc()->recorderMode < 0; i++)
+            Settle(50);
+        EXPECT_EQ("Edit", Field("status"));
     }
     std::string ProgramText() {
         std::string out;
@@ -385,6 +415,374 @@ TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
         Answer(&load);
         PressIn("Load", 600);
         EXPECT_EQ((Lines{"7", "=", kEndMarker}), Listing()) << odd;
+    }
+}
+
+// A recording replays through torva-cli to the value the display showed: numbers typed, a
+// constant from the panel (recorded as its digits, the signs after them) and fixed places.
+TEST_F(ProgramTest, RecordingsReplayToTheShownValue) {
+    struct Case {
+        const char *name;
+        std::function<void(Calculator *)> before; // settings and constants, as the panel does
+        const char *keys;
+        const char *options; // the same settings for torva-cli
+    } cases[] = {
+        {"pi times 2, two fixed places",
+         [](Calculator *c) {
+             c->displayFormat |= 0x10;
+             c->fixedPlaces = 2;
+         },
+         "pX2=", "--fixed 2"},
+        {"a negative constant", [](Calculator *c) { calcEnterConstant("-0.000125", c); },
+         "X3=", ""},
+        {"a large negative constant", [](Calculator *c) { calcEnterConstant("-6.02E+23", c); },
+         "/2=", ""},
+        {"typed, with an exponent and signs", nullptr, "1.5vx3v+1=", ""},
+        {"scientific notation", [](Calculator *c) { c->displayFormat = 2; },
+         "p/7=", "--notation sci"},
+    };
+    ASSERT_NE(nullptr, Open());
+    for (const Case &c : cases) {
+        Press("AllClr");
+        PressIn("Record");
+        if (c.before)
+            c.before(calc());
+        Keys(c.keys);
+        PressIn("Edit");
+        EXPECT_EQ(CliForm(Shown()), Replay(ProgramText(), c.options)) << c.name << "\n"
+                                                                      << ProgramText();
+        calc()->displayFormat = 1;
+        calc()->fixedPlaces = -1;
+        DialogAnswer discard{"Choice",
+                             [](Window *d) { Click(FindNamedWindow("CHOICE1", d), 4, 4); }};
+        Answer(&discard);
+        Click(Item("Load"), 3, 3, 2);
+        Settle(300);
+        ASSERT_EQ(Lines{kEndMarker}, Listing()) << c.name;
+    }
+}
+
+// A 2D plot run in the window paints the same picture torva-cli writes for the program.
+TEST_F(ProgramTest, PlotInTheWindowMatchesTheCommandLine) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("2D Plot");
+    EXPECT_EQ(1, calc()->programMode);
+    EXPECT_FALSE(On("Step"));
+    PressIn("Run");
+    RunToEnd();
+    Window *plot = Item("progplot");
+    ASSERT_NE(nullptr, plot);
+    const int width = plot->right - plot->left + 1, height = plot->bottom - plot->top + 1;
+    const std::string png = "/tmp/progwind-half.png";
+    const std::string command = std::string(TORVA_CLI) + " --plot " + png + " --plot-size " +
+                                std::to_string(width) + "x" + std::to_string(height) + " " +
+                                program + " >/dev/null 2>&1";
+    ASSERT_EQ(0, system(command.c_str()));
+    cairo_surface_t *image = cairo_image_surface_create_from_png(png.c_str());
+    ASSERT_EQ(CAIRO_STATUS_SUCCESS, cairo_surface_status(image));
+    ASSERT_EQ(width, cairo_image_surface_get_width(image));
+    ASSERT_EQ(height, cairo_image_surface_get_height(image));
+    cairo_surface_flush(image);
+    const unsigned char *data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    int differ = 0, ink = 0;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            uint32_t argb;
+            memcpy(&argb, data + y * stride + x * 4, 4);
+            const int64_t shown = HeadlessPixel(plot->host, x, y);
+            differ += (int64_t)(argb & 0xFFFFFF) != shown;
+            ink += shown != 0xFFFFFF;
+        }
+    cairo_surface_destroy(image);
+    EXPECT_EQ(0, differ);
+    EXPECT_GT(ink, 500);
+    ASSERT_EQ(0, HeadlessSavePng(Program()->host, "/tmp/progwind-plot.png"));
+}
+
+// Closing the window ends what runs in it: a plot stops, a recording ends, and the panel goes
+// on computing without it.
+TEST_F(ProgramTest, ClosingEndsRunsAndRecordings) {
+    const std::string program = configDir + "/slow.tor";
+    WriteFile(program, std::string("X\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("3D Plot");
+    calc()->plotRefreshRate = 0;
+    Click(Item("Run"), 3, 3);
+    Passes(30);
+    ASSERT_GT(0, calc()->recorderMode);
+    Click(Key("Program"), 3, 3); // the panel's key closes the window
+    Passes(10);
+    Settle();
+    EXPECT_EQ(nullptr, Program());
+    EXPECT_EQ(0, calc()->recorderMode);
+    EXPECT_EQ(0, IdleCount());
+    Press("AllClr");
+    Type("1+1=");
+    EXPECT_EQ("2|", Shown());
+
+    // Closed while recording: the keys compute and record nowhere.
+    ASSERT_NE(nullptr, Open());
+    PressIn("Record");
+    Type("5");
+    DialogAnswer discard{"Choice", [](Window *d) { Click(FindNamedWindow("CHOICE1", d), 4, 4); }};
+    Answer(&discard);
+    Press("Program");
+    Settle(300);
+    EXPECT_TRUE(discard.answered);
+    EXPECT_EQ(nullptr, Program());
+    EXPECT_EQ(0, calc()->recorderMode);
+    EXPECT_EQ(nullptr, calc()->hooks.recordStep);
+    Press("AllClr");
+    Type("3X3=");
+    EXPECT_EQ("9|", Shown());
+}
+
+// Cancel in "Save changes?" keeps the window and its program; Quit asks the same.
+TEST_F(ProgramTest, CancelKeepsAModifiedProgram) {
+    ASSERT_NE(nullptr, Open());
+    PressIn("Record");
+    Type("4+");
+    PressIn("Edit");
+    DialogAnswer cancel{"Choice", [](Window *d) { Click(FindNamedWindow("CHOICE2", d), 4, 4); }};
+    Answer(&cancel);
+    PressIn("Close", 300);
+    EXPECT_TRUE(cancel.answered);
+    ASSERT_NE(nullptr, Program());
+    EXPECT_EQ((Lines{"4", "+", kEndMarker}), Listing());
+    DialogAnswer quit{"Choice", [](Window *d) { Click(FindNamedWindow("CHOICE2", d), 4, 4); }};
+    Answer(&quit);
+    Press("Quit");
+    Settle(300);
+    EXPECT_TRUE(quit.answered);
+    EXPECT_TRUE(WindowIsLive(panel));
+    EXPECT_NE(nullptr, Program());
+}
+
+// A run cannot be moved under itself: clicks in the listing and Undo change nothing while it
+// runs, and Escape stops it.
+TEST_F(ProgramTest, WhileRunningTheProgramCounterStaysAndEscapeStops) {
+    const std::string program = configDir + "/loop.tor";
+    WriteFile(program, std::string(":top\n1\n+\n1\n=\ngoto top\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    Click(Item("Run"), 3, 3);
+    Passes(20);
+    ASSERT_GT(0, calc()->recorderMode);
+    EXPECT_EQ("Running", Field("status"));
+    for (const char *name : {"Load", "Save", "Edit", "Record", "Insert", "Delete", "Step", "Run"})
+        EXPECT_FALSE(On(name)) << name;
+    EXPECT_TRUE(On("Stop"));
+    const Lines before = Listing();
+    Click(Item("Undo"), 3, 3);
+    Passes(10);
+    EXPECT_EQ(before, Listing());
+    // A click on the label line while the run is elsewhere: the run goes on from where it is.
+    Buffer *b = Steps();
+    Passes(1);
+    Click(Item("proglist"), 40, 3);
+    Passes(2);
+    EXPECT_GT(0, calc()->recorderMode);
+    EXPECT_EQ(before, Listing());
+    HeadlessChar(keyEscape);
+    Passes(5);
+    EXPECT_EQ(0, calc()->recorderMode);
+    EXPECT_EQ("Edit", Field("status"));
+    EXPECT_EQ(0, IdleCount());
+    EXPECT_NE(nullptr, b);
+    EXPECT_NE(nullptr, Program());
+}
+
+// A 3D plot needs the registers A and B: without them Run reports and does not start.
+TEST_F(ProgramTest, ThreeDimensionalRunWithoutRegistersReports) {
+    ASSERT_NE(nullptr, Open());
+    calcAllocRegisters(1, calc());
+    PressIn("3D Plot");
+    PressIn("Run");
+    EXPECT_EQ(0, calc()->recorderMode);
+    EXPECT_EQ("Fatal Error: Can't store Y in B", Field("report"));
+    EXPECT_EQ(0, IdleCount());
+}
+
+// The Insert list writes the step of the entry chosen, with its question answered; a label is
+// cut to what a jump can hold, and a cancelled question leaves the list open.
+TEST_F(ProgramTest, InsertListWritesControlSteps) {
+    ASSERT_NE(nullptr, Open());
+    struct Case {
+        int entry;
+        const char *dialog; // the question's table, or null for none
+        std::string answer;
+        std::string step;
+    } cases[] = {
+        {1, "String", "loop", ":loop"},
+        {2, "String", "loop", "goto loop"},
+        {1, "String", std::string(200, 'n'), ":" + std::string(kLabelNameLimit, 'n')},
+        {5, nullptr, "", "plot X "},
+        {7, "Number", "3", "plot Color 3"},
+    };
+    for (const Case &c : cases) {
+        Lines want = Listing();
+        want.insert(want.end() - 1, c.step);
+        struct Pick {
+            int entry;
+            const Case *c;
+        } pick{c.entry, &c};
+        DialogAnswer list{"Insert", [&pick](Window *d) {
+                              Window *items = FindNamedWindow("itemlist", d);
+                              ASSERT_NE(nullptr, items);
+                              items->onActivate(pick.entry, items);
+                          }};
+        DialogAnswer question{c.dialog ? c.dialog : "none", [&c](Window *d) {
+                                  const char *field =
+                                      strcmp(c.dialog, "Number") == 0 ? "NUMBER" : "STRING";
+                                  SetItemText(field, c.answer.c_str(), -1, d);
+                                  Click(FindNamedWindow("OK", d), 4, 4);
+                              }};
+        if (c.dialog)
+            Answer(&question);
+        Answer(&list);
+        PressIn("Insert", 600);
+        EXPECT_TRUE(list.answered) << c.step;
+        EXPECT_EQ(want, Listing()) << c.step;
+        EXPECT_EQ(nullptr, FindDialog("Insert")) << c.step;
+    }
+}
+
+// The geometry: the window opens where it was left, moves and resizes write the four settings in
+// one go, and opening beside the tape moves it right of the tape only when the two would overlap.
+TEST_F(ProgramTest, GeometryIsKeptAndTheTapeIsNotCovered) {
+    auto cellsOf = [](Window *w) {
+        return std::vector<int>{w->cellLeft, w->cellTop, w->cellRight - w->cellLeft + 1,
+                                w->cellBottom - w->cellTop + 1};
+    };
+    ASSERT_NE(nullptr, Open());
+    const std::vector<int> first = cellsOf(Program());
+    EXPECT_EQ(panel->cellRight, first[0]);
+    PressIn("Close");
+    const std::string kept = SettingsText();
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(first, cellsOf(Program()));
+    PressIn("Close");
+    EXPECT_EQ(kept, SettingsText()); // nothing creeps, nothing is written again
+
+    ASSERT_NE(nullptr, Open());
+    ASSERT_EQ(0, MoveWindowTo(70, 6, 64, 40, 0, Program()));
+    Settle();
+    const std::vector<int> moved = cellsOf(Program());
+    EXPECT_EQ(moved[0], ReadIntSetting("PROGRAM_WINDOW_ULX", -1, settings.c_str()));
+    EXPECT_EQ(moved[1], ReadIntSetting("PROGRAM_WINDOW_ULY", -1, settings.c_str()));
+    EXPECT_EQ(moved[2], ReadIntSetting("PROGRAM_WINDOW_WIDTH", -1, settings.c_str()));
+    EXPECT_EQ(moved[3], ReadIntSetting("PROGRAM_WINDOW_HEIGHT", -1, settings.c_str()));
+    PressIn("Close");
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(moved, cellsOf(Program()));
+    PressIn("Close");
+
+    // Back beside the panel, where the tape opens: the window goes right of the tape, and stays
+    // there on the next opening instead of creeping further.
+    // The panel at the screen's left edge, so that all three fit on the screen side by side.
+    ASSERT_EQ(0, MoveWindowTo(0, panel->cellTop, panel->cellRight - panel->cellLeft + 1,
+                              panel->cellBottom - panel->cellTop + 1, 0, panel));
+    Settle();
+    WriteIntSetting("PROGRAM_WINDOW_ULX", panel->cellRight, settings.c_str());
+    WriteIntSetting("PROGRAM_WINDOW_ULY", panel->cellTop, settings.c_str());
+    WriteIntSetting("PROGRAM_WINDOW_WIDTH", kProgramWidth, settings.c_str());
+    Press("Printer");
+    Window *tape = nullptr;
+    for (Window *w = FirstTopWindow(); w && !tape;
+         w = w->next == FirstTopWindow() ? nullptr : w->next)
+        if (w->text && strcmp(w->text, "torva - printer") == 0)
+            tape = w;
+    ASSERT_NE(nullptr, tape);
+    ASSERT_NE(nullptr, Open());
+    const std::vector<int> beside = cellsOf(Program());
+    EXPECT_GT(beside[0], tape->cellRight);
+    PressIn("Close");
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(beside, cellsOf(Program()));
+}
+
+// The mode buttons: one checked, the setting written, Step only in Normal mode; a Step over plot
+// steps shows what they drew at once.
+TEST_F(ProgramTest, ModesAndAStepThatDraws) {
+    ASSERT_NE(nullptr, Open());
+    PressIn("3D Plot");
+    EXPECT_EQ(2, ReadIntSetting("PROGRAM_MODE", -1, settings.c_str()));
+    EXPECT_TRUE(GetButtonCheck("3D Plot", Program()));
+    EXPECT_FALSE(GetButtonCheck("Normal", Program()));
+    EXPECT_FALSE(On("Step"));
+    PressIn("Normal");
+    EXPECT_EQ(0, ReadIntSetting("PROGRAM_MODE", -1, settings.c_str()));
+    EXPECT_TRUE(On("Step"));
+
+    const std::string program = configDir + "/line.tor";
+    WriteFile(program, std::string("1\n0\n=\nplot X\nplot Y\nplot Move\n2\n0\n0\n=\nplot X\n"
+                                   "plot Line\n") +
+                           kEndMarker + "\n");
+    LoadFile(program);
+    Window *plot = Item("progplot");
+    ASSERT_NE(nullptr, plot);
+    auto ink = [plot]() {
+        int n = 0;
+        for (int y = 0; y < plot->bottom - plot->top; y++)
+            for (int x = 0; x < plot->right - plot->left; x++)
+                n += HeadlessPixel(plot->host, x, y) == 0;
+        return n;
+    };
+    for (int i = 0; i < 11; i++)
+        PressIn("Step");
+    const int before = ink();
+    PressIn("Step"); // plot Line: from (10, 10) to (200, 10)
+    EXPECT_GT(ink(), before + 150);
+}
+
+// Options opens the options dialog for the window's calculator; closing the window while it
+// runs closes it first.
+TEST_F(ProgramTest, OptionsDialogGoesWithTheWindow) {
+    ASSERT_NE(nullptr, Open());
+    DialogAnswer options{"Program Options", [this](Window *d) {
+                             EXPECT_NE(nullptr, FindNamedWindow("minx", d));
+                             CloseWindow(Program()); // from outside, as the panel does
+                         }};
+    Answer(&options);
+    PressIn("Options", 400);
+    EXPECT_TRUE(options.answered);
+    EXPECT_EQ(nullptr, Program());
+    EXPECT_EQ(nullptr, FindDialog("Program Options"));
+    Press("AllClr");
+    Type("2X4=");
+    EXPECT_EQ("8|", Shown());
+}
+
+// Print in a plot mode writes the plot with its header; in Normal mode the steps.
+TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("2D Plot");
+    PressIn("Run");
+    RunToEnd();
+    struct Case {
+        const char *mode, *file, *want;
+    } cases[] = {{"2D Plot", "/plot.pdf", "torva plot"}, {"Normal", "/steps.pdf", kEndMarker}};
+    for (const Case &c : cases) {
+        PressIn(c.mode);
+        const std::string pdf = configDir + c.file;
+        DialogAnswer print{"Print", [pdf](Window *d) {
+                               SetItemText("FILE", pdf.c_str(), -1, d);
+                               Click(FindNamedWindow("OK", d), 4, 4);
+                           }};
+        Answer(&print);
+        PressIn("Print", 2000);
+        ASSERT_TRUE(print.answered) << c.mode;
+        const std::string text = configDir + "/out.txt";
+        ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str())) << c.mode;
+        EXPECT_NE(std::string::npos, ReadFile(text).find(c.want)) << c.mode;
     }
 }
 
