@@ -186,6 +186,90 @@ else
     expect "the calculator with its tape" "          5|   "
 fi
 
+# Alt+G opens the program window (with the tape closed, so that it opens where the tape was).
+# Record, keys typed on the panel, Edit: the steps; Ctrl+S saves them under the name typed into
+# the file question; 2D Plot and Run: the plot window shows, pixel for pixel, the picture
+# torva-cli draws for the saved file at the plot window's size. Close then closes the window.
+prog_title="^torva - program\$"
+wait_program() { # wait_program 1|0: until the program window is shown, or gone
+    for _ in $(seq 1 50); do
+        prog=$(xdotool search --onlyvisible --name "$prog_title" 2>/dev/null | head -1)
+        if [ "$1" -eq 1 ]; then [ -n "$prog" ] && return 0; else [ -z "$prog" ] && return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+# button ROW: a click on the program window's button column at that cell row.
+button() { xdotool mousemove --sync $((px + 32)) $((py + $1 * 13 + 6)) click 1; }
+focus
+[ -n "${tape:-}" ] && xdotool key alt+t && wait_tape 0
+focus
+xdotool key alt+g
+if ! wait_program 1; then
+    fail "Alt+G showed no program window"
+else
+    read -r px py < <(xwininfo -id "$prog" |
+        awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+    all_clear
+    button 8 # Record
+    focus
+    xdotool type --delay 40 "/2="
+    button 6 # Edit
+    saved=$workdir/half.tor
+    # A click in the listing gives the program window the keyboard (there is no window manager).
+    xdotool mousemove --sync $((px + 100)) $((py + 300)) click 1
+    xdotool key ctrl+s
+    sleep 0.5
+    xdotool type --delay 20 "$saved"
+    xdotool key Return
+    for _ in $(seq 1 50); do
+        [ -s "$saved" ] && break
+        sleep 0.1
+    done
+    printf '/\n2\n=\n__ end __\n' >"$workdir/want.tor"
+    cmp -s "$saved" "$workdir/want.tor" ||
+        fail "the recording was saved as \"$(cat "$saved" 2>/dev/null)\", not / 2 = and the end marker"
+    button 27 # 2D Plot
+    button 19 # Run
+    sleep 1.5
+    # The plot window: the program window's child 200 pixels right of its left edge.
+    read -r pw ph pax pay < <(xwininfo -tree -id "$prog" |
+        awk '$0 ~ /x[0-9]+\+200\+0 / { split($(NF-1), g, /[x+]/); split($NF, a, /\+/);
+                                        print g[1], g[2], a[2], a[3]; exit }')
+    if [ -z "${pw:-}" ]; then
+        fail "no plot window in the program window"
+    else
+        "$(dirname "$torva")/torva-cli" --plot "$workdir/want.png" --plot-size "${pw}x$ph" \
+            "$saved" >/dev/null 2>&1 || fail "torva-cli could not plot $saved"
+        import -window root "$workdir/shot.png" 2>/dev/null
+        verdict=$(python3 - "$workdir/shot.png" "$workdir/want.png" "$pax" "$pay" <<'PY'
+import subprocess, sys
+def rgb(path, crop=None):
+    args = ["convert", path] + (["-crop", crop, "+repage"] if crop else []) + ["rgb:-"]
+    return subprocess.run(args, capture_output=True, check=True).stdout
+size = subprocess.run(["identify", "-format", "%w %h", sys.argv[2]], capture_output=True,
+                      text=True, check=True).stdout.split()
+w, h = int(size[0]), int(size[1])
+want = rgb(sys.argv[2])
+got = rgb(sys.argv[1], "%dx%d+%s+%s" % (w, h, sys.argv[3], sys.argv[4]))
+differ = sum(1 for i in range(0, len(want), 3) if want[i:i + 3] != got[i:i + 3])
+ink = sum(1 for i in range(0, len(got), 3) if got[i:i + 3] != b"\xff\xff\xff")
+print(differ, ink)
+PY
+)
+        read -r differ ink <<<"$verdict"
+        if [ "${differ:-x}" == "0" ] && [ "${ink:-0}" -gt 300 ]; then
+            echo "ok   the plot window shows torva-cli's picture (${pw}x$ph, $ink pixels of ink)"
+        else
+            fail "the plot window differs from torva-cli's picture in ${differ:-?} pixels (ink ${ink:-?})"
+            [ -n "$keep" ] && cp "$workdir/shot.png" "$keep/torva_e2e-plot.png"
+        fi
+    fi
+    button 34 # Close
+    wait_program 0 || fail "Close left the program window open"
+    focus
+fi
+
 # Quit (cells 45..53, rows 14..15) closes the panel, and the program ends with 0.
 if kill -0 "$torva_pid" 2>/dev/null; then
     xdotool mousemove --sync $((ox + 45 * 8 + 36)) $((oy + 14 * 13 + 13)) click 1

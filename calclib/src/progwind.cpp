@@ -1151,7 +1151,8 @@ const Handler kHandlers[] = {
 
 // Where the window opens: from the settings, and right of the tape when the two would overlap.
 void Placement(Window *panel, Window *tape, const char *file, int *x, int *y, int *w, int *h) {
-    *x = ReadIntSetting("PROGRAM_WINDOW_ULX", panel->cellRight, file);
+    // Two cells right of the panel by default, as the tape opens.
+    *x = ReadIntSetting("PROGRAM_WINDOW_ULX", panel->cellRight + 2, file);
     *y = ReadIntSetting("PROGRAM_WINDOW_ULY", panel->cellTop, file);
     *w = ReadIntSetting("PROGRAM_WINDOW_WIDTH", kProgramWidth, file);
     *h = ReadIntSetting("PROGRAM_WINDOW_HEIGHT", kProgramHeight, file);

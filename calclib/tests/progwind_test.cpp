@@ -661,7 +661,7 @@ TEST_F(ProgramTest, GeometryIsKeptAndTheTapeIsNotCovered) {
     };
     ASSERT_NE(nullptr, Open());
     const std::vector<int> first = cellsOf(Program());
-    EXPECT_EQ(panel->cellRight, first[0]);
+    EXPECT_EQ(panel->cellRight + 2, first[0]); // clear of the panel
     PressIn("Close");
     const std::string kept = SettingsText();
     ASSERT_NE(nullptr, Open());
