@@ -157,14 +157,16 @@ xdotool key alt+a
 # setting; the tape's menu item Close (the second on its bar) closes it. Opened again, it goes
 # with the panel at Quit.
 tape_title="^torva - printer\$"
-wait_tape() { # wait_tape 1|0: until the tape is shown, or gone
+# wait_window TITLE-RE 1|0: until a window of that title is shown (its id in $shown), or gone.
+wait_window() {
     for _ in $(seq 1 50); do
-        tape=$(xdotool search --onlyvisible --name "$tape_title" 2>/dev/null | head -1)
-        if [ "$1" -eq 1 ]; then [ -n "$tape" ] && return 0; else [ -z "$tape" ] && return 0; fi
+        shown=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+        if [ "$2" -eq 1 ]; then [ -n "$shown" ] && return 0; else [ -z "$shown" ] && return 0; fi
         sleep 0.1
     done
     return 1
 }
+wait_tape() { wait_window "$tape_title" "$1" && tape=$shown; }
 focus
 xdotool key alt+t
 if ! wait_tape 1; then
@@ -191,14 +193,7 @@ fi
 # the file question; 2D Plot and Run: the plot window shows, pixel for pixel, the picture
 # torva-cli draws for the saved file at the plot window's size. Close then closes the window.
 prog_title="^torva - program\$"
-wait_program() { # wait_program 1|0: until the program window is shown, or gone
-    for _ in $(seq 1 50); do
-        prog=$(xdotool search --onlyvisible --name "$prog_title" 2>/dev/null | head -1)
-        if [ "$1" -eq 1 ]; then [ -n "$prog" ] && return 0; else [ -z "$prog" ] && return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
+wait_program() { wait_window "$prog_title" "$1" && prog=$shown; }
 # button ROW: a click on the program window's button column at that cell row.
 button() { xdotool mousemove --sync $((px + 32)) $((py + $1 * 13 + 6)) click 1; }
 focus

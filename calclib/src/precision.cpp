@@ -87,16 +87,6 @@ const char *FormatRadio(int format) {
     return format == kFormatAutomatic ? "autcheck" : format == 1 ? "intcheck" : "fltcheck";
 }
 
-void EnableItem(const char *name, bool on, Window *dialog) {
-    Window *item = FindNamedWindow(name, dialog);
-    if (!item)
-        return;
-    if (on && (item->flags & kWindowDisabled))
-        EnableWindow(item);
-    else if (!on && !(item->flags & kWindowDisabled))
-        DisableWindow(item);
-}
-
 void ShowPlaces(bool fixed, Window *dialog) {
     EnableItem("fixrp", fixed, dialog);
     EnableItem("radixplaces", fixed, dialog);

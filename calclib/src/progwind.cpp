@@ -114,16 +114,6 @@ const char *StateText(const Calculator *calc) {
                                     : "Running";
 }
 
-void Enable(const char *name, bool on, Window *window) {
-    Window *item = FindNamedWindow(name, window);
-    if (!item)
-        return;
-    if (on && (item->flags & kWindowDisabled))
-        EnableWindow(item);
-    else if (!on && !(item->flags & kWindowDisabled))
-        DisableWindow(item);
-}
-
 void SetProgramButtons(bool busy, ProgramWindow *r) {
     Window *w = WindowRefGet(r->window);
     if (!w)
@@ -133,14 +123,14 @@ void SetProgramButtons(bool busy, ProgramWindow *r) {
     const bool idle = !busy;
     for (const char *name :
          {"Load", "Save", "Record", "Run", "Normal", "2D Plot", "3D Plot", "Options", "Print"})
-        Enable(name, idle, w);
-    Enable("Edit", recording, w);
-    Enable("Insert", !running, w);
-    Enable("Delete", !running, w);
-    Enable("Step", idle && r->calc->programMode == 0, w);
-    Enable("Stop", running, w);
-    Enable("Undo", true, w);
-    Enable("Close", true, w);
+        EnableItem(name, idle, w);
+    EnableItem("Edit", recording, w);
+    EnableItem("Insert", !running, w);
+    EnableItem("Delete", !running, w);
+    EnableItem("Step", idle && r->calc->programMode == 0, w);
+    EnableItem("Stop", running, w);
+    EnableItem("Undo", true, w);
+    EnableItem("Close", true, w);
 }
 
 void ShowReport(const char *text, ProgramWindow *r) {

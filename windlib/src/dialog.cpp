@@ -617,3 +617,13 @@ void LayoutButtonRow(Window *window) {
             break;
     }
 }
+
+void EnableItem(const char *name, bool on, Window *dialog) {
+    Window *item = FindNamedWindow(name, dialog);
+    if (!item)
+        return;
+    if (on && (item->flags & kWindowDisabled))
+        EnableWindow(item);
+    else if (!on && !(item->flags & kWindowDisabled))
+        DisableWindow(item);
+}

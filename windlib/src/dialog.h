@@ -63,6 +63,9 @@ void RunDialogAndClose(WindowRef dialog);
 // The window named `name` among `start` and its own descendants, else null after "Find Named
 // Window: no ID" with the name as caption.
 Window *FindNamedWindow(const char *name, Window *start);
+// Enables or disables the named item, repainting it only when that changes; nothing for an
+// unknown name.
+void EnableItem(const char *name, bool on, Window *dialog);
 // The named item's text, at most size - 1 characters and a terminator. 0; 1 no such item; 2 no
 // buffer or size <= 0.
 int GetItemText(const char *name, char *buffer, int size, Window *dialog);
