@@ -360,6 +360,8 @@ TEST_F(ProgramTest, LoadAndSaveKeepTheFileAndCancelKeepsEverything) {
     EXPECT_EQ((Lines{":loop", "1", "+", longStep, "=", kEndMarker}), Listing());
     EXPECT_EQ("fixture.tor", Field("program"));
     EXPECT_EQ("Line: 1", Field("lino"));
+    PressIn("Undo"); // a loaded program has nothing to undo
+    EXPECT_EQ((Lines{":loop", "1", "+", longStep, "=", kEndMarker}), Listing());
 
     // A cancelled Load keeps the program and its name; Save then writes the same file.
     DialogAnswer cancel{"Open_File", FileAnswer("")};
@@ -540,6 +542,20 @@ TEST_F(ProgramTest, ClosingEndsRunsAndRecordings) {
     Press("AllClr");
     Type("3X3=");
     EXPECT_EQ("9|", Shown());
+    // Not recording any more: an empty register cannot be recalled (a recording recalls 0).
+    Press("AllClr");
+    calcRecall(5, calc());
+    EXPECT_TRUE(calcIsError(calc()));
+
+    // Closed from outside while its Insert list runs: the list goes first, and nothing of it
+    // acts afterwards.
+    ASSERT_NE(nullptr, Open());
+    DialogAnswer list{"Insert", [this](Window *) { CloseWindow(Program()); }};
+    Answer(&list);
+    PressIn("Insert", 400);
+    EXPECT_TRUE(list.answered);
+    EXPECT_EQ(nullptr, FindDialog("Insert"));
+    EXPECT_EQ(nullptr, Program());
 }
 
 // Cancel in "Save changes?" keeps the window and its program; Quit asks the same.
