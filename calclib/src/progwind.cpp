@@ -306,7 +306,7 @@ void RecordConstant(Calculator *calc) {
             b->undoBuffer = undo;
         }
     } else {
-        calcTapeMessage("The constant could not be recorded", calc);
+        programMessage("the constant could not be recorded", 1, calc);
     }
     WindowRelease(mantissa);
     WindowRelease(exponent);
@@ -614,6 +614,21 @@ int ConfirmDiscard(ProgramWindow *r) {
     return 0;
 }
 
+// Whether the file holds text: a NUL byte anywhere means some other kind of file, whose
+// "steps" would only be errors.
+bool HoldsText(const char *path) {
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return false;
+    char chunk[4096];
+    bool text = true;
+    size_t n;
+    while (text && (n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        text = memchr(chunk, 0, n) == nullptr;
+    fclose(f);
+    return text;
+}
+
 void LoadProgram(ProgramWindow *r) {
     Window *window = WindowRefGet(r->window);
     Buffer *b = ProgramOfRecord(r);
@@ -633,6 +648,8 @@ void LoadProgram(ProgramWindow *r) {
         why = "it is not a regular file";
     else if (st.st_size > kProgramFileLimit)
         why = "it is too large for a program";
+    else if (!HoldsText(path))
+        why = "it is not a text file";
     Buffer *fresh = why ? nullptr : programLoad(path, 0);
     if (!fresh) {
         char message[PATH_MAX + 120];
@@ -662,8 +679,7 @@ void NewProgram(ProgramWindow *r) {
 // Everything a closing window must end: the run or plot, the recording, the dialogs it opened,
 // the hooks into the calculator. Safe to call more than once.
 void Detach(ProgramWindow *r) {
-    if (Window *options = WindowRefGet(r->options))
-        (void)options, progOptionsClose(&r->options);
+    progOptionsClose(&r->options);
     if (Window *insert = WindowRefGet(r->insert)) {
         r->insert = {};
         CloseWindow(insert);
@@ -806,11 +822,9 @@ void OpenInsertList(ProgramWindow *r) {
         return;
     InsertState state = {kInsertMagic, r->window};
     dialog->extension = &state;
-    const ToolkitDefaults *d = GetToolkitDefaults();
     Window *list =
         NewListBox(1, 3, 28, 16, dialog->foreground, r->arrow[1], "itemlist",
                    kWindowKindList | kWindowTabStop | kWindowBordered, InsertChosen, dialog);
-    (void)d;
     if (!list) {
         dialog->extension = nullptr;
         CloseWindow(dialog);

@@ -389,7 +389,8 @@ TEST_F(ProgramTest, LoadAndSaveKeepTheFileAndCancelKeepsEverything) {
 }
 
 // A new program saved into a directory that cannot be written stays new: the next Save asks
-// again. Files that are not regular are refused and the program stays.
+// again. A device, a binary file, a symlink loop and a file too large are refused
+// with a message, and the program stays.
 TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
     ASSERT_NE(nullptr, Open());
     PressIn("Record");
@@ -405,7 +406,14 @@ TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
     EXPECT_TRUE(Steps()->flags & kBufNewFile);
     HeadlessBoxClear();
 
-    for (const std::string &odd : {configDir, std::string("/dev/null")}) {
+    const std::string binary = configDir + "/binary.tor", loop = configDir + "/loop.tor",
+                      big = configDir + "/big.tor";
+    WriteFile(binary, std::string("1\n\0\x01+\n", 6));
+    ASSERT_EQ(0, symlink(loop.c_str(), loop.c_str()));
+    WriteFile(big, "1\n");
+    ASSERT_EQ(0, truncate(big.c_str(), kProgramFileLimit + 1));
+    // (A directory typed into the question opens the file dialog there instead.)
+    for (const std::string &odd : {std::string("/dev/null"), binary, loop, big}) {
         DialogAnswer load{"Open_File", [odd](Window *d) {
                               SetItemText("FILENAME", odd.c_str(), -1, d);
                               Click(FindNamedWindow("OK", d), 4, 4);
@@ -417,6 +425,8 @@ TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
         Answer(&load);
         PressIn("Load", 600);
         EXPECT_EQ((Lines{"7", "=", kEndMarker}), Listing()) << odd;
+        EXPECT_EQ(1, HeadlessBoxCount()) << odd;
+        HeadlessBoxClear();
     }
 }
 
