@@ -374,6 +374,33 @@ void ProgramStopped(Calculator *calc) {
         RefreshStatus(r);
 }
 
+// ---- the status bar ------------------------------------------------------------------------
+
+WindowProc gBarLayout; // the status bar's own layout
+
+// The bar gives each field at most an equal share of its width, which would cut a program
+// message after a few words: the report takes everything left of the other three fields.
+int StatusLayout(Window *bar) {
+    WindowRef ref = WindowRefOf(bar);
+    if (gBarLayout)
+        gBarLayout(bar);
+    if (!WindowRefLive(ref))
+        return 0;
+    Window *report = nullptr, *state = nullptr;
+    for (Window *w = bar->chain; w; w = w->chain) {
+        if (w->parent == bar && w->name && strcmp(w->name, "report") == 0)
+            report = w;
+        if (w->parent == bar && w->name && strcmp(w->name, "status") == 0)
+            state = w;
+    }
+    if (!report || !state || state->left < 3)
+        return 0;
+    const int width = state->left - 2, height = report->bottom - report->top + 1;
+    if (report->left != 1 || report->right - report->left + 1 != width)
+        MoveWindowTo(1, report->top, width, height, 1, report);
+    return 0;
+}
+
 // ---- the listing ---------------------------------------------------------------------------
 
 void DrawArrow(int y, int colorIndex, Window *listing, GC *gc) {
@@ -1254,6 +1281,9 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     r->plot = WindowRefOf(plot);
     r->scroller = WindowRefOf(scroller);
     r->status = WindowRefOf(status);
+    gBarLayout = status->onLayout;
+    status->onLayout = StatusLayout;
+    StatusLayout(status);
     gOpen = r;
     InstallProgram(program, r);
     d->lineDraw = DrawListingLine;

@@ -631,6 +631,12 @@ TEST_F(ProgramTest, ThreeDimensionalRunWithoutRegistersReports) {
     PressIn("Run");
     EXPECT_EQ(0, calc()->recorderMode);
     EXPECT_EQ("Fatal Error: Can't store Y in B", Field("report"));
+    // The report takes the bar's width left of the other fields, not an equal share of it.
+    Window *report = FindNamedWindow("report", Item("progstatus"));
+    Window *state = FindNamedWindow("status", Item("progstatus"));
+    ASSERT_TRUE(report && state);
+    EXPECT_EQ(1, report->left);
+    EXPECT_EQ(state->left - 2, report->right);
     EXPECT_EQ(0, IdleCount());
 }
 
