@@ -51,8 +51,11 @@ install:
 	    -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(BUILD) --target torva torva-cli torva-icon
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+	printf '%s\n' "$(DESTDIR)" >$(BUILD)/install_destdir.txt
 
-# Removes every file the last `make install` from this build put in place (its manifest); a
-# DESTDIR given to the install must be given again.
+# Removes every file the last `make install` from this build put in place (its manifest), under
+# the DESTDIR that install was given: the manifest does not hold it, and forgetting it would
+# reach for the files of the same names outside the staging directory.
 uninstall:
-	DESTDIR="$(DESTDIR)" scripts/uninstall.sh $(BUILD)/install_manifest.txt
+	DESTDIR="$(if $(DESTDIR),$(DESTDIR),$(shell cat $(BUILD)/install_destdir.txt 2>/dev/null))" \
+	    scripts/uninstall.sh $(BUILD)/install_manifest.txt
