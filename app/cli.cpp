@@ -36,11 +36,11 @@ const char kUsage[] =
     "                 [--settings FILE] [--raw] [--tape] [--print-tape FILE] [--indicators]\n"
     "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
     "                 [-e LINE | --step LINE] ... [FILE]\n"
+    "       torva-cli --help | --version\n"
     "Types each character of TEXT as a key, presses the panel key NAME and runs the step LINE,\n"
     "in the order given, then runs the program FILE; keys are read from standard input when\n"
     "none of these is given. Prints the display. --print-tape prints the tape of the keys typed\n"
-    "to FILE, PDF when its name ends in .pdf, else PostScript.\n"
-    "       torva-cli --help | --version\n";
+    "to FILE, PDF when its name ends in .pdf, else PostScript.\n";
 
 enum InputKind {
     INPUT_KEYS,  // characters typed as keys
