@@ -70,9 +70,9 @@ grep -q '<launchable type="desktop-id">torva.desktop</launchable>' "$metainfo" |
 
 for page in torva torva-cli; do
     file=$root/share/man/man1/$page.1
-    warnings=$(groff -ww -z -man "$file" 2>&1)
+    warnings=$(LC_ALL=C groff -ww -z -man "$file" 2>&1)
     [ -z "$warnings" ] || fail "groff on $page.1: $warnings"
-    text=$(MANWIDTH=80 man -l "$file" 2>"$work/man.err")
+    text=$(LC_ALL=C MANWIDTH=80 man -l "$file" 2>"$work/man.err")
     [ -s "$work/man.err" ] && fail "man -l $page.1: $(cat "$work/man.err")"
     [[ "$text" == *NAME*"$page - "* ]] || fail "man -l $page.1 has no NAME line"
     [[ "$text" == *"EXIT STATUS"* ]] || fail "$page.1 has no EXIT STATUS"
