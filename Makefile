@@ -1,10 +1,13 @@
-# The two commands a user needs: `make run` and `make test`; `make fuzz` runs the fuzz targets.
-# All install missing system packages first (scripts/install-deps.sh).
+# The two commands a user needs: `make run` and `make test`; `make fuzz` runs the fuzz targets,
+# `make install` and `make uninstall` put torva into PREFIX (under DESTDIR) and take it out again.
+# All but uninstall install missing system packages first (scripts/install-deps.sh).
 
 BUILD        := build
 ASAN_BUILD   := build-asan
 CMAKE_GEN    := -G Ninja
 FUZZ_SECONDS := 120
+PREFIX       ?= /usr/local
+DESTDIR      ?=
 
 # The sanitizer build: clang with the address and undefined-behaviour sanitizers, which also
 # builds the libFuzzer targets of fuzz/.
@@ -12,7 +15,7 @@ ASAN_CONFIGURE := cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=De
     -DTORVA_WERROR=ON -DTORVA_SANITIZE=ON -DTORVA_BENCH=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: run test fuzz
+.PHONY: run test fuzz install uninstall
 
 run:
 	scripts/install-deps.sh
@@ -39,3 +42,20 @@ fuzz:
 	$(ASAN_CONFIGURE)
 	cmake --build $(ASAN_BUILD) --target fuzzers
 	scripts/fuzz.sh $(ASAN_BUILD) $(FUZZ_SECONDS)
+
+# The programs, the desktop entry, the icons, the AppStream metadata and the manual pages, into
+# $(DESTDIR)$(PREFIX); only what is installed is built. The paths go to build/install_manifest.txt.
+install:
+	scripts/install-deps.sh
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) --target torva torva-cli torva-icon
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+	printf '%s\n' "$(DESTDIR)" >$(BUILD)/install_destdir.txt
+
+# Removes every file the last `make install` from this build put in place (its manifest), under
+# the DESTDIR that install was given: the manifest does not hold it, and forgetting it would
+# reach for the files of the same names outside the staging directory.
+uninstall:
+	DESTDIR="$(if $(DESTDIR),$(DESTDIR),$(shell cat $(BUILD)/install_destdir.txt 2>/dev/null))" \
+	    scripts/uninstall.sh $(BUILD)/install_manifest.txt

@@ -14,6 +14,7 @@
 #include "settings.h"
 #include "tape.h"
 #include "textwind.h"
+#include "version.h"
 #include "wind.h"
 
 #include <climits>
@@ -35,6 +36,7 @@ const char kUsage[] =
     "                 [--settings FILE] [--raw] [--tape] [--print-tape FILE] [--indicators]\n"
     "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
     "                 [-e LINE | --step LINE] ... [FILE]\n"
+    "       torva-cli --help | --version\n"
     "Types each character of TEXT as a key, presses the panel key NAME and runs the step LINE,\n"
     "in the order given, then runs the program FILE; keys are read from standard input when\n"
     "none of these is given. Prints the display. --print-tape prints the tape of the keys typed\n"
@@ -56,6 +58,7 @@ struct Input {
 struct Options {
     std::optional<int> digits, exponentDigits, radix, format, autoFormat, notation, fixedPlaces;
     bool radians = false, raw = false, tape = false, indicators = false;
+    bool answered = false; // --help or --version said all there is to say
     const char *settings = nullptr;
     const char *printTape = nullptr;   // the printed tape's file
     const char *programFile = nullptr; // run after the other inputs
@@ -95,10 +98,30 @@ bool readWord(const char *text, std::initializer_list<const char *> words, int f
     return false;
 }
 
-// 0, or the exit status of a usage error.
+bool takesValue(const std::string &option) {
+    for (const char *known : {"--digits", "--exp-digits", "--fixed", "--radix", "--format",
+                              "--auto-format", "--notation", "--settings", "--print-tape",
+                              "--max-steps", "-k", "--keys", "-e", "--step", "-p", "--press"})
+        if (option == known)
+            return true;
+    return false;
+}
+
+// 0, or the exit status of a usage error; 0 with o->answered set after --help or --version.
 int parseOptions(int argc, char **argv, Options *o) {
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
+        if (a == "--help") {
+            fputs(kUsage, stdout);
+            fputs(kCliPlotUsage, stdout);
+            o->answered = true;
+            return 0;
+        }
+        if (a == "--version") {
+            printf("torva-cli %s\n", kTorvaVersion);
+            o->answered = true;
+            return 0;
+        }
         if (a == "--raw") {
             o->raw = true;
             continue;
@@ -121,6 +144,9 @@ int parseOptions(int argc, char **argv, Options *o) {
         }
         if (a[0] != '-')
             return usage(("unexpected argument " + a).c_str());
+        // Known before its value is looked for, so that an unknown last word is called unknown.
+        if (!takesValue(a))
+            return usage(("unknown option " + a).c_str());
         if (i + 1 >= argc)
             return usage(("missing value after " + a).c_str());
         const char *v = argv[++i];
@@ -329,7 +355,7 @@ int main(int argc, char **argv) {
         return usage(plotProblem.c_str());
     Options o;
     int status = parseOptions(argc, argv, &o);
-    if (status)
+    if (status || o.answered)
         return status;
     numSetDiagnostic(diagnosticLine);
     BufferProlog(malloc, free, diagnosticLine, diagnosticLine); // settings and file messages

@@ -6,12 +6,19 @@
 #include "dialog.h"
 #include "number.h"
 #include "panel.h"
+#include "version.h"
 #include "wind.h"
 #include "windmsg.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+static const char kUsage[] =
+    "usage: torva [--help] [--version]\n"
+    "Opens the calculator panel on the X display named by $DISPLAY. The settings are kept in\n"
+    "torva.ini in $TORVA_CONFIG_DIR, else $XDG_CONFIG_HOME/torva, else ~/.config/torva.\n";
 
 static void reportToStderr(const char *text) { fprintf(stderr, "%s\n", text); }
 
@@ -26,6 +33,29 @@ void calcTakeArguments(int argc, char **argv, CalcArguments *args) {
         args->words[i] = argv[i];
     args->words[count] = nullptr;
     args->count = count;
+}
+
+int calcTakeOptions(int argc, char **argv, int *exitStatus) {
+    for (int i = 1; argv && i < argc && argv[i]; i++) {
+        const char *word = argv[i];
+        if (strcmp(word, "--") == 0)
+            break;
+        if (word[0] != '-' || word[1] == '\0')
+            continue;
+        if (strcmp(word, "--help") == 0) {
+            fputs(kUsage, stdout);
+            *exitStatus = 0;
+        } else if (strcmp(word, "--version") == 0) {
+            printf("torva %s\n", kTorvaVersion);
+            *exitStatus = 0;
+        } else {
+            fprintf(stderr, "torva: unknown option %s\n", word);
+            fputs(kUsage, stderr);
+            *exitStatus = 2;
+        }
+        return 1;
+    }
+    return 0;
 }
 
 int calcStartToolkit(int argc, char **argv) {

@@ -12,6 +12,7 @@ packages=(
     libx11-dev libxtst-dev libcairo2-dev libfontconfig-dev libfreetype-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xclip xdotool x11-apps x11-utils x11-xkb-utils x11-xserver-utils imagemagick poppler-utils
+    desktop-file-utils appstream groff-base man-db librsvg2-bin
 )
 
 missing=()
