@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # How the real torva behaves towards the window manager and the session, on a private Xvfb: the
 # panel's properties as xprop reads them (class, process, machine, icon, a size the user cannot
-# change), the tape's size hints (resizable) and the print dialog the tape owns (transient for
-# it); then SIGTERM and SIGINT each end a running torva the way Quit does: within a few seconds,
-# with status 128 + the signal, nothing left in TMPDIR, and the settings file whole with the
-# keys it had before.
+# change), the tape's size hints (resizable), the questions and dialogs other windows own
+# (transient for them); then SIGTERM and SIGINT each end a torva that has a program loaded (its
+# working copy in the temporary directory) the way Quit does: within a few seconds, with status
+# 128 + the signal, the temporary directory removed, and the settings file whole with the keys
+# it had before. Killed outright, torva would leave the working copy behind.
 # Usage: torva_manners_test.sh PATH-TO-torva
 set -u
 
@@ -80,6 +81,39 @@ window_named() {
     echo "$found"
 }
 
+# load_program: Alt+G opens the program window, its Load button asks for a file, the program
+# file is typed in; torva then works on a copy of it in its temporary directory. Sets $prog.
+program_file=$workdir/half.tor
+printf '/\n2\n=\n__ end __\n' >"$program_file"
+load_program() {
+    xdotool windowfocus --sync "$id" 2>/dev/null
+    xdotool key alt+g
+    prog=$(window_named '^torva - program$')
+    if [ -z "$prog" ]; then
+        fail "Alt+G showed no program window"
+        return 1
+    fi
+    local px py question
+    read -r px py < <(xwininfo -id "$prog" |
+        awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+    xdotool mousemove --sync $((px + 32)) $((py + 13 + 6)) click 1
+    question=$(window_named '^Load Program$')
+    if [ -z "$question" ]; then
+        fail "the program window's Load asked nothing"
+        return 1
+    fi
+    [ "${1:-}" == check ] &&
+        expect_property "$question" WM_TRANSIENT_FOR "window id # $(printf '0x%x' "$prog")"
+    xdotool type --delay 20 "$program_file"
+    xdotool key Return
+    for _ in $(seq 1 50); do
+        [ -n "$(find "$TMPDIR" -name '*.tmq' 2>/dev/null)" ] && return 0
+        sleep 0.1
+    done
+    fail "no working copy of the loaded program in TMPDIR ($(cat "$workdir/torva.err"))"
+    return 1
+}
+
 # hints ID: "MIN MAX" sizes from WM_NORMAL_HINTS as WxH, "-" where a size is not given.
 hints() {
     xprop -id "$1" WM_NORMAL_HINTS | awk '
@@ -124,9 +158,12 @@ else
     fail "the panel is ${width}x$height, its hints give minimum $min and maximum $max"
 fi
 
+# The program window's question is transient for it.
+load_program check
+
 # Alt+T opens the tape, which can be resized and is no dialog of anybody's.
 xdotool windowfocus --sync "$id" 2>/dev/null
-xdotool key --window "$id" alt+t
+xdotool key alt+t
 tape=$(window_named '^torva - printer$')
 if [ -z "$tape" ]; then
     fail "Alt+T showed no tape window"
@@ -151,14 +188,14 @@ else
     if [ -z "$print" ]; then
         fail "the tape's Print showed no print dialog"
     else
-        # The dialog stays open: the signal below ends its loop too.
+        # The dialog stays open: the signal below ends its modal loop too.
         expect_property "$print" WM_TRANSIENT_FOR "window id # $(printf '0x%x' "$tape")"
     fi
 fi
 
 # SIGTERM and SIGINT end it as Quit does.
 for signal in TERM INT; do
-    [ -n "$torva_pid" ] || { seed_settings; start_torva; }
+    [ -n "$torva_pid" ] || { seed_settings; start_torva; load_program; }
     pid=$torva_pid
     kill -s "$signal" "$pid"
     ended=""
@@ -181,7 +218,7 @@ for signal in TERM INT; do
     [ "$status" -eq "$want" ] && ok "SIG$signal: status $status, ended $ended" ||
         fail "SIG$signal: status $status, not $want ($(tail -1 "$workdir/torva.err"))"
     left=$(ls -A "$TMPDIR")
-    [ -z "$left" ] && ok "SIG$signal: nothing left in TMPDIR" ||
+    [ -z "$left" ] && ok "SIG$signal: the temporary directory is removed" ||
         fail "SIG$signal: TMPDIR still holds $left"
     # Whole: a section line first, then only keys, comments and section lines.
     if head -1 "$ini" | grep -qx '\[nv\]' &&
