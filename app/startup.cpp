@@ -91,6 +91,10 @@ int calcMain(int argc, char **argv) {
     if (panel) {
         ShowDialog(panel);
         RunModal(panel);
+        // Ended by a signal: the status a shell gives a program killed by it, though everything
+        // was closed down as after Quit.
+        if (int signal = LoopEndSignal())
+            status = 128 + signal;
     } else {
         fprintf(stderr, "torva: the calculator panel cannot be built\n");
         status = 1;

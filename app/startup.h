@@ -32,5 +32,7 @@ void calcStopToolkit();
 
 // Runs the calculator: starts the buffer library and the toolkit, builds the panel for the
 // settings file named after argv[0], runs it until it closes and ends both libraries again.
-// 0 after a normal run; 1 when a library cannot start or the panel cannot be built.
+// 0 after a normal run; 1 when a library cannot start or the panel cannot be built; 128 plus
+// the signal's number (143 for SIGTERM, 130 for SIGINT, 129 for SIGHUP) when a signal ended the
+// run, which closes everything down as Quit does: settings written, temporary files removed.
 int calcMain(int argc, char **argv);

@@ -1,5 +1,6 @@
 // The number engine's internal faults reach the toolkit's assertion box while it is up.
 #include "calc.h"
+#include "filesys.h"
 #include "headless.h"
 #include "number.h"
 #include "startup.h"
@@ -7,8 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -96,6 +104,62 @@ TEST(Startup, NoHostNamedAndNoDisplayFails) {
     if (display)
         setenv("DISPLAY", saved.c_str(), 1);
     setenv("TORVA_HOST", "headless", 1);
+}
+
+std::string gWorkingFile; // the temporary file made while the panel ran
+
+// While the panel runs with a working file in the temporary directory, the signal arrives as the
+// x11 host hands it on: a quit message to a top window.
+void SignalArrives(void *signal) {
+    if (const char *name = fTempName("tmq")) {
+        gWorkingFile = name;
+        std::ofstream(gWorkingFile) << "1+2=\n";
+    }
+    if (Window *top = FirstTopWindow())
+        WindowHost()->postMessage(top->host, kHostMsgQuit, (int)(intptr_t)signal);
+}
+
+int Entries(const std::string &dir) {
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return -1;
+    int n = 0;
+    while (dirent *e = readdir(d))
+        n += e->d_name[0] != '.';
+    closedir(d);
+    return n;
+}
+
+// A termination signal closes the calculator down as Quit does (settings written, the temporary
+// directory removed) and ends it with the status of a program killed by that signal.
+TEST(Startup, ATerminationSignalClosesDownAsQuitDoes) {
+    struct Case {
+        int signal, status;
+    } cases[] = {{SIGTERM, 143}, {SIGINT, 130}, {SIGHUP, 129}};
+    for (const Case &c : cases) {
+        char dir[] = "/tmp/torva-startup-test.XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(dir));
+        std::string tmp = std::string(dir) + "/tmp", config = std::string(dir) + "/config";
+        ASSERT_EQ(0, mkdir(tmp.c_str(), 0700));
+        setenv("TMPDIR", tmp.c_str(), 1);
+        setenv("TORVA_CONFIG_DIR", config.c_str(), 1);
+        setenv("TORVA_HOST", "headless", 1);
+        gWorkingFile.clear();
+        HeadlessAt(1000, SignalArrives, (void *)(intptr_t)c.signal);
+        char name[] = "torva";
+        char *argv[] = {name, nullptr};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(c.status, calcMain(1, argv)) << c.signal;
+        testing::internal::GetCapturedStderr();
+        EXPECT_NE("", gWorkingFile) << c.signal;
+        EXPECT_EQ(0, Entries(tmp)) << c.signal << ": the temporary directory is left";
+        std::stringstream settings;
+        settings << std::ifstream(config + "/torva.ini").rdbuf();
+        EXPECT_NE(std::string::npos, settings.str().find("\nRADIX=10\n")) << c.signal;
+        unsetenv("TMPDIR");
+        unsetenv("TORVA_CONFIG_DIR");
+        EXPECT_EQ(0, system(("rm -rf " + std::string(dir)).c_str()));
+    }
 }
 
 } // namespace

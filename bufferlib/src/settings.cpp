@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -175,6 +176,44 @@ static bool resolveLinks(std::string *path) {
     return false;
 }
 
+// Makes the directory of a file (and its parents) on the first write.
+static void makeDirectoryOf(const std::string &path) {
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    for (size_t i = 1; i <= dir.size(); i++)
+        if (i == dir.size() || dir[i] == '/')
+            mkdir(dir.substr(0, i).c_str(), 0755);
+}
+
+// Two programs sharing one settings file each read it, change a key and replace it: without an
+// order between them, the later replacement is made from a copy read before the earlier one and
+// takes its keys away. Every read-modify-replace therefore holds an exclusive advisory lock on
+// "<file>.lock" beside the file it replaces (the target of a link, so two links to one file
+// share it). The lock file is never removed: removing it would let a third program lock a new
+// file while the second still holds the old one. The descriptor, or -1 when no lock can be had
+// (an unwritable directory), in which case the write goes ahead as it would alone.
+static int lockSettings(const char *file) {
+    std::string path = file;
+    if (!resolveLinks(&path))
+        return -1;
+    makeDirectoryOf(path);
+    int fd = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return -1;
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
+static void unlockSettings(int fd) {
+    if (fd >= 0)
+        close(fd); // releases the lock
+}
+
 // Replaces the file with the lines: a temporary file in the same directory, flushed to disk,
 // then renamed over the old one. A write that would make the file larger than the reader takes,
 // or replace a file without owner write permission (the user froze it), is refused with one
@@ -200,10 +239,7 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
     }
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-    // Make the directory (and its parents) on the first write.
-    for (size_t i = 1; i <= dir.size(); i++)
-        if (i == dir.size() || dir[i] == '/')
-            mkdir(dir.substr(0, i).c_str(), 0755);
+    makeDirectoryOf(path);
     std::string temp = dir + "/.settings.XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back(0);
@@ -221,16 +257,44 @@ static int saveLines(const char *file, const std::vector<std::string> &lines) {
     return 0;
 }
 
-// The batch under way: the file's lines as read at its start and changed since.
+// One key set during a batch, replayed on the file as it is when the batch ends.
+struct SettingChange {
+    std::string section, key, value;
+};
+
+// The batch under way: the file's lines as read at its start and changed since, and the changes
+// themselves. Reads in the batch see the copy; the end applies the changes to the file read
+// afresh under the lock, so keys another program wrote meanwhile stay.
 static struct {
     bool active;
     std::string file;
     std::vector<std::string> lines;
-    bool dirty;
+    std::vector<SettingChange> changes;
     int depth; // batches of the same file nest: only the outermost end writes
 } gBatch;
 
 static bool inBatch(const char *file) { return gBatch.active && file && gBatch.file == file; }
+
+// Sets key to value (already on one line) in the lines; false when it was so already.
+static bool setLine(std::vector<std::string> *lines, const char *section, const char *key,
+                    const std::string &value) {
+    std::string line = std::string(key) + "=" + value;
+    long keyLine, sectionEnd;
+    locate(*lines, section, key, &keyLine, &sectionEnd);
+    if (keyLine >= 0) {
+        std::string k, old;
+        entryOf((*lines)[static_cast<size_t>(keyLine)], &k, &old);
+        if (old == trim(value))
+            return false;
+        (*lines)[static_cast<size_t>(keyLine)] = line;
+    } else if (sectionEnd >= 0) {
+        lines->insert(lines->begin() + sectionEnd, line);
+    } else {
+        lines->push_back(std::string("[") + section + "]");
+        lines->push_back(line);
+    }
+    return true;
+}
 
 void SettingsBatchBegin(const char *file) {
     if (inBatch(file)) {
@@ -240,8 +304,8 @@ void SettingsBatchBegin(const char *file) {
     SettingsBatchEnd(); // another file's batch ends here
     gBatch.depth = 1;
     gBatch.active = false;
-    gBatch.dirty = false;
     gBatch.lines.clear();
+    gBatch.changes.clear();
     if (!file)
         return;
     bool refused;
@@ -255,9 +319,23 @@ int SettingsBatchEnd(void) {
     if (!gBatch.active || --gBatch.depth > 0)
         return 0;
     gBatch.active = false;
-    int result = gBatch.dirty ? saveLines(gBatch.file.c_str(), gBatch.lines) : 0;
     gBatch.lines.clear();
-    gBatch.dirty = false;
+    int result = 0;
+    if (!gBatch.changes.empty()) {
+        int lock = lockSettings(gBatch.file.c_str());
+        std::vector<std::string> lines;
+        bool refused;
+        if (!loadLines(gBatch.file.c_str(), &lines, &refused) && refused) {
+            result = 1; // never replace a file we could not read whole
+        } else {
+            bool changed = false;
+            for (const SettingChange &c : gBatch.changes)
+                changed = setLine(&lines, c.section.c_str(), c.key.c_str(), c.value) || changed;
+            result = changed ? saveLines(gBatch.file.c_str(), lines) : 0;
+        }
+        unlockSettings(lock);
+    }
+    gBatch.changes.clear();
     return result;
 }
 
@@ -285,38 +363,34 @@ int ProfileReadString(const char *section, const char *key, char *out, size_t ou
 }
 
 int ProfileWriteString(const char *section, const char *key, const char *value, const char *file) {
-    std::vector<std::string> own;
-    bool refused;
     if (!file)
         return 1;
-    if (!inBatch(file) && !loadLines(file, &own, &refused) && refused)
-        return 1; // never replace a file we could not read whole
-    std::vector<std::string> &lines = inBatch(file) ? gBatch.lines : own;
     // A line break inside a value would end its line: the file keeps one value per line.
     std::string v = value;
     for (char &c : v)
         if (c == '\n' || c == '\r')
             c = ' ';
-    std::string line = std::string(key) + "=" + v;
-    long keyLine, sectionEnd;
-    locate(lines, section, key, &keyLine, &sectionEnd);
-    if (keyLine >= 0) {
-        std::string k, old;
-        entryOf(lines[static_cast<size_t>(keyLine)], &k, &old);
-        if (old == trim(v))
-            return 0; // already so: nothing to write
-        lines[static_cast<size_t>(keyLine)] = line;
-    } else if (sectionEnd >= 0) {
-        lines.insert(lines.begin() + sectionEnd, line);
-    } else {
-        lines.push_back(std::string("[") + section + "]");
-        lines.push_back(line);
-    }
     if (inBatch(file)) {
-        gBatch.dirty = true;
+        if (setLine(&gBatch.lines, section, key, v))
+            gBatch.changes.push_back({section, key, v});
         return 0;
     }
-    return saveLines(file, lines);
+    // Most writes are defaults written back that the file holds already: those are seen without
+    // the lock, so reading settings never waits for another program nor makes a lock file.
+    std::vector<std::string> lines;
+    bool refused;
+    if (!loadLines(file, &lines, &refused) && refused)
+        return 1; // never replace a file we could not read whole
+    if (!setLine(&lines, section, key, v))
+        return 0;
+    int lock = lockSettings(file);
+    int result = 0;
+    if (!loadLines(file, &lines, &refused) && refused)
+        result = 1;
+    else if (setLine(&lines, section, key, v))
+        result = saveLines(file, lines);
+    unlockSettings(lock);
+    return result;
 }
 
 // ---- accessors ----------------------------------------------------------------------------

@@ -98,6 +98,20 @@ TEST_F(Settings, ABatchWritesTheFileOnceAtItsEnd) {
     EXPECT_NE(std::string::npos, slurp(file).find("RADIX=16"));
 }
 
+// A batch's end applies its own changes to the file as it is then, so what another program
+// wrote during the batch stays, and a default the batch only read back changes nothing.
+TEST_F(Settings, ABatchEndKeepsWhatAnotherProgramWroteMeanwhile) {
+    spit(file, "[nv]\nRADIX=10\nX=3\n");
+    SettingsBatchBegin(file.c_str());
+    WriteIntSetting("RADIX", 16, file.c_str());
+    EXPECT_EQ(3, ReadIntSetting("X", 3, file.c_str()));
+    WriteStringSetting("FACE", "courier", file.c_str());
+    spit(file, "[nv]\nRADIX=10\nX=7\nOTHER=5\n");
+    EXPECT_EQ(16, ReadIntSetting("RADIX", 10, file.c_str())) << "the batch reads its own copy";
+    EXPECT_EQ(0, SettingsBatchEnd());
+    EXPECT_EQ("[nv]\nRADIX=16\nX=7\nOTHER=5\nFACE=courier\n", slurp(file));
+}
+
 TEST_F(Settings, WriteBackOnlyWhenTheValueEqualsTheDefault) {
     struct Case {
         const char *file;

@@ -1022,6 +1022,8 @@ Window *BuildPanel(const char *settingsFile, Panel *p) {
         return nullptr;
     }
     p->window = w;
+    // The keys are laid out cell by cell at one size: a larger frame would only show a margin.
+    SetWindowFixedSize(true, w);
     w->extension = p;
     w->releaseExtension = PanelRelease;
     w->onLayout = PanelLayout;

@@ -292,6 +292,21 @@ TEST_F(PanelTest, TheScientificDialogOpensClosesAndPassesKeysOn) {
     EXPECT_EQ(nullptr, SciDialog());
 }
 
+// The keys are laid out at one size, so the panel cannot be resized; the windows it opens can.
+TEST_F(PanelTest, OnlyThePanelIsOfFixedSize) {
+    ASSERT_NE(nullptr, Build());
+    Press("Printer");
+    Press("Sci - Trig");
+    std::vector<std::string> fixed, resizable;
+    Window *head = FirstTopWindow(), *t = head;
+    do {
+        (HeadlessFixedSize(t->host) ? fixed : resizable).push_back(t->name);
+        t = t->next;
+    } while (t && t != head);
+    EXPECT_EQ(std::vector<std::string>{panel->name}, fixed);
+    EXPECT_EQ(2u, resizable.size()) << "the tape and the scientific keys";
+}
+
 TEST_F(PanelTest, QuitWithEverythingOpenClosesItAll) {
     ASSERT_NE(nullptr, Build());
     Press("Sci - Trig");

@@ -36,6 +36,7 @@ struct HWin : HostCoreWindow {
     bool shown;                   // its own show state
     bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
     bool modal;                   // setModal: it blocks its owner's input
+    bool fixedSize;               // setFixedSize: the user cannot resize it
     cairo_surface_t *surface;     // top-level windows: the outer rectangle's pixels
     std::vector<HWin *> children; // bottom to top
 };
@@ -397,6 +398,13 @@ void ShowOwnedPopups(HWin *owner, int show) {
             InvalidateTree(w);
         }
     }
+}
+
+int SetFixedSize(HWin *w, int fixed) {
+    if (!Alive(w) || w->parent)
+        return 1;
+    w->fixedSize = fixed != 0;
+    return 0;
 }
 
 int MoveWindow(HWin *w, int x, int y, int width, int height, int repaint) {
@@ -958,6 +966,10 @@ uint32_t HeadlessStyle(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);
     return Alive(w) ? w->style : 0;
 }
+int HeadlessFixedSize(HostWindow *hw) {
+    HWin *w = static_cast<HWin *>(hw);
+    return Alive(w) && w->fixedSize ? 1 : 0;
+}
 int HeadlessModal(HostWindow *hw) {
     HWin *w = static_cast<HWin *>(hw);
     return Alive(w) && w->modal ? 1 : 0;
@@ -1036,6 +1048,7 @@ const HostOps kHeadlessHost = {
     .showWindow = HostAdapt<HWin, ShowWindow>::Call,
     .showOwnedPopups = HostAdapt<HWin, ShowOwnedPopups>::Call,
     .moveWindow = HostAdapt<HWin, MoveWindow>::Call,
+    .setFixedSize = HostAdapt<HWin, SetFixedSize>::Call,
     .getWindowRect = HostAdapt<HWin, GetWindowRect>::Call,
     .getClientRect = HostAdapt<HWin, GetClientRect>::Call,
     .setWindowText = HostAdapt<HWin, SetWindowText>::Call,

@@ -53,8 +53,9 @@ int HeadlessWindowCount(void);                 // live host windows
 const char *HeadlessTitle(HostWindow *window); //
 const char *HeadlessClassName(HostWindow *window);
 uint32_t HeadlessStyle(HostWindow *window);
-int HeadlessVisible(HostWindow *window); // shown, and every ancestor shown
-int HeadlessModal(HostWindow *window);   // setModal made it modal
+int HeadlessVisible(HostWindow *window);   // shown, and every ancestor shown
+int HeadlessModal(HostWindow *window);     // setModal made it modal
+int HeadlessFixedSize(HostWindow *window); // setFixedSize made it fixed: no user resizing
 HostWindow *HeadlessOwner(HostWindow *window);
 HostWindow *HeadlessCapture(void);
 // The colour (0xRRGGBB) painted at a client pixel of the window; -1 outside the screen image.

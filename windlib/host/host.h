@@ -59,6 +59,9 @@ enum HostMessageCode {
     kHostMsgCommand,     // value: the posted identifier (the toolkit's wake-up is 0x1234)
     kHostMsgWheel,       // value: wheel steps, positive towards the user (scroll down), negative
                          // away; x, y as for buttons. A wheel is never a button press
+    kHostMsgQuit,        // the process was asked to end (a termination signal): every loop
+                         // should end and the program close down as after its last window.
+                         // value: the signal number. To any live top window of the program
     kHostMsgCodeCount
 };
 
@@ -251,6 +254,9 @@ struct HostOps {
     void (*showWindow)(HostWindow *window, int show);
     void (*showOwnedPopups)(HostWindow *owner, int show);
     int (*moveWindow)(HostWindow *window, int x, int y, int width, int height, int repaint);
+    // A window of fixed size: the user cannot resize it (its size stays as the program sets
+    // it). Top windows only; 0, or 1 for a dead or child window.
+    int (*setFixedSize)(HostWindow *window, int fixed);
     int (*getWindowRect)(HostWindow *window, HostRect *screen); // outer rectangle, screen
     int (*getClientRect)(HostWindow *window, HostRect *client); // origin 0, 0
     int (*setWindowText)(HostWindow *window, const char *text);

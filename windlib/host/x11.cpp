@@ -27,6 +27,9 @@
 //   answered in every wait, and a paste waits for its answer without taking other events.
 // - Geometry is cached as the toolkit last set it; a window manager's moves update the cache
 //   from ConfigureNotify, and move and size messages are posted only on a real change.
+// - SIGTERM, SIGINT and SIGHUP end the program as its last window closing would, so that its
+//   temporary files go and its settings are written whole: the handler notes the signal and
+//   writes the self-pipe, and the next look for a message hands a quit message to a top window.
 #include "hostcore.h"
 #include "hostdraw.h"
 
@@ -40,6 +43,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +77,7 @@ constexpr size_t kRequestHeader = 32;     // bytes of a ChangeProperty request b
 
 struct XWin : HostCoreWindow {
     Window xid;                   // the X window
+    bool fixedSize;               // setFixedSize: size hints hold it at its size
     XWin *parent;                 // a child's parent, else null
     XWin *owner;                  // owner of a top-level window, or null
     int x, y, width, height;      // as last set or configured: a child in its parent,
@@ -125,6 +130,7 @@ struct X11 {
     HostRect caret;                  // back buffer, so showing the back buffer erases it
     bool caretShown;                 //
     std::string program;             // WM_CLASS instance part
+    std::string machine;             // WM_CLIENT_MACHINE: this host's name
     std::unordered_map<Window, XWin *> byId;
     std::vector<OpenDevice> devices; // drawing devices not yet released
     XWin *focus;                     // the window the toolkit gave the focus
@@ -137,7 +143,15 @@ struct X11 {
     unsigned numLockMask;            // the ModN mask that holds Num_Lock, 0 without one
     int boxDepth;                    // message boxes up
     void (*exitHook)(void);
+    bool quitPosted; // the signal noted has been handed to the toolkit
 };
+
+// The signals that end the program cleanly, and what they did before Open.
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kQuitSignalCount = sizeof kQuitSignals / sizeof kQuitSignals[0];
+struct sigaction gPreviousAction[kQuitSignalCount];
+volatile sig_atomic_t gQuitSignal;      // the last quit signal caught, 0 for none
+volatile sig_atomic_t gSignalPipe = -1; // the self-pipe's write end while the host is open
 
 X11 gX;
 
@@ -349,6 +363,42 @@ int ReadScale(void) {
     return scale < 1 ? 1 : scale;
 }
 
+// Async-signal-safe: a flag and one byte in the self-pipe, which ends any wait under way.
+void OnQuitSignal(int signal) {
+    int saved = errno;
+    gQuitSignal = signal;
+    int fd = gSignalPipe;
+    if (fd >= 0) {
+        ssize_t written = write(fd, "q", 1);
+        (void)written;
+    }
+    errno = saved;
+}
+
+// A signal the program was started to ignore stays ignored (nohup, a background job of a shell
+// without job control): whoever started us asked for that.
+void CatchQuitSignals(void) {
+    gQuitSignal = 0;
+    gSignalPipe = gX.wake[1];
+    for (int i = 0; i < kQuitSignalCount; i++) {
+        struct sigaction action = {};
+        action.sa_handler = OnQuitSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(kQuitSignals[i], nullptr, &gPreviousAction[i]);
+        if (gPreviousAction[i].sa_handler != SIG_IGN)
+            sigaction(kQuitSignals[i], &action, nullptr);
+    }
+}
+
+void ReleaseQuitSignals(void) {
+    if (gSignalPipe < 0)
+        return;
+    for (int i = 0; i < kQuitSignalCount; i++)
+        sigaction(kQuitSignals[i], &gPreviousAction[i], nullptr);
+    gSignalPipe = -1;
+}
+
 int Open(const char *programName) {
     gX.dpy = XOpenDisplay(nullptr);
     if (!gX.dpy) {
@@ -420,14 +470,19 @@ int Open(const char *programName) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
+    char machine[256] = {};
+    if (gethostname(machine, sizeof machine - 1) == 0)
+        gX.machine = machine;
     HostCoreBackend backend = {ReadXEvents, Paintable, NowMs, Wake, Release};
     HostCoreOpen(&backend);
+    CatchQuitSignals();
     return 0;
 }
 
 void DestroyWindow(XWin *w);
 
 void Close(void) {
+    ReleaseQuitSignals();
     while (!Windows().empty())
         DestroyWindow(TopOf(Windows().front()));
     HostCoreClose();
@@ -479,8 +534,31 @@ void SetSizeHints(XWin *w) {
     hints->width = HostClampSize(w->width);
     hints->height = HostClampSize(w->height);
     hints->win_gravity = StaticGravity;
+    if (w->fixedSize) {
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = hints->width;
+        hints->min_height = hints->max_height = hints->height;
+    }
     XSetWMNormalHints(gX.dpy, w->xid, hints);
     XFree(hints);
+}
+
+// What a window manager and a session manager read to tell which program a top-level window
+// belongs to: WM_CLASS, the machine and the process (_NET_WM_PID counts only with the machine).
+void SetProgramProperties(Window xid) {
+    XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
+    XSetClassHint(gX.dpy, xid, &classHint);
+    if (!gX.machine.empty()) {
+        char *names[] = {(char *)gX.machine.c_str()};
+        XTextProperty text = {};
+        if (XStringListToTextProperty(names, 1, &text)) {
+            XSetWMClientMachine(gX.dpy, xid, &text);
+            XFree(text.value);
+        }
+    }
+    long pid = getpid();
+    XChangeProperty(gX.dpy, xid, gX.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    (unsigned char *)&pid, 1);
 }
 
 XWin *CreateWindow(const char *className, const char *title, uint32_t style, int x, int y,
@@ -533,17 +611,13 @@ XWin *CreateWindow(const char *className, const char *title, uint32_t style, int
     if (!child) {
         XSetWMProtocols(gX.dpy, xid, &gX.wmDelete, 1);
         SetTitle(w, title ? title : "");
-        XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
-        XSetClassHint(gX.dpy, xid, &classHint);
+        SetProgramProperties(xid);
         XWMHints wmHints = {};
         wmHints.flags = InputHint | StateHint;
         wmHints.input = True;
         wmHints.initial_state = NormalState;
         XSetWMHints(gX.dpy, xid, &wmHints);
         SetSizeHints(w);
-        long pid = getpid();
-        XChangeProperty(gX.dpy, xid, gX.netWmPid, XA_CARDINAL, 32, PropModeReplace,
-                        (unsigned char *)&pid, 1);
         if (cls->iconPixels && cls->iconWidth > 0 && cls->iconHeight > 0) {
             // Format-32 property data is an array of long: 8 bytes each on 64-bit hosts.
             size_t n = (size_t)cls->iconWidth * (size_t)cls->iconHeight;
@@ -637,6 +711,14 @@ void ShowOwnedPopups(XWin *owner, int show) {
             XMapRaised(gX.dpy, w->xid);
         }
     }
+}
+
+int SetFixedSize(XWin *w, int fixed) {
+    if (!Alive(w) || IsChild(w))
+        return 1;
+    w->fixedSize = fixed != 0;
+    SetSizeHints(w);
+    return 0;
 }
 
 int MoveWindow(XWin *w, int x, int y, int width, int height, int repaint) {
@@ -1134,11 +1216,25 @@ void DrainWakePipe(void) {
     gX.wakePending = false;
 }
 
+// A quit signal goes to the toolkit once, as a message to its first top window; before there
+// is one it waits.
+void HandOverQuit(void) {
+    int signal = gQuitSignal;
+    if (!signal || gX.quitPosted)
+        return;
+    for (XWin *w : Windows())
+        if (!IsChild(w)) {
+            gX.quitPosted = HostCorePost(w, kHostMsgQuit, signal) == 0;
+            return;
+        }
+}
+
 // The core's pump: moves the X events that have arrived into the input queue, leaving them
 // with Xlib while the queue is full.
 void ReadXEvents(void) {
     if (!gX.dpy)
         return;
+    HandOverQuit();
     while (!HostCoreInputFull() && XPending(gX.dpy)) {
         XEvent e;
         XNextEvent(gX.dpy, &e);
@@ -1969,7 +2065,7 @@ int MessageBox(const char *text, const char *caption, unsigned flags) {
     if (!caption)
         caption = "";
     fprintf(stderr, "%s: %s\n", caption, text);
-    if (!gX.dpy || gX.boxDepth > 0) // nobody can answer: a question is declined
+    if (!gX.dpy || gX.boxDepth > 0 || gQuitSignal) // nobody can answer: a question is declined
         return flags & kHostBoxYesNo ? kHostAnswerNo : kHostAnswerOk;
     gX.boxDepth++;
     // A pointer grab of ours would take the box's clicks: a box may come from a button press.
@@ -2037,14 +2133,26 @@ int MessageBox(const char *text, const char *caption, unsigned flags) {
     XSetWMProtocols(gX.dpy, box.xid, &gX.wmDelete, 1);
     XChangeProperty(gX.dpy, box.xid, gX.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     (unsigned char *)&gX.netWmWindowTypeDialog, 1);
-    XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
-    XSetClassHint(gX.dpy, box.xid, &classHint);
+    SetProgramProperties(box.xid);
+    if (Alive(gX.focusTop))
+        XSetTransientForHint(gX.dpy, box.xid, gX.focusTop->xid);
     XMapRaised(gX.dpy, box.xid);
     cairo_surface_t *surface =
         cairo_xlib_surface_create(gX.dpy, box.xid, gX.visual, box.width, box.height);
     for (bool done = false; !done;) {
         XEvent e;
-        XIfEvent(gX.dpy, &e, ForBox, (XPointer)&box.xid);
+        if (!XCheckIfEvent(gX.dpy, &e, ForBox, (XPointer)&box.xid)) {
+            // The program is ending: nobody will answer, and the last button's answer stands.
+            if (gQuitSignal) {
+                done = true;
+                continue;
+            }
+            XFlush(gX.dpy);
+            pollfd fds[2] = {{ConnectionNumber(gX.dpy), POLLIN, 0}, {gX.wake[0], POLLIN, 0}};
+            if (poll(fds, 2, -1) > 0 && (fds[1].revents & POLLIN))
+                DrainWakePipe();
+            continue;
+        }
         if (IsClipboardEvent(&e)) {
             OnClipboardEvent(&e);
             continue;
@@ -2108,6 +2216,7 @@ const HostOps kX11Host = {
     .showWindow = HostAdapt<XWin, ShowWindow>::Call,
     .showOwnedPopups = HostAdapt<XWin, ShowOwnedPopups>::Call,
     .moveWindow = HostAdapt<XWin, MoveWindow>::Call,
+    .setFixedSize = HostAdapt<XWin, SetFixedSize>::Call,
     .getWindowRect = HostAdapt<XWin, GetWindowRect>::Call,
     .getClientRect = HostAdapt<XWin, GetClientRect>::Call,
     .setWindowText = HostAdapt<XWin, SetWindowText>::Call,

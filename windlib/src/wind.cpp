@@ -735,6 +735,12 @@ int SetWindowText(const char *text, Window *w) {
     return 0;
 }
 
+int SetWindowFixedSize(bool fixed, Window *w) {
+    if (!WindowIsLive(w) || !w->host || w->parent)
+        return 1;
+    return gCore.host->setFixedSize(w->host, fixed ? 1 : 0);
+}
+
 int MoveWindowTo(int x, int y, int width, int height, int inPixels, Window *w) {
     if (!WindowIsLive(w) || !w->host)
         return 1;

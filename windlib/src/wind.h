@@ -220,6 +220,9 @@ void ShowWindowTree(Window *window); // ShowDialog (dialog.h) for dialogs
 // 0; 1 for a window that is not live. Without memory for the text it shows the name again.
 int SetWindowText(const char *text, Window *window);
 int MoveWindowTo(int x, int y, int width, int height, int inPixels, Window *window);
+// A top window whose size only the program sets (a keypad laid out cell by cell): the user
+// cannot resize it. 0; 1 for a window that is not live or not a top window.
+int SetWindowFixedSize(bool fixed, Window *window);
 void RepaintWindow(Window *window);
 void EnableWindow(Window *window);  // clears kWindowDisabled and posts a redraw
 void DisableWindow(Window *window); // sets kWindowDisabled and posts a redraw

@@ -65,6 +65,7 @@ struct Loop {
     int levels;           // EventLoop calls on the stack
     uint32_t messageTime; // host time of the message the window procedure handles, else 0
     uint32_t eventTime;   // time of the event being delivered
+    int endSignal;        // the signal with which the host asked the program to end, or 0
 };
 
 Loop gLoop;
@@ -485,6 +486,7 @@ int RunModal(Window *window) {
 }
 
 int ModalDepth(void) { return gLoop.modalDepth; }
+int LoopEndSignal(void) { return gLoop.endSignal; }
 int LoopLevels(void) { return gLoop.levels; }
 int StopCounter(void) { return gLoop.stop; }
 
@@ -577,6 +579,12 @@ long HandleMessage(const HostMessage *m) {
     case kHostMsgDestroy:
         if (!FirstTopWindow())
             host->postQuit(0);
+        return 0;
+    case kHostMsgQuit:
+        // Every level ends as after the last window's close; the windows stay for the epilog,
+        // which closes them the ordinary way (their settings written, their files removed).
+        gLoop.endSignal = m->value;
+        LoopStopAll();
         return 0;
     case kHostMsgMove:
     case kHostMsgSize:

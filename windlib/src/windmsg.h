@@ -47,6 +47,9 @@ void EventLoop(void);
 int RunModal(Window *window);
 int ModalDepth(void);
 int StopCounter(void);
+// The signal with which the host asked the program to end (a quit message ended every loop),
+// or 0 when the loops ended for the program's own reasons. Reset by the prolog.
+int LoopEndSignal(void);
 
 // Registers the window's idle callback (one slot per window). 0, or 1 when all slots are taken.
 int AddIdleCallback(WindowProc idle, Window *window);

@@ -246,6 +246,31 @@ TEST_F(LoopTest, ClosingTheLastTopWindowEndsEveryNestedLoop) {
     EXPECT_EQ(1, RunModal(nullptr));
 }
 
+// A termination signal reaches the toolkit as the host's quit message: every level ends at once,
+// as after the last close, and the windows stay for the epilog to close.
+TEST_F(LoopTest, TheHostsQuitEndsEveryLevelAndLeavesTheWindowsOpen) {
+    Window *dialog = Child("dialog", top, 2, 8, 20, 14, kWindowKindDialog);
+    Window *k = Child("k", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
+    k->onKey = RunDialog;
+    gA = top;
+    gB = dialog;
+    PostEvent(kEventKey, 'd', k);
+    EXPECT_EQ(0, LoopEndSignal());
+    At(100, [](void *) { kHeadlessHost.postMessage(gA->host, kHostMsgQuit, 15); });
+    At(300, [](void *) { Note("still running"); });
+    EXPECT_EQ(0, RunFor(top));
+    // The levels stay on the modal stack with their windows, which close from the top down.
+    std::string ended = "inner 0 depth 2 stop " + std::to_string(kStopAll);
+    EXPECT_EQ(std::vector<std::string>{ended}, gLog);
+    EXPECT_EQ(15, LoopEndSignal());
+    EXPECT_TRUE(WindowIsLive(top));
+    EXPECT_TRUE(WindowIsLive(dialog));
+    EXPECT_EQ(2, ModalDepth());
+    CloseWindow(top);
+    EXPECT_EQ(0, ModalDepth());
+    EXPECT_FALSE(WindowIsLive(dialog));
+}
+
 // ---- idle work ----------------------------------------------------------------------------------
 
 TEST_F(LoopTest, TheSeventeenthIdleRegistrationFails) {
