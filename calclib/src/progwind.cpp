@@ -839,12 +839,13 @@ void OpenInsertList(ProgramWindow *r) {
     Window *window = WindowRefGet(r->window);
     if (!window || WindowRefLive(r->insert))
         return;
+    // Owned by the program window (two cells in, one down), so the window manager keeps it
+    // above the window and treats it as the window's dialog.
     const DialogItem desc[] = {
-        {window->cellLeft + 2, window->cellTop + 1, 31, 20, kWindowFramed | kDialogTitled, "Insert",
-         nullptr, nullptr},
+        {2, 1, 31, 20, kWindowFramed | kDialogTitled, "Insert", nullptr, nullptr},
         {},
     };
-    Window *dialog = CreateDialog(desc, nullptr);
+    Window *dialog = CreateDialog(desc, window);
     if (!dialog)
         return;
     InsertState state = {kInsertMagic, r->window};
