@@ -543,11 +543,16 @@ void StartAutoRepeat(Window *window) {
 void StopAutoRepeat(void) { gLoop.repeat = {}; }
 
 void LoopReleaseCapture(void) {
+    Window *holder = WindowRefGet(gLoop.capture);
     bool held = gLoop.capture.window != nullptr;
     gLoop.capture = {};
     gLoop.repeat = {};
     if (held && Host())
         Host()->releaseCapture();
+    // The window that held the pointer has lost it as surely as if the pointer had left: a held
+    // button lets go without acting, or it would stay pressed and refuse every other press.
+    if (holder && holder->onLeave)
+        holder->onLeave(holder);
 }
 
 Window *OpenPullDown(void) {

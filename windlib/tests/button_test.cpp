@@ -198,6 +198,37 @@ TEST_F(ButtonTest, ClicksActivateOnlyWhenTheReleaseEndsAPressOnTheButton) {
     }
 }
 
+// A message box that comes up while a button is held takes the pointer: the press is cancelled,
+// so the release (wherever it lands) acts on nothing and the next click on any button works.
+WindowValueProc gHeldPress;
+int PressThenReport(int position, Window *w) {
+    int r = gHeldPress(position, w);
+    ReportError("shown while the button is held", "Held");
+    return r;
+}
+
+TEST_F(ButtonTest, AMessageBoxWhileAButtonIsHeldCancelsThePress) {
+    ShowWindowTree(top);
+    Window *a = Button("a", 0, 1), *b = Button("b", 0, 4);
+    ShowWindowTree(a);
+    ShowWindowTree(b);
+    gHeldPress = a->onLeftDown;
+    a->onLeftDown = PressThenReport;
+    Press(a, 1);
+    Settle();
+    EXPECT_EQ(1, HeadlessBoxCount());
+    EXPECT_EQ(nullptr, PressedButton());
+    EXPECT_EQ(0, a->state);
+    gLog.clear();
+    Press(b, 0); // the release lands on the other button
+    Settle();
+    EXPECT_TRUE(gLog.empty());
+    Press(b, 1);
+    Press(b, 0);
+    Settle();
+    EXPECT_EQ(std::vector<std::string>{"activate b"}, gLog);
+}
+
 TEST_F(ButtonTest, AHeldPushButtonIsSunkAndShaded) {
     const ToolkitDefaults *d = GetToolkitDefaults();
     Window *b = Button("OK", kWindowBordered);
