@@ -15,7 +15,7 @@ ASAN_CONFIGURE := cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=De
     -DTORVA_WERROR=ON -DTORVA_SANITIZE=ON -DTORVA_BENCH=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: run test fuzz install uninstall
+.PHONY: run test fuzz stress install uninstall
 
 run:
 	scripts/install-deps.sh
@@ -59,3 +59,16 @@ install:
 uninstall:
 	DESTDIR="$(if $(DESTDIR),$(DESTDIR),$(shell cat $(BUILD)/install_destdir.txt 2>/dev/null))" \
 	    scripts/uninstall.sh $(BUILD)/install_manifest.txt
+
+# The random-input test for a million events (STRESS_EVENTS, seed STRESS_SEED), in the normal
+# build (where it also checks that the heap does not grow per event) and under the sanitizers.
+STRESS_EVENTS := 1000000
+STRESS_SEED   := 20261211
+stress:
+	scripts/install-deps.sh
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVA_WERROR=ON
+	cmake --build $(BUILD) --target stress_test
+	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(BUILD)/calclib/tests/stress_test
+	$(ASAN_CONFIGURE)
+	cmake --build $(ASAN_BUILD) --target stress_test
+	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(ASAN_BUILD)/calclib/tests/stress_test
