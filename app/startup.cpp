@@ -4,6 +4,7 @@
 #include "buffer.h"
 #include "calcsettings.h"
 #include "dialog.h"
+#include "filesys.h"
 #include "number.h"
 #include "panel.h"
 #include "version.h"
@@ -63,8 +64,11 @@ int calcStartToolkit(int argc, char **argv) {
     if (!host || !*host)
         setenv("TORVA_HOST", "x11", 1);
     int r = WindowProlog(argc, argv, malloc, free, reportToStderr);
-    if (r == 0)
+    if (r == 0) {
         numSetAssertReport(AssertReport);
+        // A lost display ends the process on the spot: the working copies must not stay behind.
+        SetLostDisplayHook(fTempRemoveAll);
+    }
     return r;
 }
 

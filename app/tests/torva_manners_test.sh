@@ -6,6 +6,7 @@
 # working copy in the temporary directory) the way Quit does: within a few seconds, with status
 # 128 + the signal, the temporary directory removed, and the settings file whole with the keys
 # it had before. Killed outright, torva would leave the working copy behind.
+# Last, the X server is ended under a running torva.
 # Usage: torva_manners_test.sh PATH-TO-torva
 set -u
 
@@ -231,5 +232,39 @@ for signal in TERM INT; do
         cat "$ini" >&2
     fi
 done
+
+# The X server goes away under a running torva: it ends within a second or two, saying so once,
+# with its temporary directory removed and the settings file as it was.
+seed_settings
+start_torva
+load_program
+cp "$ini" "$workdir/settings-before"
+pid=$torva_pid
+xvfb_stop
+ended=""
+for tenths in $(seq 1 50); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+        ended="within $((tenths / 10)).$((tenths % 10)) s"
+        break
+    fi
+    sleep 0.1
+done
+if [ -z "$ended" ]; then
+    fail "lost display: torva is still running 5 s after the X server ended"
+    stop_torva
+else
+    wait "$pid"
+    status=$?
+    torva_pid=""
+    said=$(grep -c "connection to the X server is lost" "$workdir/torva.err")
+    [ "$status" -eq 1 ] && [ "$said" -eq 1 ] &&
+        ok "lost display: status 1, one message, ended $ended" ||
+        fail "lost display: status $status, the message $said times ($(cat "$workdir/torva.err"))"
+    left=$(ls -A "$TMPDIR")
+    [ -z "$left" ] && ok "lost display: the temporary directory is removed" ||
+        fail "lost display: TMPDIR still holds $left"
+    cmp -s "$ini" "$workdir/settings-before" && ok "lost display: the settings file is intact" ||
+        fail "lost display: the settings file changed"
+fi
 
 [ "$failed" -eq 0 ]

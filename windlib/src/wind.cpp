@@ -1011,3 +1011,8 @@ void WindowRelease(void *memory) {
     if (gCore.release && memory)
         gCore.release(memory);
 }
+
+void SetLostDisplayHook(void (*hook)(void)) {
+    if (gCore.host && gCore.host->setExitHook)
+        gCore.host->setExitHook(hook);
+}

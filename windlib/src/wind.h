@@ -261,6 +261,9 @@ const char *LastQuietDiagnostic(void);
 // ---- for the toolkit's own modules -------------------------------------------------------------
 
 const HostOps *WindowHost(void); // the backend in use, null while the toolkit is down
+// What must still be done when the display is lost and the process ends at once, without the
+// epilog (temporary files removed).
+void SetLostDisplayHook(void (*hook)(void));
 int ScreenScale(void); // the screen's HiDPI scale (1 on an ordinary screen, or the toolkit down)
 // The host's frame around a framed window's client area, in pixels on each side.
 void WindowFrameSize(int *left, int *top, int *right, int *bottom);
