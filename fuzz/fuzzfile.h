@@ -1,7 +1,9 @@
 // The scratch file a fuzz target writes its input to: in a private directory made once per
 // process, on /dev/shm when there is one (every execution writes it, so a disk would slow the
-// target down), else under $TMPDIR or /tmp.
+// target down), else under $TMPDIR or /tmp, and removed when the process ends normally.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -21,6 +23,12 @@ inline const std::string &FuzzScratchFile(const char *name) {
         path.push_back(0);
         if (mkdtemp(path.data())) {
             file = std::string(path.data()) + "/" + name;
+            // Each run makes its own directory: it goes with the run, or /dev/shm fills up.
+            atexit([] {
+                unlink(file.c_str());
+                unlink((file + ".lock").c_str()); // the settings file's lock, left on purpose
+                rmdir(file.substr(0, file.rfind('/')).c_str());
+            });
             return file;
         }
     }
