@@ -32,6 +32,12 @@ static char *floatBuffer(size_t need) {
     return gText;
 }
 
+void floatReleaseBuffer() {
+    numRelease(gText);
+    gText = nullptr;
+    gTextSize = 0;
+}
+
 int floatValue(Number *x, double *value, Calculator *calc) {
     Number *t = x;
     if (x->format == kNumInteger || x->radix != 10) {

@@ -16,9 +16,14 @@ const char kDigitTable[17] = "0123456789ABCDEF";
 static NumAllocFn gAllocate = malloc;
 static NumReleaseFn gRelease = free;
 
+static void releaseRawText();
+
 int numSetAllocator(NumAllocFn allocate, NumReleaseFn release) {
     if (!allocate || !release)
         return 1;
+    // The text buffers kept between calls were made by the old pair and go back to it.
+    releaseRawText();
+    floatReleaseBuffer();
     gAllocate = allocate;
     gRelease = release;
     return 0;
@@ -278,6 +283,12 @@ int numToInt(Number *n, int32_t *result) {
 
 static char *gRawText;   // shared by every numRawText call
 static int32_t gRawSize; // bytes allocated for it
+
+static void releaseRawText() {
+    numRelease(gRawText);
+    gRawText = nullptr;
+    gRawSize = 0;
+}
 
 const char *numRawText(const Number *n) {
     if (n->length >= gRawSize) {

@@ -43,8 +43,9 @@ inline int numHalf(int radix) { return (radix + 1) / 2; }
 typedef void *(*NumAllocFn)(size_t size);
 typedef void (*NumReleaseFn)(void *memory);
 
-// Installs the allocator pair every record and digit buffer comes from. 1 (nothing changed)
-// when either callback is missing. Until it is called, malloc and free serve.
+// Installs the allocator pair every record and digit buffer comes from; the text buffers kept
+// between calls are released to the old pair first. 1 (nothing changed) when either callback is
+// missing. Until it is called, malloc and free serve.
 int numSetAllocator(NumAllocFn allocate, NumReleaseFn release);
 
 // Memory from the installed pair, for the engine's own buffers (texts shared between calls).
@@ -265,6 +266,9 @@ int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, Calcula
 // a non-decimal x goes through radix 10 (and is consumed). 0, or 1 after reporting (also when
 // the value is beyond the double's range). value may be null.
 int floatValue(Number *x, double *value, Calculator *calc);
+// Releases the text buffer the bridge keeps between calls (numSetAllocator does, so a buffer
+// goes back to the allocator that made it).
+void floatReleaseBuffer();
 // d into destination (its length and radix), printed with "%<L>.<L>e" and scanned back: the
 // first L digits are kept, the next is dropped without rounding. The destination becomes
 // floating. 0, or 1 after reporting ("floatConv - range error" for infinities and NaN).

@@ -1181,6 +1181,17 @@ const Handler kHandlers[] = {
     {"Close", CloseDialogButton},
 };
 
+bool HasEveryButton(Window *window) {
+    for (const DialogItem &item : kButtons) {
+        bool found = false;
+        for (Window *w = window->chain; w && !found; w = w->chain)
+            found = w->parent == window && w->name && strcmp(w->name, item.name) == 0;
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
 // Where the window opens: from the settings, and right of the tape when the two would overlap.
 void Placement(Window *panel, Window *tape, const char *file, int *x, int *y, int *w, int *h) {
     // Two cells right of the panel by default, as the tape opens.
@@ -1220,6 +1231,12 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     memcpy(desc + 1, kButtons, sizeof kButtons);
     desc[kButtonCount + 1] = DialogItem{};
     Window *window = CreateDialog(desc, nullptr);
+    // A dialog whose items could not all be made comes back as far as it was built (and has
+    // said so): a program window without its buttons is of no use.
+    if (window && !HasEveryButton(window)) {
+        CloseWindow(window);
+        return nullptr;
+    }
     ProgramWindow *r = window ? (ProgramWindow *)WindowAllocate(sizeof(ProgramWindow)) : nullptr;
     if (!r) {
         if (window) {

@@ -4,7 +4,9 @@
 // kept in the settings.
 #include "paneltest.h"
 
+#include "display.h"
 #include "keys.h"
+#include "number.h"
 #include "plot.h"
 #include "plotmem.h"
 #include "program.h"
@@ -816,6 +818,109 @@ TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
         ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str())) << c.mode;
         EXPECT_NE(std::string::npos, ReadFile(text).find(c.want)) << c.mode;
     }
+}
+
+// Allocation failures: with the n-th allocation failing (the toolkit's, the buffers' and the
+// number engine's alike), the window opens whole or not at all, and a plot ends with its
+// message; either way the calculator goes on and nothing is left allocated.
+class ProgramSweepTest : public ProgramTest {
+  protected:
+    // Delivers what was injected with the n-th allocation from now failing; the loop's own
+    // runner window is made before the count starts.
+    // Whether the armed failure happened: once it does not, n is past the last allocation.
+    bool SettleFailing(long n, int ms = 100) {
+        Window *runner = OpenWindow(0, 0, 1, 1, 0, 0, "runner", 0, nullptr);
+        EXPECT_NE(nullptr, runner);
+        HeadlessAt(HeadlessNow() + ms, CloseIt, runner);
+        FailAllocation(n);
+        RunModal(runner);
+        const bool triggered = failAllocTriggered();
+        FailAllocation(0);
+        return triggered;
+    }
+    void SetUp() override {
+        ASSERT_EQ(0, numSetAllocator(failAllocate, failRelease));
+        ProgramTest::SetUp();
+    }
+    void TearDown() override {
+        // The display keeps its entry buffers for the process; here they come from the
+        // counting allocator, so they go before it counts what is left.
+        if (panel && WindowIsLive(panel))
+            CloseWindow(panel);
+        displayRelease();
+        numSetAllocator(malloc, free); // the engine's kept buffers go back to the counter
+        ProgramTest::TearDown();
+    }
+};
+
+TEST_F(ProgramSweepTest, TheWindowOpensWholeOrNotAtAll) {
+    Press("Program"); // the first opening writes its settings, which is not swept
+    ASSERT_NE(nullptr, Program());
+    PressIn("Close");
+    ASSERT_EQ(nullptr, Program());
+    int opened = 0, refused = 0;
+    long n = 1;
+    for (; n < 5000; n++) {
+        Click(Key("Program"), 3, 3);
+        const bool failed = SettleFailing(n);
+        HeadlessBoxClear();
+        if (Program()) {
+            // Whole: every part there, the calculator's program the listing's.
+            opened++;
+            EXPECT_NE(nullptr, Steps()) << n;
+            EXPECT_EQ(Steps(), calc()->program) << n;
+            for (const char *part : {"progplot", "progstatus", "Close", "Run"})
+                EXPECT_NE(nullptr, Item(part)) << part << " " << n;
+            EXPECT_NE(nullptr, calc()->hooks.recordStep) << n;
+            PressIn("Close");
+            ASSERT_EQ(nullptr, Program()) << n;
+        } else {
+            refused++;
+            EXPECT_EQ(nullptr, calc()->program) << n;
+            EXPECT_EQ(nullptr, calc()->hooks.recordStep) << n;
+            EXPECT_EQ(0, IdleCount()) << n;
+        }
+        if (!failed)
+            break;
+    }
+    HeadlessBoxClear();
+    EXPECT_GT(refused, 10);
+    // With memory it records and computes.
+    ASSERT_NE(nullptr, Open());
+    PressIn("Record");
+    Type("2+3=");
+    EXPECT_EQ((Lines{"2", "+", "3", "=", kEndMarker}), Listing());
+    EXPECT_EQ("5|", Shown());
+    printf("sweep: %ld allocation points, %d refused, %d opened whole\n", n, refused, opened);
+}
+
+TEST_F(ProgramSweepTest, APlotEndsWithItsMessageWhereverMemoryRunsOut) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("2D Plot");
+    calc()->plotMinX = 0;
+    calc()->plotMaxX = 40; // five points: a short sweep
+    int failed = 0;
+    long n = 1;
+    for (; n < 20000; n++) {
+        Click(Item("Run"), 3, 3);
+        const bool triggered = SettleFailing(n, 400);
+        RunToEnd();
+        HeadlessBoxClear();
+        failed += Field("report").find("Fatal") != std::string::npos;
+        EXPECT_EQ("Edit", Field("status")) << n;
+        if (!triggered)
+            break;
+    }
+    EXPECT_GT(failed, 20);
+    // The same run with memory: a whole plot.
+    PressIn("Run");
+    RunToEnd();
+    EXPECT_EQ(std::string::npos, Field("report").find("Fatal"));
+    EXPECT_EQ(6, calc()->plotEvaluations); // x = 0 twice (the move and the line), 10 to 40
+    printf("sweep: %ld allocation points of a plot, %d ended with a fatal message\n", n, failed);
 }
 
 } // namespace
