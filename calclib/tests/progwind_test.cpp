@@ -839,6 +839,7 @@ class ProgramSweepTest : public ProgramTest {
         return triggered;
     }
     void SetUp() override {
+        displayRelease(); // a display kept from an earlier test was made by the old pair
         ASSERT_EQ(0, numSetAllocator(failAllocate, failRelease));
         ProgramTest::SetUp();
     }
