@@ -403,15 +403,13 @@ int StatusLayout(Window *bar) {
 
 // ---- the listing ---------------------------------------------------------------------------
 
-void DrawArrow(int y, int colorIndex, Window *listing, GC *gc) {
+void DrawArrow(int y, Color fill, Window *listing, GC *gc) {
     static const int kOutline[][2] = {{3, 2}, {13, 2}, {17, 6}, {13, 10}, {3, 10}, {7, 6}, {3, 2}};
     SetForeground(listing->foreground, gc);
     MovePen(kOutline[0][0], y + kOutline[0][1], gc);
     for (int i = 1; i < 7; i++)
         DrawLine(kOutline[i][0], y + kOutline[i][1], gc);
-    ProgramWindow *r = RecordOf(listing);
-    if (r)
-        SetForeground(r->arrow[colorIndex], gc);
+    SetForeground(fill, gc);
     static const int kFill[][3] = {{5, 13, 3}, {6, 14, 4}, {7, 15, 5}, {8, 16, 6},
                                    {7, 15, 7}, {6, 14, 8}, {5, 13, 9}};
     for (const auto &row : kFill) {
@@ -440,7 +438,7 @@ void DrawListingLine(int x, int y, TextDesc *d, Window *listing) {
     FillBox(0, y, start - 1, y + height - 1, gc);
     SetForeground(listing->foreground, gc);
     if (r && CurrentLineNumber(b) == b->markLine)
-        DrawArrow(y, plotArrowColor(r->calc), listing, gc);
+        DrawArrow(y, r->arrow[plotArrowColor(r->calc)], listing, gc);
     if (n > 0) {
         MovePen(start - (d->leftOffset > 0 ? d->leftOffset : 0), y, gc);
         DrawChars(text, n, gc);
@@ -880,22 +878,25 @@ int LoadPressed(int, Window *button) {
     return 0;
 }
 
+// Save (or Save As) from a button or key of the window; the status shows the name afterwards,
+// when the window is still there (the file question ran a loop of its own).
+void SaveFrom(bool saveAs, Window *from) {
+    ProgramWindow *r = RecordOf(from);
+    if (!r || r->calc->recorderMode != 0)
+        return;
+    SaveProgram(saveAs, r);
+    if (RecordOf(from) == r)
+        RefreshStatus(r);
+}
+
 int SavePressed(int, Window *button) {
-    if (ProgramWindow *r = Pressed(button); r && r->calc->recorderMode == 0) {
-        SaveProgram(false, r);
-        if (RecordOf(button) == r)
-            RefreshStatus(r);
-    }
+    SaveFrom(false, button);
     return 0;
 }
 
 // The right button on "Save" saves under a new name; on "Load" it starts a new program.
 int SaveRightPressed(int, Window *button) {
-    if (ProgramWindow *r = Pressed(button); r && r->calc->recorderMode == 0) {
-        SaveProgram(true, r);
-        if (RecordOf(button) == r)
-            RefreshStatus(r);
-    }
+    SaveFrom(true, button);
     return 0;
 }
 
@@ -1134,8 +1135,7 @@ int ProgramKey(int key, Window *window) {
         NewProgram(r);
         return 0;
     case 19: // ^S, and with Shift under a new name
-        if (r->calc->recorderMode == 0 && SaveProgram(shift, r) && RecordOf(window) == r)
-            RefreshStatus(r);
+        SaveFrom(shift, window);
         return 0;
     case '\t':
         return gDialogKey ? gDialogKey(key, window) : 0;
@@ -1181,17 +1181,6 @@ const Handler kHandlers[] = {
     {"Close", CloseDialogButton},
 };
 
-bool HasEveryButton(Window *window) {
-    for (const DialogItem &item : kButtons) {
-        bool found = false;
-        for (Window *w = window->chain; w && !found; w = w->chain)
-            found = w->parent == window && w->name && strcmp(w->name, item.name) == 0;
-        if (!found)
-            return false;
-    }
-    return true;
-}
-
 // Where the window opens: from the settings, and right of the tape when the two would overlap.
 void Placement(Window *panel, Window *tape, const char *file, int *x, int *y, int *w, int *h) {
     // Two cells right of the panel by default, as the tape opens.
@@ -1233,7 +1222,7 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     Window *window = CreateDialog(desc, nullptr);
     // A dialog whose items could not all be made comes back as far as it was built (and has
     // said so): a program window without its buttons is of no use.
-    if (window && !HasEveryButton(window)) {
+    if (window && !DialogComplete(desc, window)) {
         CloseWindow(window);
         return nullptr;
     }

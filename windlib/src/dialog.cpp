@@ -504,6 +504,19 @@ Window *FindNamedWindow(const char *name, Window *start) {
     return nullptr;
 }
 
+bool DialogComplete(const DialogItem *description, Window *dialog) {
+    if (!description || !WindowIsLive(dialog))
+        return false;
+    for (const DialogItem *item = description + 1; item->flags; item++) {
+        Window *w = dialog;
+        while (w && !(w->name && item->name && strcmp(w->name, item->name) == 0))
+            w = NextItem(w, dialog);
+        if (!w)
+            return false;
+    }
+    return true;
+}
+
 Window *SetButtonFunction(const char *name, WindowValueProc function, Window *dialog) {
     Window *w = FindNamedWindow(name, dialog);
     if (!w) {

@@ -66,6 +66,9 @@ Window *FindNamedWindow(const char *name, Window *start);
 // Enables or disables the named item, repainting it only when that changes; nothing for an
 // unknown name.
 void EnableItem(const char *name, bool on, Window *dialog);
+// Whether every item of the description was made: CreateDialog returns a dialog as far as it
+// was built when an item cannot be made. Nothing is reported.
+bool DialogComplete(const DialogItem *description, Window *dialog);
 // The named item's text, at most size - 1 characters and a terminator. 0; 1 no such item; 2 no
 // buffer or size <= 0.
 int GetItemText(const char *name, char *buffer, int size, Window *dialog);

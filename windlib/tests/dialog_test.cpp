@@ -137,7 +137,7 @@ TEST_F(DialogTest, EveryAllocationOfADialogCanFail) {
         {12, 9, 8, 2, kWindowKindLabel, "NOTE", "a note", nullptr},
         kEnd,
     };
-    int made = 0, refused = 0;
+    int made = 0, refused = 0, incomplete = 0;
     for (int n = 1;; n++) {
         HeadlessBoxClear();
         FailAllocation(n);
@@ -147,12 +147,14 @@ TEST_F(DialogTest, EveryAllocationOfADialogCanFail) {
         if (!failed) { // every allocation succeeded: the sweep is over
             ASSERT_NE(nullptr, d);
             EXPECT_NE(nullptr, FindNamedWindow("NOTE", d));
+            EXPECT_TRUE(DialogComplete(desc, d));
             CloseWindow(d);
             break;
         }
         EXPECT_GE(HeadlessBoxCount(), 1) << n;
         if (d) {
             made++;
+            incomplete += !DialogComplete(desc, d); // returned as far as it was built
             CloseWindow(d);
         } else {
             refused++;
@@ -161,6 +163,7 @@ TEST_F(DialogTest, EveryAllocationOfADialogCanFail) {
     }
     EXPECT_GT(made, 0);
     EXPECT_GT(refused, 0);
+    EXPECT_GT(incomplete, 0);
 }
 
 TEST_F(DialogTest, ATopLevelDialogWithoutAFrameGetsTheHostCaptionInsteadOfItsTitleRows) {
