@@ -194,20 +194,27 @@ else
     fi
 fi
 
+# wait_end PID TENTHS: until the process has ended, at most TENTHS tenths of a second; sets
+# $ended to how long it took.
+wait_end() {
+    local tenths
+    ended=""
+    for tenths in $(seq 1 "$2"); do
+        if ! kill -0 "$1" 2>/dev/null; then
+            ended="within $((tenths / 10)).$((tenths % 10)) s"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
 # SIGTERM and SIGINT end it as Quit does.
 for signal in TERM INT; do
     [ -n "$torva_pid" ] || { seed_settings; start_torva; load_program; }
     pid=$torva_pid
     kill -s "$signal" "$pid"
-    ended=""
-    for tenths in $(seq 1 100); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            ended="within $((tenths / 10)).$((tenths % 10)) s"
-            break
-        fi
-        sleep 0.1
-    done
-    if [ -z "$ended" ]; then
+    if ! wait_end "$pid" 100; then
         fail "SIG$signal: torva is still running after 10 s"
         stop_torva
         continue
@@ -241,15 +248,7 @@ load_program
 cp "$ini" "$workdir/settings-before"
 pid=$torva_pid
 xvfb_stop
-ended=""
-for tenths in $(seq 1 50); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-        ended="within $((tenths / 10)).$((tenths % 10)) s"
-        break
-    fi
-    sleep 0.1
-done
-if [ -z "$ended" ]; then
+if ! wait_end "$pid" 50; then
     fail "lost display: torva is still running 5 s after the X server ended"
     stop_torva
 else
