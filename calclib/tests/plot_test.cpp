@@ -7,6 +7,7 @@
 #include "plot.h"
 #include "plotmem.h"
 #include "program.h"
+#include "programtext.h"
 
 #include <gtest/gtest.h>
 
@@ -53,14 +54,8 @@ struct PlotRun {
 
     void load(const std::vector<std::string> &lines) {
         BufferFree(calc.program);
-        calc.program = BufferCreate(nullptr, kCreateDetached);
-        calc.program->lineBreakMode = kBreakLineFeed;
-        std::string text;
-        for (const std::string &line : lines)
-            text += line + "\n";
-        ASSERT_EQ(
-            0, BufferInsert(1, 1, text.c_str(), static_cast<int32_t>(text.size()), calc.program));
-        BufferGoto(1, 1, calc.program);
+        calc.program = ProgramFromLines(lines);
+        ASSERT_NE(nullptr, calc.program);
     }
 
     long plot(int mode, const std::vector<std::string> &lines) {

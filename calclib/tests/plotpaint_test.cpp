@@ -9,6 +9,7 @@
 #include "plot.h"
 #include "plotmem.h"
 #include "program.h"
+#include "programtext.h"
 
 #include <gtest/gtest.h>
 
@@ -79,13 +80,8 @@ class PlotPaintTest : public WindTest {
 
     void Load(const std::vector<std::string> &lines) {
         BufferFree(calc.program);
-        calc.program = BufferCreate(nullptr, kCreateDetached);
-        calc.program->lineBreakMode = kBreakLineFeed;
-        std::string text;
-        for (const std::string &line : lines)
-            text += line + "\n";
-        ASSERT_EQ(
-            0, BufferInsert(1, 1, text.c_str(), static_cast<int32_t>(text.size()), calc.program));
+        calc.program = ProgramFromLines(lines);
+        ASSERT_NE(nullptr, calc.program);
     }
 
     // Run in a plot mode as the program window's Run does; the loop's idle callbacks compute

@@ -6,6 +6,7 @@
 #include "number.h"
 #include "plotmem.h"
 #include "program.h"
+#include "programtext.h"
 
 #include <gtest/gtest.h>
 
@@ -41,16 +42,8 @@ struct ProgramRun {
     // when `lastLineFeed` is false, as a file may end.
     void load(const std::vector<std::string> &lines, bool lastLineFeed = true) {
         BufferFree(calc.program);
-        calc.program = BufferCreate(nullptr, kCreateDetached);
-        calc.program->lineBreakMode = kBreakLineFeed;
-        std::string text;
-        for (const std::string &line : lines)
-            text += line + "\n";
-        if (!lastLineFeed && !text.empty())
-            text.pop_back();
-        ASSERT_EQ(
-            0, BufferInsert(1, 1, text.c_str(), static_cast<int32_t>(text.size()), calc.program));
-        BufferGoto(1, 1, calc.program);
+        calc.program = ProgramFromLines(lines, lastLineFeed);
+        ASSERT_NE(nullptr, calc.program);
     }
 
     // A normal run from line 1 until it stops.
