@@ -159,8 +159,10 @@ void CloseOne(Window **w) {
 Window **MakeRow(int count, int x, int width, int height, const char *format, const char *text,
                  DisplayCells *c) {
     Window **cells = (Window **)WindowAllocate(sizeof(Window *) * (count > 0 ? count : 1));
-    if (!cells)
+    if (!cells) {
+        ReportMemoryError("Display cells");
         return nullptr;
+    }
     memset(cells, 0, sizeof(Window *) * (count > 0 ? count : 1));
     for (int i = 0; i < count; i++) {
         char name[16];

@@ -183,11 +183,12 @@ std::string ListLine(const std::string &text) {
 Window *OpenList(const DialogItem &head, const DialogItem &box, int kind, Window *panel,
                  WindowRef *slot) {
     const DialogItem desc[] = {head, box, DialogItem{}};
-    Window *dialog = CreateDialog(desc, panel);
+    Window *dialog = CreateWholeDialog(desc, panel);
     if (!dialog)
         return nullptr;
     void *memory = WindowAllocate(sizeof(ListWindow));
     if (!memory) {
+        ReportMemoryError("List window");
         CloseWindow(dialog);
         return nullptr;
     }
@@ -203,17 +204,27 @@ Window *OpenList(const DialogItem &head, const DialogItem &box, int kind, Window
     return dialog;
 }
 
-// Fills, selects the first line, shows.
-void FillAndShow(const std::vector<std::string> &lines, Window *dialog, Window *listBox) {
+// Fills, selects the first line, shows; 0. A list short of a line would choose by the wrong line
+// (line n is item n), and one without its scroller hides its items: it is closed, and 1.
+int FillAndShow(const std::vector<std::string> &lines, Window *dialog, Window *listBox) {
     for (const std::string &line : lines) {
         std::string text = ListLine(line);
-        ListBoxInsert(text.c_str(), (int)text.size(), nullptr, listBox);
+        if (ListBoxInsert(text.c_str(), (int)text.size(), nullptr, listBox) != 0) {
+            ReportMemoryError("List line");
+            ListClose(dialog);
+            return 1;
+        }
     }
-    if (Window *scroller = NewScroller(kScrollerRight, nullptr, listBox))
-        UpdateScroller(scroller);
+    Window *scroller = NewScroller(kScrollerRight, nullptr, listBox);
+    if (!scroller) {
+        ListClose(dialog);
+        return 1;
+    }
+    UpdateScroller(scroller);
     ListBoxSelectLine(1, listBox);
     ShowDialog(dialog);
     SetFocusWindow(listBox);
+    return 0;
 }
 
 int OpenRegisters(int kind, Window *button, Window *panel, PanelLists *lists) {
@@ -240,8 +251,7 @@ int OpenRegisters(int kind, Window *button, Window *panel, PanelLists *lists) {
     std::vector<std::string> lines;
     for (int i = 0; i < calc->registerCount; i++)
         lines.push_back(listsRegisterLine(i, calc));
-    FillAndShow(lines, dialog, listBox);
-    return 0;
+    return FillAndShow(lines, dialog, listBox);
 }
 
 int OpenSequence(int kind, Window *button, Window *panel, PanelLists *lists) {
@@ -275,8 +285,7 @@ int OpenSequence(int kind, Window *button, Window *panel, PanelLists *lists) {
     ListWindow *r = RecordOf(dialog);
     r->items = constants ? ReadSequence("CONSTANTS", kDefaultConstants, calc->settingsFile)
                          : ReadSequence("CONVERSIONS", kDefaultConversions, calc->settingsFile);
-    FillAndShow(r->items, dialog, listBox);
-    return 0;
+    return FillAndShow(r->items, dialog, listBox);
 }
 
 // A whole, finite decimal number: digits, one point, an exponent after 'e' or 'E', signs at the

@@ -795,7 +795,7 @@ int SciPressed(int, Window *button) {
                        &p->styles[kStylePanel]};
     DialogItem desc[kSciKeyCount + 2];
     Describe(head, kSciKeys, kSciKeyCount, p, desc);
-    Window *sci = CreateDialog(desc, nullptr);
+    Window *sci = CreateWholeDialog(desc, nullptr);
     if (!sci)
         return 0;
     sci->extension = p;
@@ -1016,7 +1016,7 @@ Window *BuildPanel(const char *settingsFile, Panel *p) {
                        &p->styles[kStylePanel]};
     DialogItem desc[kKeyCount + 2];
     Describe(head, kKeys, kKeyCount, p, desc);
-    Window *w = CreateDialog(desc, nullptr);
+    Window *w = CreateWholeDialog(desc, nullptr);
     if (!w) {
         FreePanel(p);
         return nullptr;
@@ -1069,8 +1069,10 @@ Window *calcPanelCreate(const char *settingsFile) {
     if (!GetToolkitDefaults())
         return nullptr;
     void *memory = WindowAllocate(sizeof(Panel));
-    if (!memory)
+    if (!memory) {
+        ReportMemoryError("Calculator panel");
         return nullptr;
+    }
     Panel *p = new (memory) Panel{};
     p->magic = kPanelMagic;
     SettingsBatchBegin(settingsFile); // a first start writes its defaults once

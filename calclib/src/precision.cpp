@@ -275,9 +275,11 @@ Window *precisionOpen(Window *panel, WindowRef *open) {
         return dialog;
     }
     void *memory = WindowAllocate(sizeof(PrecisionDialog));
-    if (!memory)
+    if (!memory) {
+        ReportMemoryError("Precision dialog");
         return nullptr;
-    Window *dialog = CreateDialog(kDescription, nullptr);
+    }
+    Window *dialog = CreateWholeDialog(kDescription, nullptr);
     if (!dialog) {
         WindowRelease(memory);
         return nullptr;

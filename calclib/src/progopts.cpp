@@ -278,7 +278,7 @@ void progOptionsOpen(Window *programWindow, Calculator *calc, WindowRef *open) {
     if (gBuilding || !open || WindowRefLive(*open) || !WindowIsLive(programWindow) || !calc)
         return;
     gBuilding = true;
-    Window *dialog = CreateDialog(kDescription, nullptr);
+    Window *dialog = CreateWholeDialog(kDescription, nullptr);
     if (!dialog) {
         gBuilding = false;
         return;

@@ -1219,13 +1219,7 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     desc[0] = {x, y, width, height, kWindowFramed | kDialogTitled, kProgramTitle, nullptr, nullptr};
     memcpy(desc + 1, kButtons, sizeof kButtons);
     desc[kButtonCount + 1] = DialogItem{};
-    Window *window = CreateDialog(desc, nullptr);
-    // A dialog whose items could not all be made comes back as far as it was built (and has
-    // said so): a program window without its buttons is of no use.
-    if (window && !DialogComplete(desc, window)) {
-        CloseWindow(window);
-        return nullptr;
-    }
+    Window *window = CreateWholeDialog(desc, nullptr);
     ProgramWindow *r = window ? (ProgramWindow *)WindowAllocate(sizeof(ProgramWindow)) : nullptr;
     if (!r) {
         if (window) {

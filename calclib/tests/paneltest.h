@@ -11,7 +11,9 @@
 #include "controls.h"
 #include "dialog.h"
 #include "dispcells.h"
+#include "display.h"
 #include "host.h"
+#include "number.h"
 #include "panel.h"
 #include "settings.h"
 
@@ -32,6 +34,10 @@ inline void CloseIt(void *w) { CloseWindow((Window *)w); }
 class PanelTest : public WindTest {
   protected:
     void SetUp() override {
+        if (sweepEngine) {
+            displayRelease(); // a display kept from an earlier test was made by the old pair
+            ASSERT_EQ(0, numSetAllocator(failAllocate, failRelease));
+        }
         WindTest::SetUp();
         ASSERT_EQ(0, BufferProlog(failAllocate, failRelease, nullptr, nullptr));
         char dir[] = "/tmp/torva-panel-test.XXXXXX";
@@ -44,6 +50,12 @@ class PanelTest : public WindTest {
     void TearDown() override {
         if (panel && WindowIsLive(panel))
             CloseWindow(panel);
+        if (sweepEngine) {
+            // The display keeps its entry buffers for the process; here they come from the
+            // counting allocator, so they go before it counts what is left.
+            displayRelease();
+            numSetAllocator(malloc, free); // the engine's kept buffers go back to the counter
+        }
         WindTest::TearDown();
         BufferEpilog();
         std::string cleanup = "rm -rf " + configDir;
@@ -63,6 +75,19 @@ class PanelTest : public WindTest {
         ASSERT_NE(nullptr, runner);
         HeadlessAt(HeadlessNow() + ms, CloseIt, runner);
         RunModal(runner);
+    }
+    // Settles with the n-th allocation from now failing (the loop's runner window is made
+    // before the count starts). Whether the armed failure happened: once it does not, n is past
+    // the last allocation of what was injected.
+    bool SettleFailing(long n, int ms = 100) {
+        Window *runner = OpenWindow(0, 0, 1, 1, 0, 0, "runner", 0, nullptr);
+        EXPECT_NE(nullptr, runner);
+        HeadlessAt(HeadlessNow() + ms, CloseIt, runner);
+        FailAllocation(n);
+        RunModal(runner);
+        const bool triggered = failAllocTriggered();
+        FailAllocation(0);
+        return triggered;
     }
     Window *Key(const char *name) { return FindNamedWindow(name, panel); }
     void Press(const char *name) {
@@ -112,6 +137,9 @@ class PanelTest : public WindTest {
     }
     std::string configDir, settings;
     Window *panel = nullptr;
+    // Set by a fixture that sweeps allocation failures: the number engine then allocates
+    // through the failing allocator too, so its allocations are counted and can fail.
+    bool sweepEngine = false;
 };
 
 } // namespace paneltest

@@ -825,33 +825,7 @@ TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
 // message; either way the calculator goes on and nothing is left allocated.
 class ProgramSweepTest : public ProgramTest {
   protected:
-    // Delivers what was injected with the n-th allocation from now failing; the loop's own
-    // runner window is made before the count starts.
-    // Whether the armed failure happened: once it does not, n is past the last allocation.
-    bool SettleFailing(long n, int ms = 100) {
-        Window *runner = OpenWindow(0, 0, 1, 1, 0, 0, "runner", 0, nullptr);
-        EXPECT_NE(nullptr, runner);
-        HeadlessAt(HeadlessNow() + ms, CloseIt, runner);
-        FailAllocation(n);
-        RunModal(runner);
-        const bool triggered = failAllocTriggered();
-        FailAllocation(0);
-        return triggered;
-    }
-    void SetUp() override {
-        displayRelease(); // a display kept from an earlier test was made by the old pair
-        ASSERT_EQ(0, numSetAllocator(failAllocate, failRelease));
-        ProgramTest::SetUp();
-    }
-    void TearDown() override {
-        // The display keeps its entry buffers for the process; here they come from the
-        // counting allocator, so they go before it counts what is left.
-        if (panel && WindowIsLive(panel))
-            CloseWindow(panel);
-        displayRelease();
-        numSetAllocator(malloc, free); // the engine's kept buffers go back to the counter
-        ProgramTest::TearDown();
-    }
+    ProgramSweepTest() { sweepEngine = true; }
 };
 
 TEST_F(ProgramSweepTest, TheWindowOpensWholeOrNotAtAll) {

@@ -389,12 +389,18 @@ Window *CreateDialog(const DialogItem *description, Window *parent) {
         Window *v = MakeItem(item, l, w);
         if (!WindowRefLive(ref))
             return nullptr;
+        // A button or label without its caption would show its name instead: not made either.
+        if (v && item->data &&
+            (WindowKind(v) == kWindowKindButton || WindowKind(v) == kWindowKindLabel) &&
+            SetWindowText(item->data, v) != 0) {
+            ReportMemoryError("Dialog item text");
+            CloseWindow(v);
+            v = nullptr;
+        }
         if (!v) {
             ReportError("Create Dialog", "All children not made");
             break;
         }
-        if (item->data && (WindowKind(v) == kWindowKindButton || WindowKind(v) == kWindowKindLabel))
-            SetWindowText(item->data, v);
         Color fg = v->foreground, bg = v->background;
         int itemFont = v->font;
         ApplyOverride(item->override, &fg, &bg, &itemFont);
@@ -515,6 +521,15 @@ bool DialogComplete(const DialogItem *description, Window *dialog) {
             return false;
     }
     return true;
+}
+
+Window *CreateWholeDialog(const DialogItem *description, Window *parent) {
+    Window *dialog = CreateDialog(description, parent);
+    if (dialog && !DialogComplete(description, dialog)) {
+        CloseWindow(dialog);
+        return nullptr;
+    }
+    return dialog;
 }
 
 Window *SetButtonFunction(const char *name, WindowValueProc function, Window *dialog) {

@@ -52,6 +52,9 @@ constexpr int kMenuSlots = 64; // pending menu records: a menu record, 62 items.
 // parameter") or "New Dialog"; an item that cannot be made stops the items ("Create Dialog",
 // "All children not made") and the dialog is returned as far as it was built.
 Window *CreateDialog(const DialogItem *description, Window *parent);
+// CreateDialog for a window that is of no use without every item: one that came back short (and
+// has said so) is closed, and null returned.
+Window *CreateWholeDialog(const DialogItem *description, Window *parent);
 // For a dialog: makes its current item current again (giving it the focus), or the first
 // focus-taking enabled tab stop, or else the dialog takes the focus; the parent's tree and the
 // dialog's are shown. Other windows are just shown.
