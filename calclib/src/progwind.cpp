@@ -27,7 +27,9 @@
 #include "textwind.h"
 #include "windmsg.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -640,17 +642,19 @@ int ConfirmDiscard(ProgramWindow *r) {
 }
 
 // Whether the file holds text: a NUL byte anywhere means some other kind of file, whose
-// "steps" would only be errors.
+// "steps" would only be errors. Opened without waiting, and only a regular file counts: the
+// name may have become a FIFO since it was looked at.
 bool HoldsText(const char *path) {
-    FILE *f = fopen(path, "rb");
-    if (!f)
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    struct stat st;
+    bool text = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     char chunk[4096];
-    bool text = true;
-    size_t n;
-    while (text && (n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        text = memchr(chunk, 0, n) == nullptr;
-    fclose(f);
+    ssize_t n;
+    while (text && (n = read(fd, chunk, sizeof chunk)) > 0)
+        text = memchr(chunk, 0, (size_t)n) == nullptr;
+    close(fd);
     return text;
 }
 

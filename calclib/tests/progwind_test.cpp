@@ -391,8 +391,8 @@ TEST_F(ProgramTest, LoadAndSaveKeepTheFileAndCancelKeepsEverything) {
 }
 
 // A new program saved into a directory that cannot be written stays new: the next Save asks
-// again. A device, a binary file, a symlink loop and a file too large are refused
-// with a message, and the program stays.
+// again. A device, a FIFO, a binary file, a symlink loop and a file too large are refused with a
+// message, and the program stays; a directory opens the file dialog there instead.
 TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
     ASSERT_NE(nullptr, Open());
     PressIn("Record");
@@ -414,8 +414,9 @@ TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
     ASSERT_EQ(0, symlink(loop.c_str(), loop.c_str()));
     WriteFile(big, "1\n");
     ASSERT_EQ(0, truncate(big.c_str(), kProgramFileLimit + 1));
-    // (A directory typed into the question opens the file dialog there instead.)
-    for (const std::string &odd : {std::string("/dev/null"), binary, loop, big}) {
+    const std::string fifo = configDir + "/fifo.tor"; // a reader would wait for a writer
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    for (const std::string &odd : {std::string("/dev/null"), fifo, binary, loop, big}) {
         DialogAnswer load{"Open_File", [odd](Window *d) {
                               SetItemText("FILENAME", odd.c_str(), -1, d);
                               Click(FindNamedWindow("OK", d), 4, 4);
@@ -430,6 +431,33 @@ TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
         EXPECT_EQ(1, HeadlessBoxCount()) << odd;
         HeadlessBoxClear();
     }
+    // A directory: the file dialog lists it, and Cancel there leaves the program as it was.
+    std::string listed;
+    DialogAnswer load{"Open_File", FileAnswer(configDir)};
+    DialogAnswer browse{"Open_File", nullptr};
+    browse.act = [&browse, &listed](Window *d) {
+        Window *files = d->chain;
+        while (files && !(files->name && strcmp(files->name, "FILES") == 0))
+            files = files->chain;
+        if (!files) { // still the question: the file dialog comes once it is answered
+            browse.answered = false;
+            if (++browse.tries < 100)
+                HeadlessAt(HeadlessNow() + 20, AnswerDialog, &browse);
+            return;
+        }
+        Window *dir = FindNamedWindow("DIR", d);
+        listed = dir && dir->text ? dir->text : "";
+        Click(FindNamedWindow("Cancel", d), 4, 4);
+    };
+    DialogAnswer discard{"Choice", [](Window *d) { Click(FindNamedWindow("CHOICE1", d), 4, 4); }};
+    Answer(&discard);
+    Answer(&load);
+    HeadlessAt(HeadlessNow() + 60, AnswerDialog, &browse);
+    PressIn("Load", 1000);
+    EXPECT_TRUE(browse.answered);
+    EXPECT_EQ(configDir, listed);
+    EXPECT_EQ((Lines{"7", "=", kEndMarker}), Listing());
+    EXPECT_EQ(0, HeadlessBoxCount());
 }
 
 // A recording replays through torva-cli to the value the display showed: numbers typed, a
