@@ -128,6 +128,32 @@ TEST_F(PanelTest, TheDigitCountKeysRebuildTheRowWithinItsBounds) {
     HeadlessBoxClear();
 }
 
+// The longest row the precision dialog allows: a rebuild and a result that change every one of
+// its 1000 cells are drawn whole, without a word about the event queue.
+TEST_F(PanelTest, AThousandDigitRowIsDrawnWhole) {
+    ASSERT_NE(nullptr, Build());
+    calcPanelSetDigits(1000, 2, panel);
+    Settle();
+    EXPECT_EQ(0, HeadlessBoxCount()) << (HeadlessBoxCount() ? HeadlessBoxCaption(0) : "");
+    Type("1/3=");
+    EXPECT_EQ("0." + std::string(999, '3') + "|", Shown());
+    EXPECT_EQ(0, HeadlessBoxCount()) << (HeadlessBoxCount() ? HeadlessBoxCaption(0) : "");
+    // The last cell's pixels are those of the second, which shows the same digit.
+    Window *second = FindNamedWindow("d0001", panel), *last = FindNamedWindow("d0999", panel);
+    ASSERT_NE(nullptr, second);
+    ASSERT_NE(nullptr, last);
+    ASSERT_EQ(second->right - second->left, last->right - last->left);
+    int differing = 0, lit = 0;
+    for (int y = 0; y <= second->bottom - second->top; y++)
+        for (int x = 0; x <= second->right - second->left; x++) {
+            int64_t a = HeadlessPixel(second->host, x, y), b = HeadlessPixel(last->host, x, y);
+            differing += a != b;
+            lit += a != HeadlessPixel(second->host, 0, 0);
+        }
+    EXPECT_GT(lit, 0) << "the second cell shows no digit";
+    EXPECT_EQ(0, differing);
+}
+
 TEST_F(PanelTest, TooltipsNameEachKeysKeyboardEquivalent) {
     ASSERT_NE(nullptr, Build());
     struct Case {

@@ -60,6 +60,8 @@ struct Window {
     uint32_t flags;                               // kind (bits 8..11) and kWindow... style bits
     void *extension;           // the record of the window's kind; owned by the kind
     unsigned char needsLayout; // 1: geometry is re-read from the host before the next paint
+    unsigned char eventsOwed;  // redraw (1) and resize (2) events that found the event queue
+                               // full: queued once it has drained
     char *name;                // copy of the creation name; never written after creation
     char *text;                // displayed text; shares `name` until the first change
     int damageTop, damageBottom, damageLeft, damageRight; // area to paint, window pixels,

@@ -39,6 +39,7 @@ struct Loop {
     Event ring[kEventRingSize]; // the queue; empty when read == write
     int read, write;            //
     int count;                  // events in the ring
+    bool eventsOwed;            // some window's eventsOwed is set
     Window *modal[kModalDepth]; // modal stack, current modal window on top
     int modalDepth;             //
     int stop;                   // stop counter shared by every loop level
@@ -78,17 +79,41 @@ bool Mergeable(int code) {
     return code == kEventRedraw || code == kEventResized || code == kEventClose;
 }
 
+// The events a window can owe: requests that carry no input, so that one arriving late, once,
+// does all that any number of them would have done.
+constexpr struct {
+    int code;
+    unsigned char bit;
+} kOwable[] = {{kEventResized, 2}, {kEventRedraw, 1}};
+
+// Queues the events that found the queue full, as far as they fit now; the rest stay owed.
+void QueueOwedEvents() {
+    gLoop.eventsOwed = false;
+    Window *first = FirstTopWindow();
+    for (Window *top = first; top; top = top->next == first ? nullptr : top->next)
+        for (Window *w = top; w; w = w->chain)
+            for (const auto &o : kOwable)
+                if (w->eventsOwed & o.bit) {
+                    w->eventsOwed &= (unsigned char)~o.bit;
+                    PostEvent(o.code, 0, w);
+                }
+}
+
 bool TakeEvent(Event *out) {
-    while (gLoop.read != gLoop.write) {
-        Event e = gLoop.ring[gLoop.read];
-        gLoop.read = (gLoop.read + 1) % kEventRingSize;
-        gLoop.count--;
-        if (e.window && WindowIsLive(e.window)) {
-            *out = e;
-            return true;
+    for (;;) {
+        while (gLoop.read != gLoop.write) {
+            Event e = gLoop.ring[gLoop.read];
+            gLoop.read = (gLoop.read + 1) % kEventRingSize;
+            gLoop.count--;
+            if (e.window && WindowIsLive(e.window)) {
+                *out = e;
+                return true;
+            }
         }
+        if (!gLoop.eventsOwed)
+            return false;
+        QueueOwedEvents();
     }
-    return false;
 }
 
 // A position in window `from` as a position in window `to`.
@@ -402,13 +427,23 @@ int PostEvent(int code, int value, Window *window) {
     }
     int next = (gLoop.write + 1) % kEventRingSize;
     if (next == gLoop.read) {
+        // Changing a row of a thousand display cells at once must lay out and paint them all,
+        // not bring a box for each one the queue cannot hold: the window owes the event.
+        for (const auto &o : kOwable)
+            if (code == o.code && value == 0 && WindowIsLive(window)) {
+                window->eventsOwed |= o.bit;
+                gLoop.eventsOwed = true;
+                return 0;
+            }
         ReportError(window && window->name ? window->name : "", " Message overflow");
         return 1;
     }
+    const bool wasEmpty = gLoop.read == gLoop.write;
     gLoop.ring[gLoop.write] = {(unsigned char)code, value, window, gLoop.messageTime};
     gLoop.write = next;
     gLoop.count++;
-    if (const HostOps *host = Host())
+    // The loop takes every queued event before it waits: only the first one need wake it.
+    if (const HostOps *host = Host(); host && wasEmpty)
         host->postMessage(window ? window->host : nullptr, kHostMsgCommand, kWakeCommand);
     return 0;
 }

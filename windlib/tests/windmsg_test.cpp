@@ -81,6 +81,52 @@ TEST_F(LoopTest, TheFiveHundredTwelfthEventIsRefused) {
     EXPECT_EQ(posted, gCount); // every queued key still arrives
 }
 
+// Redraws and resizes carry no input: those the full queue cannot hold are owed by their
+// windows and delivered after what was queued, without a box; a key still is refused.
+struct Flood {
+    Window *keys;
+    std::vector<Window *> cells;
+    int posted = 0, refused = 0, owedWithoutBox = 0;
+};
+
+void FloodTheQueue(void *context) {
+    Flood *f = (Flood *)context;
+    gLog.clear(); // the first paints of the new windows are done
+    gCount = 0;
+    for (; EventCount() < kEventRingSize - 2; f->posted++)
+        PostEvent(kEventKey, 'x', f->keys);
+    HeadlessBoxClear();
+    for (int round = 0; round < 2; round++)
+        for (Window *c : f->cells)
+            f->owedWithoutBox +=
+                PostEvent(kEventRedraw, 0, c) == 0 && PostEvent(kEventResized, 0, c) == 0;
+    f->refused = PostEvent(kEventKey, 'y', f->keys);
+}
+
+TEST_F(LoopTest, RedrawsAndResizesBeyondAFullQueueAreDeliveredLater) {
+    Flood f;
+    f.keys = Child("keys", top, 0, 0, 1, 1, kWindowKindText | kWindowTakesFocus);
+    f.keys->onKey = [](int, Window *) { return ++gCount, 0; };
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; i++) {
+        names.push_back("cell" + std::to_string(i));
+        f.cells.push_back(Child(names.back().c_str(), top, i % 20, 6 + i / 20, i % 20, 6 + i / 20,
+                                kWindowKindLabel));
+        ASSERT_NE(nullptr, f.cells.back());
+        f.cells.back()->onPaint = LogPaint;
+    }
+    At(100, FloodTheQueue, &f);
+    At(1000, CloseAll);
+    RunFor(top);
+    EXPECT_EQ(80, f.owedWithoutBox);
+    EXPECT_EQ(1, f.refused);
+    ASSERT_EQ(1, HeadlessBoxCount());
+    EXPECT_STREQ(" Message overflow", HeadlessBoxCaption(0));
+    EXPECT_EQ(f.posted, gCount);          // every key
+    for (const std::string &name : names) // (a resize paints as well)
+        EXPECT_LE(1, std::count(gLog.begin(), gLog.end(), "paint " + name)) << name;
+}
+
 TEST_F(LoopTest, ClosingAWindowCancelsItsQueuedEvents) {
     Window *c = Child("c", top, 30, 2, 35, 5);
     c->onPaint = LogPaint;
