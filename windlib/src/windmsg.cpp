@@ -86,7 +86,10 @@ constexpr struct {
     unsigned char bit;
 } kOwable[] = {{kEventResized, 2}, {kEventRedraw, 1}};
 
-// Queues the events that found the queue full, as far as they fit now; the rest stay owed.
+// Owable events fill the queue only this far: the rest is kept for input and closes.
+constexpr int kOwableRoom = kEventRingSize / 2;
+
+// Queues the owed events, as far as they have room now; the rest stay owed.
 void QueueOwedEvents() {
     gLoop.eventsOwed = false;
     Window *first = FirstTopWindow();
@@ -425,16 +428,18 @@ int PostEvent(int code, int value, Window *window) {
         if (last.code == code && last.window == window && last.value == value)
             return 0;
     }
-    int next = (gLoop.write + 1) % kEventRingSize;
-    if (next == gLoop.read) {
-        // Changing a row of a thousand display cells at once must lay out and paint them all,
-        // not bring a box for each one the queue cannot hold: the window owes the event.
+    // Changing a row of a thousand display cells at once must lay out and paint them all, not
+    // bring a box for each one the queue cannot hold, nor fill it so that a key or a close
+    // posted next is refused: past half the queue, the window owes the event.
+    if (gLoop.count >= kOwableRoom)
         for (const auto &o : kOwable)
             if (code == o.code && value == 0 && WindowIsLive(window)) {
                 window->eventsOwed |= o.bit;
                 gLoop.eventsOwed = true;
                 return 0;
             }
+    int next = (gLoop.write + 1) % kEventRingSize;
+    if (next == gLoop.read) {
         ReportError(window && window->name ? window->name : "", " Message overflow");
         return 1;
     }
@@ -576,6 +581,8 @@ void StartAutoRepeat(Window *window) {
 }
 
 void StopAutoRepeat(void) { gLoop.repeat = {}; }
+
+Window *LoopCaptureWindow(void) { return WindowRefGet(gLoop.capture); }
 
 void LoopReleaseCapture(void) {
     Window *holder = WindowRefGet(gLoop.capture);

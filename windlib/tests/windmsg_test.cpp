@@ -81,25 +81,29 @@ TEST_F(LoopTest, TheFiveHundredTwelfthEventIsRefused) {
     EXPECT_EQ(posted, gCount); // every queued key still arrives
 }
 
-// Redraws and resizes carry no input: those the full queue cannot hold are owed by their
-// windows and delivered after what was queued, without a box; a key still is refused.
+// Redraws and resizes carry no input: past half the queue they are owed by their windows and
+// delivered once it has drained, without a box, and the room left is kept for keys and closes.
+// A key that finds the queue full is still refused.
 struct Flood {
     Window *keys;
     std::vector<Window *> cells;
-    int posted = 0, refused = 0, owedWithoutBox = 0;
+    int posted = 0, refused = 0, owedWithoutBox = 0, countAfterOwed = 0;
 };
 
 void FloodTheQueue(void *context) {
     Flood *f = (Flood *)context;
     gLog.clear(); // the first paints of the new windows are done
     gCount = 0;
-    for (; EventCount() < kEventRingSize - 2; f->posted++)
-        PostEvent(kEventKey, 'x', f->keys);
     HeadlessBoxClear();
+    for (; EventCount() < kEventRingSize / 2; f->posted++)
+        PostEvent(kEventKey, 'x', f->keys);
     for (int round = 0; round < 2; round++)
         for (Window *c : f->cells)
             f->owedWithoutBox +=
                 PostEvent(kEventRedraw, 0, c) == 0 && PostEvent(kEventResized, 0, c) == 0;
+    f->countAfterOwed = EventCount();
+    for (; EventCount() < kEventRingSize - 1; f->posted++)
+        PostEvent(kEventKey, 'x', f->keys);
     f->refused = PostEvent(kEventKey, 'y', f->keys);
 }
 
@@ -119,11 +123,12 @@ TEST_F(LoopTest, RedrawsAndResizesBeyondAFullQueueAreDeliveredLater) {
     At(1000, CloseAll);
     RunFor(top);
     EXPECT_EQ(80, f.owedWithoutBox);
+    EXPECT_EQ(kEventRingSize / 2, f.countAfterOwed); // none of them took a place
     EXPECT_EQ(1, f.refused);
     ASSERT_EQ(1, HeadlessBoxCount());
     EXPECT_STREQ(" Message overflow", HeadlessBoxCaption(0));
     EXPECT_EQ(f.posted, gCount);          // every key
-    for (const std::string &name : names) // (a resize paints as well)
+    for (const std::string &name : names) // (a resize paints too)
         EXPECT_LE(1, std::count(gLog.begin(), gLog.end(), "paint " + name)) << name;
 }
 
