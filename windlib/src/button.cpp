@@ -36,7 +36,20 @@ void Activate(int value, Window *w) {
 
 // ---- pressing -----------------------------------------------------------------------------------
 
+// The held button lets go without acting.
+void CancelPress(Window *held) {
+    gPressed = {};
+    if (IsPushButton(held))
+        held->state = 0;
+    RepaintWindow(held);
+}
+
 int ButtonPress(int value, Window *w) {
+    // A held button that no longer holds the pointer will not see its release (another
+    // button's release ended the capture, or the release went astray): a new press ends it
+    // instead of being refused, and with it every press after it, for good.
+    if (Window *held = WindowRefGet(gPressed); held && held != w && LoopCaptureWindow() != held)
+        CancelPress(held);
     if ((w->flags & kWindowDisabled) || WindowRefLive(gPressed))
         return 0;
     gPressed = WindowRefOf(w);
@@ -84,9 +97,7 @@ int ButtonLeave(Window *w) {
         return 0;
     gPressed = {};
     LoopReleaseCapture();
-    if (IsPushButton(w))
-        w->state = 0;
-    RepaintWindow(w);
+    CancelPress(w);
     return 0;
 }
 

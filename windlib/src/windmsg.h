@@ -83,5 +83,6 @@ void LoopReset(void);                  // the prolog: empty queue, stacks, table
 void LoopForgetWindow(Window *window); // closing: cancel its events, idle slot, pointer state
 void LoopCloseModal(Window *window);   // closing: the modal stack rules
 void LoopStopAll(void);                // the last top window closed
+Window *LoopCaptureWindow(void);       // the window the pointer's presses and releases go to
 void LoopReleaseCapture(void);         // a message box is shown: the box must get the pointer
 int LoopLevels(void);                  // EventLoop calls on the stack

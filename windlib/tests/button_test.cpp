@@ -229,6 +229,30 @@ TEST_F(ButtonTest, AMessageBoxWhileAButtonIsHeldCancelsThePress) {
     EXPECT_EQ(std::vector<std::string>{"activate b"}, gLog);
 }
 
+// A right click while the left button holds a button ends the capture; when that button's left
+// release never comes (it went to a window that was closed meanwhile), the next press of another
+// button ends the stale press instead of being refused, as every later press would be.
+TEST_F(ButtonTest, APressWhoseReleaseNeverCameDoesNotRefuseEveryLaterPress) {
+    ShowWindowTree(top);
+    Window *a = Button("a", 0, 1), *b = Button("b", 0, 4);
+    ShowWindowTree(a);
+    ShowWindowTree(b);
+    const int inside = PackPosition(10, 5);
+    PostEvent(kEventLeftDown, inside, a);
+    PostEvent(kEventRightDown, inside, b);
+    PostEvent(kEventRightUp, inside, b);
+    Settle();
+    EXPECT_EQ(a, PressedButton());
+    EXPECT_EQ(nullptr, LoopCaptureWindow());
+    gLog.clear();
+    PostEvent(kEventLeftDown, inside, b);
+    PostEvent(kEventLeftUp, inside, b);
+    Settle();
+    EXPECT_EQ(std::vector<std::string>{"activate b"}, gLog);
+    EXPECT_EQ(0, a->state);
+    EXPECT_EQ(nullptr, PressedButton());
+}
+
 TEST_F(ButtonTest, AHeldPushButtonIsSunkAndShaded) {
     const ToolkitDefaults *d = GetToolkitDefaults();
     Window *b = Button("OK", kWindowBordered);
