@@ -64,6 +64,7 @@ struct ProgramWindow {
     Calculator *calc; // the panel's; valid while the panel lives, which closes this window first
     WindowRef window, listing, scroller, plot, status;
     WindowRef options; // the options dialog while it runs
+    bool asking;       // "Save changes?" is open: a second close or Load waits for its answer
     WindowRef insert;  // the Insert list while it runs
     int written[4];    // PROGRAM_WINDOW_ULX, _ULY, _WIDTH, _HEIGHT as last written
     int shownMark;     // the line the arrow was last drawn on
@@ -621,24 +622,29 @@ int SaveProgram(bool saveAs, ProgramWindow *r) {
     return 1;
 }
 
-// "Save changes?": 1 to go on, 0 to keep the program.
+// "Save changes?": 1 to go on, 0 to keep the program. The window may be gone when it returns
+// (closed from the panel meanwhile): callers look again before they touch the record. While the
+// question is open, a second one (the close box clicked again, Load) is answered 0: the first
+// question decides.
 int ConfirmDiscard(ProgramWindow *r) {
     Buffer *b = ProgramOfRecord(r);
     Window *window = WindowRefGet(r->window);
+    if (r->asking)
+        return 0;
     if (!b || !window || !HasChanges(b))
         return 1;
     static const char *const kChoices[] = {"Save", "Discard", "Cancel"};
     WindowRef ref = r->window;
+    r->asking = true;
     int answer =
         InquireChoice("Save changes?", "The program has changes that are not saved. Save them?",
                       kChoices, 3, window);
     if (!WindowRefLive(ref))
         return 1; // the window went meanwhile, and its program with it
-    if (answer == 1)
-        return 1;
-    if (answer == 0)
-        return SaveProgram(false, r);
-    return 0;
+    int goOn = answer == 1 || (answer == 0 && SaveProgram(false, r));
+    if (WindowRefLive(ref))
+        r->asking = false;
+    return goOn;
 }
 
 // Whether the file holds text: a NUL byte anywhere means some other kind of file, whose
@@ -661,9 +667,9 @@ bool HoldsText(const char *path) {
 void LoadProgram(ProgramWindow *r) {
     Window *window = WindowRefGet(r->window);
     Buffer *b = ProgramOfRecord(r);
-    if (!window || !b || r->calc->recorderMode != 0 || !ConfirmDiscard(r))
-        return;
     WindowRef ref = r->window;
+    if (!window || !b || r->calc->recorderMode != 0 || !ConfirmDiscard(r) || !WindowRefLive(ref))
+        return;
     char path[PATH_MAX];
     if (InquireFile("Load Program", path, sizeof path, b->name[0] ? b->name : "*.tor", 0, window) !=
             1 ||
@@ -692,7 +698,9 @@ void LoadProgram(ProgramWindow *r) {
 }
 
 void NewProgram(ProgramWindow *r) {
-    if (!WindowRefLive(r->window) || r->calc->recorderMode != 0 || !ConfirmDiscard(r))
+    WindowRef ref = r->window;
+    if (!WindowRefLive(ref) || r->calc->recorderMode != 0 || !ConfirmDiscard(r) ||
+        !WindowRefLive(ref))
         return;
     Buffer *fresh = programCreate();
     if (!fresh) {

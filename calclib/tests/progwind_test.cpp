@@ -460,6 +460,50 @@ TEST_F(ProgramTest, FailedSaveKeepsTheProgramNewAndOddFilesAreRefused) {
     EXPECT_EQ(0, HeadlessBoxCount());
 }
 
+// "Save changes?" is one question at a time: the close box clicked again while it is open does
+// nothing, and Cancel keeps the window and its program. When the window goes while the question
+// is open (the panel closing), the Load that asked ends without touching it.
+TEST_F(ProgramTest, SaveChangesIsAskedOnceAndSurvivesItsWindowGoing) {
+    ASSERT_NE(nullptr, Open());
+    PressIn("Record");
+    Type("7=");
+    PressIn("Edit");
+    auto questions = [] { // the "Save changes?" dialogs open now
+        int n = 0;
+        for (Window *w = FirstTopWindow(); w; w = w->next == FirstTopWindow() ? nullptr : w->next)
+            for (Window *c = w; c; c = c->chain)
+                n += c->name && strcmp(c->name, "Choice") == 0;
+        return n;
+    };
+    int open = -1;
+    DialogAnswer later{"Choice", [&open, &questions](Window *d) {
+                           open = questions();
+                           Click(FindNamedWindow("CHOICE2", d), 4, 4); // Cancel
+                       }};
+    DialogAnswer closeAgain{"Choice", [this, &later](Window *) {
+                                PostEvent(kEventClose, 0, Program());
+                                HeadlessAt(HeadlessNow() + 100, AnswerDialog, &later);
+                            }};
+    Answer(&closeAgain);
+    PressIn("Load", 600);
+    ASSERT_TRUE(later.answered);
+    EXPECT_EQ(1, open);
+    EXPECT_EQ(0, questions());
+    ASSERT_NE(nullptr, Program());
+    EXPECT_EQ((Lines{"7", "=", kEndMarker}), Listing());
+
+    DialogAnswer panelGoes{"Choice", [this](Window *d) {
+                               WindowRef question = WindowRefOf(d);
+                               CloseWindow(panel);
+                               if (Window *still = WindowRefGet(question)) // not owned: answer it
+                                   Click(FindNamedWindow("CHOICE2", still), 4, 4);
+                           }};
+    Answer(&panelGoes);
+    PressIn("Load", 600);
+    ASSERT_TRUE(panelGoes.answered);
+    EXPECT_EQ(nullptr, Program());
+}
+
 // A recording replays through torva-cli to the value the display showed: numbers typed, a
 // constant from the panel (recorded as its digits, the signs after them) and fixed places.
 TEST_F(ProgramTest, RecordingsReplayToTheShownValue) {
