@@ -682,16 +682,24 @@ long HandleMessage(const HostMessage *m) {
         }
         PostEvent(kEventLeftDown, PackPosition(m->x, m->y), w);
         return 0;
-    case kHostMsgLeftUp:
-        if (Window *press = WindowRefGet(gLoop.press)) {
+    case kHostMsgLeftUp: {
+        // Without its press window (closed meanwhile) the release still ends the capture,
+        // which would otherwise take every later press for itself.
+        Window *press = WindowRefGet(gLoop.press);
+        if (!press)
+            press = WindowRefGet(gLoop.capture);
+        if (press) {
             gLoop.press = {};
             PostEvent(kEventLeftUp, Translate(PackPosition(m->x, m->y), w, press), press);
         }
         return 0;
+    }
     case kHostMsgRightDown:
     case kHostMsgRightUp:
     case kHostMsgMiddleDown:
     case kHostMsgMiddleUp: {
+        if (!w && (m->code == kHostMsgRightUp || m->code == kHostMsgMiddleUp))
+            w = WindowRefGet(gLoop.capture); // for a window gone meanwhile: likewise
         if (!w)
             break;
         int code = m->code == kHostMsgRightDown    ? kEventRightDown

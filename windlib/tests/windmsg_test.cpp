@@ -528,6 +528,31 @@ TEST_F(LoopTest, ASecondPressLeavesTheCaptureWhereItIs) {
     EXPECT_EQ(expected, gLog);
 }
 
+void SynthesisedPressOnA(void *) { PostEvent(kEventLeftDown, PackPosition(3, 3), gA); }
+
+// A press made by the program (a key pressing its button) has no press window; when its own
+// release is lost, the next left release of the mouse still ends its capture, and the clicks
+// after it go where they are made.
+TEST_F(LoopTest, AReleaseWithoutItsPressWindowStillEndsTheCapture) {
+    gA = a;
+    gB = b;
+    for (Window *w : {a, b}) {
+        w->onLeftDown = LogLeftDown;
+        w->onLeftUp = LogLeftUp;
+    }
+    At(5, SynthesisedPressOnA);
+    static const PointerStep steps[] = {
+        {10, 0, 0, &gB, 5, 5}, // a release alone
+        {20, 0, 1, &gB, 5, 5},
+        {30, 0, 0, &gB, 5, 5},
+    };
+    Script(steps, 3);
+    At(100, CloseAll);
+    RunFor(top);
+    std::vector<std::string> expected = {"down a 3,3", "up a 85,5", "down b 5,5", "up b 5,5"};
+    EXPECT_EQ(expected, gLog);
+}
+
 int RepeatingButton(int, Window *w) {
     gTimes.push_back(HeadlessNow());
     if (gTimes.size() == 1)
