@@ -290,15 +290,18 @@ static void releaseRawText() {
     gRawSize = 0;
 }
 
+// Room for the digits and, around them, the sign, "0.", the radix and the longest exponent.
+constexpr int32_t kRawTextFrame = 36;
+
 const char *numRawText(const Number *n) {
-    if (n->length >= gRawSize) {
+    if (n->length + kRawTextFrame > gRawSize) {
         numRelease(gRawText);
-        gRawText = static_cast<char *>(gAllocate(static_cast<size_t>(n->length) + 36));
+        gRawText = static_cast<char *>(gAllocate(static_cast<size_t>(n->length) + kRawTextFrame));
         if (!gRawText) {
             gRawSize = 0;
             return "mem error";
         }
-        gRawSize = n->length + 36;
+        gRawSize = n->length + kRawTextFrame;
     }
     char *p = gRawText;
     if (n->format == kNumInteger) {

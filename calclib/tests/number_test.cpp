@@ -376,6 +376,17 @@ TEST(NumRawText, SpellsTheRecord) {
     EXPECT_EQ("-0." + wide + " X 8 ** -2147483648", std::string(numRawText(big.get())));
 }
 
+// The text's room counts its sign, point and exponent as well as the digits: a number a few
+// digits longer than the last one fits too.
+TEST(NumRawText, ANumberSomewhatLongerThanTheLastFits) {
+    ASSERT_EQ(0, numSetAllocator(malloc, free)); // the kept text goes: the next one is sized anew
+    NumPtr shortOne = make("5000", 0, 1, 10, kNumFloating);
+    EXPECT_STREQ("-0.5000 X 10 ** 0", numRawText(shortOne.get()));
+    std::string digits(30, '3');
+    NumPtr longer = make(digits.c_str(), INT32_MIN, 1, 10, kNumFloating);
+    EXPECT_EQ("-0." + digits + " X 10 ** -2147483648", std::string(numRawText(longer.get())));
+}
+
 TEST_F(FailAllocTest, RawTextReportsMemError) {
     NumPtr n(numCreate(5000, 10, kNumInteger)); // longer than any earlier call
     failAllocReset(1);
