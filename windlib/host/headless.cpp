@@ -61,6 +61,10 @@ struct Headless {
     long actionOrder;
     int64_t clock;
     HWin *focus, *capture;
+    // The window a button was pressed in: until every button is up again the pointer's events
+    // go there, as the X server's grab of a press sends them (the release too, wherever it is).
+    HWin *grab;
+    unsigned buttonsDown; // bit 0 left, 1 middle, 2 right
     int cursorX, cursorY;
     bool injectDown[256]; // keys held as injected so far (system keys, modifiers)
     bool away;            // the user works in another program: keys go there
@@ -362,6 +366,8 @@ void DestroyWindow(HWin *w) {
         gH.focus = nullptr;
     if (gH.capture == w)
         gH.capture = nullptr;
+    if (gH.grab == w)
+        gH.grab = nullptr;
     if (gH.caretOwner == w) {
         gH.caretOwner = nullptr; // its pixels go with the window
         gH.caretShown = gH.caretDrawn = false;
@@ -857,7 +863,18 @@ HWin *HitTest(int sx, int sy) {
 void PostPointer(int code, int sx, int sy, int value = 0) {
     gH.cursorX = sx;
     gH.cursorY = sy;
-    HWin *w = gH.capture ? gH.capture : HitTest(sx, sy);
+    unsigned bit = code == kHostMsgLeftDown || code == kHostMsgLeftUp       ? 1u
+                   : code == kHostMsgMiddleDown || code == kHostMsgMiddleUp ? 2u
+                   : code == kHostMsgRightDown || code == kHostMsgRightUp   ? 4u
+                                                                            : 0u;
+    bool down = code == kHostMsgLeftDown || code == kHostMsgMiddleDown || code == kHostMsgRightDown;
+    HWin *w = gH.capture ? gH.capture : gH.grab ? gH.grab : HitTest(sx, sy);
+    if (bit && down && !gH.buttonsDown)
+        gH.grab = w;
+    if (bit)
+        gH.buttonsDown = down ? gH.buttonsDown | bit : gH.buttonsDown & ~bit;
+    if (!gH.buttonsDown)
+        gH.grab = nullptr;
     if (!w)
         return;
     int cx, cy;

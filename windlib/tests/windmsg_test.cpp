@@ -553,6 +553,30 @@ TEST_F(LoopTest, AReleaseWithoutItsPressWindowStillEndsTheCapture) {
     EXPECT_EQ(expected, gLog);
 }
 
+int LogRightUp(int p, Window *w) {
+    Note("rup " + NameOf(w) + " " + Where(p));
+    return 0;
+}
+
+// The pointer's events after a press go to the pressed window until its release, wherever the
+// pointer is (the X server's grab): a right click whose release falls off every window ends the
+// capture all the same.
+TEST_F(LoopTest, AReleaseOffEveryWindowStillReachesThePressedOne) {
+    a->onRightDown = LogRightDown;
+    a->onRightUp = LogRightUp;
+    int sx, sy;
+    HeadlessClientToScreen(a->host, 3, 3, &sx, &sy);
+    HeadlessButton(2, 1, sx, sy);
+    HeadlessPointerMove(1270, 1015); // the empty screen
+    HeadlessButton(2, 0, 1270, 1015);
+    At(100, CloseAll);
+    RunFor(top);
+    ASSERT_EQ(2u, gLog.size());
+    EXPECT_EQ("rdown a 3,3", gLog[0]);
+    EXPECT_EQ(0u, gLog[1].rfind("rup a ", 0)) << gLog[1];
+    EXPECT_EQ(nullptr, LoopCaptureWindow());
+}
+
 int RepeatingButton(int, Window *w) {
     gTimes.push_back(HeadlessNow());
     if (gTimes.size() == 1)
