@@ -51,12 +51,7 @@ class ListsTest : public PanelTest {
             n += w->name && strcmp(w->name, title) == 0;
         return n;
     }
-    Window *Precision() {
-        for (Window *w = FirstTopWindow(); w; w = w->next == FirstTopWindow() ? nullptr : w->next)
-            if (w->name && strcmp(w->name, "Display Precision") == 0)
-                return w;
-        return nullptr;
-    }
+    Window *Precision() { return TopWindowNamed("Display Precision"); }
     void ClickIn(Window *dialog, const char *name) {
         Window *item = FindNamedWindow(name, dialog);
         ASSERT_NE(nullptr, item) << name;

@@ -290,12 +290,7 @@ TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
     EXPECT_EQ("9|", Shown());
 }
 
-Window *SciDialog() {
-    for (Window *w = FirstTopWindow(); w; w = w->next == FirstTopWindow() ? nullptr : w->next)
-        if (w->name && strcmp(w->name, "sci - trig functions") == 0)
-            return w;
-    return nullptr;
-}
+Window *SciDialog() { return TopWindowNamed("sci - trig functions"); }
 
 TEST_F(PanelTest, TheScientificDialogOpensClosesAndPassesKeysOn) {
     ASSERT_NE(nullptr, Build());

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -30,6 +31,15 @@ namespace paneltest {
 using namespace windtest;
 
 inline void CloseIt(void *w) { CloseWindow((Window *)w); }
+
+// The top window of that table name (a dialog the panel opened), or null.
+inline Window *TopWindowNamed(const char *name) {
+    Window *first = FirstTopWindow();
+    for (Window *w = first; w; w = w->next == first ? nullptr : w->next)
+        if (w->name && strcmp(w->name, name) == 0)
+            return w;
+    return nullptr;
+}
 
 class PanelTest : public WindTest {
   protected:

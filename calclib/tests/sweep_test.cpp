@@ -96,12 +96,8 @@ TEST_F(SweepTest, EachWindowOfThePanelOpensWholeOrNotAtAll) {
         Settle();
     };
     auto cancelPrecision = [this] {
-        Window *first = FirstTopWindow();
-        for (Window *w = first; w; w = w->next == first ? nullptr : w->next)
-            if (w->name && strcmp(w->name, "Display Precision") == 0) {
-                Click(FindNamedWindow("Cancel", w), 3, 3);
-                break;
-            }
+        if (Window *precision = TopWindowNamed("Display Precision"))
+            Click(FindNamedWindow("Cancel", precision), 3, 3);
         Settle();
     };
     const Case cases[] = {
