@@ -267,11 +267,16 @@ std::string Where(int position) {
 // "closed" or, when the box did not take the click, "stuck" (and closes it with Return).
 void StartBoxClicker(void) {
     std::string result = gWork + "/box";
+    // On a loaded machine the box may be named before it is mapped and takes clicks: the click
+    // is made again every half second while the box is there, for four seconds; a box that
+    // takes none of them is stuck.
+    const std::string box = "xdotool search --name '^" + std::string(kBoxCaption) + "$'";
     std::string command = "( id=$(xdotool search --sync --name '^" + std::string(kBoxCaption) +
-                          "$' | head -n 1); sleep 0.3; xdotool mousemove --window $id " +
+                          "$' | head -n 1); sleep 0.3; for try in 1 2 3 4 5 6 7 8; do " + box +
+                          " >/dev/null || break; xdotool mousemove --window $id " +
                           std::to_string(kBoxOkX) + " " + std::to_string(kBoxOkY) +
-                          " click 1; sleep 4; if xdotool search --name '^" + kBoxCaption +
-                          "$' >/dev/null; then echo stuck > " + result +
+                          " click 1; sleep 0.5; done; if " + box +
+                          " >/dev/null; then echo stuck > " + result +
                           ".tmp; xdotool key Return; else echo closed > " + result +
                           ".tmp; fi; mv " + result + ".tmp " + result + " ) >/dev/null 2>&1 &";
     Run(command);
