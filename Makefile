@@ -68,7 +68,7 @@ stress:
 	scripts/install-deps.sh
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVA_WERROR=ON
 	cmake --build $(BUILD) --target stress_test
-	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(BUILD)/calclib/tests/stress_test
+	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(BUILD)/calclib/windows/tests/stress_test
 	$(ASAN_CONFIGURE)
 	cmake --build $(ASAN_BUILD) --target stress_test
-	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(ASAN_BUILD)/calclib/tests/stress_test
+	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(ASAN_BUILD)/calclib/windows/tests/stress_test

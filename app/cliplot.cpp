@@ -11,6 +11,7 @@
 #include "hostdraw.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
 #include "print.h"
 #include "program.h"
 #include "wind.h"

@@ -15,8 +15,8 @@
 // `digits` does the digit work one digit at a time (the reference), karatsuba=W moves the
 // Karatsuba threshold to W words. scripts/bench_arith_peers.py runs this against bc and
 // Python's decimal in one go.
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <chrono>
 #include <cstdio>
@@ -48,7 +48,7 @@ Number *readOperand(int length, int format) {
 }
 
 // One frame; the operation itself only when `op` is true. 0, or the operation's status.
-int frame(Op op, bool work, const Number *a, const Number *b, Calculator *calc) {
+int frame(Op op, bool work, const Number *a, const Number *b, NumContext *calc) {
     const int length = a->length;
     Number *x = numCreateTemp(length, 10, a->format, &calc->temporaries);
     Number *y = b ? numCreateTemp(length, 10, b->format, &calc->temporaries) : nullptr;
@@ -82,7 +82,7 @@ int frame(Op op, bool work, const Number *a, const Number *b, Calculator *calc) 
 }
 
 // Seconds for `count` frames.
-double timeFrames(Op op, bool work, long count, const Number *a, const Number *b, Calculator *calc,
+double timeFrames(Op op, bool work, long count, const Number *a, const Number *b, NumContext *calc,
                   int *status) {
     auto start = std::chrono::steady_clock::now();
     for (long i = 0; i < count; i++)
@@ -136,7 +136,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "bench_arith: expected %d decimal digits per line\n", length);
         return 2;
     }
-    Calculator calc;
+    NumContext calc;
     int status = 0;
     long warm = count / 10 + 1;
     timeFrames(op, true, warm, a, b, &calc, &status);

@@ -3,8 +3,8 @@
 // per operation: fresh working copies of the operands (the operations consume them), a new
 // result, the operation with its scratch Numbers, and the release of all of it. BM_Overhead is
 // that frame without the operation, the peer to quote the others against.
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,7 +27,7 @@ Number *benchOperand(int length, int radix, int exponent, int negative, uint32_t
     return n;
 }
 
-typedef int (*BinaryOp)(Number *, Number *, Number *, Calculator *);
+typedef int (*BinaryOp)(Number *, Number *, Number *, NumContext *);
 
 // a and b as the calculator would hold them: different exponents, so addition aligns; for
 // subtraction both signs equal, so the magnitudes are subtracted.
@@ -35,7 +35,7 @@ void runBinary(benchmark::State &state, BinaryOp op, int radix) {
     const int length = static_cast<int>(state.range(0));
     Number *a = benchOperand(length, radix, 3, 0, 12345u);
     Number *b = benchOperand(length, radix, 1, 0, 67890u);
-    Calculator calc;
+    NumContext calc;
     for (auto _ : state) {
         Number *x = numCreateTemp(length, radix, kNumFloating, &calc.temporaries);
         Number *y = numCreateTemp(length, radix, kNumFloating, &calc.temporaries);
@@ -52,7 +52,7 @@ void runBinary(benchmark::State &state, BinaryOp op, int radix) {
     numFree(b);
 }
 
-int reciprocOp(Number *, Number *y, Number *result, Calculator *calc) {
+int reciprocOp(Number *, Number *y, Number *result, NumContext *calc) {
     return reciproc(y, result, calc);
 }
 

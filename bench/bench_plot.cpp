@@ -10,6 +10,7 @@
 #include "display.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
 #include "program.h"
 #include "windmsg.h"
 

@@ -1,8 +1,8 @@
 // Radix conversion and the programmer's operations: decimal to hexadecimal and binary and back
 // at 10, 100 and 1000 digits in both formats, logical operations on decimal integers, the
 // factorial, and the operations at their repetition bounds (the worst a few keys can ask for).
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,7 +23,7 @@ static Number *decimalValue(int length, int format) {
 
 // Converts a copy of `value` into the radix of `out`, as the calculator does when the radix
 // changes.
-static int convert(const Number *value, Number *out, Calculator *calc) {
+static int convert(const Number *value, Number *out, NumContext *calc) {
     Number *source = numCreate(value->length, value->radix, value->format);
     numCopy(value, source);
     int r = radixConv(source, out, calc);
@@ -35,7 +35,7 @@ static int convert(const Number *value, Number *out, Calculator *calc) {
 static void BM_RadixConv(benchmark::State &state) {
     int length = static_cast<int>(state.range(0)), to = static_cast<int>(state.range(1));
     int format = static_cast<int>(state.range(2)), back = static_cast<int>(state.range(3));
-    Calculator calc;
+    NumContext calc;
     Number *value = decimalValue(length, format);
     if (format == kNumInteger && to == 2) // keep the value within the binary length
         for (int i = 0; i < length - length * 3 / 10 + 1 && i < length; i++)
@@ -58,7 +58,7 @@ BENCHMARK(BM_RadixConv)
     ->Unit(benchmark::kMicrosecond);
 
 static void BM_LogicopDecimal(benchmark::State &state) {
-    Calculator calc;
+    NumContext calc;
     for (auto _ : state) {
         Number *a = decimalValue(10, kNumInteger), *b = decimalValue(10, kNumInteger);
         Number *r = numCreate(10, 10, kNumInteger);
@@ -81,7 +81,7 @@ static Number *smallFloat(int length, int value) {
 
 static void BM_Factorial(benchmark::State &state) {
     int length = static_cast<int>(state.range(0)), n = static_cast<int>(state.range(1));
-    Calculator calc;
+    NumContext calc;
     for (auto _ : state) {
         Number *x = smallFloat(length, n), *r = numCreate(length, 10, kNumFloating);
         benchmark::DoNotOptimize(factorial(x, r, &calc));
@@ -99,7 +99,7 @@ BENCHMARK(BM_Factorial)
 
 static void BM_ShiftAtBound(benchmark::State &state) {
     int length = static_cast<int>(state.range(0)), count = static_cast<int>(state.range(1));
-    Calculator calc;
+    NumContext calc;
     for (auto _ : state) {
         Number *y = decimalValue(length, kNumFloating), *x = smallFloat(length, count);
         Number *r = numCreate(length, 10, kNumFloating);
@@ -114,7 +114,7 @@ BENCHMARK(BM_ShiftAtBound)->Args({10, 227272})->Args({1000, 227})->Unit(benchmar
 
 static void BM_RadixConvExponentAtBound(benchmark::State &state) {
     int length = static_cast<int>(state.range(0)), exponent = static_cast<int>(state.range(1));
-    Calculator calc;
+    NumContext calc;
     Number *value = decimalValue(length, kNumFloating);
     value->exponent = exponent;
     Number *out = numCreate(length, 16, kNumFloating);

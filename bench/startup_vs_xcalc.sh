@@ -23,7 +23,7 @@ runs=${2:-5}
 keys=$(printf '123+456=%.0s' $(seq 1 25)) # 200 keys either calculator takes from the keyboard
 
 xvfb_name=startup_vs_xcalc
-. "$(dirname "$0")/../windlib/tests/xvfb.sh"
+. "$(dirname "$0")/../tests/support/xvfb.sh"
 xvfb_need Xvfb xdotool import xcalc
 [ -x "$torva" ] || {
     echo "$xvfb_name: $torva is not a program" >&2

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes calclib/tests/decimal_cases.h: random floating radix-10 products and quotients at
+"""Writes calclib/numeng/tests/decimal_cases.h: random floating radix-10 products and quotients at
 lengths 4, 10 and 30, each with the answer of Python's decimal module at prec = length and
 ROUND_HALF_UP. The engine rounds the exact product once, and a quotient on the digit after the
 last, half up on the magnitude: both are exactly decimal's correctly rounded answer.
@@ -7,7 +7,7 @@ last, half up on the magnitude: both are exactly decimal's correctly rounded ans
 Operands are written "<sign><length digits>e<exponent>" meaning sign 0.d1...dL * 10^exponent,
 the Number's own fields. Seeded: the same script writes the same table.
 
-    python3 scripts/gen_decimal_cases.py > calclib/tests/decimal_cases.h
+    python3 scripts/gen_decimal_cases.py > calclib/numeng/tests/decimal_cases.h
 """
 import random
 import sys

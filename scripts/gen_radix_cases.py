@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes calclib/tests/radix_cases.h: decimal integers with their hexadecimal and binary
+"""Writes calclib/numeng/tests/radix_cases.h: decimal integers with their hexadecimal and binary
 forms at the same digit count, as `bc` prints them (obase=16, obase=2). Negative values are
 the radix complement of the magnitude at that length. Seeded, so the table is reproducible:
 
-    python3 scripts/gen_radix_cases.py > calclib/tests/radix_cases.h
+    python3 scripts/gen_radix_cases.py > calclib/numeng/tests/radix_cases.h
 """
 import random
 import subprocess

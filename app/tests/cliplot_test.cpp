@@ -7,6 +7,7 @@
 #include "display.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
 #include "program.h"
 
 #include <cairo.h>

@@ -14,7 +14,7 @@ title="torva - Calculator v1.6"
 title_re="^torva - Calculator v1\.6"
 
 xvfb_name=torva_e2e
-. "$(dirname "$0")/../../windlib/tests/xvfb.sh"
+. "$(dirname "$0")/../../tests/support/xvfb.sh"
 xvfb_need Xvfb xdotool xwininfo xclip import convert python3
 
 torva_pid=""

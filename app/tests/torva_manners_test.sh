@@ -14,7 +14,7 @@ torva=$1
 title_re="^torva - Calculator v1\.6"
 
 xvfb_name=torva_manners
-. "$(dirname "$0")/../../windlib/tests/xvfb.sh"
+. "$(dirname "$0")/../../tests/support/xvfb.sh"
 xvfb_need Xvfb xdotool xwininfo xprop env
 
 torva_pid=""

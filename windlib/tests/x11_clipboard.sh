@@ -7,7 +7,7 @@ set -u
 check=$1
 
 xvfb_name=x11_clipboard
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/../../tests/support/xvfb.sh"
 xvfb_need Xvfb xclip xdotool timeout
 
 xvfb_start 24

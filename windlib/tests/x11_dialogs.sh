@@ -8,7 +8,7 @@ check=$1
 shot=$2
 
 xvfb_name=x11_dialogs
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/../../tests/support/xvfb.sh"
 xvfb_need Xvfb xdotool xprop xwininfo import
 
 xvfb_start 24

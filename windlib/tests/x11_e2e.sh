@@ -9,7 +9,7 @@ closer=$2
 shot=$3
 
 xvfb_name=x11_e2e
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/../../tests/support/xvfb.sh"
 xvfb_need Xvfb xdotool setxkbmap xmodmap xprop xrdb import python3
 
 xvfb_start 24

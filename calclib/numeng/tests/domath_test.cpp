@@ -2,10 +2,10 @@
 // change, multiplication, division, reciprocal and square, in both formats; their messages,
 // indicators and assertion reports; allocation failures; and a cross-check of floating
 // products and quotients against Python's decimal module (decimal_cases.h).
-#include "calc.h"
 #include "decimal_cases.h"
 #include "failalloc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <gtest/gtest.h>
 
@@ -88,8 +88,8 @@ std::string spell(const Number *n) {
     return s;
 }
 
-typedef int (*BinaryOp)(Number *, Number *, Number *, Calculator *);
-typedef int (*UnaryOp)(Number *, Number *, Calculator *);
+typedef int (*BinaryOp)(Number *, Number *, Number *, NumContext *);
+typedef int (*UnaryOp)(Number *, Number *, NumContext *);
 
 BinaryOp binaryOp(char op) {
     switch (op) {
@@ -117,7 +117,7 @@ UnaryOp unaryOp(char op) {
 
 // Operands and result of one operation, released with the calculator's temporaries.
 struct Operation {
-    Calculator calc;
+    NumContext calc;
     Number *a = nullptr;
     Number *b = nullptr;
     Number *result = nullptr;
@@ -241,7 +241,7 @@ TEST(FloatArithmetic, Cases) {
 
 TEST(FloatArithmetic, AlignmentRoundsOnePlaceAtATime) {
     // 0.45 x 10^-3 against 0.1 x 10^1: 0.0450 -> 0.0045 -> 0.0005 -> 0.0001.
-    Calculator calc;
+    NumContext calc;
     Number *a = numberFrom("1", 4, 10, kNumFloating);
     Number *b = numberFrom("0.00045", 4, 10, kNumFloating);
     EXPECT_EQ(0, normalize(a, b, &calc));
@@ -349,7 +349,8 @@ TEST(IntegerArithmetic, IndicatorsReachTheDisplay) {
     Operation o(10, 4, kNumInteger, "9999", "0001");
     static int redraws;
     redraws = 0;
-    o.calc.hooks.indicatorsChanged = [](Calculator *) { redraws++; };
+    static const NumHooks hooks = {[](NumContext *) { redraws++; }, nullptr};
+    o.calc.numHooks = &hooks;
     ASSERT_EQ(0, o.run('+'));
     EXPECT_EQ(1, redraws);
 }
@@ -430,10 +431,11 @@ TEST(ArithmeticErrors, ReportTheirMessage) {
         Operation o(10, 4, c.format, c.a, c.b);
         static std::string tape;
         tape.clear();
-        o.calc.hooks.tapeWrite = [](const char *text, Calculator *) {
-            tape += text;
-            return 0;
-        };
+        static const NumHooks hooks = {nullptr, [](const char *text, NumContext *) {
+                                           tape += text;
+                                           return 0;
+                                       }};
+        o.calc.numHooks = &hooks;
         testing::internal::CaptureStderr();
         EXPECT_NE(0, o.run(c.op));
         EXPECT_EQ(std::string("Error: ") + c.message + "\n",
@@ -463,7 +465,7 @@ struct FaultCase {
     int format;
 };
 
-Number *other(int length, int radix, int format, Calculator *calc) {
+Number *other(int length, int radix, int format, NumContext *calc) {
     return numCreateTemp(length, radix, format, &calc->temporaries);
 }
 
@@ -520,7 +522,7 @@ TEST(AssertionReport, InternalFaultsNameTheSourceAndLine) {
 TEST(AssertionReport, DefaultWritesToStandardError) {
     numSetAssertReport(recordReport);
     gReports.clear();
-    Calculator calc;
+    NumContext calc;
     EXPECT_NE(0, numAdd(nullptr, nullptr, nullptr, &calc));
     numSetAssertReport(nullptr);
     ASSERT_EQ(1u, gReports.size());
@@ -635,7 +637,7 @@ std::string fieldsOf(const Number *n) {
 TEST(DecimalCrossCheck, ProductsAndQuotientsMatchRoundHalfUp) {
     int checked[31][2] = {};
     int mismatches = 0;
-    Calculator calc;
+    NumContext calc;
     for (const DecimalCase &c : kDecimalCases) {
         Number *a = fieldsFrom(c.a, c.length);
         Number *b = fieldsFrom(c.b, c.length);

@@ -1,9 +1,9 @@
 // The programmer's operations: logical operations in every radix and both formats, shifts,
 // integer and fractional part, modulus and factorial, their messages and bounds, and
 // allocation-failure sweeps.
-#include "calc.h"
 #include "failalloc.h"
 #include "number.h"
+#include "numctx.h"
 #include "numtest.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +30,8 @@ struct Outcome {
 
 // Runs one operation on fresh operands in the given radix and format, as the calculator does,
 // and releases everything afterwards. `b` may be null for one-operand operations.
-Outcome run(const std::function<int(Number *, Number *, Number *, Calculator *)> &op,
-            const Value &a, const Value *b, int radix, int format, Calculator *calc) {
+Outcome run(const std::function<int(Number *, Number *, Number *, NumContext *)> &op,
+            const Value &a, const Value *b, int radix, int format, NumContext *calc) {
     Number *na = numFrom(a.digits, a.exponent, a.negative, radix, format);
     Number *nb = b ? numFrom(b->digits, b->exponent, b->negative, radix, format) : nullptr;
     Number *result = numCreate(na->length, radix, format);
@@ -56,7 +56,7 @@ struct Case {
     const char *diagnostics;
 };
 
-int apply(int operation, Number *a, Number *b, Number *result, Calculator *calc) {
+int apply(int operation, Number *a, Number *b, Number *result, NumContext *calc) {
     switch (operation) {
     case 'L':
         return shiftLeft(a, b, result, calc);
@@ -80,8 +80,8 @@ int apply(int operation, Number *a, Number *b, Number *result, Calculator *calc)
 }
 
 void check(const Case &c) {
-    Calculator calc;
-    auto op = [&](Number *a, Number *b, Number *r, Calculator *k) {
+    NumContext calc;
+    auto op = [&](Number *a, Number *b, Number *r, NumContext *k) {
         return apply(c.operation, a, b, r, k);
     };
     Outcome o = run(op, c.a, c.b.digits ? &c.b : nullptr, c.radix, c.format, &calc);
@@ -321,12 +321,12 @@ TEST(TruncFracMod, WholeAndFractionalParts) {
 }
 
 TEST(TruncFracMod, IntegerModulusLeavesTheIndicators) {
-    Calculator calc;
+    NumContext calc;
     calc.carry = 1;
     calc.overflow = 1;
     Value a = {"9999", 0, 0}, b = {"0007", 0, 0};
     Outcome o =
-        run([](Number *x, Number *y, Number *r, Calculator *k) { return numMod(x, y, r, k); }, a,
+        run([](Number *x, Number *y, Number *r, NumContext *k) { return numMod(x, y, r, k); }, a,
             &b, 10, I, &calc);
     EXPECT_EQ(0, o.status);
     EXPECT_EQ("0003", o.digits); // 9999 = 1428 * 7 + 3
@@ -401,11 +401,11 @@ TEST(Factorial, Products) {
 }
 
 TEST(Factorial, ClearsTheOverflowIndicatorFirst) {
-    Calculator calc;
+    NumContext calc;
     calc.overflow = 1;
     Value x = {"0004", 0, 0};
     Outcome o =
-        run([](Number *a, Number *, Number *r, Calculator *k) { return factorial(a, r, k); }, x,
+        run([](Number *a, Number *, Number *r, NumContext *k) { return factorial(a, r, k); }, x,
             nullptr, 10, I, &calc);
     EXPECT_EQ(0, o.status);
     EXPECT_EQ("0024", o.digits);
@@ -431,7 +431,7 @@ TEST(AllocationFailure, EveryTemporaryIsReleased) {
     for (const Sweep &s : sweeps) {
         const Case &c = s.c;
         for (long k = 1;; k++) {
-            Calculator calc;
+            NumContext calc;
             failAllocReset(0);
             Number *a = numFrom(c.a.digits, c.a.exponent, c.a.negative, c.radix, c.format);
             Number *b = c.b.digits

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-struct Calculator;
+struct NumContext;
 
 // One value. Every operand of one operation has the same length, radix and format.
 struct Number {
@@ -106,7 +106,7 @@ int numToInt(Number *n, int32_t *result);
 // by all calls (valid until the next one); "mem error" when the buffer cannot be grown.
 const char *numRawText(const Number *n);
 // Writes "Error: <message>" to standard error and to the calculator's tape. Returns 1.
-int numError(const char *message, Calculator *calc);
+int numError(const char *message, NumContext *ctx);
 
 // ---- text forms -------------------------------------------------------------------------
 
@@ -155,30 +155,30 @@ int justify(Number *n);
 // Aligns two floating operands in place: the one with the smaller exponent is shifted right
 // with rounding, one place at a time, up to the other's exponent (a zero operand just takes
 // the other's exponent). 0 or 1 after reporting.
-int normalize(Number *a, Number *b, Calculator *calc);
+int normalize(Number *a, Number *b, NumContext *ctx);
 // result = a + b. Integer format: radix complement sum wrapped at the length; a carry out of
 // the first digit sets the carry indicator, a signed overflow sets the overflow indicator.
 // Neither indicator is ever cleared here.
-int numAdd(Number *a, Number *b, Number *result, Calculator *calc);
+int numAdd(Number *a, Number *b, Number *result, NumContext *ctx);
 // result = |a| - |b| with its sign; both operands must be non-negative. A difference that
 // cannot be re-normalised (exponent underflow) fails with 1 and no message of its own.
-int magnitudeSub(Number *a, Number *b, Number *result, Calculator *calc);
+int magnitudeSub(Number *a, Number *b, Number *result, NumContext *ctx);
 // result = a - b. Integer format: carry set when no borrow occurs (a >= b as unsigned
 // patterns), overflow set when the signed difference leaves the range.
-int numSub(Number *a, Number *b, Number *result, Calculator *calc);
+int numSub(Number *a, Number *b, Number *result, NumContext *ctx);
 // result = -x (the radix complement in the integer format).
-int numNegate(Number *x, Number *result, Calculator *calc);
+int numNegate(Number *x, Number *result, NumContext *ctx);
 // result = a * b, the double-length product rounded once half up. Integer format: signed; the
 // carry indicator is cleared, a product outside the range keeps its last `length` digits and
 // sets the overflow indicator.
-int numMul(Number *a, Number *b, Number *result, Calculator *calc);
+int numMul(Number *a, Number *b, Number *result, NumContext *ctx);
 // result = x * x.
-int numSquare(Number *x, Number *result, Calculator *calc);
+int numSquare(Number *x, Number *result, NumContext *ctx);
 // result = a / b, `length` quotient digits rounded half up on the next one. Integer format:
 // the digit patterns divided as unsigned numbers, the quotient truncated.
-int numDiv(Number *a, Number *b, Number *result, Calculator *calc);
+int numDiv(Number *a, Number *b, Number *result, NumContext *ctx);
 // result = 1 / x.
-int reciproc(Number *x, Number *result, Calculator *calc);
+int reciproc(Number *x, Number *result, NumContext *ctx);
 
 // ---- digit work on machine words ------------------------------------------------------------
 //
@@ -217,6 +217,11 @@ typedef void (*AssertReportFn)(const char *file, int line);
 void numSetAssertReport(AssertReportFn report); // null restores the default report
 void numAssertReport(const char *file, int line);
 
+// The internal-fault check of every number engine file: reports the line it stands on under the
+// file's own `kSourceName` and yields false when the condition does not hold; the operation
+// then fails (the calculator shows its error state).
+#define NUM_CHECK(condition) ((condition) ? true : (numAssertReport(kSourceName, __LINE__), false))
+
 // ---- radix conversion ---------------------------------------------------------------------
 
 // Rewrites source in the destination's radix (2, 8, 10, 16) with the same length, keeping the
@@ -224,32 +229,31 @@ void numAssertReport(const char *file, int line);
 // digit loss" when bits do not fit); every pair with 10, and octal with hexadecimal, goes
 // through radixGen. Negative integers keep their value in the new radix's complement. The
 // source is scratch: callers treat it as consumed. 0, or non-zero after reporting.
-int radixConv(Number *source, Number *destination, Calculator *calc);
+int radixConv(Number *source, Number *destination, NumContext *ctx);
 // Evaluates source's digits in target's radix with the engine's arithmetic; target has the
 // source's length and is zero. 0; 1 after its own message; 4, 5, 11, 12 after an inner
 // operation reported.
-int radixGen(Number *source, Number *target, Calculator *calc);
+int radixGen(Number *source, Number *target, NumContext *ctx);
 
 // ---- integer and logical operations -------------------------------------------------------
 
 // Digit-wise '&', '|', '^' of a and b, or '~' of a (b null). Decimal integers go through
 // hexadecimal; floating operands are rounded to integers first. `name` is the key's name.
-int logicop(Number *a, Number *b, Number *result, int operation, const char *name,
-            Calculator *calc);
+int logicop(Number *a, Number *b, Number *result, int operation, const char *name, NumContext *ctx);
 // y * 2^x and y / 2^x by repeated doubling or halving (integer right shifts are logical).
-int shiftLeft(Number *y, Number *x, Number *result, Calculator *calc);
-int shiftRight(Number *y, Number *x, Number *result, Calculator *calc);
-int shiftLeftOne(Number *y, Number *result, Calculator *calc);
-int shiftRightOne(Number *y, Number *result, Calculator *calc);
+int shiftLeft(Number *y, Number *x, Number *result, NumContext *ctx);
+int shiftRight(Number *y, Number *x, Number *result, NumContext *ctx);
+int shiftLeftOne(Number *y, Number *result, NumContext *ctx);
+int shiftRightOne(Number *y, Number *result, NumContext *ctx);
 // Integer part towards zero (x is changed), fraction x - trunc(x), and a mod b: floating
 // frac(a / b) * b; integer the remainder of the unsigned division, indicators untouched.
-int numTrunc(Number *x, Number *result, Calculator *calc);
-int numFrac(Number *x, Number *result, Calculator *calc);
-int numMod(Number *a, Number *b, Number *result, Calculator *calc);
+int numTrunc(Number *x, Number *result, NumContext *ctx);
+int numFrac(Number *x, Number *result, NumContext *ctx);
+int numMod(Number *a, Number *b, Number *result, NumContext *ctx);
 // 2 * 3 * ... * n for the largest whole n <= |x|; 0! and 1! are 1. An integer product that
 // overflows fails with "factorial - overflow"; a floating argument past the repetition budget
 // fails with "factorial - argument too large".
-int factorial(Number *x, Number *result, Calculator *calc);
+int factorial(Number *x, Number *result, NumContext *ctx);
 
 // Loops that repeat an operation once per unit of a count are bounded in digit operations;
 // 1 when `repeats` steps of the kind at `length` digits are within the budget.
@@ -257,31 +261,31 @@ enum { kRepeatMul, kRepeatDiv, kRepeatFactorial };
 int numRepeatsAllowed(int64_t repeats, int length, int kind);
 // One step of such a loop: op(a, b, result) with its scratch released as soon as it returns,
 // so thousands of steps inside one calculator operation do not pile up temporaries.
-typedef int (*NumBinaryOp)(Number *a, Number *b, Number *result, Calculator *calc);
-int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, Calculator *calc);
+typedef int (*NumBinaryOp)(Number *a, Number *b, Number *result, NumContext *ctx);
+int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, NumContext *ctx);
 
 // ---- the floating bridge ------------------------------------------------------------------
 
 // x as a double through its decimal text "-0.31415E1". An integer x is made floating in place;
 // a non-decimal x goes through radix 10 (and is consumed). 0, or 1 after reporting (also when
 // the value is beyond the double's range). value may be null.
-int floatValue(Number *x, double *value, Calculator *calc);
+int floatValue(Number *x, double *value, NumContext *ctx);
 // Releases the text buffer the bridge keeps between calls (numSetAllocator does, so a buffer
 // goes back to the allocator that made it).
 void floatReleaseBuffer();
 // d into destination (its length and radix), printed with "%<L>.<L>e" and scanned back: the
 // first L digits are kept, the next is dropped without rounding. The destination becomes
 // floating. 0, or 1 after reporting ("floatConv - range error" for infinities and NaN).
-int floatConv(double d, Number *destination, Calculator *calc);
+int floatConv(double d, Number *destination, NumContext *ctx);
 // A floating Number on the temporaries chain with the value of a decimal text, or null after
 // reporting. Read or copy it before the calculator releases its temporaries.
-Number *floatConst(const char *text, int length, int radix, Calculator *calc);
+Number *floatConst(const char *text, int length, int radix, NumContext *ctx);
 // Function 1 to 10 (sin, cos, tan, asin, acos, atan, ln, log, b to the power a, e to the a)
 // of a in the calculator's angle mode, into result. 0; 1 the argument failed to convert; 2 the
 // base failed or the function is unknown; 3 a domain error or the result failed to convert.
-int floatFunc(Number *a, Number *b, Number *result, int function, Calculator *calc);
+int floatFunc(Number *a, Number *b, Number *result, int function, NumContext *ctx);
 // The calculator's entries computed through the double: 's', 'o', 't', 'S', 'O', 'T', 'l',
 // 'g', 'e' of x, 'n' (10 to the x) and 'p' (y to the x), with the arc sine and cosine domain
 // check. The result is created in the calculator's format: an integer result is the floating
 // answer rounded half up. 0, or non-zero after reporting.
-int floatEntry(int code, Number *x, Number *y, Number *result, Calculator *calc);
+int floatEntry(int code, Number *x, Number *y, Number *result, NumContext *ctx);

@@ -418,6 +418,22 @@ TEST(Tape, NothingWithoutATape) {
     EXPECT_EQ("", s.tape);
 }
 
+// The number engine knows only its context; the calculator's own listeners must still hear
+// from it: the indicators' redraw and the engine's messages on the tape.
+TEST(Engine, NumberEngineReachesTheCalculatorsListeners) {
+    Session s(4, 1);
+    EXPECT_EQ(kCalculatorMagic, s.calc.magic);
+    static int redraws;
+    redraws = 0;
+    s.calc.hooks.indicatorsChanged = [](Calculator *) { redraws++; };
+    s.run({"9999+1="});
+    EXPECT_EQ(1, s.calc.carry);
+    EXPECT_LE(1, redraws);
+    s.run({"@AllClr", "1/0="});
+    EXPECT_EQ("ERR", s.shown());
+    EXPECT_NE(std::string::npos, s.tape.find("\ndiv - divide by zero\n")) << s.tape;
+}
+
 TEST(Recorder, Steps) {
     Session s;
     s.calc.recorderMode = 1;

@@ -2,14 +2,12 @@
 // radix (decimal integers go through hexadecimal), shifts as repeated doubling and halving,
 // integer and fractional part, modulus and factorial. Built from the record's primitives and
 // the four operations; operands may be consumed, scratch goes on the temporaries chain.
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <cstdint>
 
 static const char kSourceName[] = "calclib\\src\\intops";
-#define INTOPS_CHECK(condition)                                                                    \
-    ((condition) ? true : (numAssertReport(kSourceName, __LINE__), false))
 
 // Loops that repeat a multiplication or division once per unit of a count (a floating shift,
 // the factorial, a floating radix conversion's exponent) are bounded, so a few keys cannot
@@ -27,12 +25,12 @@ int numRepeatsAllowed(int64_t repeats, int length, int kind) {
     return repeats <= kRepeatBudget / cost;
 }
 
-int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, Calculator *calc) {
-    Number *outer = calc->temporaries;
-    calc->temporaries = nullptr;
-    int r = op(a, b, result, calc);
-    numFreeTemps(&calc->temporaries);
-    calc->temporaries = outer;
+int numScratchStep(NumBinaryOp op, Number *a, Number *b, Number *result, NumContext *ctx) {
+    Number *outer = ctx->temporaries;
+    ctx->temporaries = nullptr;
+    int r = op(a, b, result, ctx);
+    numFreeTemps(&ctx->temporaries);
+    ctx->temporaries = outer;
     return r;
 }
 
@@ -51,7 +49,7 @@ static void numSetSmall(Number *n, int digit, int exponent) {
 
 // The digit-wise operation in radix 2, 8 or 16; 0, or 1 after reporting an unknown operation.
 static int logicDigits(const Number *a, const Number *b, Number *result, int operation,
-                       Calculator *calc) {
+                       NumContext *ctx) {
     for (int i = 0; i < a->length; i++) {
         int x = a->digits[i], y = b ? b->digits[i] : 0, d;
         switch (operation) {
@@ -68,62 +66,62 @@ static int logicDigits(const Number *a, const Number *b, Number *result, int ope
             d = a->radix - 1 - x;
             break;
         default:
-            return numError("logicop - unhandled", calc);
+            return numError("logicop - unhandled", ctx);
         }
         result->digits[i] = static_cast<unsigned char>(d);
     }
     return 0;
 }
 
-static int logicInteger(Number *a, Number *b, Number *result, int operation, Calculator *calc) {
+static int logicInteger(Number *a, Number *b, Number *result, int operation, NumContext *ctx) {
     if (b && a->exponent != b->exponent)
-        return numError("logicop - exponents don't match", calc);
+        return numError("logicop - exponents don't match", ctx);
     result->exponent = a->exponent;
     result->negative = 0;
     if (a->radix != 10)
-        return logicDigits(a, b, result, operation, calc);
+        return logicDigits(a, b, result, operation, ctx);
 
     const int L = a->length;
-    Number **chain = &calc->temporaries;
+    Number **chain = &ctx->temporaries;
     Number *ha = numCreateTemp(L, 16, kNumInteger, chain);
     Number *hb = b ? numCreateTemp(L, 16, kNumInteger, chain) : nullptr;
     Number *hr = numCreateTemp(L, 16, kNumInteger, chain);
     if (!ha || (b && !hb) || !hr)
-        return numError("logicop - temp create failed", calc);
-    if (radixConv(a, ha, calc) || (b && radixConv(b, hb, calc)))
-        return numError("logicop - radix conversion failed", calc);
-    if (logicDigits(ha, hb, hr, operation, calc))
+        return numError("logicop - temp create failed", ctx);
+    if (radixConv(a, ha, ctx) || (b && radixConv(b, hb, ctx)))
+        return numError("logicop - radix conversion failed", ctx);
+    if (logicDigits(ha, hb, hr, operation, ctx))
         return 1;
-    if (radixConv(hr, result, calc))
-        return numError("logicop - radix conversion failed", calc);
+    if (radixConv(hr, result, ctx))
+        return numError("logicop - radix conversion failed", ctx);
     result->exponent = 0;
     result->negative = 0;
     return 0;
 }
 
 int logicop(Number *a, Number *b, Number *result, int operation, const char *name,
-            Calculator *calc) {
+            NumContext *ctx) {
     (void)name; // the messages name the operation family, not the key
-    if (!INTOPS_CHECK(a && result))
+    if (!NUM_CHECK(a && result))
         return 1;
     if (a->format == kNumInteger)
-        return logicInteger(a, b, result, operation, calc);
+        return logicInteger(a, b, result, operation, ctx);
 
-    if (!INTOPS_CHECK(result->format == kNumFloating && (!b || b->format == kNumFloating)))
+    if (!NUM_CHECK(result->format == kNumFloating && (!b || b->format == kNumFloating)))
         return 1;
     const int L = a->length;
-    Number **chain = &calc->temporaries;
+    Number **chain = &ctx->temporaries;
     Number *ia = numCreateTemp(L, a->radix, kNumInteger, chain);
     Number *ib = b ? numCreateTemp(L, a->radix, kNumInteger, chain) : nullptr;
     Number *ir = numCreateTemp(L, a->radix, kNumInteger, chain);
     if (!ia || (b && !ib) || !ir)
-        return numError("logicop - temp create failed", calc);
+        return numError("logicop - temp create failed", ctx);
     if (numConvertFormat(a, ia) || (b && numConvertFormat(b, ib)))
-        return numError("logicop - format failed", calc);
-    if (logicInteger(ia, ib, ir, operation, calc))
+        return numError("logicop - format failed", ctx);
+    if (logicInteger(ia, ib, ir, operation, ctx))
         return 2;
     if (numConvertFormat(ir, result))
-        return numError("logicop - format failed", calc);
+        return numError("logicop - format failed", ctx);
     return 0;
 }
 
@@ -143,117 +141,115 @@ static void shiftSetTwo(Number *two) {
 
 // Makes the constant two and reads the count; 0, or 1 after reporting.
 static int shiftPrepare(Number *y, Number *x, Number **two, int32_t *count, int kind,
-                        Calculator *calc) {
+                        NumContext *ctx) {
     if (y->format == kNumInteger && y->radix == 2 && y->length < 2)
-        return numError("shift - not enough digits", calc);
-    *two = numCreateTemp(y->length, y->radix, y->format, &calc->temporaries);
+        return numError("shift - not enough digits", ctx);
+    *two = numCreateTemp(y->length, y->radix, y->format, &ctx->temporaries);
     if (!*two)
-        return numError("shift:Two - temp create failed", calc);
+        return numError("shift:Two - temp create failed", ctx);
     shiftSetTwo(*two);
     if (numToInt(x, count))
-        return numError("shift - count conversion failed", calc);
+        return numError("shift - count conversion failed", ctx);
     if (*count < 0 || (y->format == kNumInteger && *count >= y->length) ||
         !numRepeatsAllowed(*count, y->length, kind))
-        return numError("shift - bad count", calc);
+        return numError("shift - bad count", ctx);
     return 0;
 }
 
 // y doubled (left) or halved, count times: each step multiplies or divides by a fresh two,
 // since the operations may leave their operands changed (integer division normalises them).
-static int shiftBy(Number *y, Number *x, Number *result, bool left, Calculator *calc) {
+static int shiftBy(Number *y, Number *x, Number *result, bool left, NumContext *ctx) {
     Number *two = nullptr;
     int32_t count = 0;
-    if (shiftPrepare(y, x, &two, &count, left ? kRepeatMul : kRepeatDiv, calc))
+    if (shiftPrepare(y, x, &two, &count, left ? kRepeatMul : kRepeatDiv, ctx))
         return 1;
-    Number *work = numCreateTemp(y->length, y->radix, y->format, &calc->temporaries);
+    Number *work = numCreateTemp(y->length, y->radix, y->format, &ctx->temporaries);
     if (!work)
-        return numError("shift:Two - temp create failed", calc);
+        return numError("shift:Two - temp create failed", ctx);
     numCopy(y, result);
     for (int32_t k = 0; k < count; k++) {
         numCopy(result, work);
         shiftSetTwo(two);
-        int r = numScratchStep(left ? numMul : numDiv, work, two, result, calc);
+        int r = numScratchStep(left ? numMul : numDiv, work, two, result, ctx);
         if (r)
             return r;
     }
     return 0;
 }
 
-int shiftLeft(Number *y, Number *x, Number *result, Calculator *calc) {
-    return shiftBy(y, x, result, true, calc);
+int shiftLeft(Number *y, Number *x, Number *result, NumContext *ctx) {
+    return shiftBy(y, x, result, true, ctx);
 }
 
-int shiftRight(Number *y, Number *x, Number *result, Calculator *calc) {
-    return shiftBy(y, x, result, false, calc);
+int shiftRight(Number *y, Number *x, Number *result, NumContext *ctx) {
+    return shiftBy(y, x, result, false, ctx);
 }
 
-static int shiftOne(Number *y, Number *result, int left, Calculator *calc) {
-    Number *one = numCreateTemp(y->length, y->radix, y->format, &calc->temporaries);
+static int shiftOne(Number *y, Number *result, int left, NumContext *ctx) {
+    Number *one = numCreateTemp(y->length, y->radix, y->format, &ctx->temporaries);
     if (!one)
-        return numError("left one - temp create failed", calc);
+        return numError("left one - temp create failed", ctx);
     numSetSmall(one, 1, 1);
-    return left ? shiftLeft(y, one, result, calc) : shiftRight(y, one, result, calc);
+    return left ? shiftLeft(y, one, result, ctx) : shiftRight(y, one, result, ctx);
 }
 
-int shiftLeftOne(Number *y, Number *result, Calculator *calc) {
-    return shiftOne(y, result, 1, calc);
-}
-int shiftRightOne(Number *y, Number *result, Calculator *calc) {
-    return shiftOne(y, result, 0, calc);
+int shiftLeftOne(Number *y, Number *result, NumContext *ctx) { return shiftOne(y, result, 1, ctx); }
+int shiftRightOne(Number *y, Number *result, NumContext *ctx) {
+    return shiftOne(y, result, 0, ctx);
 }
 
 // ---- integer part, fraction, modulus ------------------------------------------------------
 
-int numTrunc(Number *x, Number *result, Calculator *calc) {
+int numTrunc(Number *x, Number *result, NumContext *ctx) {
     if (x->format == kNumInteger)
-        return numCopy(x, result) ? numError("trunc - copy failed", calc) : 0;
+        return numCopy(x, result) ? numError("trunc - copy failed", ctx) : 0;
     if (expAdd(&x->exponent, x->exponent, -x->length))
-        return numError("trunc - exponent overflow", calc);
+        return numError("trunc - exponent overflow", ctx);
     while (x->exponent < 0) {
         if (numIsZero(x)) { // nothing left to drop; don't walk a huge negative exponent
             x->exponent = 0;
             break;
         }
         if (digitShiftRight(x))
-            return numError("trunc - shift error", calc);
+            return numError("trunc - shift error", ctx);
     }
     if (expAdd(&x->exponent, x->exponent, x->length))
-        return numError("trunc - exponent overflow", calc);
+        return numError("trunc - exponent overflow", ctx);
     if (justify(x))
-        return numError("trunc - conversion failed", calc);
+        return numError("trunc - conversion failed", ctx);
     numCopy(x, result);
     return 0;
 }
 
-int numFrac(Number *x, Number *result, Calculator *calc) {
+int numFrac(Number *x, Number *result, NumContext *ctx) {
     if (x->format == kNumInteger) {
         numSetZero(result);
         result->radix = x->radix;
         result->format = kNumInteger;
         return 0;
     }
-    Number **chain = &calc->temporaries;
+    Number **chain = &ctx->temporaries;
     Number *whole = numCreateTemp(x->length, x->radix, x->format, chain);
     Number *value = numCreateTemp(x->length, x->radix, x->format, chain);
     if (!whole || !value)
-        return numError("trunc - temp create failed", calc);
+        return numError("trunc - temp create failed", ctx);
     numCopy(x, value);
-    if (numTrunc(x, whole, calc))
+    if (numTrunc(x, whole, ctx))
         return 1;
-    return numSub(value, whole, result, calc) ? 2 : 0;
+    return numSub(value, whole, result, ctx) ? 2 : 0;
 }
 
 // a mod b on the unsigned digit patterns, by long division keeping only the remainder: the
 // same reading of the operands as integer division, and no indicator changes.
-static int modInteger(const Number *a, const Number *b, Number *result, Calculator *calc) {
+static int modInteger(const Number *a, const Number *b, Number *result, NumContext *ctx) {
     const int L = a->length;
     if (numIsZero(b))
-        return numError("div - divide by zero", calc);
-    Number **chain = &calc->temporaries;
+        return numError("div - divide by zero", ctx);
+    Number **chain = &ctx->temporaries;
     Number *r = numCreateTemp(L + 1, a->radix, kNumInteger, chain);
     Number *d = numCreateTemp(L + 1, a->radix, kNumInteger, chain);
     if (!r || !d)
-        return numError("trunc - temp create failed", calc);
+        return numError("trunc - temp create failed", ctx);
     for (int i = 0; i < L; i++)
         d->digits[i + 1] = b->digits[i];
     for (int i = 0; i < L; i++) {
@@ -279,19 +275,19 @@ static int modInteger(const Number *a, const Number *b, Number *result, Calculat
     return 0;
 }
 
-int numMod(Number *a, Number *b, Number *result, Calculator *calc) {
+int numMod(Number *a, Number *b, Number *result, NumContext *ctx) {
     if (a->format == kNumInteger)
-        return modInteger(a, b, result, calc);
-    Number **chain = &calc->temporaries;
+        return modInteger(a, b, result, ctx);
+    Number **chain = &ctx->temporaries;
     Number *quotient = numCreateTemp(a->length, a->radix, a->format, chain);
     Number *fraction = numCreateTemp(a->length, a->radix, a->format, chain);
     if (!quotient || !fraction)
-        return numError("trunc - temp create failed", calc);
-    if (numDiv(a, b, quotient, calc))
+        return numError("trunc - temp create failed", ctx);
+    if (numDiv(a, b, quotient, ctx))
         return 1;
-    if (numFrac(quotient, fraction, calc))
+    if (numFrac(quotient, fraction, ctx))
         return 2;
-    return numMul(fraction, b, result, calc);
+    return numMul(fraction, b, result, ctx);
 }
 
 // ---- factorial ----------------------------------------------------------------------------
@@ -306,38 +302,38 @@ static bool factorialAllowed(int32_t n, const Number *x) {
     return n <= power - 2 && numRepeatsAllowed(n, x->length, kRepeatFactorial);
 }
 
-int factorial(Number *x, Number *result, Calculator *calc) {
-    Number **chain = &calc->temporaries;
+int factorial(Number *x, Number *result, NumContext *ctx) {
+    Number **chain = &ctx->temporaries;
     Number *k = numCreateTemp(x->length, x->radix, x->format, chain);
     Number *one = numCreateTemp(x->length, x->radix, x->format, chain);
     Number *sum = numCreateTemp(x->length, x->radix, x->format, chain);
     Number *whole = numCreateTemp(x->length, x->radix, x->format, chain);
     if (!k || !one || !sum || !whole)
-        return numError("factorial - temp create failed", calc);
+        return numError("factorial - temp create failed", ctx);
     if (x->format == kNumFloating) {
         int32_t n;
         numCopy(x, whole);
         whole->negative = 0;
         if (numToInt(whole, &n) || !factorialAllowed(n, x))
-            return numError("factorial - argument too large", calc);
+            return numError("factorial - argument too large", ctx);
     }
     numSetSmall(one, 1, 1);
     if (numCopy(one, k) || numCopy(one, result))
-        return numError("fact - copy failed", calc);
-    calcClearOverflow(calc);
+        return numError("fact - copy failed", ctx);
+    calcClearOverflow(ctx);
     for (;;) {
         // The addition aligns its operands in place: add a fresh one each time.
         numSetSmall(one, 1, 1);
-        if (numAdd(one, k, sum, calc))
-            return numError("factorial - failed", calc);
+        if (numAdd(one, k, sum, ctx))
+            return numError("factorial - failed", ctx);
         numCopy(sum, k);
         if (numCompare(x, k) < 0)
             return 0;
         // k is the short operand: its few digits are the ones the multiplication walks.
-        if (numScratchStep(numMul, result, k, sum, calc))
-            return numError("factorial - failed", calc);
+        if (numScratchStep(numMul, result, k, sum, ctx))
+            return numError("factorial - failed", ctx);
         numCopy(sum, result);
-        if (x->format == kNumInteger && calc->overflow)
-            return numError("factorial - overflow", calc);
+        if (x->format == kNumInteger && ctx->overflow)
+            return numError("factorial - overflow", ctx);
     }
 }

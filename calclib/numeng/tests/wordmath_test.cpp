@@ -2,9 +2,9 @@
 // row of the table runs one operation on seeded random operands, once with the words and once
 // with the digits, and requires the same result code, result fields, operands afterwards,
 // carry and overflow indicators, messages (as the tape receives them) and assertion reports.
-#include "calc.h"
 #include "failalloc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <gtest/gtest.h>
 
@@ -103,16 +103,17 @@ struct Outcome {
 };
 
 std::string gTape, gReports;
+const NumHooks kTapeHooks = {nullptr, [](const char *text, NumContext *) {
+                                 gTape += text;
+                                 return 0;
+                             }};
 
 Outcome run(char op, const Number *a, const Number *b, int carry, int overflow, int method,
             int karatsubaWords) {
-    Calculator calc;
+    NumContext calc;
     calc.carry = carry;
     calc.overflow = overflow;
-    calc.hooks.tapeWrite = [](const char *text, Calculator *) {
-        gTape += text;
-        return 0;
-    };
+    calc.numHooks = &kTapeHooks;
     gTape.clear();
     gReports.clear();
     numSetAssertReport([](const char *file, int line) {
@@ -285,11 +286,8 @@ TEST(WordMath, EveryAllocationOfTheWordsCanFail) {
             Number *result = numCreate(row.length, 10, kNumFloating);
             numCopy(a, x);
             numCopy(b, y);
-            Calculator calc;
-            calc.hooks.tapeWrite = [](const char *text, Calculator *) {
-                gTape += text;
-                return 0;
-            };
+            NumContext calc;
+            calc.numHooks = &kTapeHooks;
             gTape.clear();
             failAllocReset(k);
             testing::internal::CaptureStderr();

@@ -8,6 +8,7 @@
 #include "display.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
 #include "program.h"
 #include "programtext.h"
 

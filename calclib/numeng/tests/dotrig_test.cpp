@@ -1,9 +1,9 @@
 // The floating bridge: floatConv's cut at the length, floatValue through radix 10 and the
 // floating format, floatConst round trips, the functions in both angle modes through the
 // calculator's entries, their domain errors, and results in the integer format.
-#include "calc.h"
 #include "failalloc.h"
 #include "number.h"
+#include "numctx.h"
 #include "numtest.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ struct EntryCase {
 };
 
 void check(const EntryCase &c) {
-    Calculator calc;
+    NumContext calc;
     calc.radians = c.radians;
     Number *x = numFrom(c.x.digits, c.x.exponent, c.x.negative, c.radix, c.format);
     Number *y =
@@ -314,7 +314,7 @@ TEST(FloatConv, KeepsTheFirstDigitsAndDropsTheNext) {
         {0.5, 4, 2, "1000", 0, 0},
     };
     for (const Case &c : cases) {
-        Calculator calc;
+        NumContext calc;
         Number *n = numCreate(c.length, c.radix, kNumInteger);
         EXPECT_EQ(0, floatConv(c.d, n, &calc)) << c.d;
         EXPECT_EQ(c.digits, digitsOf(n)) << c.d;
@@ -327,7 +327,7 @@ TEST(FloatConv, KeepsTheFirstDigitsAndDropsTheNext) {
 }
 
 TEST(FloatValue, ReadsThroughDecimalText) {
-    Calculator calc;
+    NumContext calc;
     double d = 0;
     Number *hex = numFrom("1F8", 2, 1, 16, kNumFloating); // -31.5
     EXPECT_EQ(0, floatValue(hex, &d, &calc));
@@ -362,7 +362,7 @@ TEST(FloatConst, RoundTripsThroughTheDouble) {
                            "2.2250738585072014e-308",
                            "1.7976931348623157e308"};
     for (const char *text : texts) {
-        Calculator calc;
+        NumContext calc;
         Number *n = floatConst(text, 20, 10, &calc);
         ASSERT_NE(nullptr, n) << text;
         double d = -7;
@@ -370,7 +370,7 @@ TEST(FloatConst, RoundTripsThroughTheDouble) {
         EXPECT_EQ(strtod(text, nullptr), d) << text;
         numFreeTemps(&calc.temporaries);
     }
-    Calculator calc;
+    NumContext calc;
     Number *pi = floatConst("3.14159265358979", 10, 16, &calc);
     ASSERT_NE(nullptr, pi);
     EXPECT_EQ(16, pi->radix);
@@ -380,7 +380,7 @@ TEST(FloatConst, RoundTripsThroughTheDouble) {
 }
 
 TEST(FloatFunc, ResultCodes) {
-    Calculator calc;
+    NumContext calc;
     Number *a = numFrom("5000", 0, 0, 10, kNumFloating);
     Number *r = numCreate(4, 10, kNumFloating);
     testing::internal::CaptureStderr();
@@ -406,7 +406,7 @@ TEST(FloatEntry, AllocationFailuresAreReportedAndReleased) {
     numSetAllocator(failAllocate, failRelease);
     std::string digits = "8" + std::string(99, '0');
     for (long k = 1;; k++) {
-        Calculator calc;
+        NumContext calc;
         failAllocReset(0);
         Number *x = numFrom(digits.c_str(), 0, 0, 16, kNumFloating); // 0x0.8 = 0.5
         Number *result = numCreate(100, 16, kNumFloating);

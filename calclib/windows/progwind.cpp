@@ -20,6 +20,7 @@
 #include "panel.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
 #include "print.h"
 #include "progopts.h"
 #include "program.h"

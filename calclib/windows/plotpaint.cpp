@@ -1,6 +1,7 @@
 // The plot window's side of the plot engine: painting the point memory through the toolkit's
 // GC (in points, so the same paint serves screen and paper), the idle callbacks that run the
 // plot tasks, and the attachment that ties a window to the calculator's hooks.
+#include "plotpaint.h"
 #include "plot.h"
 
 #include "calc.h"

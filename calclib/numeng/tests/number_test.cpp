@@ -1,9 +1,9 @@
 // The Number record and its primitives: creation and the temporaries chain, copying with
 // rounding, shifts, increment, exponent arithmetic, comparison, complement, format conversion,
 // reading an integer, the raw text and the error reporter.
-#include "calc.h"
 #include "failalloc.h"
 #include "number.h"
+#include "numctx.h"
 #include "numtest.h"
 
 #include <gtest/gtest.h>
@@ -396,16 +396,17 @@ TEST_F(FailAllocTest, RawTextReportsMemError) {
 }
 
 std::string gTape;
-int recordTape(const char *text, Calculator *) {
+int recordTape(const char *text, NumContext *) {
     gTape += text;
     return 0;
 }
 int gRedraws;
-void countRedraw(Calculator *) { gRedraws++; }
+void countRedraw(NumContext *) { gRedraws++; }
 
 TEST(NumError, WritesStandardErrorAndTheTape) {
-    Calculator calc;
-    calc.hooks.tapeWrite = recordTape;
+    NumContext calc;
+    const NumHooks hooks = {nullptr, recordTape};
+    calc.numHooks = &hooks;
     gTape.clear();
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, numError("div - divide by zero", &calc));
@@ -417,11 +418,11 @@ TEST(NumError, WritesStandardErrorAndTheTape) {
 }
 
 TEST(Indicators, SetTheFieldAndRedrawOnChange) {
-    Calculator calc;
-    EXPECT_EQ(kCalculatorMagic, calc.magic);
-    calcSetCarry(&calc); // no display attached: only the field changes
+    NumContext calc;
+    calcSetCarry(&calc); // nothing listens: only the field changes
     EXPECT_EQ(1, calc.carry);
-    calc.hooks.indicatorsChanged = countRedraw;
+    const NumHooks hooks = {countRedraw, nullptr};
+    calc.numHooks = &hooks;
     gRedraws = 0;
     calcSetOverflow(&calc);
     calcSetOverflow(&calc);

@@ -7,6 +7,8 @@
 // Start reading at `Calculator`, then calcBinaryOp and calcEvaluate in calc.cpp.
 #pragma once
 
+#include "numctx.h"
+
 #include <cstdint>
 
 struct Number;
@@ -60,7 +62,10 @@ struct CalcHooks {
     void *context;
 };
 
-struct Calculator {
+// The number engine's context (temporaries, carry, overflow, radians) is the record's base: the
+// engine hands the calculator itself to every number operation.
+struct Calculator : NumContext {
+    Calculator();                      // hooks the number engine's listeners to `hooks`
     uint32_t magic = kCalculatorMagic; // kCalculatorMagic while the record is alive
     int digits = 10;                   // mantissa digits of every Number the engine makes (>= 2)
     int exponentDigits = 2;            // width of the display's exponent field (>= 0)
@@ -68,13 +73,9 @@ struct Calculator {
     int displayFormat = 1;             // low 4 bits notation 1/2/3; bit 0x10 fixed radix point
     int radix = 10;                    // 2, 8, 10 or 16
     int fixedPlaces = -1;              // places after the point when the point is fixed
-    int carry = 0;                     // "cry" indicator, set and cleared by the number engine
-    int overflow = 0;                  // "ovr" indicator, set and cleared by the number engine
     int autoFormat = 1;                // 1: the format follows radix changes
-    int radians = 0;                   // angle mode: 1 radians, 0 degrees
     Number *operands = nullptr;        // operand stack, linked by Number::next; top is X
     OpEntry *operations = nullptr;     // operation stack; the engine owns every entry
-    Number *temporaries = nullptr;     // the number engine's scratch chain, freed per operation
     int parenDepth = 0;                // open parentheses not yet closed
     int state = ENTRY_MANTISSA;        // EntryState
     int tapeOpen = 0;                  // 1 while a tape line waits for its number
@@ -124,16 +125,10 @@ struct Calculator {
     long plotCountX = 0, plotCountY = 0; // points on each axis of the realm
 };
 
-// ---- the number engine's reach into the calculator (also linked into numeng) ---------------
+// ---- the tape -----------------------------------------------------------------------------
 
-// The display's indicator operations: set or clear the field, then let the display redraw.
-void calcSetCarry(Calculator *calc);
-void calcClearCarry(Calculator *calc);
-void calcSetOverflow(Calculator *calc);
-void calcClearOverflow(Calculator *calc);
-// Writes a line break, the text and a line break to the printer tape; nothing without a tape.
-void calcTapeMessage(const char *text, Calculator *calc);
-// Appends text to the printer tape; 1 when no tape is open.
+// Appends text to the printer tape; 1 when no tape is open (or a plot runs: its thousands of
+// evaluations would bury the tape).
 int calcTapeWrite(const char *text, Calculator *calc);
 
 // ---- operation codes ---------------------------------------------------------------------

@@ -100,6 +100,32 @@ const char *opTapeName(int code) {
 
 // ---- listeners ---------------------------------------------------------------------------
 
+// ---- the number engine's listeners ---------------------------------------------------------
+
+int calcTapeWrite(const char *text, Calculator *calc) {
+    if (!calc || !calc->hooks.tapeWrite)
+        return 1;
+    // A plot runs the program thousands of times: its steps would bury the tape.
+    if (calc->recorderMode < 0 && calc->programMode != 0)
+        return 1;
+    return calc->hooks.tapeWrite(text, calc);
+}
+
+// The number engine only knows its context; the calculator is the record around it.
+static void numIndicatorsChanged(NumContext *ctx) {
+    Calculator *calc = static_cast<Calculator *>(ctx);
+    if (calc->hooks.indicatorsChanged)
+        calc->hooks.indicatorsChanged(calc);
+}
+
+static int numTapeWrite(const char *text, NumContext *ctx) {
+    return calcTapeWrite(text, static_cast<Calculator *>(ctx));
+}
+
+static const NumHooks kCalcNumHooks = {numIndicatorsChanged, numTapeWrite};
+
+Calculator::Calculator() { numHooks = &kCalcNumHooks; }
+
 static bool recording(const Calculator *calc) { return calc->recorderMode > 0; }
 
 static void recordStep(int code, Calculator *calc) {

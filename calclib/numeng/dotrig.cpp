@@ -2,8 +2,8 @@
 // the functions computed through it: trigonometric functions in degrees or radians, logarithms,
 // exponentials and powers. Results carry double precision at most, cut (not rounded) to the
 // Number's length: the printed digit after the last kept one is dropped.
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <cerrno>
 #include <cmath>
@@ -11,8 +11,6 @@
 #include <cstdlib>
 
 static const char kSourceName[] = "calclib\\src\\dotrig";
-#define DOTRIG_CHECK(condition)                                                                    \
-    ((condition) ? true : (numAssertReport(kSourceName, __LINE__), false))
 
 // The angle factors exactly as the calculator has always used them, not pi/180 and 180/pi:
 // sin 30 at twelve digits is 0.500000000001, and that is the answer users have seen.
@@ -38,27 +36,27 @@ void floatReleaseBuffer() {
     gTextSize = 0;
 }
 
-int floatValue(Number *x, double *value, Calculator *calc) {
+int floatValue(Number *x, double *value, NumContext *ctx) {
     Number *t = x;
     if (x->format == kNumInteger || x->radix != 10) {
-        t = numCreateTemp(x->length, x->radix, kNumFloating, &calc->temporaries);
+        t = numCreateTemp(x->length, x->radix, kNumFloating, &ctx->temporaries);
         if (!t)
-            return numError("floatConv - temp create failed", calc);
+            return numError("floatConv - temp create failed", ctx);
         if (x->format == kNumInteger) {
             if (numConvertFormat(x, t))
-                return numError("floatConv - format conversion failed", calc);
+                return numError("floatConv - format conversion failed", ctx);
             numCopy(t, x);
-            if (!DOTRIG_CHECK(x->format == kNumFloating))
+            if (!NUM_CHECK(x->format == kNumFloating))
                 return 1;
         }
         t->radix = 10;
-        if (radixConv(x, t, calc))
-            return numError("floatConv - radix conversion failed", calc);
+        if (radixConv(x, t, ctx))
+            return numError("floatConv - radix conversion failed", ctx);
     }
     size_t size = static_cast<size_t>(t->length) + 64;
     char *text = floatBuffer(size);
     if (!text)
-        return numError("floatConv - convert buffer alloc", calc);
+        return numError("floatConv - convert buffer alloc", ctx);
     char *p = text;
     if (t->negative)
         *p++ = '-';
@@ -70,24 +68,24 @@ int floatValue(Number *x, double *value, Calculator *calc) {
     double d = strtod(text, nullptr);
     // A value beyond the double's range has no double to stand for it.
     if (!std::isfinite(d))
-        return numError("floatConv - range error", calc);
+        return numError("floatConv - range error", ctx);
     if (value)
         *value = d;
     return 0;
 }
 
-int floatConv(double d, Number *destination, Calculator *calc) {
+int floatConv(double d, Number *destination, NumContext *ctx) {
     const int L = destination->length;
-    Number *t = numCreateTemp(L, 10, kNumFloating, &calc->temporaries);
+    Number *t = numCreateTemp(L, 10, kNumFloating, &ctx->temporaries);
     if (!t)
-        return numError("floatConv - temp create failed", calc);
+        return numError("floatConv - temp create failed", ctx);
     size_t size = 2 * static_cast<size_t>(L) + 64;
     char *text = floatBuffer(size);
     if (!text)
-        return numError("floatConv - convert buffer alloc", calc);
+        return numError("floatConv - convert buffer alloc", ctx);
     // The standard library prints "inf" and "nan" for these: no digits to scan.
     if (!std::isfinite(d))
-        return numError("floatConv - range error", calc);
+        return numError("floatConv - range error", ctx);
     char format[32];
     snprintf(format, sizeof format, "%c%d.%de", '%', L, L);
     snprintf(text, size, format, d);
@@ -120,29 +118,29 @@ int floatConv(double d, Number *destination, Calculator *calc) {
     int32_t e;
     if (exponent < INT32_MIN || exponent > INT32_MAX ||
         expAdd(&e, static_cast<int32_t>(exponent), integerDigits))
-        return numError("floatConv - exponent overflow", calc);
+        return numError("floatConv - exponent overflow", ctx);
     t->exponent = e;
     if (justify(t))
-        return numError("floatConv - justfy failed", calc);
-    if (radixConv(t, destination, calc))
-        return numError("floatConv - radix conversion failed", calc);
+        return numError("floatConv - justfy failed", ctx);
+    if (radixConv(t, destination, ctx))
+        return numError("floatConv - radix conversion failed", ctx);
     return 0;
 }
 
-Number *floatConst(const char *text, int length, int radix, Calculator *calc) {
-    Number *t = numCreateTemp(length, radix, kNumFloating, &calc->temporaries);
+Number *floatConst(const char *text, int length, int radix, NumContext *ctx) {
+    Number *t = numCreateTemp(length, radix, kNumFloating, &ctx->temporaries);
     if (!t) {
-        numError("floatConst - temp create failed", calc);
+        numError("floatConst - temp create failed", ctx);
         return nullptr;
     }
-    if (floatConv(strtod(text, nullptr), t, calc))
+    if (floatConv(strtod(text, nullptr), t, ctx))
         return nullptr;
     return t;
 }
 
 // The value of function 1 to 10 at y (z is the base of a power) into *value; 1 after reporting
 // a domain error, where the double functions would give an infinity or not a number.
-static int floatCompute(int function, double y, double z, double *value, Calculator *calc) {
+static int floatCompute(int function, double y, double z, double *value, NumContext *ctx) {
     switch (function) {
     case 1:
         *value = sin(y);
@@ -153,7 +151,7 @@ static int floatCompute(int function, double y, double z, double *value, Calcula
     case 3:
         *value = tan(y);
         if (!std::isfinite(*value))
-            return numError("tan - domain error", calc);
+            return numError("tan - domain error", ctx);
         break;
     case 4:
         *value = asin(y);
@@ -166,17 +164,17 @@ static int floatCompute(int function, double y, double z, double *value, Calcula
         break;
     case 7:
         if (y <= 0)
-            return numError("ln - domain error", calc);
+            return numError("ln - domain error", ctx);
         *value = log(y);
         break;
     case 8:
         if (y <= 0)
-            return numError("log - domain error", calc);
+            return numError("log - domain error", ctx);
         *value = log10(y);
         break;
     case 9:
         if ((z < 0 && y != floor(y)) || (z == 0 && y < 0))
-            return numError("power - domain error", calc);
+            return numError("power - domain error", ctx);
         *value = pow(z, y);
         break;
     default:
@@ -190,45 +188,45 @@ static int floatCompute(int function, double y, double z, double *value, Calcula
 // the inexact degree factor would otherwise turn them into huge finite numbers.
 static bool tangentPole(double degrees) { return fmod(fabs(degrees), 180.0) == 90.0; }
 
-int floatFunc(Number *a, Number *b, Number *result, int function, Calculator *calc) {
+int floatFunc(Number *a, Number *b, Number *result, int function, NumContext *ctx) {
     double y, z = 0, value = 0;
-    if (floatValue(a, &y, calc))
+    if (floatValue(a, &y, ctx))
         return 1;
-    if (b && floatValue(b, &z, calc))
+    if (b && floatValue(b, &z, ctx))
         return 2;
     if (function < 1 || function > 10)
         return 2;
-    const bool degrees = calc->radians == 0;
+    const bool degrees = ctx->radians == 0;
     if (function == 3 && degrees && tangentPole(y)) {
-        numError("tan - domain error", calc);
+        numError("tan - domain error", ctx);
         return 3;
     }
     if (function <= 3 && degrees)
         y *= kDegreesToRadians;
-    if (floatCompute(function, y, z, &value, calc))
+    if (floatCompute(function, y, z, &value, ctx))
         return 3;
     if (function >= 4 && function <= 6 && degrees)
         value *= kRadiansToDegrees;
-    return floatConv(value, result, calc) ? 3 : 0;
+    return floatConv(value, result, ctx) ? 3 : 0;
 }
 
 // -1 <= x <= 1 for the arc sine and cosine, with x compared as the signed number it is (an
 // integer x through its floating value, complement sign included). 0, or 1 after reporting.
-static int floatUnitDomain(Number *x, const char *message, Calculator *calc) {
-    Number *value = numCreateTemp(x->length, x->radix, kNumFloating, &calc->temporaries);
-    Number *minusOne = floatConst("-1", x->length, x->radix, calc);
-    Number *one = floatConst("1", x->length, x->radix, calc);
+static int floatUnitDomain(Number *x, const char *message, NumContext *ctx) {
+    Number *value = numCreateTemp(x->length, x->radix, kNumFloating, &ctx->temporaries);
+    Number *minusOne = floatConst("-1", x->length, x->radix, ctx);
+    Number *one = floatConst("1", x->length, x->radix, ctx);
     if (!value || !minusOne || !one)
-        return numError("floatConst - temp create failed", calc);
+        return numError("floatConst - temp create failed", ctx);
     if (numConvertFormat(x, value))
-        return numError("floatConv - format conversion failed", calc);
+        return numError("floatConv - format conversion failed", ctx);
     // Signed comparison: equal signs compare magnitudes, reversed for negatives.
     bool aboveMinusOne = !value->negative || numCompare(value, minusOne) <= 0;
     bool belowOne = value->negative || numCompare(value, one) <= 0;
-    return aboveMinusOne && belowOne ? 0 : numError(message, calc);
+    return aboveMinusOne && belowOne ? 0 : numError(message, ctx);
 }
 
-int floatEntry(int code, Number *x, Number *y, Number *result, Calculator *calc) {
+int floatEntry(int code, Number *x, Number *y, Number *result, NumContext *ctx) {
     const int format = result->format;
     Number *base = nullptr;
     int function;
@@ -266,30 +264,30 @@ int floatEntry(int code, Number *x, Number *y, Number *result, Calculator *calc)
         break;
     case 'n':
         function = 9;
-        base = numCreateTemp(x->length, 10, kNumFloating, &calc->temporaries);
+        base = numCreateTemp(x->length, 10, kNumFloating, &ctx->temporaries);
         if (!base)
-            return numError("power - temp create failed", calc);
-        if (floatConv(10.0, base, calc))
+            return numError("power - temp create failed", ctx);
+        if (floatConv(10.0, base, ctx))
             return 1;
         break;
     default:
-        return DOTRIG_CHECK(false) ? 0 : 1;
+        return NUM_CHECK(false) ? 0 : 1;
     }
-    if (!DOTRIG_CHECK(function != 9 || base))
+    if (!NUM_CHECK(function != 9 || base))
         return 1;
-    if ((code == 'S' && floatUnitDomain(x, "asin - domain error", calc)) ||
-        (code == 'O' && floatUnitDomain(x, "acos - domain error", calc)))
+    if ((code == 'S' && floatUnitDomain(x, "asin - domain error", ctx)) ||
+        (code == 'O' && floatUnitDomain(x, "acos - domain error", ctx)))
         return 1;
-    int r = floatFunc(x, base, result, function, calc);
+    int r = floatFunc(x, base, result, function, ctx);
     if (r || format != kNumInteger)
         return r;
     // In the integer format the floating answer is rounded into the calculator's format, as
     // the format switch does for the stack.
-    Number *whole = numCreateTemp(result->length, result->radix, kNumInteger, &calc->temporaries);
+    Number *whole = numCreateTemp(result->length, result->radix, kNumInteger, &ctx->temporaries);
     if (!whole)
-        return numError("floatConv - temp create failed", calc);
+        return numError("floatConv - temp create failed", ctx);
     if (numConvertFormat(result, whole))
-        return numError("floatConv - format conversion failed", calc);
+        return numError("floatConv - format conversion failed", ctx);
     numCopy(whole, result);
     return 0;
 }

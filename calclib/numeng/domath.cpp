@@ -10,7 +10,7 @@
 // of operations, so an overflow half-way through a + b + c stays visible on the answer).
 #include "number.h"
 
-#include "calc.h"
+#include "numctx.h"
 
 #include <bit>
 #include <climits>
@@ -33,11 +33,6 @@ void numAssertReport(const char *file, int line) { gAssertReport(file, line); }
 
 // The file text the assertion report names: the system cites its sources this way.
 static const char kSourceName[] = "calclib\\src\\domath";
-
-// Internal-fault checks. Each reports the line it stands on and yields false when the condition
-// does not hold; the operation then fails with 1 (the calculator shows its error state).
-#define DOMATH_CHECK(condition)                                                                    \
-    ((condition) ? true : (numAssertReport(kSourceName, __LINE__), false))
 
 // Operands of one operation: present, one radix, one length (> 0), one format, and integer operands
 // held with exponent 0. `b` may be null for one-operand operations.
@@ -173,7 +168,7 @@ static int shiftLeftBy(Number *n, int k) {
 // ---- normalisation -------------------------------------------------------------------------
 
 int justify(Number *n) {
-    if (!DOMATH_CHECK(n && n->format == kNumFloating))
+    if (!NUM_CHECK(n && n->format == kNumFloating))
         return 1;
     int k = leadingZeros(n);
     if (k == n->length) {
@@ -184,9 +179,9 @@ int justify(Number *n) {
     return shiftLeftBy(n, k);
 }
 
-int normalize(Number *a, Number *b, Calculator *calc) {
-    if (!DOMATH_CHECK(a && b && a->format == kNumFloating && b->format == kNumFloating &&
-                      a->radix == b->radix && a->length == b->length))
+int normalize(Number *a, Number *b, NumContext *ctx) {
+    if (!NUM_CHECK(a && b && a->format == kNumFloating && b->format == kNumFloating &&
+                   a->radix == b->radix && a->length == b->length))
         return 1;
     if (a->exponent == b->exponent)
         return 0;
@@ -207,9 +202,9 @@ int normalize(Number *a, Number *b, Calculator *calc) {
         }
         int r = numRoundShiftRight(small);
         if (r == 1)
-            return numError("normalize - shift", calc);
+            return numError("normalize - shift", ctx);
         if (r)
-            return numError("normalize - round", calc);
+            return numError("normalize - round", ctx);
     }
     return 0;
 }
@@ -226,8 +221,8 @@ static void intAdd(const Number *a, const Number *b, Number *result, int *carry)
 
 static int intIsNegative(const Number *n) { return n->digits[0] >= numHalf(n->radix); }
 
-int numAdd(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(numAgree(a, b, result)))
+int numAdd(Number *a, Number *b, Number *result, NumContext *ctx) {
+    if (!NUM_CHECK(numAgree(a, b, result)))
         return 1;
     if (a->format == kNumInteger) {
         int signA = intIsNegative(a);
@@ -235,23 +230,23 @@ int numAdd(Number *a, Number *b, Number *result, Calculator *calc) {
         int carry;
         intAdd(a, b, result, &carry);
         if (carry)
-            calcSetCarry(calc);
+            calcSetCarry(ctx);
         if (signA == signB && intIsNegative(result) != signA)
-            calcSetOverflow(calc);
+            calcSetOverflow(ctx);
         a->negative = 0;
         b->negative = 0;
         return 0;
     }
 
-    if (normalize(a, b, calc))
-        return numError("add - normalize failed", calc);
+    if (normalize(a, b, ctx))
+        return numError("add - normalize failed", ctx);
     if (!a->negative && b->negative) {
         b->negative = 0;
-        return magnitudeSub(a, b, result, calc);
+        return magnitudeSub(a, b, result, ctx);
     }
     if (a->negative && !b->negative) {
         a->negative = 0;
-        return magnitudeSub(b, a, result, calc);
+        return magnitudeSub(b, a, result, ctx);
     }
     result->exponent = a->exponent;
     result->negative = a->negative; // both operands share this sign
@@ -260,25 +255,25 @@ int numAdd(Number *a, Number *b, Number *result, Calculator *calc) {
         // front. The first digit ends at most 2, and at most 1 in radix 2: the largest sum,
         // 2 * (radix^L - 1), ends in the digit radix - 2, which never rounds up in radix 2.
         if (numRoundShiftRight(result))
-            return numError("add - carry insert failed", calc);
+            return numError("add - carry insert failed", ctx);
         result->digits[0]++;
     }
     if (justify(result))
-        return numError("add - rejustify failed", calc);
+        return numError("add - rejustify failed", ctx);
     return 0;
 }
 
-int magnitudeSub(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(numAgree(a, b, result)) || !DOMATH_CHECK(!a->negative && !b->negative))
+int magnitudeSub(Number *a, Number *b, Number *result, NumContext *ctx) {
+    if (!NUM_CHECK(numAgree(a, b, result)) || !NUM_CHECK(!a->negative && !b->negative))
         return 1;
     if (numCompare(a, b) < 0) {
-        int r = magnitudeSub(b, a, result, calc);
+        int r = magnitudeSub(b, a, result, ctx);
         result->negative = 1; // |b| > |a|: never zero
         return r;
     }
     result->exponent = a->exponent;
     result->negative = 0;
-    if (!DOMATH_CHECK(subDigits(a, b, result, nullptr) == 0))
+    if (!NUM_CHECK(subDigits(a, b, result, nullptr) == 0))
         return 1;
     // A failing re-normalisation here is returned without a message of its own.
     if (result->format == kNumFloating)
@@ -286,8 +281,8 @@ int magnitudeSub(Number *a, Number *b, Number *result, Calculator *calc) {
     return 0;
 }
 
-int numSub(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(numAgree(a, b, result)))
+int numSub(Number *a, Number *b, Number *result, NumContext *ctx) {
+    if (!NUM_CHECK(numAgree(a, b, result)))
         return 1;
     if (a->format == kNumInteger) {
         // Subtraction by adding the complement, with the flags a processor gives a subtraction:
@@ -299,13 +294,13 @@ int numSub(Number *a, Number *b, Number *result, Calculator *calc) {
         int signA = intIsNegative(a);
         int signB = intIsNegative(b);
         if (numComplement(b, nullptr))
-            return numError("sub - complement failed", calc);
+            return numError("sub - complement failed", ctx);
         int carry;
         intAdd(a, b, result, &carry);
         if (noBorrow)
-            calcSetCarry(calc);
+            calcSetCarry(ctx);
         if (signA != signB && intIsNegative(result) != signA)
-            calcSetOverflow(calc);
+            calcSetOverflow(ctx);
         a->negative = 0;
         b->negative = 0;
         return 0;
@@ -313,22 +308,22 @@ int numSub(Number *a, Number *b, Number *result, Calculator *calc) {
 
     if (!a->negative) {
         b->negative = !b->negative;
-        return numAdd(a, b, result, calc);
+        return numAdd(a, b, result, ctx);
     }
     if (b->negative) {
         b->negative = 0; // -|a| + |b|
-        return numAdd(a, b, result, calc);
+        return numAdd(a, b, result, ctx);
     }
     a->negative = 0; // -(|a| + b)
-    int r = numAdd(a, b, result, calc);
+    int r = numAdd(a, b, result, ctx);
     if (r == 0 && !numIsZero(result))
         result->negative = 1;
     return r;
 }
 
-int numNegate(Number *x, Number *result, Calculator *calc) {
-    (void)calc;
-    if (!DOMATH_CHECK(numAgree(x, nullptr, result)))
+int numNegate(Number *x, Number *result, NumContext *ctx) {
+    (void)ctx;
+    if (!NUM_CHECK(numAgree(x, nullptr, result)))
         return 1;
     if (x->format == kNumInteger) {
         x->negative = 0;
@@ -382,13 +377,13 @@ static void mulDigits(const Number *a, const Number *b, Number *product, Number 
     }
 }
 
-int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(a, b, result)))
+int numMul(Number *a, Number *b, Number *result, NumContext *ctx) {
+    if (!NUM_CHECK(ctx && numAgree(a, b, result)))
         return 1;
     const int length = a->length;
     const int radix = a->radix;
     const int words = numWordsServe(radix);
-    Number *product = numCreateTemp(2 * length + 1, radix, a->format, &calc->temporaries);
+    Number *product = numCreateTemp(2 * length + 1, radix, a->format, &ctx->temporaries);
     Number *partial = nullptr;
     // Short operands' words fit on the stack: an allocation would cost more than the product.
     uint64_t near[kMulStackWords];
@@ -398,9 +393,9 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
         scratch =
             scratchSize <= sizeof near ? near : static_cast<uint64_t *>(numAllocate(scratchSize));
     else if (product)
-        partial = numCreateTemp(length + 1, radix, a->format, &calc->temporaries);
+        partial = numCreateTemp(length + 1, radix, a->format, &ctx->temporaries);
     if (!scratch && !partial)
-        return numError("mul - temp create failed", calc);
+        return numError("mul - temp create failed", ctx);
 
     if (a->format == kNumInteger) {
         // Signed multiplication on magnitudes. With a and b the same Number (a square) the
@@ -428,7 +423,7 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
     unsigned char *p = product->digits;
 
     if (a->format == kNumInteger) {
-        calcClearCarry(calc);
+        calcClearCarry(ctx);
         // The result keeps the product's last L digits; a product that does not fit wraps
         // around as an integer sum does, and raises the overflow indicator. The signed range
         // holds one more negative value than positive ones, so a negative product whose
@@ -445,7 +440,7 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
             fits = product->negative && result->digits[0] == numHalf(radix) &&
                    trailingZeros(result) == length - 1;
         if (!fits)
-            calcSetOverflow(calc);
+            calcSetOverflow(ctx);
         if (product->negative)
             numComplement(result, nullptr);
         a->negative = 0;
@@ -454,18 +449,18 @@ int numMul(Number *a, Number *b, Number *result, Calculator *calc) {
     }
 
     if (expAdd(&product->exponent, a->exponent, b->exponent) || expIncrement(&product->exponent))
-        return numError("mul - exponent overflow", calc);
+        return numError("mul - exponent overflow", ctx);
     int zeros = leadingZeros(product);
     if (zeros == product->length)
         numSetZero(product);
     else if (shiftLeftBy(product, zeros))
-        return numError("mul - exponent overflow", calc);
+        return numError("mul - exponent overflow", ctx);
     if (numCopy(product, result)) // rounds once, half up, on the product's digit L + 1
-        return numError("mul - final round failed", calc);
+        return numError("mul - final round failed", ctx);
     return 0;
 }
 
-int numSquare(Number *x, Number *result, Calculator *calc) { return numMul(x, x, result, calc); }
+int numSquare(Number *x, Number *result, NumContext *ctx) { return numMul(x, x, result, ctx); }
 
 // ---- division ------------------------------------------------------------------------------
 
@@ -485,33 +480,33 @@ static int intToFraction(Number *n) {
 // The reference, digit by digit: a table of the divisor's multiples 1 to radix - 1, each
 // quotient digit the largest multiple that does not exceed the remainder.
 static int divDigits(const Number *a, const Number *b, Number *result, int *roundDigit,
-                     int *firstShift, Calculator *calc) {
+                     int *firstShift, NumContext *ctx) {
     const int length = a->length;
     const int radix = a->radix;
     // Remainder and divisor one digit longer than the operands, with a leading 0, so that a
     // remainder shifted one place left still fits beside the divisor's multiples.
-    Number *rest = numCreateTemp(length + 1, radix, kNumFloating, &calc->temporaries);
+    Number *rest = numCreateTemp(length + 1, radix, kNumFloating, &ctx->temporaries);
     Number *divisor =
-        rest ? numCreateTemp(length + 1, radix, kNumFloating, &calc->temporaries) : nullptr;
+        rest ? numCreateTemp(length + 1, radix, kNumFloating, &ctx->temporaries) : nullptr;
     if (!divisor)
-        return numError("div - temp create failed", calc);
+        return numError("div - temp create failed", ctx);
     if (numCopy(a, rest) || numCopy(b, divisor))
-        return numError("div - copy failed", calc);
+        return numError("div - copy failed", ctx);
     rest->exponent = divisor->exponent = 0;
     rest->negative = divisor->negative = 0;
     rest->format = divisor->format = kNumFloating;
     if (digitShiftRight(rest) || digitShiftRight(divisor))
-        return numError("div - copy failed", calc);
+        return numError("div - copy failed", ctx);
     rest->exponent = divisor->exponent = 0;
 
     Number *multiple[16]; // multiple[k] = k * divisor, k = 1 .. radix - 1
     multiple[1] = divisor;
     for (int k = 2; k < radix; k++) {
-        multiple[k] = numCreateTemp(length + 1, radix, kNumFloating, &calc->temporaries);
+        multiple[k] = numCreateTemp(length + 1, radix, kNumFloating, &ctx->temporaries);
         if (!multiple[k])
-            return numError("div - table create failed", calc);
+            return numError("div - table create failed", ctx);
         if (addDigits(multiple[k - 1], divisor, multiple[k]))
-            return numError("div = table create failed - carry", calc);
+            return numError("div = table create failed - carry", ctx);
     }
 
     // Long division: quotient digit p (0 first) is the largest k with k * divisor <= remainder;
@@ -522,7 +517,7 @@ static int divDigits(const Number *a, const Number *b, Number *result, int *roun
     for (;;) {
         while (p <= length && numCompare(rest, divisor) < 0) {
             if (digitShiftLeft(rest))
-                return numError("div - top shift", calc);
+                return numError("div - top shift", ctx);
             rest->exponent = 0;
             p++;
         }
@@ -542,14 +537,14 @@ static int divDigits(const Number *a, const Number *b, Number *result, int *roun
             }
         }
         if (j == 0)
-            return numError("div - doubtfull digit", calc);
+            return numError("div - doubtfull digit", ctx);
         if (p == length) {
             *roundDigit = j;
             break;
         }
         int nonZero;
         if (subDigits(rest, multiple[j], rest, &nonZero))
-            return numError("div sequence error", calc);
+            return numError("div sequence error", ctx);
         result->digits[p] = static_cast<unsigned char>(j);
         if (!nonZero)
             break; // exact: every later digit, the rounding one included, is 0
@@ -561,7 +556,7 @@ static int divDigits(const Number *a, const Number *b, Number *result, int *roun
 // The same quotient from the machine words. The working block is the remainder's and
 // quotient's, the divisor block the scaled divisor's, which takes the multiples table's place.
 static int divWords(const Number *a, const Number *b, Number *result, int *roundDigit,
-                    int *firstShift, Calculator *calc) {
+                    int *firstShift, NumContext *ctx) {
     const int length = a->length;
     // s: a's leading zeros, and one more when a's digits moved up to the front stay below b's.
     const int zeros = leadingZeros(a);
@@ -577,11 +572,11 @@ static int divWords(const Number *a, const Number *b, Number *result, int *round
     numWordDivScratch(length, shift, a->radix, &workingSize, &divisorSize);
     uint64_t *working = static_cast<uint64_t *>(numAllocate(workingSize));
     if (!working)
-        return numError("div - temp create failed", calc);
+        return numError("div - temp create failed", ctx);
     uint64_t *divisor = static_cast<uint64_t *>(numAllocate(divisorSize));
     if (!divisor) {
         numRelease(working);
-        return numError("div - table create failed", calc);
+        return numError("div - table create failed", ctx);
     }
     if (zeros < length) {
         *roundDigit = numWordDiv(a->digits, shift, b->digits, length, a->radix, result->digits,
@@ -593,9 +588,8 @@ static int divWords(const Number *a, const Number *b, Number *result, int *round
     return 0;
 }
 
-int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(a, b, result)) ||
-        !DOMATH_CHECK(a->radix >= 2 && a->radix <= 16))
+int numDiv(Number *a, Number *b, Number *result, NumContext *ctx) {
+    if (!NUM_CHECK(ctx && numAgree(a, b, result)) || !NUM_CHECK(a->radix >= 2 && a->radix <= 16))
         return 1;
     const int length = a->length;
     const int radix = a->radix;
@@ -603,45 +597,45 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
     if (integer) {
         // Integer division divides the digit patterns as unsigned numbers: no complement.
         if (intToFraction(a))
-            return numError("div - justify src A", calc);
+            return numError("div - justify src A", ctx);
         if (intToFraction(b))
-            return numError("div - justify src B", calc);
+            return numError("div - justify src B", ctx);
     }
     if (b->digits[0] == 0)
-        return numError("div - divide by zero", calc);
+        return numError("div - divide by zero", ctx);
 
     int64_t exponent = static_cast<int64_t>(a->exponent) - b->exponent;
     if (exponent < INT32_MIN || exponent > INT32_MAX)
-        return numError("div - exponent overflow", calc);
+        return numError("div - exponent overflow", ctx);
     memset(result->digits, 0, static_cast<size_t>(length));
     result->exponent = static_cast<int32_t>(exponent);
     result->negative = a->negative ^ b->negative;
 
     int roundDigit = 0, firstShift = 0;
-    int r = numWordsServe(radix) ? divWords(a, b, result, &roundDigit, &firstShift, calc)
-                                 : divDigits(a, b, result, &roundDigit, &firstShift, calc);
+    int r = numWordsServe(radix) ? divWords(a, b, result, &roundDigit, &firstShift, ctx)
+                                 : divDigits(a, b, result, &roundDigit, &firstShift, ctx);
     if (r)
         return r;
     if (!integer && roundDigit >= numHalf(radix) && numIncrement(result))
-        return numError("div - rounding failed", calc);
+        return numError("div - rounding failed", ctx);
 
     if (expAdd(&result->exponent, result->exponent, 1 + firstShift))
-        return numError("div - exponent overflow", calc);
+        return numError("div - exponent overflow", ctx);
     if (!integer) {
         if (justify(result))
-            return numError("div - exponent overflow", calc);
+            return numError("div - exponent overflow", ctx);
         return 0;
     }
 
     // Back to the units position: the quotient digits read as an integer, fraction truncated.
     result->negative = 0;
     if (expAdd(&result->exponent, result->exponent, -length))
-        return numError("div - exponent overflow", calc);
+        return numError("div - exponent overflow", ctx);
     int shifts = 0;
     while (result->exponent > 0 && shifts < length) {
         if (result->digits[0] != 0) {
-            calcSetOverflow(calc);
-            return numError("div - exponent overflow", calc);
+            calcSetOverflow(ctx);
+            return numError("div - exponent overflow", ctx);
         }
         digitShiftLeft(result);
         shifts++;
@@ -658,17 +652,17 @@ int numDiv(Number *a, Number *b, Number *result, Calculator *calc) {
     return 0;
 }
 
-int reciproc(Number *x, Number *result, Calculator *calc) {
-    if (!DOMATH_CHECK(calc && numAgree(x, nullptr, result)))
+int reciproc(Number *x, Number *result, NumContext *ctx) {
+    if (!NUM_CHECK(ctx && numAgree(x, nullptr, result)))
         return 1;
-    Number *one = numCreateTemp(x->length, x->radix, x->format, &calc->temporaries);
+    Number *one = numCreateTemp(x->length, x->radix, x->format, &ctx->temporaries);
     if (!one)
-        return numError("reciproc - temp create failed", calc);
+        return numError("reciproc - temp create failed", ctx);
     if (x->format == kNumInteger) {
         one->digits[one->length - 1] = 1;
     } else {
         one->digits[0] = 1;
         one->exponent = 1;
     }
-    return numDiv(one, x, result, calc);
+    return numDiv(one, x, result, ctx);
 }

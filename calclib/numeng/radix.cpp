@@ -2,14 +2,12 @@
 // directly into octal and hexadecimal and expands back; every pair that involves 10, and octal
 // with hexadecimal, goes through radixGen, which evaluates the source digits with the engine's
 // own arithmetic in the target radix (exact for integers that fit, one rounding for fractions).
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 
 #include <cstdint>
 
 static const char kSourceName[] = "calclib\\src\\radix";
-#define RADIX_CHECK(condition)                                                                     \
-    ((condition) ? true : (numAssertReport(kSourceName, __LINE__), false))
 
 // ---- binary with octal and hexadecimal ----------------------------------------------------
 
@@ -53,7 +51,7 @@ static void groupBits(const Number *source, int g, Number *t) {
 
 // Expands octal (g = 3) or hexadecimal (g = 4) `source` into the bits of binary t. The source
 // digits that were written are cleared, so what is left non-zero is what did not fit.
-static int expandBits(Number *source, int g, Number *t, Calculator *calc) {
+static int expandBits(Number *source, int g, Number *t, NumContext *ctx) {
     const int L = source->length;
     int written = 0; // bits written into t
     if (source->format == kNumInteger) {
@@ -72,8 +70,8 @@ static int expandBits(Number *source, int g, Number *t, Calculator *calc) {
         }
     }
     if (!numIsZero(source)) {
-        calcSetOverflow(calc);
-        return numError("radix conv - digit loss", calc);
+        calcSetOverflow(ctx);
+        return numError("radix conv - digit loss", ctx);
     }
     if (source->format == kNumInteger) {
         t->exponent = 0;
@@ -81,18 +79,18 @@ static int expandBits(Number *source, int g, Number *t, Calculator *calc) {
     }
     int64_t e = static_cast<int64_t>(g) * source->exponent;
     if (e < INT32_MIN || e > INT32_MAX) {
-        calcSetOverflow(calc);
+        calcSetOverflow(ctx);
         return numError(
-            g == 3 ? "radix conv - expoenent overflow" : "radix conv - exponent overflow", calc);
+            g == 3 ? "radix conv - expoenent overflow" : "radix conv - exponent overflow", ctx);
     }
     t->exponent = static_cast<int32_t>(e);
-    return justify(t) ? numError("radix conv - exponent overflow", calc) : 0;
+    return justify(t) ? numError("radix conv - exponent overflow", ctx) : 0;
 }
 
 // ---- radixGen -----------------------------------------------------------------------------
 
 // Writes r in radix t into b (floating, zero on entry); 0, or 1 after reporting.
-static int radixStep(int r, int t, Number *b, Calculator *calc) {
+static int radixStep(int r, int t, Number *b, NumContext *ctx) {
     static const struct {
         int from, to, digitCount;
         unsigned char digits[4];
@@ -104,34 +102,34 @@ static int radixStep(int r, int t, Number *b, Calculator *calc) {
         if (step.from != r || step.to != t)
             continue;
         if (b->length < step.digitCount)
-            return numError("radix conv - too few digits", calc);
+            return numError("radix conv - too few digits", ctx);
         for (int i = 0; i < step.digitCount; i++)
             b->digits[i] = step.digits[i];
         b->exponent = step.digitCount;
         return 0;
     }
-    return numError("radix - gen: radix not handled", calc);
+    return numError("radix - gen: radix not handled", ctx);
 }
 
-int radixGen(Number *source, Number *target, Calculator *calc) {
+int radixGen(Number *source, Number *target, NumContext *ctx) {
     const int L = source->length, t = target->radix;
     int32_t ePrime = 0;
     if (source->format == kNumFloating) {
         if (expAdd(&source->exponent, source->exponent, -L))
-            return numError("radix conv - exponent overflow", calc);
+            return numError("radix conv - exponent overflow", ctx);
         for (int shifts = 0; shifts < L && source->digits[L - 1] == 0; shifts++)
             if (digitShiftRight(source))
-                return numError("radix conv - exponent overflow", calc);
+                return numError("radix conv - exponent overflow", ctx);
         ePrime = source->exponent;
     }
-    Number **chain = &calc->temporaries;
+    Number **chain = &ctx->temporaries;
     Number *p = numCreateTemp(L, t, kNumFloating, chain);
     Number *b = numCreateTemp(L, t, kNumFloating, chain);
     Number *addend = numCreateTemp(L, t, kNumFloating, chain);
     Number *work = numCreateTemp(L, t, kNumFloating, chain);
     if (!p || !b || !addend || !work)
-        return numError("radix conv - temp create failed", calc);
-    if (radixStep(source->radix, t, b, calc))
+        return numError("radix conv - temp create failed", ctx);
+    if (radixStep(source->radix, t, b, ctx))
         return 1;
     p->digits[0] = 1;
     p->exponent = 1;
@@ -144,14 +142,14 @@ int radixGen(Number *source, Number *target, Calculator *calc) {
     for (int i = L - 1; i >= 0; i--) {
         for (int k = source->digits[i]; k > 0; k--) {
             numCopy(p, addend);
-            if (numAdd(target, addend, work, calc))
+            if (numAdd(target, addend, work, ctx))
                 return 4;
             numCopy(work, target);
         }
         if (i == 0)
             break;
         // The power is the walked operand's partner: the step's few digits are walked.
-        if (numScratchStep(numMul, p, b, work, calc))
+        if (numScratchStep(numMul, p, b, work, ctx))
             return 5;
         numCopy(work, p);
     }
@@ -159,19 +157,19 @@ int radixGen(Number *source, Number *target, Calculator *calc) {
     if (source->format == kNumInteger) {
         Number *integer = numCreateTemp(L, t, kNumInteger, chain);
         if (!integer)
-            return numError("radix conv - temp create failed", calc);
+            return numError("radix conv - temp create failed", ctx);
         if (numConvertFormat(target, integer) || numCopy(integer, target))
-            return numError("radix conv - range error", calc);
+            return numError("radix conv - range error", ctx);
         return 0;
     }
     // Each unit of the exponent is one multiplication by the step: bounded, so a huge
     // exponent fails at once instead of blocking the calculator.
     int64_t repeats = ePrime < 0 ? -static_cast<int64_t>(ePrime) : ePrime;
     if (!numRepeatsAllowed(repeats, L, kRepeatMul))
-        return numError("radix conv - exponent overflow", calc);
+        return numError("radix conv - exponent overflow", ctx);
     if (ePrime >= 0) {
         for (int64_t k = 0; k < repeats; k++) {
-            if (numScratchStep(numMul, target, b, work, calc))
+            if (numScratchStep(numMul, target, b, work, ctx))
                 return 11;
             numCopy(work, target);
         }
@@ -181,11 +179,11 @@ int radixGen(Number *source, Number *target, Calculator *calc) {
     p->digits[0] = 1;
     p->exponent = 1;
     for (int64_t k = 0; k < repeats; k++) {
-        if (numScratchStep(numMul, p, b, work, calc))
+        if (numScratchStep(numMul, p, b, work, ctx))
             return 11;
         numCopy(work, p);
     }
-    if (numDiv(target, p, work, calc))
+    if (numDiv(target, p, work, ctx))
         return 12;
     numCopy(work, target);
     return 0;
@@ -195,9 +193,9 @@ int radixGen(Number *source, Number *target, Calculator *calc) {
 
 static bool radixKnown(int r) { return r == 2 || r == 8 || r == 10 || r == 16; }
 
-int radixConv(Number *source, Number *destination, Calculator *calc) {
-    if (!RADIX_CHECK(source && destination && source->length > 0 &&
-                     source->length == destination->length))
+int radixConv(Number *source, Number *destination, NumContext *ctx) {
+    if (!NUM_CHECK(source && destination && source->length > 0 &&
+                   source->length == destination->length))
         return 1;
     if (source->radix == destination->radix)
         return numCopy(source, destination);
@@ -206,7 +204,7 @@ int radixConv(Number *source, Number *destination, Calculator *calc) {
     if (source->format == kNumInteger) {
         if (source->digits[0] >= numHalf(source->radix)) {
             if (numComplement(source, nullptr))
-                return numError("radix conv - sign inversion failed", calc);
+                return numError("radix conv - sign inversion failed", ctx);
             negative = true;
         }
     } else {
@@ -215,9 +213,9 @@ int radixConv(Number *source, Number *destination, Calculator *calc) {
     }
 
     Number *t =
-        numCreateTemp(source->length, destination->radix, source->format, &calc->temporaries);
+        numCreateTemp(source->length, destination->radix, source->format, &ctx->temporaries);
     if (!t)
-        return numError("radix conv - temp create failed", calc);
+        return numError("radix conv - temp create failed", ctx);
     const int from = source->radix, to = destination->radix;
     int status = 0;
     if (!radixKnown(from) || !radixKnown(to))
@@ -225,15 +223,15 @@ int radixConv(Number *source, Number *destination, Calculator *calc) {
     else if (from == 2 && to != 10)
         groupBits(source, to == 8 ? 3 : 4, t);
     else if (to == 2 && from != 10)
-        status = expandBits(source, from == 8 ? 3 : 4, t, calc);
+        status = expandBits(source, from == 8 ? 3 : 4, t, ctx);
     else
-        status = radixGen(source, t, calc);
+        status = radixGen(source, t, ctx);
     if (status)
         return status;
 
     if (t->format == kNumFloating)
         t->negative = negative ? 1 : 0;
     else if (negative && numComplement(t, nullptr))
-        return numError("radix conv - sign inversion failed", calc);
+        return numError("radix conv - sign inversion failed", ctx);
     return numCopy(t, destination);
 }

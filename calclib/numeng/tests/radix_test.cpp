@@ -1,8 +1,8 @@
 // Radix conversion: regrouping and expansion of bits, radixGen for every pair with 10 and
 // between octal and hexadecimal, signs across radices, the failure messages, and a generated
 // cross-check of decimal integers against bc.
-#include "calc.h"
 #include "number.h"
+#include "numctx.h"
 #include "numtest.h"
 #include "radix_cases.h"
 
@@ -22,7 +22,7 @@ struct ConvertResult {
 
 // Converts the value into `to` at the same length, as the calculator does.
 ConvertResult convert(const char *digits, int exponent, int negative, int from, int format, int to,
-                      Calculator *calc) {
+                      NumContext *calc) {
     Number *source = numFrom(digits, exponent, negative, from, format);
     Number *destination = numCreate(source->length, to, format);
     testing::internal::CaptureStderr();
@@ -70,7 +70,7 @@ TEST(RadixConv, Converts) {
         {"same radix copies", "1234", 7, 1, 10, F, 10, "1234", 7, 1},
     };
     for (const Case &c : cases) {
-        Calculator calc;
+        NumContext calc;
         ConvertResult r = convert(c.digits, c.exponent, c.negative, c.from, c.format, c.to, &calc);
         EXPECT_EQ(0, r.status) << c.label << ": " << r.diagnostics;
         EXPECT_EQ(c.expected, r.digits) << c.label;
@@ -98,7 +98,7 @@ TEST(RadixConv, EveryPairInBothFormats) {
             for (int j = 0; j < 4; j++) {
                 if (i == j)
                     continue;
-                Calculator calc;
+                NumContext calc;
                 ConvertResult r = convert(form.digits[i], form.exponents[i], 0, radices[i],
                                           form.format, radices[j], &calc);
                 std::string label = std::string(form.digits[i]) + " radix " +
@@ -138,7 +138,7 @@ TEST(RadixConv, Fails) {
          "radix conv - exponent overflow", 0},
     };
     for (const FailCase &c : cases) {
-        Calculator calc;
+        NumContext calc;
         ConvertResult r = convert(c.digits, c.exponent, 0, c.from, c.format, c.to, &calc);
         EXPECT_NE(0, r.status) << c.label;
         EXPECT_EQ(std::string("Error: ") + c.message + "\n", r.diagnostics) << c.label;
@@ -147,7 +147,7 @@ TEST(RadixConv, Fails) {
 }
 
 TEST(RadixConv, ConsumesTheSourceButNotTheDestinationShape) {
-    Calculator calc;
+    NumContext calc;
     Number *source = numFrom("99999995", 0, 0, 10, I);
     Number *destination = numCreate(8, 16, I);
     ASSERT_EQ(0, radixConv(source, destination, &calc));
@@ -169,7 +169,7 @@ TEST(RadixConv, AgreesWithBc) {
         {kDecimalToHex, sizeof kDecimalToHex / sizeof kDecimalToHex[0], 16},
         {kDecimalToBinary, sizeof kDecimalToBinary / sizeof kDecimalToBinary[0], 2},
     };
-    Calculator calc;
+    NumContext calc;
     for (const Table &t : tables) {
         for (size_t i = 0; i < t.count; i++) {
             const RadixCase &c = t.rows[i];

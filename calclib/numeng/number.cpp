@@ -5,7 +5,7 @@
 // machine words only for the time of their digit work (domath, wordmath).
 #include "number.h"
 
-#include "calc.h"
+#include "numctx.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -324,8 +324,8 @@ const char *numRawText(const Number *n) {
     return gRawText;
 }
 
-int numError(const char *message, Calculator *calc) {
+int numError(const char *message, NumContext *ctx) {
     fprintf(stderr, "Error: %s\n", message);
-    calcTapeMessage(message, calc);
+    calcTapeMessage(message, ctx);
     return 1;
 }
