@@ -11,6 +11,7 @@
 #include "plotmem.h"
 #include "print.h"
 #include "program.h"
+#include "session.h"
 #include "settings.h"
 #include "tape.h"
 #include "textwind.h"
@@ -22,7 +23,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,8 +56,8 @@ struct Input {
 // The calculator's settings given on the command line; the others come from the settings file
 // (--settings) or are the calculator's defaults.
 struct Options {
-    std::optional<int> digits, exponentDigits, radix, format, autoFormat, notation, fixedPlaces;
-    bool radians = false, raw = false, tape = false, indicators = false;
+    CalcSessionOptions session;
+    bool raw = false, tape = false, indicators = false;
     bool answered = false; // --help or --version said all there is to say
     const char *settings = nullptr;
     const char *printTape = nullptr;   // the printed tape's file
@@ -75,7 +75,7 @@ int usage(const char *problem) {
 }
 
 // A whole decimal number from `minimum` to `maximum`.
-bool readCount(const char *text, int minimum, int maximum, std::optional<int> *value) {
+bool readCount(const char *text, int minimum, int maximum, int *value) {
     char *end;
     long v = strtol(text, &end, 10);
     if (!*text || *end || v < minimum || v > maximum)
@@ -85,8 +85,7 @@ bool readCount(const char *text, int minimum, int maximum, std::optional<int> *v
 }
 
 // One of the words, as its index plus `first`.
-bool readWord(const char *text, std::initializer_list<const char *> words, int first,
-              std::optional<int> *value) {
+bool readWord(const char *text, std::initializer_list<const char *> words, int first, int *value) {
     int i = first;
     for (const char *w : words) {
         if (strcmp(text, w) == 0) {
@@ -135,7 +134,7 @@ int parseOptions(int argc, char **argv, Options *o) {
             continue;
         }
         if (a == "--radians") {
-            o->radians = true;
+            o->session.radians = 1;
             continue;
         }
         if (a[0] != '-' && i == argc - 1) {
@@ -151,21 +150,22 @@ int parseOptions(int argc, char **argv, Options *o) {
             return usage(("missing value after " + a).c_str());
         const char *v = argv[++i];
         bool ok = true;
+        CalcSessionOptions *s = &o->session;
         if (a == "--digits")
-            ok = readCount(v, 2, kMaxMantissaDigits, &o->digits);
+            ok = readCount(v, 2, kMaxMantissaDigits, &s->digits);
         else if (a == "--exp-digits")
-            ok = readCount(v, 0, kMaxExponentDigits, &o->exponentDigits);
+            ok = readCount(v, 0, kMaxExponentDigits, &s->exponentDigits);
         else if (a == "--fixed")
-            ok = readCount(v, 0, kMaxMantissaDigits, &o->fixedPlaces);
+            ok = readCount(v, 0, kMaxMantissaDigits, &s->fixedPlaces);
         else if (a == "--radix")
-            ok = readCount(v, 2, 16, &o->radix) &&
-                 (*o->radix == 2 || *o->radix == 8 || *o->radix == 10 || *o->radix == 16);
+            ok = readCount(v, 2, 16, &s->radix) &&
+                 (s->radix == 2 || s->radix == 8 || s->radix == 10 || s->radix == 16);
         else if (a == "--format")
-            ok = readWord(v, {"float", "int"}, 0, &o->format);
+            ok = readWord(v, {"float", "int"}, 0, &s->format);
         else if (a == "--auto-format")
-            ok = readWord(v, {"off", "on"}, 0, &o->autoFormat);
+            ok = readWord(v, {"off", "on"}, 0, &s->autoFormat);
         else if (a == "--notation")
-            ok = readWord(v, {"dec", "sci", "eng"}, 1, &o->notation);
+            ok = readWord(v, {"dec", "sci", "eng"}, 1, &s->notation);
         else if (a == "--settings")
             o->settings = v;
         else if (a == "--print-tape")
@@ -253,35 +253,11 @@ int printTape(const std::string &text, const char *file, const char *settingsFil
     return failed;
 }
 
-// Builds the calculator as the panel does: the settings first (from the file, then the
-// options), then the radix radio pressed (which may select the integer format), then the format
-// from the record; both stacks empty and a fresh entry. The tape starts after that.
+// The calculator of the settings file and the options, as the panel builds it; the tape starts
+// after that.
 void buildCalculator(const Options &o, Calculator *calc) {
-    int radix = 10, registers = 16;
-    if (o.settings) {
-        registers = calcReadSettings(o.settings, calc, nullptr);
-        radix = calc->radix;
-        calc->radix = 10; // the radio is pressed from the start-up radix
-    }
-    calc->digits = o.digits.value_or(calc->digits);
-    calc->exponentDigits = o.exponentDigits.value_or(calc->exponentDigits);
-    calc->format = o.format.value_or(calc->format);
-    calc->autoFormat = o.autoFormat.value_or(calc->autoFormat);
-    if (o.notation)
-        calc->displayFormat = (calc->displayFormat & ~0xF) | *o.notation;
-    if (o.fixedPlaces) {
-        calc->displayFormat |= 0x10;
-        calc->fixedPlaces = *o.fixedPlaces;
-    }
-    calc->radians = o.radians ? 1 : 0;
-    calcAllocRegisters(registers, calc);
-    displayRebuild(calc);
-    calcSetRadix(o.radix.value_or(radix), calc);
-    calcSetFormat(calc->format, calc);
-    calcEmptyStacks(calc);
-    calc->state = ENTRY_MANTISSA;
-    calc->parenDepth = 0;
-    displayEmptyEntry(calc);
+    int registers = calcSessionRead(o.settings, &o.session, calc, nullptr);
+    calcSessionStart(registers, &o.session, calc);
     gTapeToStdout = o.tape;
     gTapeKept = o.printTape != nullptr;
     if (o.tape || o.printTape)
@@ -385,14 +361,12 @@ int main(int argc, char **argv) {
     if (plot.file) {
         plotStatus = cliPlot(plot, o.programFile, o.settings, &calc);
         if (plotStatus == 2) {
-            calcRelease(&calc);
-            displayRelease();
+            calcSessionEnd(&calc);
             return 2;
         }
     } else if (o.programFile && !runProgramFile(o.programFile, &calc)) {
         fprintf(stderr, "torva-cli: cannot read the program %s\n", o.programFile);
-        calcRelease(&calc);
-        displayRelease();
+        calcSessionEnd(&calc);
         return 2;
     }
 
@@ -414,9 +388,7 @@ int main(int argc, char **argv) {
         exitStatus = plotStatus;
     if (o.printTape && printTape(gTape, o.printTape, o.settings) != 0)
         exitStatus = 4;
-    calcRelease(&calc);
-    freePointMemory(&calc);
-    displayRelease();
+    calcSessionEnd(&calc);
     BufferEpilog();
     return exitStatus;
 }

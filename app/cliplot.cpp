@@ -210,8 +210,6 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
         fprintf(stderr, "torva-cli: cannot read the program %s\n", programFile);
         return 2;
     }
-    if (settingsFile)
-        plotReadSettings(settingsFile, calc);
     if (o.realm) {
         calc->plotMinX = o.minX;
         calc->plotMaxX = o.maxX;

@@ -57,6 +57,10 @@ settings=$(mktemp -d)
 printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"
 check "settings file" 0 " 100" "" -- --settings "$settings/torva.ini" -k 'ff+1='
 check "option over settings" 0 " 0.667" "" -- --settings "$settings/torva.ini" --radix 10 -k '2/3='
+# The angle mode is the panel's: radians when the file says so, whatever torva-cli defaults to.
+printf '[nv]\nANGLE_FORMAT=1\n' > "$settings/radians.ini"
+check "angle mode from the settings" 0 " 0.893996664" "" -- --settings "$settings/radians.ini" -k 90s
+check "degrees without a file" 0 " 1" "" -- -k 90s
 if grep -q '^APPLICATION_ULX=20$' "$settings/torva.ini" && grep -q '^RADIX=16$' "$settings/torva.ini"; then
     passed=$((passed + 1))
 else

@@ -18,6 +18,13 @@ struct PlotNode;
 
 constexpr uint32_t kCalculatorMagic = 0xABCD4359; // every callback through a window checks it
 
+// The display format word (`Calculator::displayFormat`, DISPLAY_FORMAT in the settings): the
+// notation in the low bits, and a bit for the fixed radix point.
+constexpr int kDisplayNotationMask = 0xF; // 1 decimal, 2 scientific, 3 engineering
+constexpr int kDisplayFixedPoint = 0x10;  // places after the point are fixedPlaces
+static_assert(kDisplayNotationMask == 0xF && kDisplayFixedPoint == 0x10,
+              "DISPLAY_FORMAT values in settings files");
+
 // The state doubles as the display request: 1 and 2 draw the entry, 3 to 5 show X, 6 dashes.
 enum EntryState {
     ENTRY_MANTISSA = 1,   // digits go to the mantissa field (also at start and after clear-all)
@@ -70,7 +77,7 @@ struct Calculator : NumContext {
     int digits = 10;                   // mantissa digits of every Number the engine makes (>= 2)
     int exponentDigits = 2;            // width of the display's exponent field (>= 0)
     int format = 0;                    // number format of new values: 0 floating, 1 integer
-    int displayFormat = 1;             // low 4 bits notation 1/2/3; bit 0x10 fixed radix point
+    int displayFormat = 1;             // notation (kDisplayNotationMask) | kDisplayFixedPoint
     int radix = 10;                    // 2, 8, 10 or 16
     int fixedPlaces = -1;              // places after the point when the point is fixed
     int autoFormat = 1;                // 1: the format follows radix changes

@@ -64,8 +64,9 @@ static int readSettings(const char *file, Calculator *calc, CalcPanelSettings *p
     calc->radix = radix == 2 || radix == 8 || radix == 16 ? radix : 10;
     calc->fixedPlaces = clamp(ReadIntSetting("FIXED_RADIX_PLACE", -1, file), -1, calc->digits);
     int display = ReadIntSetting("DISPLAY_FORMAT", 1, file);
-    int notation = display & 0xF;
-    calc->displayFormat = (notation >= 1 && notation <= 3 ? notation : 1) | (display & 0x10);
+    int notation = display & kDisplayNotationMask;
+    calc->displayFormat =
+        (notation >= 1 && notation <= 3 ? notation : 1) | (display & kDisplayFixedPoint);
     calc->beginnerMode = ReadIntSetting("BEGINNER_MODE", 1, file);
     calc->programMode = clamp(ReadIntSetting("PROGRAM_MODE", 0, file), 0, 2);
     calc->plotOriginMode = ReadIntSetting("PLOT_ORIGIN_MODE", 0, file);

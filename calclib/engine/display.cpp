@@ -125,9 +125,10 @@ static void showX(Calculator *calc) {
         return;
     }
     char sign, exponentSign;
-    int fixed = calc->displayFormat & 0x10 ? calc->fixedPlaces : -1;
+    int fixed = calc->displayFormat & kDisplayFixedPoint ? calc->fixedPlaces : -1;
     int r = numToText(gEntry.mantissa, gEntry.exponent, calc->digits, calc->exponentDigits, &sign,
-                      &exponentSign, fixed, calc->displayFormat & 0xF, 2, calc->operands);
+                      &exponentSign, fixed, calc->displayFormat & kDisplayNotationMask, 2,
+                      calc->operands);
     if (r == 0) {
         gEntry.mantissaLength = static_cast<int>(strlen(gEntry.mantissa));
         gEntry.exponentLength = static_cast<int>(strlen(gEntry.exponent));

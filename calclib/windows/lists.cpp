@@ -328,9 +328,9 @@ std::string NotationText(const Number *n, const Calculator *calc) {
     std::string mantissa((size_t)n->length + 2, '\0');
     std::string exponent((size_t)calc->exponentDigits + 2, '\0');
     char sign = ' ', exponentSign = ' ';
-    int fixed = calc->displayFormat & 0x10 ? calc->fixedPlaces : -1;
+    int fixed = calc->displayFormat & kDisplayFixedPoint ? calc->fixedPlaces : -1;
     if (numToText(mantissa.data(), exponent.data(), n->length, calc->exponentDigits, &sign,
-                  &exponentSign, fixed, calc->displayFormat & 0xF, 2, n) != 0)
+                  &exponentSign, fixed, calc->displayFormat & kDisplayNotationMask, 2, n) != 0)
         return "";
     std::string out = sign == '-' ? "-" : "";
     for (const char *c = mantissa.c_str(); *c; c++) {

@@ -19,6 +19,7 @@
 #include "number.h"
 #include "precision.h"
 #include "progwind.h"
+#include "session.h"
 #include "settings.h"
 #include "tape.h"
 #include "textwind.h"
@@ -325,7 +326,6 @@ void IndicatorsChanged(Calculator *calc) {
 void ChangeCounts(int digits, int exponentDigits, Panel *p) {
     calcSetPrecision(digits, exponentDigits, &p->calc);
     displayCellsLayout(kPanelWidth, &p->calc, &p->cells);
-    displayRebuild(&p->calc);
     displayRequest(ENTRY_MANTISSA, &p->calc);
 }
 
@@ -1000,8 +1000,7 @@ Window *BuildPanel(const char *settingsFile, Panel *p) {
     p->settingsFile = settingsFile;
     p->calc.settingsFile = settingsFile;
     CalcPanelSettings settings;
-    int registers = calcReadSettings(settingsFile, &p->calc, &settings);
-    p->calc.radians = ReadIntSetting("ANGLE_FORMAT", 0, settingsFile) == 1;
+    int registers = calcSessionRead(settingsFile, nullptr, &p->calc, &settings);
     SetToolkitFonts();
     MakeStyles(settings, p);
     MakeColors(settings, p);
@@ -1042,7 +1041,7 @@ Window *BuildPanel(const char *settingsFile, Panel *p) {
     SetButtonCheck("Integer", p->calc.format, w);
     UpdateKeys(p);
 
-    calcAllocRegisters(registers, &p->calc);
+    calcSessionStart(registers, nullptr, &p->calc);
     p->calc.hooks.drawEntry = DrawEntry;
     p->calc.hooks.indicatorsChanged = IndicatorsChanged;
     p->calc.hooks.tapeWrite = TapeWrite;

@@ -28,8 +28,6 @@ namespace {
 constexpr uint32_t kPrecisionMagic = 0x50524543;
 // Bordered, so the fields show where to type even when empty.
 constexpr uint32_t kEdit = kWindowKindText | kWindowTakesFocus | kWindowTabStop | kWindowBordered;
-constexpr int kFixedBit = 0x10;
-constexpr int kNotationMask = 0xF;
 constexpr int kFormatAutomatic = 2; // the pending format besides 0 floating and 1 integer
 
 const DialogItem kDescription[] = {
@@ -58,7 +56,7 @@ struct PrecisionDialog {
     uint32_t magic;      // kPrecisionMagic while alive
     WindowRef panel;     //
     WindowRef *slot;     // the panel's reference to the dialog, cleared on close
-    int pendingDisplay;  // notation in the low 4 bits, kFixedBit
+    int pendingDisplay;  // notation in the low 4 bits, kDisplayFixedPoint
     int pendingFormat;   // 0 floating, 1 integer, kFormatAutomatic
     WindowValueProc key; // the dialog's own key handler
 };
@@ -98,11 +96,11 @@ int NotationPressed(int, Window *radio) {
     if (!r || !dialog)
         return 0;
     int notation = radio->name[0] == 's' ? 2 : radio->name[0] == 'e' ? 3 : 1;
-    int old = r->pendingDisplay & kNotationMask;
+    int old = r->pendingDisplay & kDisplayNotationMask;
     if (old != notation)
         SetButtonCheck(NotationRadio(old), 0, dialog);
     SetButtonCheck(NotationRadio(notation), 1, dialog);
-    r->pendingDisplay = (r->pendingDisplay & ~kNotationMask) | notation;
+    r->pendingDisplay = (r->pendingDisplay & ~kDisplayNotationMask) | notation;
     return 0;
 }
 
@@ -124,10 +122,10 @@ int FixedPressed(int, Window *box) {
     Window *dialog = DialogOf(box);
     if (!r || !dialog)
         return 0;
-    bool fixed = !(r->pendingDisplay & kFixedBit);
+    bool fixed = !(r->pendingDisplay & kDisplayFixedPoint);
     SetButtonCheck("fixcheck", fixed, dialog);
     ShowPlaces(fixed, dialog);
-    r->pendingDisplay ^= kFixedBit;
+    r->pendingDisplay ^= kDisplayFixedPoint;
     return 0;
 }
 
@@ -199,7 +197,7 @@ int PrecisionOk(int, Window *button) {
     const char *file = calc->settingsFile;
     int digits = FieldValue("dispdigs", 2, kMaxMantissaDigits, dialog);
     int exponentDigits = FieldValue("expdigs", 0, kMaxExponentDigits, dialog);
-    bool fixed = (r->pendingDisplay & kFixedBit) != 0;
+    bool fixed = (r->pendingDisplay & kDisplayFixedPoint) != 0;
     int places = fixed ? FieldValue("fixrp", 0, digits, dialog) : calc->fixedPlaces;
 
     SettingsBatchBegin(file);
@@ -208,8 +206,8 @@ int PrecisionOk(int, Window *button) {
         calc->fixedPlaces = places;
         WriteIfDiffers("FIXED_RADIX_PLACE", places, file);
     }
-    int display = (calc->displayFormat & ~(kNotationMask | kFixedBit)) |
-                  (r->pendingDisplay & (kNotationMask | kFixedBit));
+    int display = (calc->displayFormat & ~(kDisplayNotationMask | kDisplayFixedPoint)) |
+                  (r->pendingDisplay & (kDisplayNotationMask | kDisplayFixedPoint));
     if (display != calc->displayFormat) {
         calc->displayFormat = display;
         WriteIntSetting("DISPLAY_FORMAT", display, file);
@@ -288,7 +286,7 @@ Window *precisionOpen(Window *panel, WindowRef *open) {
     r->magic = kPrecisionMagic;
     r->panel = WindowRefOf(panel);
     r->slot = open;
-    r->pendingDisplay = calc->displayFormat & (kNotationMask | kFixedBit);
+    r->pendingDisplay = calc->displayFormat & (kDisplayNotationMask | kDisplayFixedPoint);
     r->pendingFormat = calc->autoFormat ? kFormatAutomatic : calc->format;
     r->key = dialog->onKey;
     dialog->extension = r;
@@ -299,13 +297,13 @@ Window *precisionOpen(Window *panel, WindowRef *open) {
 
     SetNumber("dispdigs", calc->digits, dialog);
     SetNumber("expdigs", calc->exponentDigits, dialog);
-    bool fixed = (calc->displayFormat & kFixedBit) != 0;
+    bool fixed = (calc->displayFormat & kDisplayFixedPoint) != 0;
     // Places kept from an earlier fixed mode stay in view, greyed, while the point is free.
     if (fixed || calc->fixedPlaces >= 0)
         SetNumber("fixrp", calc->fixedPlaces < 0 ? 0 : calc->fixedPlaces, dialog);
     ShowPlaces(fixed, dialog);
     SetButtonCheck("fixcheck", fixed, dialog);
-    int notation = calc->displayFormat & kNotationMask;
+    int notation = calc->displayFormat & kDisplayNotationMask;
     SetButtonCheck(NotationRadio(notation), 1, dialog);
     SetButtonCheck(FormatRadio(r->pendingFormat), 1, dialog);
 

@@ -280,10 +280,10 @@ void RecordConstant(Calculator *calc) {
     char *mantissa = (char *)WindowAllocate((size_t)width + 2);
     char *exponent = (char *)WindowAllocate((size_t)expWidth + 34);
     char sign = '+', expSign = '+';
-    const int places = calc->displayFormat & 0x10 ? calc->fixedPlaces : -1;
+    const int places = calc->displayFormat & kDisplayFixedPoint ? calc->fixedPlaces : -1;
     if (mantissa && exponent &&
         numToText(mantissa, exponent, width, expWidth + 32, &sign, &expSign, places,
-                  calc->displayFormat & 0xF, width, x) == 0) {
+                  calc->displayFormat & kDisplayNotationMask, width, x) == 0) {
         if (StartUndoFrame(b) == 0) {
             // One frame for the whole constant: Undo takes it back in one step.
             Buffer *undo = b->undoBuffer;
