@@ -8,6 +8,7 @@
 
 #include "calc.h"
 #include "calcsettings.h"
+#include "clipnum.h"
 #include "controls.h"
 #include "dialog.h"
 #include "dispcells.h"
@@ -440,104 +441,17 @@ bool KeyDisabled(int key, Panel *p) {
 
 // ---- the clipboard ------------------------------------------------------------------------------
 
-// What the display shows, as text a person or another program can use: "-1.2345e-3" in decimal,
-// the digits with a radix prefix elsewhere ("0x1F", "0b101", "0o17", an exponent as "*16^-3").
-// Empty while the display shows the error dashes.
-std::string ShownNumber(const Calculator *calc) {
-    const EntryFields *e = displayEntry();
-    if (calc->state == CALC_ERROR || (e && e->shownDashes))
-        return "";
-    const char *s = displayShownText();
-    if (!s[0])
-        return "";
-    std::string mantissa, exponent;
-    size_t i = 1;
-    for (; s[i] && s[i] != ' ' && s[i] != '-'; i++)
-        mantissa += s[i];
-    bool negativeExponent = s[i] == '-';
-    if (s[i])
-        i++;
-    for (; s[i]; i++)
-        if (s[i] != ' ')
-            exponent += s[i];
-    if (!mantissa.empty() && mantissa.back() == '.')
-        mantissa.pop_back();
-    if (mantissa.empty())
-        mantissa = "0";
-    std::string out = s[0] == '-' ? "-" : "";
-    const char *prefix = calc->radix == 16  ? "0x"
-                         : calc->radix == 8 ? "0o"
-                         : calc->radix == 2 ? "0b"
-                                            : "";
-    out += prefix + mantissa;
-    if (!exponent.empty() && exponent != "0") {
-        std::string sign = negativeExponent ? "-" : "";
-        out += calc->radix == 10 ? "e" + sign + exponent
-                                 : "*" + std::to_string(calc->radix) + "^" + sign + exponent;
-    }
-    return out;
-}
-
 void CopyShown(Panel *p) {
-    std::string text = ShownNumber(&p->calc);
+    std::string text = calcClipText(&p->calc);
     if (!text.empty())
         ClipboardPut(text.c_str(), (int)text.size(), p->window);
-}
-
-bool DigitOf(int c, int radix, int *digit) {
-    int v = c >= '0' && c <= '9'   ? c - '0'
-            : c >= 'a' && c <= 'f' ? c - 'a' + 10
-            : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                   : 99;
-    *digit = v;
-    return v < radix;
-}
-
-// Types a pasted number: its digits that are valid in the radix, one point, an exponent after
-// 'e' or 'E' (decimal only), a leading '-' as a sign change. Everything else is passed over. In
-// the error state nothing is typed.
-void PasteNumber(const char *text, int length, Panel *p) {
-    Calculator *calc = &p->calc;
-    if (!text || calc->state == CALC_ERROR)
-        return;
-    int i = 0;
-    while (i < length && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
-        i++;
-    bool negative = i < length && text[i] == '-';
-    if (negative || (i < length && text[i] == '+'))
-        i++;
-    if (i + 1 < length && text[i] == '0' && strchr("xXbBoO", text[i + 1]))
-        i += 2;
-    bool point = false, typed = false, inExponent = false, exponentNegative = false;
-    for (; i < length; i++) {
-        int c = (unsigned char)text[i], digit;
-        if (!inExponent && calc->radix == 10 && (c == 'e' || c == 'E') && typed) {
-            if (negative) // the mantissa's sign, while the mantissa is still being typed
-                calcSignChange(calc);
-            negative = false;
-            calcEnterExponent(calc);
-            inExponent = true;
-            if (i + 1 < length && (text[i + 1] == '-' || text[i + 1] == '+'))
-                exponentNegative = text[++i] == '-';
-        } else if (c == '.' && !point && !inExponent && calc->format == 0) {
-            calcDigit('.', calc);
-            point = true;
-        } else if (DigitOf(c, calc->radix, &digit)) {
-            calcDigit(digit < 10 ? '0' + digit : 'A' + digit - 10, calc);
-            typed = true;
-        }
-        if (calc->state == CALC_ERROR)
-            return;
-    }
-    if ((negative && typed) || (inExponent && exponentNegative))
-        calcSignChange(calc);
 }
 
 void PasteClipboard(Panel *p) {
     int length = 0;
     const char *text = ClipboardGet(&length, p->window);
     if (text && length > 0)
-        PasteNumber(text, length, p);
+        calcClipPaste(text, length, &p->calc);
 }
 
 // A click on the button, as the mouse would give it.
