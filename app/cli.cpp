@@ -219,7 +219,7 @@ int printTape(const std::string &text, const char *file, const char *settingsFil
             return 1;
         }
     }
-    setenv("TORVA_HOST", "headless", 1);
+    WindowUseHost("headless");
     char program[] = "torva-cli";
     char *argv[] = {program, nullptr};
     if (WindowProlog(1, argv, malloc, free, reportLine) != 0)

@@ -224,7 +224,7 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
     calc->programMode = o.threeD ? 2 : 1;
     calc->program = program;
 
-    setenv("TORVA_HOST", "headless", 1);
+    WindowUseHost("headless");
     char name[] = "torva-cli";
     char *argv[] = {name, nullptr};
     if (WindowProlog(1, argv, malloc, free, reportLine) != 0) {

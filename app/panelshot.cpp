@@ -41,7 +41,7 @@ int shoot(const char *file, const char *keys) {
     char *argv[] = {program, nullptr};
     if (BufferProlog(malloc, free, noReport, noReport))
         return 1;
-    if (calcStartToolkit(1, argv)) {
+    if (calcStartToolkitOn("headless", 1, argv)) {
         BufferEpilog();
         return 1;
     }
@@ -73,7 +73,6 @@ int main(int argc, char **argv) {
         perror("panelshot");
         return 1;
     }
-    setenv("TORVA_HOST", "headless", 1);
     setenv("TORVA_CONFIG_DIR", dir.c_str(), 1);
     int failed = shoot(argv[1], argc == 3 ? argv[2] : "");
     if (failed)

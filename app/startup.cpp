@@ -59,10 +59,11 @@ int calcTakeOptions(int argc, char **argv, int *exitStatus) {
     return 0;
 }
 
-int calcStartToolkit(int argc, char **argv) {
-    const char *host = getenv("TORVA_HOST");
-    if (!host || !*host)
-        setenv("TORVA_HOST", "x11", 1);
+int calcStartToolkitOn(const char *host, int argc, char **argv) {
+    if (WindowUseHost(host) != 0) {
+        fprintf(stderr, "%s: unknown TORVA_HOST\n", argc > 0 && argv && argv[0] ? argv[0] : "");
+        return 3;
+    }
     int r = WindowProlog(argc, argv, malloc, free, reportToStderr);
     if (r == 0) {
         numSetAssertReport(AssertReport);
@@ -70,6 +71,12 @@ int calcStartToolkit(int argc, char **argv) {
         SetLostDisplayHook(fTempRemoveAll);
     }
     return r;
+}
+
+// The one place that reads TORVA_HOST: the toolkit itself only takes the name it is given.
+int calcStartToolkit(int argc, char **argv) {
+    const char *host = getenv("TORVA_HOST");
+    return calcStartToolkitOn(host && *host ? host : "x11", argc, argv);
 }
 
 void calcStopToolkit() {

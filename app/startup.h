@@ -25,8 +25,11 @@ int calcTakeOptions(int argc, char **argv, int *exitStatus);
 
 // Starts the toolkit with the process allocator on the host TORVA_HOST names, x11 when it is
 // unset or empty: the headless host only when asked for, so a missing display is an error and
-// not a calculator nobody can see. 0, or WindowProlog's failure code.
+// not a calculator nobody can see. 0, or calcStartToolkitOn's failure code.
 int calcStartToolkit(int argc, char **argv);
+// The same on the host named ("x11" or "headless"). 0; 3 for any other name, said in one line
+// on standard error; else WindowProlog's failure code.
+int calcStartToolkitOn(const char *host, int argc, char **argv);
 // Ends the toolkit; the engine reports to standard error again.
 void calcStopToolkit();
 

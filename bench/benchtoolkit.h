@@ -9,7 +9,7 @@
 struct BenchToolkit {
     Window *top = nullptr;
     BenchToolkit(int right = 80, int bottom = 40) {
-        setenv("TORVA_HOST", "headless", 1);
+        WindowUseHost("headless");
         static char program[] = "torva";
         static char *argv[] = {program, nullptr};
         if (WindowProlog(1, argv, malloc, free, Report) != 0)

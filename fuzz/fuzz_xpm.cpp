@@ -19,7 +19,7 @@ void quiet(const char *) {}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    setenv("TORVA_HOST", "headless", 1);
+    WindowUseHost("headless");
     static char program[] = "torva";
     static char *argv[] = {program, nullptr};
     if (WindowProlog(1, argv, malloc, free, quiet) != 0)

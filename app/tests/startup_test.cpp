@@ -33,10 +33,9 @@ void mismatchedAddition() {
 }
 
 TEST(Startup, EngineFaultsGoToTheAssertionBoxWhileTheToolkitIsUp) {
-    setenv("TORVA_HOST", "headless", 1);
     char name[] = "torva";
     char *argv[] = {name, nullptr};
-    ASSERT_EQ(0, calcStartToolkit(1, argv));
+    ASSERT_EQ(0, calcStartToolkitOn("headless", 1, argv));
     HeadlessBoxClear();
     testing::internal::CaptureStderr();
     mismatchedAddition();

@@ -112,7 +112,7 @@ inline void Click(Window *w, int x, int y, int button = 0) {
 class WindTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setenv("TORVA_HOST", "headless", 1);
+        WindowUseHost("headless");
         gLog.clear();
         gReports.clear();
         gTimes.clear();

@@ -366,9 +366,10 @@ struct HostOps {
 extern const HostOps kHeadlessHost;
 extern const HostOps kX11Host;
 
-// The backend named by TORVA_HOST ("headless" or "x11"); without it x11 when DISPLAY is set,
-// headless otherwise. Null for an unknown name.
-const HostOps *HostChoose(void);
+// The backend of that name ("x11" or "headless"); null for any other name and for null. Which
+// one a program runs on is its own explicit choice: nothing here looks at the environment, and
+// the headless backend is never taken in place of a display that cannot be had.
+const HostOps *HostChoose(const char *name);
 
 // Frame and caption geometry shared by the toolkit and the backends: the offset of a window's
 // client area inside its outer rectangle.

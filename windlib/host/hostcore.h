@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 constexpr int kHostInputMax = 4096; // input messages waiting; the window system keeps the rest
@@ -120,3 +121,80 @@ int HostCoreGetUpdateRect(const HostCoreWindow *window, HostRect *update);
 void HostCoreValidate(HostCoreWindow *window, const HostRect *rect);
 // Takes the update area out for a paint (empty when there is none).
 HostRect HostCoreTakeUpdate(HostCoreWindow *window);
+
+// ---- the platform half of a backend's table ---------------------------------------------------
+// Table entries from a backend's functions written over its own window record W (derived from
+// HostWindow): HostAdapt<W, F>::Call has F's signature with every W* turned into HostWindow*.
+template <typename W, typename T>
+using HostOuter = std::conditional_t<std::is_same_v<T, W *>, HostWindow *, T>;
+
+template <typename W, typename T> T HostInner(HostOuter<W, T> value) {
+    if constexpr (std::is_same_v<T, W *>)
+        return static_cast<W *>(value);
+    else
+        return value;
+}
+
+template <typename W, auto F> struct HostAdapt;
+template <typename W, typename R, typename... A, R (*F)(A...)> struct HostAdapt<W, F> {
+    static HostOuter<W, R> Call(HostOuter<W, A>... args) { return F(HostInner<W, A>(args)...); }
+};
+
+// Fills the platform entries of the table `ops`, each from the backend's own function of the
+// same name written over its window record W (Open, Close, RegisterClass, ...). A macro because
+// those names are the backend's private ones, found only where the table is made; the backend
+// starts from HostRendererOps (hostdraw.h), which fills the rest.
+// clang-format off
+#define HOST_PLATFORM_OPS(W, ops)                                \
+    (ops).open = HostAdapt<W, Open>::Call;                       \
+    (ops).close = HostAdapt<W, Close>::Call;                     \
+    (ops).registerClass = HostAdapt<W, RegisterClass>::Call;     \
+    (ops).createWindow = HostAdapt<W, CreateWindow>::Call;       \
+    (ops).destroyWindow = HostAdapt<W, DestroyWindow>::Call;     \
+    (ops).showWindow = HostAdapt<W, ShowWindow>::Call;           \
+    (ops).showOwnedPopups = HostAdapt<W, ShowOwnedPopups>::Call; \
+    (ops).moveWindow = HostAdapt<W, MoveWindow>::Call;           \
+    (ops).setFixedSize = HostAdapt<W, SetFixedSize>::Call;       \
+    (ops).getWindowRect = HostAdapt<W, GetWindowRect>::Call;     \
+    (ops).getClientRect = HostAdapt<W, GetClientRect>::Call;     \
+    (ops).setWindowText = HostAdapt<W, SetWindowText>::Call;     \
+    (ops).getSystemMetric = HostAdapt<W, GetSystemMetric>::Call; \
+    (ops).getDesktopRect = HostAdapt<W, GetDesktopRect>::Call;   \
+    (ops).getScreenCap = HostAdapt<W, GetScreenCap>::Call;       \
+    (ops).defaultProc = HostAdapt<W, DefaultProc>::Call;         \
+    (ops).peekMessage = HostAdapt<W, PeekMessage>::Call;         \
+    (ops).getMessage = HostAdapt<W, GetMessage>::Call;           \
+    (ops).waitMessage = HostAdapt<W, WaitMessage>::Call;         \
+    (ops).dispatchMessage = HostAdapt<W, DispatchMessage>::Call; \
+    (ops).postMessage = HostAdapt<W, PostMessage>::Call;         \
+    (ops).postQuit = HostAdapt<W, PostQuit>::Call;               \
+    (ops).setTimer = HostAdapt<W, SetTimer>::Call;               \
+    (ops).killTimer = HostAdapt<W, KillTimer>::Call;             \
+    (ops).sleep = HostAdapt<W, Sleep>::Call;                     \
+    (ops).now = HostAdapt<W, Now>::Call;                         \
+    (ops).setFocus = HostAdapt<W, SetFocus>::Call;               \
+    (ops).getFocus = HostAdapt<W, GetFocus>::Call;               \
+    (ops).setCapture = HostAdapt<W, SetCapture>::Call;           \
+    (ops).releaseCapture = HostAdapt<W, ReleaseCapture>::Call;   \
+    (ops).getCursorPos = HostAdapt<W, GetCursorPos>::Call;       \
+    (ops).setCursorPos = HostAdapt<W, SetCursorPos>::Call;       \
+    (ops).setModal = HostAdapt<W, SetModal>::Call;               \
+    (ops).getKeyState = HostAdapt<W, GetKeyState>::Call;         \
+    (ops).beginPaint = HostAdapt<W, BeginPaint>::Call;           \
+    (ops).endPaint = HostAdapt<W, EndPaint>::Call;               \
+    (ops).getUpdateRect = HostAdapt<W, GetUpdateRect>::Call;     \
+    (ops).validateRect = HostAdapt<W, ValidateRect>::Call;       \
+    (ops).invalidateRect = HostAdapt<W, InvalidateRect>::Call;   \
+    (ops).scrollWindow = HostAdapt<W, ScrollWindow>::Call;       \
+    (ops).getDevice = HostAdapt<W, GetDevice>::Call;             \
+    (ops).releaseDevice = HostAdapt<W, ReleaseDevice>::Call;     \
+    (ops).createCaret = HostAdapt<W, CreateCaret>::Call;         \
+    (ops).setCaretPos = HostAdapt<W, SetCaretPos>::Call;         \
+    (ops).showCaret = HostAdapt<W, ShowCaret>::Call;             \
+    (ops).hideCaret = HostAdapt<W, HideCaret>::Call;             \
+    (ops).destroyCaret = HostAdapt<W, DestroyCaret>::Call;       \
+    (ops).clipboardPut = HostAdapt<W, ClipboardPut>::Call;       \
+    (ops).clipboardGet = HostAdapt<W, ClipboardGet>::Call;       \
+    (ops).messageBox = HostAdapt<W, MessageBox>::Call;           \
+    (ops).setExitHook = HostAdapt<W, SetExitHook>::Call
+// clang-format on

@@ -1,6 +1,6 @@
 // Drawing on a cairo context with the pixel rules the toolkit's GC relies on: lines and fills
 // are aliasing-free and exact to the pixel (a line's last pixel is left out, as the GC expects
-// and compensates for), and the backend is chosen here from the environment.
+// and compensates for), and the backend is looked up here by its name.
 #include "hostdraw.h"
 
 #include <algorithm>
@@ -14,17 +14,14 @@ struct HostPalette {
     unsigned char rgb[256][3]; // red, green, blue of each entry
 };
 
-const HostOps *HostChoose(void) {
-    const char *name = getenv("TORVA_HOST");
-    if (name && *name) {
-        if (strcmp(name, "headless") == 0)
-            return &kHeadlessHost;
-        if (strcmp(name, "x11") == 0)
-            return &kX11Host;
+const HostOps *HostChoose(const char *name) {
+    if (!name)
         return nullptr;
-    }
-    const char *display = getenv("DISPLAY");
-    return display && *display ? &kX11Host : &kHeadlessHost;
+    if (strcmp(name, "headless") == 0)
+        return &kHeadlessHost;
+    if (strcmp(name, "x11") == 0)
+        return &kX11Host;
+    return nullptr;
 }
 
 HostDevice *HostDeviceCreate(cairo_t *cr, HostWindow *window, int width, int height, int dpiX,

@@ -7,8 +7,6 @@
 
 #include <cairo.h>
 
-#include <type_traits>
-
 struct HostDevice {
     cairo_t *cr;          // drawing context, translated to the device origin and clipped
     HostWindow *window;   // the window drawn on, null for a printer
@@ -91,19 +89,41 @@ HostColor HostClassicSysColor(int index);
 inline int HostClampSize(int v) { return v < 1 ? 1 : v > 32767 ? 32767 : v; }
 inline int HostClampPos(int v) { return v < -32768 ? -32768 : v > 32767 ? 32767 : v; }
 
-// Table entries from a backend's functions written over its own window record W (derived from
-// HostWindow): HostAdapt<W, F>::Call has F's signature with every W* turned into HostWindow*.
-template <typename W, typename T>
-using HostOuter = std::conditional_t<std::is_same_v<T, W *>, HostWindow *, T>;
-
-template <typename W, typename T> T HostInner(HostOuter<W, T> value) {
-    if constexpr (std::is_same_v<T, W *>)
-        return static_cast<W *>(value);
-    else
-        return value;
+// A table named `name` with its renderer half filled: memory devices, system colours, drawing,
+// fonts, palettes and printing, which both backends do with cairo alike. The backend fills the
+// platform half (HOST_PLATFORM_OPS in hostcore.h), which is null until then.
+constexpr HostOps HostRendererOps(const char *name) {
+    HostOps ops{};
+    ops.name = name;
+    ops.createMemoryDevice = HostMemoryDeviceCreate;
+    ops.deleteMemoryDevice = HostMemoryDeviceDelete;
+    ops.sysColor = HostClassicSysColor;
+    ops.deviceCap = HostDrawDeviceCap;
+    ops.setTextColor = HostDrawSetTextColor;
+    ops.setBackColor = HostDrawSetBackColor;
+    ops.moveTo = HostDrawMoveTo;
+    ops.getCurrentPos = HostDrawGetCurrentPos;
+    ops.lineTo = HostDrawLineTo;
+    ops.setPixel = HostDrawSetPixel;
+    ops.fillRect = HostDrawFillRect;
+    ops.textOut = HostDrawTextOut;
+    ops.putBitmap = HostDrawPutBitmap;
+    ops.createFont = HostFontCreate;
+    ops.deleteFont = HostFontDelete;
+    ops.selectFont = HostFontSelect;
+    ops.getTextMetrics = HostFontMetrics;
+    ops.getCharWidths = HostFontCharWidths;
+    ops.createPalette = HostPaletteCreate;
+    ops.setPaletteEntry = HostPaletteSetEntry;
+    ops.selectPalette = HostPaletteSelect;
+    ops.deletePalette = HostPaletteDelete;
+    ops.enumPrinters = HostEnumPrinters;
+    ops.createPrinter = HostCreatePrinter;
+    ops.deletePrinter = HostDeletePrinter;
+    ops.startDoc = HostPrinterStartDoc;
+    ops.startPage = HostPrinterStartPage;
+    ops.endPage = HostPrinterEndPage;
+    ops.endDoc = HostPrinterEndDoc;
+    ops.printerFailure = HostPrinterFailure;
+    return ops;
 }
-
-template <typename W, auto F> struct HostAdapt;
-template <typename W, typename R, typename... A, R (*F)(A...)> struct HostAdapt<W, F> {
-    static HostOuter<W, R> Call(HostOuter<W, A>... args) { return F(HostInner<W, A>(args)...); }
-};

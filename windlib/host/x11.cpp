@@ -1,6 +1,8 @@
 // The x11 backend: the host table over Xlib, with cairo drawing on one xlib surface per X
-// window. This is the only file of the program that includes X11 headers; Xlib's Window, None,
-// Bool, Status, True and False never meet the toolkit's names.
+// window. This file holds windows, events, keys and painting; the clipboard is x11clip.cpp and
+// the message box x11box.cpp, sharing the backend's state through x11priv.h. Only these files
+// include X11 headers; Xlib's Window, None, Bool, Status, True and False never meet the
+// toolkit's names.
 //
 // How the host's habits map onto X:
 // - Top windows are X top-level windows (WM_DELETE_WINDOW arrives as a close message);
@@ -30,16 +32,7 @@
 // - SIGTERM, SIGINT and SIGHUP end the program as its last window closing would, so that its
 //   temporary files go and its settings are written whole: the handler notes the signal and
 //   writes the self-pipe, and the next look for a message hands a quit message to a top window.
-#include "hostcore.h"
-#include "hostdraw.h"
-
-#include <cairo-xlib.h>
-
-#include <X11/XKBlib.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
+#include "x11priv.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,107 +49,25 @@
 #include <unordered_map>
 #include <vector>
 
+namespace x11host {
+
+X11 gX;
+volatile sig_atomic_t gQuitSignal;
+
 namespace {
 
 constexpr int kDefaultDpi = 96;           // when the X resources name no Xft.dpi
 constexpr char kWmClass[] = "Torva";      // WM_CLASS class part
-constexpr int kBoxMinWidth = 260;         // message box geometry, pixels
-constexpr int kBoxPadding = 16;           //
-constexpr int kBoxLineHeight = 18;        //
-constexpr int kBoxButtonWidth = 72;       //
-constexpr int kBoxButtonHeight = 26;      //
-constexpr double kBoxFontSize = 13.0;     //
 constexpr int kTextBufferSize = 64;       // bytes XLookupString may give for one key
-constexpr size_t kPasteMax = 16383;       // bytes a paste gives at most
-constexpr int kPasteWaitMs = 1000;        // for the owner's answer, and for each piece of an INCR
-constexpr int kIncrIdleMs = 5000;         // an INCR transfer unread this long is given up
 constexpr long kMotifDecorationsFlag = 2; // _MOTIF_WM_HINTS: the decorations field is given
 constexpr long kNetWmStateRemove = 0;     // _NET_WM_STATE client message actions
 constexpr long kNetWmStateAdd = 1;        //
-constexpr size_t kRequestHeader = 32;     // bytes of a ChangeProperty request besides its data
-
-struct XWin : HostCoreWindow {
-    Window xid;                   // the X window
-    bool fixedSize;               // setFixedSize: size hints hold it at its size
-    XWin *parent;                 // a child's parent, else null
-    XWin *owner;                  // owner of a top-level window, or null
-    int x, y, width, height;      // as last set or configured: a child in its parent,
-                                  // a top-level on the screen (unclamped)
-    bool mapped;                  // MapNotify seen, no UnmapNotify since
-    bool reparented;              // a window manager put a frame around it
-    bool hiddenWithOwner;         // hidden by showOwnedPopups(owner, 0)
-    cairo_surface_t *surface;     // the X window's own, made on first showing
-    cairo_surface_t *back;        // its back buffer (client image), made on first drawing
-    std::vector<XWin *> children; //
-};
-
-// A text too large for one request, handed to a requestor in pieces: each time the requestor
-// deletes the property, the next piece is written, and an empty piece ends it (ICCCM INCR).
-struct Transfer {
-    Window requestor; //
-    Atom property;    //
-    Atom type;        // UTF8_STRING or STRING
-    std::string data; // the whole converted text
-    size_t sent;      // bytes written so far
-    int64_t last;     // ms, when the requestor last took a piece
-};
-
-struct OpenDevice {
-    HostDevice *device; //
-    HostRect area;      // the part of the back buffer it may draw on, shown when released
-};
-
-struct X11 {
-    Display *dpy;     //
-    int screen;       //
-    Window root;      //
-    Visual *visual;   //
-    int depth;        //
-    int dpi;          // 96 times the scale
-    int scale;        // HiDPI scale, 1 on an ordinary screen
-    int wake[2];      // self-pipe: read end, write end
-    bool wakePending; // a byte is in the pipe
-    Atom wmProtocols, wmDelete, netWmName, utf8String, netWmPid, netWmWindowType,
-        netWmWindowTypeDialog, netWmIcon, clipboard, targets, incr, pasteProperty, timeProperty,
-        motifWmHints, netWmState, netWmStateModal, netWorkarea; // interned once at open
-    Window clipWindow;               // hidden: owns CLIPBOARD and receives pastes
-    bool clipOwned;                  // CLIPBOARD is ours and clipText its contents
-    Time clipSince;                  // the time we took it
-    std::string clipText;            // our copy, Latin-1
-    std::string pasted;              // what the last ClipboardGet returned
-    Atom pasteTarget;                // the target of the conversion under way
-    std::vector<Transfer> transfers; // INCR transfers under way
-    XWin *caretOwner;                // the caret: drawn on the window, never in its
-    HostRect caret;                  // back buffer, so showing the back buffer erases it
-    bool caretShown;                 //
-    std::string program;             // WM_CLASS instance part
-    std::string machine;             // WM_CLIENT_MACHINE: this host's name
-    std::unordered_map<Window, XWin *> byId;
-    std::vector<OpenDevice> devices; // drawing devices not yet released
-    XWin *focus;                     // the window the toolkit gave the focus
-    XWin *focusTop;                  // our top-level window that holds the X focus, or null
-    XWin *announced;                 // the window last sent set-focus without kill-focus since
-    XWin *capture;                   //
-    XWin *menu;                      // the floating pop-up that holds the pointer and keyboard
-    GC putGc;                        // for XPutImage of back buffers
-    unsigned altMask;                // the ModN masks that hold Alt or Meta (never AltGr's)
-    unsigned numLockMask;            // the ModN mask that holds Num_Lock, 0 without one
-    int boxDepth;                    // message boxes up
-    void (*exitHook)(void);
-    bool quitPosted; // the signal noted has been handed to the toolkit
-};
 
 // The signals that end the program cleanly, and what they did before Open.
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 constexpr int kQuitSignalCount = sizeof kQuitSignals / sizeof kQuitSignals[0];
 struct sigaction gPreviousAction[kQuitSignalCount];
-volatile sig_atomic_t gQuitSignal;      // the last quit signal caught, 0 for none
 volatile sig_atomic_t gSignalPipe = -1; // the self-pipe's write end while the host is open
-
-X11 gX;
-
-// Never reads the record: a handle may outlive its window.
-bool Alive(XWin *w) { return HostCoreAlive(w); }
 
 // Every live window, creation order.
 HostCoreWindowsOf<XWin> Windows(void) { return {}; }
@@ -179,30 +90,6 @@ bool Viewable(const XWin *w) {
         if (!w->mapped)
             return false;
     return true;
-}
-
-int64_t NowMs(void) {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
-unsigned long PixelOf(HostColor c) {
-    // TrueColor visuals: place each component under its mask.
-    unsigned long r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
-    auto place = [](unsigned long v, unsigned long mask) {
-        if (!mask)
-            return 0UL;
-        int shift = 0;
-        while (!((mask >> shift) & 1))
-            shift++;
-        int bits = 0;
-        while ((mask >> (shift + bits)) & 1)
-            bits++;
-        return ((v >> (8 - std::min(bits, 8))) << shift) & mask;
-    };
-    Visual *v = gX.visual;
-    return place(r, v->red_mask) | place(g, v->green_mask) | place(b, v->blue_mask);
 }
 
 void ScreenOrigin(const XWin *w, int *sx, int *sy) {
@@ -340,11 +227,6 @@ void ReadXEvents(void);
 bool Paintable(const HostCoreWindow *w);
 void Wake(void);
 void Release(HostCoreWindow *w);
-
-// The clipboard's events, answered with the clipboard below.
-bool IsClipboardEvent(const XEvent *e);
-void OnClipboardEvent(XEvent *e);
-void ServeClipboard(void);
 
 // The integer scale of a HiDPI screen, s = max(1, round(dpi / 96)), with the dpi from the
 // Xft.dpi resource (never from the screen's millimetre size, which servers often invent).
@@ -541,24 +423,6 @@ void SetSizeHints(XWin *w) {
     }
     XSetWMNormalHints(gX.dpy, w->xid, hints);
     XFree(hints);
-}
-
-// What a window manager and a session manager read to tell which program a top-level window
-// belongs to: WM_CLASS, the machine and the process (_NET_WM_PID counts only with the machine).
-void SetProgramProperties(Window xid) {
-    XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
-    XSetClassHint(gX.dpy, xid, &classHint);
-    if (!gX.machine.empty()) {
-        char *names[] = {(char *)gX.machine.c_str()};
-        XTextProperty text = {};
-        if (XStringListToTextProperty(names, 1, &text)) {
-            XSetWMClientMachine(gX.dpy, xid, &text);
-            XFree(text.value);
-        }
-    }
-    long pid = getpid();
-    XChangeProperty(gX.dpy, xid, gX.netWmPid, XA_CARDINAL, 32, PropModeReplace,
-                    (unsigned char *)&pid, 1);
 }
 
 XWin *CreateWindow(const char *className, const char *title, uint32_t style, int x, int y,
@@ -1209,13 +1073,6 @@ void Translate(XEvent *e) {
     }
 }
 
-void DrainWakePipe(void) {
-    char buffer[64];
-    while (read(gX.wake[0], buffer, sizeof buffer) > 0) {
-    }
-    gX.wakePending = false;
-}
-
 // A quit signal goes to the toolkit once, as a message to its first top window; before there
 // is one it waits.
 void HandOverQuit(void) {
@@ -1643,650 +1500,67 @@ int DestroyCaret(void) {
     return 0;
 }
 
-// ---- the clipboard ------------------------------------------------------------------------------
-// The CLIPBOARD selection (never PRIMARY), owned by the hidden clip window. Requests for it are
-// answered wherever the program waits: the core's pump, the message box's loop and a paste's
-// own wait, so another program's paste never hangs on us. Texts are Latin-1 here and UTF-8 or
-// Latin-1 (STRING) on the wire.
-
-bool IsClipboardEvent(const XEvent *e) {
-    return e->type == SelectionRequest || e->type == SelectionClear || e->type == SelectionNotify ||
-           e->type == PropertyNotify;
-}
-
-Bool ForClipboard(Display *, XEvent *e, XPointer) { return IsClipboardEvent(e) ? True : False; }
-
-// A later X time than `than`, across the 32-bit wrap.
-bool Later(Time time, Time than) { return (int32_t)(uint32_t)(time - than) > 0; }
-
-std::string Utf8FromLatin1(const std::string &text) {
-    std::string utf8;
-    utf8.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            utf8 += (char)c;
-        } else {
-            utf8 += (char)(0xC0 | (c >> 6));
-            utf8 += (char)(0x80 | (c & 0x3F));
-        }
-    }
-    return utf8;
-}
-
-// At most `max` Latin-1 bytes: a character Latin-1 cannot hold, or a byte that begins no
-// well-formed sequence, becomes one '?'. Sequences of three and four bytes never hold a Latin-1
-// character, so only two-byte ones are decoded.
-std::string Latin1FromUtf8(const std::string &utf8, size_t max) {
-    std::string text;
-    size_t n = utf8.size();
-    for (size_t i = 0; i < n && text.size() < max;) {
-        unsigned char c = (unsigned char)utf8[i];
-        size_t length = c < 0x80                 ? 1
-                        : c >= 0xC2 && c <= 0xDF ? 2
-                        : c >= 0xE0 && c <= 0xEF ? 3
-                        : c >= 0xF0 && c <= 0xF4 ? 4
-                                                 : 0;
-        bool whole = length > 0 && i + length <= n;
-        for (size_t k = 1; whole && k < length; k++)
-            whole = ((unsigned char)utf8[i + k] & 0xC0) == 0x80;
-        if (!whole) {
-            text += '?';
-            i++;
-        } else if (length == 1) {
-            text += (char)c;
-            i++;
-        } else if (length == 2) {
-            unsigned code = (c & 0x1Fu) << 6 | ((unsigned char)utf8[i + 1] & 0x3Fu);
-            text += code < 0x100 ? (char)code : '?';
-            i += 2;
-        } else {
-            text += '?';
-            i += length;
-        }
-    }
-    return text;
-}
-
-// The largest property data one request carries without BIG-REQUESTS; more goes as INCR.
-size_t MaxPiece(void) { return (size_t)XMaxRequestSize(gX.dpy) * 4 - kRequestHeader; }
-
-// A server time of now, for a clipboard call that no input event triggered: an empty append to
-// a property of ours comes back as a PropertyNotify stamped by the server.
-Bool IsTimeStamp(Display *, XEvent *e, XPointer) {
-    return e->type == PropertyNotify && e->xproperty.window == gX.clipWindow &&
-                   e->xproperty.atom == gX.timeProperty
-               ? True
-               : False;
-}
-
-Time ServerTime(void) {
-    unsigned char nothing = 0;
-    XChangeProperty(gX.dpy, gX.clipWindow, gX.timeProperty, XA_STRING, 8, PropModeAppend, &nothing,
-                    0);
-    XEvent e;
-    XIfEvent(gX.dpy, &e, IsTimeStamp, nullptr);
-    return e.xproperty.time;
-}
-
-// The time of the event the call answers (ICCCM: never CurrentTime, so requests that cross
-// keep their order).
-Time TriggerTime(void) {
-    Time time = HostCoreInputTime();
-    return time ? time : ServerTime();
-}
-
-void Notify(const XSelectionRequestEvent *r, Atom property) {
-    XEvent e = {};
-    e.xselection.type = SelectionNotify;
-    e.xselection.display = gX.dpy;
-    e.xselection.requestor = r->requestor;
-    e.xselection.selection = r->selection;
-    e.xselection.target = r->target;
-    e.xselection.property = property;
-    e.xselection.time = r->time;
-    XSendEvent(gX.dpy, r->requestor, False, NoEventMask, &e);
-}
-
-// Offers TARGETS, UTF8_STRING and STRING; any other target, or a request for a selection we do
-// not hold, is refused with property None.
-void ServeRequest(const XSelectionRequestEvent *r) {
-    // Requestors older than ICCCM name no property: the target serves as one.
-    Atom property = r->property == None ? r->target : r->property;
-    if (r->selection != gX.clipboard || r->owner != gX.clipWindow || !gX.clipOwned) {
-        Notify(r, None);
-        return;
-    }
-    if (r->target == gX.targets) {
-        Atom offered[] = {gX.targets, gX.utf8String, XA_STRING};
-        XChangeProperty(gX.dpy, r->requestor, property, XA_ATOM, 32, PropModeReplace,
-                        (const unsigned char *)offered, 3);
-        Notify(r, property);
-        return;
-    }
-    std::string data;
-    if (r->target == gX.utf8String)
-        data = Utf8FromLatin1(gX.clipText);
-    else if (r->target == XA_STRING)
-        data = gX.clipText;
-    else {
-        Notify(r, None);
-        return;
-    }
-    if (data.size() <= MaxPiece()) {
-        XChangeProperty(gX.dpy, r->requestor, property, r->target, 8, PropModeReplace,
-                        (const unsigned char *)data.data(), (int)data.size());
-        Notify(r, property);
-        return;
-    }
-    // A requestor asking again into the same property has given up on the older transfer.
-    for (size_t i = gX.transfers.size(); i-- > 0;)
-        if (gX.transfers[i].requestor == r->requestor && gX.transfers[i].property == property)
-            gX.transfers.erase(gX.transfers.begin() + (long)i);
-    // Selected before the INCR property is written, so its deletion cannot be missed.
-    XSelectInput(gX.dpy, r->requestor, PropertyChangeMask);
-    long size = (long)data.size();
-    XChangeProperty(gX.dpy, r->requestor, property, gX.incr, 32, PropModeReplace,
-                    (const unsigned char *)&size, 1);
-    gX.transfers.push_back({r->requestor, property, r->target, std::move(data), 0, NowMs()});
-    Notify(r, property);
-}
-
-// Ends a transfer; the requestor's property changes are no longer ours to hear unless another
-// transfer to it is under way.
-void EndTransfer(size_t i) {
-    Window requestor = gX.transfers[i].requestor;
-    gX.transfers.erase(gX.transfers.begin() + (long)i);
-    for (const Transfer &t : gX.transfers)
-        if (t.requestor == requestor)
-            return;
-    XSelectInput(gX.dpy, requestor, NoEventMask);
-}
-
-// The requestor deleted the property: it has read the last piece and wants the next.
-void ContinueTransfer(const XPropertyEvent *e) {
-    int64_t now = NowMs();
-    for (size_t i = gX.transfers.size(); i-- > 0;)
-        if (now - gX.transfers[i].last > kIncrIdleMs) // the requestor went away
-            EndTransfer(i);
-    if (e->state != PropertyDelete)
-        return;
-    for (size_t i = 0; i < gX.transfers.size(); i++) {
-        Transfer &t = gX.transfers[i];
-        if (t.requestor != e->window || t.property != e->atom)
-            continue;
-        size_t n = std::min(MaxPiece(), t.data.size() - t.sent);
-        XChangeProperty(gX.dpy, t.requestor, t.property, t.type, 8, PropModeReplace,
-                        (const unsigned char *)t.data.data() + t.sent, (int)n);
-        t.sent += n;
-        t.last = now;
-        if (n == 0)
-            EndTransfer(i);
-        return;
-    }
-}
-
-void OnClipboardEvent(XEvent *e) {
-    switch (e->type) {
-    case SelectionRequest:
-        ServeRequest(&e->xselectionrequest);
-        break;
-    case SelectionClear:
-        // A clear from before we took the selection again is old news.
-        if (e->xselectionclear.selection == gX.clipboard &&
-            !Later(gX.clipSince, e->xselectionclear.time)) {
-            gX.clipOwned = false;
-            gX.clipText.clear();
-        }
-        break;
-    case PropertyNotify:
-        if (e->xproperty.window != gX.clipWindow)
-            ContinueTransfer(&e->xproperty);
-        break;
-    default: // a paste's answer that came too late, or our own property changes
-        break;
-    }
-}
-
-// Answers what waits for the clipboard in the X queue, leaving every other event in its place.
-void ServeClipboard(void) {
-    XEvent e;
-    while (XCheckIfEvent(gX.dpy, &e, ForClipboard, nullptr))
-        OnClipboardEvent(&e);
-}
-
-int ClipboardPut(XWin *, const char *text, size_t length) {
-    if (!gX.dpy || (!text && length))
-        return 1;
-    Time time = TriggerTime();
-    XSetSelectionOwner(gX.dpy, gX.clipboard, gX.clipWindow, time);
-    if (XGetSelectionOwner(gX.dpy, gX.clipboard) != gX.clipWindow) {
-        gX.clipOwned = false;
-        gX.clipText.clear();
-        return 1;
-    }
-    // The server keeps the later of the two times when we held the selection already.
-    if (!gX.clipOwned || Later(time, gX.clipSince))
-        gX.clipSince = time;
-    gX.clipOwned = true;
-    gX.clipText.assign(text ? text : "", length);
-    return 0;
-}
-
-Bool IsAnswer(Display *, XEvent *e, XPointer) {
-    const XSelectionEvent &s = e->xselection;
-    return e->type == SelectionNotify && s.requestor == gX.clipWindow &&
-                   s.selection == gX.clipboard && s.target == gX.pasteTarget
-               ? True
-               : False;
-}
-
-Bool IsPiece(Display *, XEvent *e, XPointer) {
-    const XPropertyEvent &p = e->xproperty;
-    return e->type == PropertyNotify && p.window == gX.clipWindow && p.atom == gX.pasteProperty &&
-                   p.state == PropertyNewValue
-               ? True
-               : False;
-}
-
-// Waits until `deadline` for the event `wanted` picks, answering clipboard requests meanwhile;
-// every other event stays queued, in order, for the program.
-bool Await(XEvent *out, Bool (*wanted)(Display *, XEvent *, XPointer), int64_t deadline) {
-    for (;;) {
-        XEvent e;
-        while (XCheckIfEvent(gX.dpy, &e, ForClipboard, nullptr)) {
-            if (wanted(gX.dpy, &e, nullptr)) {
-                *out = e;
-                return true;
-            }
-            OnClipboardEvent(&e);
-        }
-        int64_t left = deadline - NowMs();
-        if (left <= 0)
-            return false;
-        XFlush(gX.dpy);
-        pollfd fd = {ConnectionNumber(gX.dpy), POLLIN, 0};
-        poll(&fd, 1, (int)left);
-    }
-}
-
-// Takes the paste property (deleting it, which asks an INCR owner for the next piece) and
-// appends up to `max` bytes of it. 0, or 1 when there is none or it is no text.
-int TakeProperty(std::string *out, Atom *type, size_t max) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char *data = nullptr;
-    // Asked whole, so the property is deleted however long it is.
-    if (XGetWindowProperty(gX.dpy, gX.clipWindow, gX.pasteProperty, 0, 0x1FFFFFFF, True,
-                           AnyPropertyType, &actualType, &format, &items, &after, &data) != Success)
-        return 1;
-    int result = 1;
-    if (actualType == gX.incr && format == 32) {
-        result = 0;
-    } else if (actualType != None && format == 8) {
-        out->append((const char *)data, std::min((size_t)items, max - out->size()));
-        result = 0;
-    }
-    *type = actualType;
-    if (data)
-        XFree(data);
-    return result;
-}
-
-// Asks the owner for CLIPBOARD as `target`: 0 with up to `max` bytes in `out`, 1 when the owner
-// refused, 2 when it did not answer in time. An INCR transfer is read to its end (an owner
-// left half way might wait for us), keeping only the first `max` bytes.
-int Convert(Atom target, Time time, std::string *out, size_t max) {
-    gX.pasteTarget = target;
-    XDeleteProperty(gX.dpy, gX.clipWindow, gX.pasteProperty);
-    XConvertSelection(gX.dpy, gX.clipboard, target, gX.pasteProperty, gX.clipWindow, time);
-    XEvent e;
-    if (!Await(&e, IsAnswer, NowMs() + kPasteWaitMs))
-        return 2;
-    Atom type = None;
-    if (e.xselection.property == None || TakeProperty(out, &type, max) != 0)
-        return 1;
-    if (type != gX.incr)
-        return 0;
-    for (;;) {
-        if (!Await(&e, IsPiece, NowMs() + kPasteWaitMs))
-            return out->size() >= max ? 0 : 2;
-        size_t before = out->size();
-        std::string piece;
-        if (TakeProperty(&piece, &type, max) != 0)
-            return 1;
-        out->append(piece, 0, max - before);
-        if (piece.empty())
-            return 0;
-    }
-}
-
-const char *ClipboardGet(size_t *length) {
-    if (!gX.dpy)
-        return nullptr;
-    Window owner = XGetSelectionOwner(gX.dpy, gX.clipboard);
-    if (owner != gX.clipWindow) { // lost, whether or not its SelectionClear arrived yet
-        gX.clipOwned = false;
-        gX.clipText.clear();
-    }
-    gX.pasted.clear();
-    if (owner == None) {
-        return nullptr;
-    } else if (owner == gX.clipWindow) { // asking ourselves would wait for our own answer
-        if (!gX.clipOwned)
-            return nullptr;
-        gX.pasted.assign(gX.clipText, 0, std::min(gX.clipText.size(), kPasteMax));
-    } else {
-        // UTF-8 takes at most four bytes for a character, and a bad byte gives one '?'.
-        Time time = TriggerTime();
-        std::string raw;
-        int result = Convert(gX.utf8String, time, &raw, 4 * kPasteMax);
-        if (result == 0) {
-            gX.pasted = Latin1FromUtf8(raw, kPasteMax);
-        } else if (result == 1) {
-            raw.clear();
-            if (Convert(XA_STRING, time, &raw, kPasteMax) != 0)
-                return nullptr;
-            gX.pasted = raw;
-        } else {
-            return nullptr;
-        }
-    }
-    if (length)
-        *length = gX.pasted.size();
-    return gX.pasted.c_str();
-}
-
-// ---- message boxes ------------------------------------------------------------------------------
-// A small window of the backend's own with a private loop over its own events: the toolkit's
-// dialogs cannot be used where the reporters are called from (inside a close, with a full
-// queue, without memory). Events of other windows wait in the X queue meanwhile; clipboard
-// requests are answered.
-
-struct Box {
-    Window xid;
-    int width, height;
-    std::vector<std::string> lines;
-    const char *caption;
-    int buttons;          // 1 (OK) or 2 (Yes and No)
-    HostRect button[2];   // box pixels
-    const char *label[2]; //
-    int answer[2];        // what each button answers
-};
-
-void SetRgb(cairo_t *cr, HostColor c) {
-    cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
-                         ((c >> 16) & 0xFF) / 255.0);
-}
-
-// Drawn on an image and shown in one copy, like every window of the backend.
-void DrawBox(Box *box, cairo_surface_t *surface) {
-    cairo_surface_t *image =
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, box->width, box->height);
-    cairo_t *cr = cairo_create(image);
-    SetRgb(cr, HostClassicSysColor(kHostColorMenu));
-    cairo_paint(cr);
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, kBoxFontSize);
-    SetRgb(cr, HostClassicSysColor(kHostColorWindowText));
-    for (size_t i = 0; i < box->lines.size(); i++) {
-        cairo_move_to(cr, kBoxPadding, kBoxPadding + kBoxLineHeight * (i + 1) - 4);
-        cairo_show_text(cr, box->lines[i].c_str());
-    }
-    for (int i = 0; i < box->buttons; i++) {
-        const HostRect &b = box->button[i];
-        cairo_rectangle(cr, b.left + 0.5, b.top + 0.5, b.right - b.left - 1, b.bottom - b.top - 1);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
-        cairo_text_extents_t ext;
-        cairo_text_extents(cr, box->label[i], &ext);
-        cairo_move_to(cr, (b.left + b.right - ext.width) / 2 - ext.x_bearing,
-                      (b.top + b.bottom - ext.height) / 2 - ext.y_bearing);
-        cairo_show_text(cr, box->label[i]);
-    }
-    cairo_destroy(cr);
-    cr = cairo_create(surface);
-    cairo_set_source_surface(cr, image, 0, 0);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_destroy(image);
-    cairo_surface_flush(surface);
-}
-
-// The box's own events, and the clipboard's: another program may paste from us meanwhile.
-Bool ForBox(Display *, XEvent *e, XPointer arg) {
-    return e->xany.window == *(Window *)arg || IsClipboardEvent(e) ? True : False;
-}
-
-int MessageBox(const char *text, const char *caption, unsigned flags) {
-    if (!text)
-        text = "";
-    if (!caption)
-        caption = "";
-    fprintf(stderr, "%s: %s\n", caption, text);
-    if (!gX.dpy || gX.boxDepth > 0 || gQuitSignal) // nobody can answer: a question is declined
-        return flags & kHostBoxYesNo ? kHostAnswerNo : kHostAnswerOk;
-    gX.boxDepth++;
-    // A pointer grab of ours would take the box's clicks: a box may come from a button press.
-    // An open menu's keyboard grab would take its keys.
-    gX.capture = nullptr;
-    gX.menu = nullptr;
-    XUngrabPointer(gX.dpy, CurrentTime);
-    XUngrabKeyboard(gX.dpy, CurrentTime);
-    Box box = {};
-    box.caption = caption;
-    for (const char *p = text;;) {
-        const char *end = strchr(p, '\n');
-        box.lines.push_back(std::string(p, end ? (size_t)(end - p) : strlen(p)));
-        if (!end || !end[1])
-            break;
-        p = end + 1;
-    }
-    // Measure the text on a scratch surface.
-    cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
-    cairo_t *cr = cairo_create(scratch);
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, kBoxFontSize);
-    double widest = 0;
-    for (const std::string &line : box.lines) {
-        cairo_text_extents_t ext;
-        cairo_text_extents(cr, line.c_str(), &ext);
-        widest = std::max(widest, ext.x_advance);
-    }
-    cairo_destroy(cr);
-    cairo_surface_destroy(scratch);
-    box.width = std::max(kBoxMinWidth, (int)widest + 2 * kBoxPadding);
-    int textHeight = kBoxLineHeight * (int)box.lines.size();
-    box.height = kBoxPadding * 3 + textHeight + kBoxButtonHeight;
-    int buttonTop = 2 * kBoxPadding + textHeight, buttonBottom = buttonTop + kBoxButtonHeight;
-    if (flags & kHostBoxYesNo) {
-        box.buttons = 2;
-        box.label[0] = "Yes";
-        box.label[1] = "No";
-        box.answer[0] = kHostAnswerYes;
-        box.answer[1] = kHostAnswerNo;
-        int gap = kBoxPadding, left = (box.width - 2 * kBoxButtonWidth - gap) / 2;
-        box.button[0] = {left, buttonTop, left + kBoxButtonWidth, buttonBottom};
-        box.button[1] = {left + kBoxButtonWidth + gap, buttonTop, left + 2 * kBoxButtonWidth + gap,
-                         buttonBottom};
-    } else {
-        box.buttons = 1;
-        box.label[0] = "OK";
-        box.answer[0] = kHostAnswerOk;
-        box.button[0] = {(box.width - kBoxButtonWidth) / 2, buttonTop,
-                         (box.width + kBoxButtonWidth) / 2, buttonBottom};
-    }
-    // Escape and the close box answer the last button: No for a question, else OK.
-    int answer = box.answer[box.buttons - 1];
-    int x = (DisplayWidth(gX.dpy, gX.screen) - box.width) / 2;
-    int y = (DisplayHeight(gX.dpy, gX.screen) - box.height) / 3;
-
-    XSetWindowAttributes a = {};
-    a.background_pixel = PixelOf(HostClassicSysColor(kHostColorMenu));
-    a.event_mask =
-        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
-    box.xid =
-        XCreateWindow(gX.dpy, gX.root, x, y, (unsigned)box.width, (unsigned)box.height, 0,
-                      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &a);
-    XStoreName(gX.dpy, box.xid, caption);
-    XSetWMProtocols(gX.dpy, box.xid, &gX.wmDelete, 1);
-    XChangeProperty(gX.dpy, box.xid, gX.netWmWindowType, XA_ATOM, 32, PropModeReplace,
-                    (unsigned char *)&gX.netWmWindowTypeDialog, 1);
-    SetProgramProperties(box.xid);
-    if (Alive(gX.focusTop))
-        XSetTransientForHint(gX.dpy, box.xid, gX.focusTop->xid);
-    XMapRaised(gX.dpy, box.xid);
-    cairo_surface_t *surface =
-        cairo_xlib_surface_create(gX.dpy, box.xid, gX.visual, box.width, box.height);
-    for (bool done = false; !done;) {
-        XEvent e;
-        if (!XCheckIfEvent(gX.dpy, &e, ForBox, (XPointer)&box.xid)) {
-            // The program is ending: nobody will answer, and the last button's answer stands.
-            if (gQuitSignal) {
-                done = true;
-                continue;
-            }
-            XFlush(gX.dpy);
-            pollfd fds[2] = {{ConnectionNumber(gX.dpy), POLLIN, 0}, {gX.wake[0], POLLIN, 0}};
-            if (poll(fds, 2, -1) > 0 && (fds[1].revents & POLLIN))
-                DrainWakePipe();
-            continue;
-        }
-        if (IsClipboardEvent(&e)) {
-            OnClipboardEvent(&e);
-            continue;
-        }
-        switch (e.type) {
-        case Expose:
-            if (e.xexpose.count == 0)
-                DrawBox(&box, surface);
-            break;
-        case MapNotify:
-            XSetInputFocus(gX.dpy, box.xid, RevertToParent, CurrentTime);
-            break;
-        case KeyPress: {
-            KeySym sym = XLookupKeysym(&e.xkey, 0);
-            if (sym == XK_Return || sym == XK_KP_Enter || sym == XK_space ||
-                (box.buttons == 2 && sym == XK_y)) {
-                answer = box.answer[0];
-                done = true;
-            } else if (sym == XK_Escape || (box.buttons == 2 && sym == XK_n)) {
-                answer = box.answer[box.buttons - 1];
-                done = true;
-            }
-            break;
-        }
-        case ButtonRelease:
-            for (int i = 0; i < box.buttons && e.xbutton.button == Button1; i++) {
-                const HostRect &b = box.button[i];
-                if (e.xbutton.x >= b.left && e.xbutton.x < b.right && e.xbutton.y >= b.top &&
-                    e.xbutton.y < b.bottom) {
-                    answer = box.answer[i];
-                    done = true;
-                }
-            }
-            break;
-        case ClientMessage:
-            done = (Atom)e.xclient.data.l[0] == gX.wmDelete;
-            break;
-        default:
-            break;
-        }
-    }
-    cairo_surface_finish(surface);
-    cairo_surface_destroy(surface);
-    XDestroyWindow(gX.dpy, box.xid);
-    XFlush(gX.dpy);
-    gX.boxDepth--;
-    return answer;
-}
-
 void SetExitHook(void (*hook)(void)) { gX.exitHook = hook; }
 
 } // namespace
 
-const HostOps kX11Host = {
-    .name = "x11",
-    .open = HostAdapt<XWin, Open>::Call,
-    .close = HostAdapt<XWin, Close>::Call,
-    .registerClass = HostAdapt<XWin, RegisterClass>::Call,
-    .createWindow = HostAdapt<XWin, CreateWindow>::Call,
-    .destroyWindow = HostAdapt<XWin, DestroyWindow>::Call,
-    .showWindow = HostAdapt<XWin, ShowWindow>::Call,
-    .showOwnedPopups = HostAdapt<XWin, ShowOwnedPopups>::Call,
-    .moveWindow = HostAdapt<XWin, MoveWindow>::Call,
-    .setFixedSize = HostAdapt<XWin, SetFixedSize>::Call,
-    .getWindowRect = HostAdapt<XWin, GetWindowRect>::Call,
-    .getClientRect = HostAdapt<XWin, GetClientRect>::Call,
-    .setWindowText = HostAdapt<XWin, SetWindowText>::Call,
-    .getSystemMetric = HostAdapt<XWin, GetSystemMetric>::Call,
-    .getDesktopRect = HostAdapt<XWin, GetDesktopRect>::Call,
-    .getScreenCap = HostAdapt<XWin, GetScreenCap>::Call,
-    .defaultProc = HostAdapt<XWin, DefaultProc>::Call,
-    .peekMessage = HostAdapt<XWin, PeekMessage>::Call,
-    .getMessage = HostAdapt<XWin, GetMessage>::Call,
-    .waitMessage = HostAdapt<XWin, WaitMessage>::Call,
-    .dispatchMessage = HostAdapt<XWin, DispatchMessage>::Call,
-    .postMessage = HostAdapt<XWin, PostMessage>::Call,
-    .postQuit = HostAdapt<XWin, PostQuit>::Call,
-    .setTimer = HostAdapt<XWin, SetTimer>::Call,
-    .killTimer = HostAdapt<XWin, KillTimer>::Call,
-    .sleep = HostAdapt<XWin, Sleep>::Call,
-    .now = HostAdapt<XWin, Now>::Call,
-    .setFocus = HostAdapt<XWin, SetFocus>::Call,
-    .getFocus = HostAdapt<XWin, GetFocus>::Call,
-    .setCapture = HostAdapt<XWin, SetCapture>::Call,
-    .releaseCapture = HostAdapt<XWin, ReleaseCapture>::Call,
-    .getCursorPos = HostAdapt<XWin, GetCursorPos>::Call,
-    .setCursorPos = HostAdapt<XWin, SetCursorPos>::Call,
-    .setModal = HostAdapt<XWin, SetModal>::Call,
-    .getKeyState = HostAdapt<XWin, GetKeyState>::Call,
-    .beginPaint = HostAdapt<XWin, BeginPaint>::Call,
-    .endPaint = HostAdapt<XWin, EndPaint>::Call,
-    .getUpdateRect = HostAdapt<XWin, GetUpdateRect>::Call,
-    .validateRect = HostAdapt<XWin, ValidateRect>::Call,
-    .invalidateRect = HostAdapt<XWin, InvalidateRect>::Call,
-    .scrollWindow = HostAdapt<XWin, ScrollWindow>::Call,
-    .getDevice = HostAdapt<XWin, GetDevice>::Call,
-    .releaseDevice = HostAdapt<XWin, ReleaseDevice>::Call,
-    .createMemoryDevice = HostMemoryDeviceCreate,
-    .deleteMemoryDevice = HostMemoryDeviceDelete,
-    .sysColor = HostClassicSysColor,
-    .deviceCap = HostDrawDeviceCap,
-    .setTextColor = HostDrawSetTextColor,
-    .setBackColor = HostDrawSetBackColor,
-    .moveTo = HostDrawMoveTo,
-    .getCurrentPos = HostDrawGetCurrentPos,
-    .lineTo = HostDrawLineTo,
-    .setPixel = HostDrawSetPixel,
-    .fillRect = HostDrawFillRect,
-    .textOut = HostDrawTextOut,
-    .putBitmap = HostDrawPutBitmap,
-    .createFont = HostFontCreate,
-    .deleteFont = HostFontDelete,
-    .selectFont = HostFontSelect,
-    .getTextMetrics = HostFontMetrics,
-    .getCharWidths = HostFontCharWidths,
-    .createPalette = HostPaletteCreate,
-    .setPaletteEntry = HostPaletteSetEntry,
-    .selectPalette = HostPaletteSelect,
-    .deletePalette = HostPaletteDelete,
-    .createCaret = HostAdapt<XWin, CreateCaret>::Call,
-    .setCaretPos = HostAdapt<XWin, SetCaretPos>::Call,
-    .showCaret = HostAdapt<XWin, ShowCaret>::Call,
-    .hideCaret = HostAdapt<XWin, HideCaret>::Call,
-    .destroyCaret = HostAdapt<XWin, DestroyCaret>::Call,
-    .clipboardPut = HostAdapt<XWin, ClipboardPut>::Call,
-    .clipboardGet = HostAdapt<XWin, ClipboardGet>::Call,
-    .enumPrinters = HostEnumPrinters,
-    .createPrinter = HostCreatePrinter,
-    .deletePrinter = HostDeletePrinter,
-    .startDoc = HostPrinterStartDoc,
-    .startPage = HostPrinterStartPage,
-    .endPage = HostPrinterEndPage,
-    .endDoc = HostPrinterEndDoc,
-    .printerFailure = HostPrinterFailure,
-    .messageBox = HostAdapt<XWin, MessageBox>::Call,
-    .setExitHook = HostAdapt<XWin, SetExitHook>::Call,
-};
+// ---- shared with the clipboard and the message box ----------------------------------------------
+
+int64_t NowMs(void) {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+unsigned long PixelOf(HostColor c) {
+    // TrueColor visuals: place each component under its mask.
+    unsigned long r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+    auto place = [](unsigned long v, unsigned long mask) {
+        if (!mask)
+            return 0UL;
+        int shift = 0;
+        while (!((mask >> shift) & 1))
+            shift++;
+        int bits = 0;
+        while ((mask >> (shift + bits)) & 1)
+            bits++;
+        return ((v >> (8 - std::min(bits, 8))) << shift) & mask;
+    };
+    Visual *v = gX.visual;
+    return place(r, v->red_mask) | place(g, v->green_mask) | place(b, v->blue_mask);
+}
+
+// What a window manager and a session manager read to tell which program a top-level window
+// belongs to: WM_CLASS, the machine and the process (_NET_WM_PID counts only with the machine).
+void SetProgramProperties(Window xid) {
+    XClassHint classHint = {(char *)gX.program.c_str(), (char *)kWmClass};
+    XSetClassHint(gX.dpy, xid, &classHint);
+    if (!gX.machine.empty()) {
+        char *names[] = {(char *)gX.machine.c_str()};
+        XTextProperty text = {};
+        if (XStringListToTextProperty(names, 1, &text)) {
+            XSetWMClientMachine(gX.dpy, xid, &text);
+            XFree(text.value);
+        }
+    }
+    long pid = getpid();
+    XChangeProperty(gX.dpy, xid, gX.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    (unsigned char *)&pid, 1);
+}
+
+void DrainWakePipe(void) {
+    char buffer[64];
+    while (read(gX.wake[0], buffer, sizeof buffer) > 0) {
+    }
+    gX.wakePending = false;
+}
+
+} // namespace x11host
+
+// The table's platform entries are named after the backend's own functions.
+using namespace x11host;
+const HostOps kX11Host = [] {
+    HostOps ops = HostRendererOps("x11");
+    HOST_PLATFORM_OPS(XWin, ops);
+    return ops;
+}();

@@ -60,6 +60,9 @@ struct Core {
 };
 
 Core gCore;
+// The host every prolog starts on, x11 until WindowUseHost says otherwise. Kept apart from gCore,
+// which every prolog clears, because the choice holds for every prolog after it.
+const HostOps *gChosenHost = &kX11Host;
 
 // The line spacing of the window's font (font 0 for a window without one).
 int WindowLineSpacing(const Window *w) {
@@ -465,6 +468,14 @@ Window *OpenCommon(int left, int top, int right, int bottom, const int *cells, C
 
 // ---- start and end ------------------------------------------------------------------------------
 
+int WindowUseHost(const char *name) {
+    const HostOps *host = HostChoose(name);
+    if (!host)
+        return 1;
+    gChosenHost = host;
+    return 0;
+}
+
 int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn release,
                  WindReportFn report) {
     if (!allocate || !release) {
@@ -485,11 +496,7 @@ int WindowProlog(int argc, char **argv, WindAllocFn allocate, WindReleaseFn rele
     LoopReset();
     KeyReset();
 
-    const HostOps *host = HostChoose();
-    if (!host) {
-        fprintf(stderr, "%s: unknown TORVA_HOST\n", gCore.programName);
-        return 3;
-    }
+    const HostOps *host = gChosenHost;
     if (host->open(gCore.programName))
         return 3;
     gCore.host = host;

@@ -191,7 +191,12 @@ typedef void *(*WindAllocFn)(size_t size);
 typedef void (*WindReleaseFn)(void *memory);
 typedef void (*WindReportFn)(const char *text);
 
-// Starts the toolkit on the host chosen by TORVA_HOST. 0; 1 without an allocator, release or
+// Chooses the host the toolkit starts on at every WindowProlog from now: "x11" (the X display)
+// or "headless" (the virtual screen of tests and off-screen renderers). 0, or 1 for any other
+// name, which leaves the choice as it was. Without a call the toolkit starts on x11: the
+// headless host runs only when a program asks for it.
+int WindowUseHost(const char *name);
+// Starts the toolkit on the host WindowUseHost chose. 0; 1 without an allocator, release or
 // report function ("Window Prolog: no malloc !" to the report function when there is one);
 // 3 when the host or the graphics cannot start. A prolog while the toolkit is up ends the
 // running toolkit first; every process-wide state starts clean.

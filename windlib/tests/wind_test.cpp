@@ -17,7 +17,7 @@ namespace {
 // ---- prolog and defaults ------------------------------------------------------------------------
 
 TEST(WindowPrologResults, RefusesMissingFunctions) {
-    setenv("TORVA_HOST", "headless", 1);
+    WindowUseHost("headless");
     struct Case {
         const char *label;
         WindAllocFn allocate;
@@ -43,15 +43,34 @@ TEST(WindowPrologResults, RefusesMissingFunctions) {
     WindowEpilog();
 }
 
-TEST(WindowPrologResults, UnknownHostFailsWithThree) {
-    setenv("TORVA_HOST", "wayland", 1);
-    EXPECT_EQ(3, WindowProlog(0, nullptr, malloc, free, ReportToTest));
-    EXPECT_EQ(nullptr, WindowHost());
-    setenv("TORVA_HOST", "headless", 1);
+// An unknown name is refused and leaves the earlier choice standing.
+TEST(WindowPrologResults, UnknownHostNameIsRefused) {
+    ASSERT_EQ(0, WindowUseHost("headless"));
+    for (const char *name : {"wayland", "", "X11", "headless ", static_cast<const char *>(nullptr)})
+        EXPECT_EQ(1, WindowUseHost(name)) << (name ? name : "null");
+    ASSERT_EQ(0, WindowProlog(0, nullptr, malloc, free, ReportToTest));
+    ASSERT_NE(nullptr, WindowHost());
+    EXPECT_STREQ("headless", WindowHost()->name);
+    WindowEpilog();
+}
+
+// Without a choice the toolkit starts on x11, whatever TORVA_HOST says: without a display it
+// fails rather than fall back to the headless host. Run in a fresh process, since a choice
+// once made holds for the rest of this one.
+TEST(WindowPrologResults, WithoutAChoiceTheX11HostStarts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            setenv("TORVA_HOST", "headless", 1);
+            int result = WindowProlog(0, nullptr, malloc, free, ReportToTest);
+            exit(result == 3 && !WindowHost() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "cannot open display");
 }
 
 TEST(WindowPrologResults, DefaultTopRectangleFollowsTheDesktop) {
-    setenv("TORVA_HOST", "headless", 1);
+    WindowUseHost("headless");
     struct Case {
         int width, height;                      // headless screen
         int cells[4];                           // default top-window rectangle in cells
@@ -83,7 +102,7 @@ TEST(WindowPrologResults, DefaultTopRectangleFollowsTheDesktop) {
 }
 
 TEST(WindowPrologResults, AnEightBitScreenHasAPalette) {
-    setenv("TORVA_HOST", "headless", 1);
+    WindowUseHost("headless");
     struct Case {
         int bits, palette;
     } cases[] = {{8, 256}, {24, 0}};

@@ -500,7 +500,7 @@ int Smoke(Window *w) {
 }
 
 int RunSmoke(char **argv, int scale) {
-    setenv("TORVA_HOST", "x11", 1);
+    WindowUseHost("x11");
     if (WindowProlog(1, argv, malloc, free, Report) != 0) {
         fprintf(stderr, "x11 check: the toolkit did not start\n");
         return 1;
@@ -541,7 +541,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     gWork = work;
-    setenv("TORVA_HOST", "x11", 1);
+    WindowUseHost("x11");
     if (WindowProlog(argc, argv, malloc, free, Report) != 0) {
         fprintf(stderr, "x11 check: the toolkit did not start\n");
         return 1;

@@ -477,7 +477,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     gWork = work;
-    setenv("TORVA_HOST", "x11", 1);
+    WindowUseHost("x11");
     if (WindowProlog(argc, argv, malloc, free, Report) != 0) {
         fprintf(stderr, "x11 clipboard: the toolkit did not start\n");
         return 1;

@@ -316,7 +316,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     gShot = argv[1];
-    setenv("TORVA_HOST", "x11", 1);
+    WindowUseHost("x11");
     if (WindowProlog(argc, argv, malloc, free, Report) != 0) {
         fprintf(stderr, "x11 dialogs: the toolkit did not start\n");
         return 1;
