@@ -86,7 +86,6 @@ struct Panel {
     WindowRef sci;                      // the scientific dialog, when open
     WindowRef tooltip;                  // the tooltip shown, when any
     int writtenX, writtenY;             // APPLICATION_ULX and _ULY as last written
-    WindowValueProc sciKey;             // the scientific dialog's own key handler
     WindowRef tooltipKey;               // the key whose tooltip is shown
     PanelLists lists;                   // the register, constants and conversions lists
     WindowRef precision;                // the display precision dialog, when open
@@ -96,12 +95,9 @@ struct Panel {
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
 
-Panel *PanelOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    Panel *p = w ? (Panel *)w->extension : nullptr;
-    return p && p->magic == kPanelMagic ? p : nullptr;
-}
+// The panel's record, from the panel or anything inside it, and from the scientific dialog, which
+// lends the panel's record (so the top window's record is taken whoever releases it).
+Panel *PanelOf(Window *w) { return ExtensionRecordOf<Panel>(nullptr, kPanelMagic, w); }
 
 Calculator *CalcOf(Window *w) {
     Panel *p = PanelOf(w);
@@ -697,8 +693,6 @@ int ShowTooltip(int, Window *button) {
 
 // Resting the pointer on a key shows its tooltip; leaving or pressing the key takes it away.
 // The keys' own leave and press handlers run afterwards.
-WindowProc gKeyLeave;
-WindowValueProc gKeyPress;
 
 void CloseTooltipOf(Window *key) {
     Panel *p = PanelOf(key);
@@ -708,12 +702,12 @@ void CloseTooltipOf(Window *key) {
 
 int KeyLeave(Window *key) {
     CloseTooltipOf(key);
-    return gKeyLeave ? gKeyLeave(key) : 0;
+    return ButtonLeaveDefault(key);
 }
 
 int KeyPress(int position, Window *key) {
     CloseTooltipOf(key);
-    return gKeyPress ? gKeyPress(position, key) : 0;
+    return ButtonPressDefault(position, key);
 }
 
 // ---- the scientific dialog ----------------------------------------------------------------------
@@ -750,7 +744,7 @@ int SciKey(int key, Window *w) {
     case '\t':
     case keyRight:
     case keyDown:
-        return p ? p->sciKey(key, w) : 0;
+        return p ? DialogKeyDefault(key, w) : 0;
     default:
         return p ? PanelKey(key, p->window) : 0;
     }
@@ -800,7 +794,6 @@ int SciPressed(int, Window *button) {
         return 0;
     sci->extension = p;
     p->sci = WindowRefOf(sci);
-    p->sciKey = sci->onKey;
     sci->onKey = SciKey;
     sci->onClose = SciClose;
     AttachEngineKeys(kSciKeys, kSciKeyCount, sci);
@@ -983,8 +976,6 @@ void AttachKeys(Panel *p) {
             continue;
         if ((k->flags & kPushKey) == kPushKey)
             k->onRightDown = ShowTooltip;
-        gKeyLeave = k->onLeave;
-        gKeyPress = k->onLeftDown;
         k->onHover = ShowTooltip;
         k->onLeave = KeyLeave;
         k->onLeftDown = KeyPress;

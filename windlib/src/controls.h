@@ -47,6 +47,12 @@ int SetButtonCheck(const char *name, int state, Window *dialog);
 int GetButtonCheck(const char *name, Window *dialog);
 // The button held down now, or null.
 Window *PressedButton(void);
+// A button's own press and leave handlers, its onLeftDown and onLeave until a module replaces
+// them; a replacement calls them for what the button does itself. A press holds the button down
+// (a toggle shows itself flipped); leaving a held button cancels the press, so the release that
+// follows activates nothing. 0.
+int ButtonPressDefault(int position, Window *button);
+int ButtonLeaveDefault(Window *button);
 
 // ---- the dot-matrix digit label --------------------------------------------------------------
 
@@ -121,6 +127,9 @@ int ScrollerJumpValue(int position, int minimum, int maximum, int length, int th
 // A status bar across the bottom of the parent. Null after "Status Bar:" / "needs parent", or
 // when it cannot be made.
 Window *NewStatusBar(const char *name, Window *parent);
+// The status bar's own layout, its onLayout until a module replaces it: docked at the bottom
+// across the parent's width, the fields laid out again from the right. 0.
+int StatusBarLayoutDefault(Window *statusBar);
 // A field `width` characters wide, laid out from the right. 0, or 1 when it cannot be made.
 int AddStatusField(const char *name, int width, Window *statusBar);
 // Shows the text in the named field; the same text again repaints nothing. 0, or 1 for an unknown

@@ -142,7 +142,9 @@ void PressButton(Window *button) {
     PostEvent(kEventLeftUp, 0, button);
 }
 
-int DialogKey(int key, Window *w) {
+} // namespace
+
+int DialogKeyDefault(int key, Window *w) {
     Window *current =
         WindowIsLive(w->current) && WindowIsDescendant(w->current, w) ? w->current : nullptr;
     switch (key) {
@@ -185,6 +187,8 @@ int DialogKey(int key, Window *w) {
         return 0;
     }
 }
+
+namespace {
 
 // ---- building ----------------------------------------------------------------------------------
 
@@ -381,7 +385,7 @@ Window *CreateDialog(const DialogItem *description, Window *parent) {
     }
     w->font = font;
     w->onPaint = DialogPaint;
-    w->onKey = DialogKey;
+    w->onKey = DialogKeyDefault;
     l.lineSpacing = GetLineSpacing(d->fontIndex[kFontSans], ScreenGC());
     WindowRef ref = WindowRefOf(w);
     Window *firstTab = nullptr;

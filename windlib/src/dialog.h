@@ -88,6 +88,11 @@ void SetCurrentItem(Window *item);
 // The function of "Cancel" and "Close" buttons: posts a close for the button's dialog (or, for a
 // menu item, for the window the menu belongs to). 0.
 int CloseDialogButton(int value, Window *button);
+// A dialog's own key handler, its onKey until a module replaces it; a replacement hands on the
+// keys it does not take. Escape and ^C close the dialog, Tab (Shift-Tab backwards), Right and
+// Down move to the next tab stop, Return and line feed press the current button, else the
+// first one. 0.
+int DialogKeyDefault(int key, Window *dialog);
 // Makes `function` the named item's onActivate. The item, or null for an unknown name (after
 // the boxes "Find Named Window: no ID" and "SetButtonFunction Bad ID").
 Window *SetButtonFunction(const char *name, WindowValueProc function, Window *dialog);

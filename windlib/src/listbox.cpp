@@ -56,7 +56,9 @@ void ActivateLine(int line, TextDesc *d, Window *w) {
         w->onActivate(line, w);
 }
 
-int ListClick(int position, Window *w) {
+} // namespace
+
+int ListBoxPressDefault(int position, Window *w) {
     TextDesc *d = TextDescOf(w);
     if (!d || !IsBuffer(d->buffer) || WindowRefGet(gPressedList) == w || !TakeFocus(w))
         return 0;
@@ -86,13 +88,17 @@ int ListClick(int position, Window *w) {
     return 0;
 }
 
+namespace {
+
 int ListRelease(int, Window *w) {
     if (WindowRefGet(gPressedList) == w)
         gPressedList = {};
     return 0;
 }
 
-int ListKey(int key, Window *w) {
+} // namespace
+
+int ListBoxKeyDefault(int key, Window *w) {
     TextDesc *d = TextDescOf(w);
     if (!d || !IsBuffer(d->buffer))
         return 0;
@@ -149,8 +155,6 @@ int ListKey(int key, Window *w) {
     return 0;
 }
 
-} // namespace
-
 // ---- list boxes ---------------------------------------------------------------------------------
 
 Window *NewListBox(int left, int top, int right, int bottom, Color foreground, Color background,
@@ -181,8 +185,8 @@ Window *NewListBox(int left, int top, int right, int bottom, Color foreground, C
     d->lineDraw = ListDrawLine;
     w->releaseExtension = ListReleaseExtension;
     w->onPaint = ListPaint;
-    w->onKey = ListKey;
-    w->onLeftDown = ListClick;
+    w->onKey = ListBoxKeyDefault;
+    w->onLeftDown = ListBoxPressDefault;
     w->onLeftUp = ListRelease;
     w->onActivate = activate;
     return w;

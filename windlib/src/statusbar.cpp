@@ -40,8 +40,9 @@ int BarPaint(Window *w) {
     return 0;
 }
 
-// Docked at the bottom across the parent's width, the fields laid out again from the right.
-int BarLayout(Window *w) {
+} // namespace
+
+int StatusBarLayoutDefault(Window *w) {
     Window *parent = w->parent;
     if (!parent)
         return 0;
@@ -55,6 +56,8 @@ int BarLayout(Window *w) {
         PostEvent(kEventRedraw, 0, w);
     return 0;
 }
+
+namespace {
 
 int FieldPaint(Window *w) {
     if (!DamagePending(w))
@@ -104,7 +107,7 @@ Window *NewStatusBar(const char *name, Window *parent) {
     if (!w)
         return nullptr;
     w->onPaint = BarPaint;
-    w->onLayout = BarLayout;
+    w->onLayout = StatusBarLayoutDefault;
     ShowWindowTree(w);
     return w;
 }

@@ -136,6 +136,14 @@ int ListBoxInsert(const char *text, int length, ListCompareProc compare, Window 
 // Makes the line current and selects it whole. 0, kListNoDesc, kListNoBuffer, kListNotBuffer.
 int ListBoxSelectLine(int line, Window *listBox);
 
+// A list box's own press and key handlers, its onLeftDown and onKey until a module replaces
+// them; a replacement hands on what it does not take. A press chooses the item under the pointer
+// and a second press on it activates it. Tab, line feed and Escape go to the parent; Return
+// activates the chosen item (without one, or without onActivate, it goes to the parent); the
+// arrow, page and first- and last-line keys choose another item. 0; -1 for Up on the first line.
+int ListBoxPressDefault(int position, Window *listBox);
+int ListBoxKeyDefault(int key, Window *listBox);
+
 // ---- edit boxes ------------------------------------------------------------------------------
 
 // A one-line edit box named `name` with undo, over a buffer in memory detached from any file,

@@ -986,6 +986,18 @@ Window *FindHostWindow(HostWindow *host) {
     return found;
 }
 
+Window *ExtensionWindowOf(WindowProc release, Window *w) {
+    if (!release) {
+        while (w && w->parent)
+            w = w->parent;
+        return w && w->extension ? w : nullptr;
+    }
+    for (; w; w = w->parent)
+        if (w->releaseExtension == release && w->extension)
+            return w;
+    return nullptr;
+}
+
 bool WindowIsDescendant(const Window *w, const Window *ancestor) {
     if (!w || !ancestor)
         return false;

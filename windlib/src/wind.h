@@ -244,6 +244,24 @@ enum ScrollDirection {
 // Scrolls the window's whole lines through the host. 0; 1 for a bad call or no line spacing.
 int ScrollTextLines(int direction, Window *window);
 
+// ---- records of window kinds -------------------------------------------------------------------
+// A module keeps its record in the extension of the window it opens and releases it with a
+// function of its own; every handler finds the record from whichever of the module's windows it
+// was called for, and finds nothing once the window has closed (a handler queued before a close).
+
+// The window holding the record that `release` frees: the nearest of the window and its
+// ancestors whose extension is set and released by it. With release null, the window's top
+// window when its extension is set, whoever releases it (a window that lends another's record,
+// such as a dialog opened beside its owner, has no release of its own). Null when there is none.
+Window *ExtensionWindowOf(WindowProc release, Window *window);
+// The record of type T (which has a `magic` field) that ExtensionWindowOf finds, or null when
+// there is none or its magic is not `magic`.
+template <class T> T *ExtensionRecordOf(WindowProc release, uint32_t magic, Window *window) {
+    Window *holder = ExtensionWindowOf(release, window);
+    T *record = holder ? (T *)holder->extension : nullptr;
+    return record && record->magic == magic ? record : nullptr;
+}
+
 // ---- reporters -------------------------------------------------------------------------------
 // Message boxes without an owner window, made by the host; the text also goes to standard
 // error, and only there while a box is already up or the toolkit is down.
