@@ -36,7 +36,10 @@ constexpr char kSourceFile[] = "calclib\\src\\panel";
 constexpr uint32_t kPanelMagic = 0x50414E4C;
 constexpr int kPanelWidth = 54; // cells: the keys' grid
 constexpr int kPanelHeight = 16;
-constexpr uint32_t kPushKey = 0x2B100400; // centred, bordered, tab stop, a push button
+// The panel's push keys.
+constexpr uint32_t kPushKey = kButtonCentred | kWindowBordered | kWindowTabStop | kWindowControl |
+                              kButtonPush | kWindowKindButton;
+static_assert(kPushKey == 0x2B100400);
 constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
 constexpr uint32_t kToggle = kRadio | kButtonCheckBox;
 constexpr uint32_t kRadixLabel = kWindowKindLabel | kButtonCentred;

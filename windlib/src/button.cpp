@@ -25,7 +25,7 @@ int Height(const Window *w) { return w->bottom - w->top + 1; }
 int Smaller(int a, int b) { return a < b ? a : b; }
 
 bool IsMenu(const Window *w) {
-    uint32_t low = w ? w->flags & 0xFFF : 0;
+    uint32_t low = w ? w->flags & kWindowTypeMask : 0;
     return low == kWindowPullDown || low == kWindowMenuBar;
 }
 

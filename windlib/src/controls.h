@@ -14,8 +14,8 @@
 
 // ---- buttons and labels ----------------------------------------------------------------------
 
-// Style bits in the low bits of a button's or label's flags (next to kWindowBordered, 0x08000000,
-// and kWindowDisabled, which the core names).
+// Style bits of a button's or label's flags, beside the core's (kWindowBordered, kWindowDisabled,
+// kWindowControl, ...).
 constexpr uint32_t kButtonCheckBox = 0x1;         // toggle drawn with a check box
 constexpr uint32_t kButtonToggle = 0x2;           // each click flips the state
 constexpr uint32_t kButtonBold = 0x4;             // bold dialog font, indented; mark without box
@@ -24,6 +24,18 @@ constexpr uint32_t kButtonSeparator = 0x10;       // a sunken line instead of a 
 constexpr uint32_t kButtonOnPress = 0x80;         // activates on press instead of release
 constexpr uint32_t kButtonCheckLeft = 0x10000000; // check box at the left, text after it
 constexpr uint32_t kButtonCentred = 0x20000000;   // text centred
+constexpr uint32_t kButtonPush = 0x00100000;      // a push button (in the given flag words of push
+                                                  // buttons, status fields and menu items); carried
+
+static_assert(kButtonCheckBox == 0x1);
+static_assert(kButtonToggle == 0x2);
+static_assert(kButtonBold == 0x4);
+static_assert(kButtonSubMenu == 0x8);
+static_assert(kButtonSeparator == 0x10);
+static_assert(kButtonOnPress == 0x80);
+static_assert(kButtonPush == 0x00100000);
+static_assert(kButtonCheckLeft == 0x10000000);
+static_assert(kButtonCentred == 0x20000000);
 
 // A radio button and a check box of a dialog table: the mark at the left, the text after it.
 constexpr uint32_t kRadioItem =
@@ -37,7 +49,7 @@ Window *NewButton(int left, int top, int right, int bottom, const char *name, ui
                   Window *parent);
 Window *NewButtonPixels(int left, int top, int right, int bottom, const char *name, uint32_t flags,
                         Window *parent);
-// A label (kind 0x500, state 1). Null after "New Label".
+// A label (kind kWindowKindLabel, state 1). Null after "New Label".
 Window *NewLabel(int left, int top, int right, int bottom, const char *name, uint32_t flags,
                  Window *parent);
 // Sets the named button's state to 0 or 1, repainting it only when it changed. 0, or 1 for an
@@ -87,8 +99,8 @@ enum ScrollerMode { kScrollerRelative = 0, kScrollerAbsolute = 1 };
 // A scroller's action: a step (relative) or a value (absolute) for the scroller.
 typedef int (*ScrollerAction)(int value, int mode, Window *scroller);
 
-// The extension of a scroller window (the trough, kind 0x700): allocated with it, freed when it
-// closes.
+// The extension of a scroller window (the trough, kind kWindowKindScroller): allocated with it,
+// freed when it closes.
 struct Scroller {
     uint32_t magic;            // kScrollerMagic
     Window *target;            // the text window it drives

@@ -55,7 +55,7 @@ void FocusItem(Window *item) {
 }
 
 bool IsMenuKind(uint32_t flags) {
-    uint32_t low = flags & 0xFFF;
+    uint32_t low = flags & kWindowTypeMask;
     return low == kWindowPullDown || low == kWindowMenuBar;
 }
 
@@ -78,7 +78,7 @@ int DialogPaint(Window *w) {
     // A framed dialog has the host's frame and caption: its own bevel and title strip would only
     // repeat them.
     if (!(w->flags & kWindowFramed)) {
-        bool bar = (w->flags & 0xFFF) == kWindowMenuBar;
+        bool bar = (w->flags & kWindowTypeMask) == kWindowMenuBar;
         SetLineAttributes(1, 0, 0, gc);
         SetForeground(d->white, gc);
         MovePen(0, 0, gc);

@@ -31,12 +31,13 @@ typedef const char *(*TextExpandProc)(int byte, int column, char *scratch, int *
 // before this line; 1: go on; anything else refuses the insertion.
 typedef int (*ListCompareProc)(const char *line, int lineLength, const char *text, int length);
 
-constexpr int kExpandScratchSize = 260;       // a tab's 256 blanks and a NUL fit
-constexpr int kTabBlankLimit = 256;           // blanks a tab expands to at most
-constexpr int kScrollLockValue = 0x3456;      // TextDesc::scrollLock while a scroller drives it
-constexpr uint32_t kTextControl = 0x01000000; // flags of list and edit boxes
-constexpr int kEditTextLimit = 255;           // characters an edit box's getText returns
-constexpr int kListRecordLength = 16383;      // record length of list and edit box buffers
+constexpr int kExpandScratchSize = 260;           // a tab's 256 blanks and a NUL fit
+constexpr int kTabBlankLimit = 256;               // blanks a tab expands to at most
+constexpr int kScrollLockValue = 0x3456;          // TextDesc::scrollLock while a scroller drives it
+constexpr uint32_t kTextControl = kWindowControl; // flags of list and edit boxes
+constexpr int kEditTextLimit = 255;               // characters an edit box's getText returns
+constexpr int kListRecordLength = 16383;          // record length of list and edit box buffers
+static_assert(kTextControl == 0x01000000);
 
 // Result codes of ListBoxInsert and ListBoxSelectLine besides 0.
 constexpr int kListRefused = -1;   // the compare function refused the text

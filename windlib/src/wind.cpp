@@ -227,7 +227,7 @@ const char *HostClassFor(uint32_t flags) {
 uint32_t HostStyleFor(uint32_t flags, bool hasParent) {
     if (flags & kWindowFramed)
         return kHostStyleFramed;
-    uint32_t low = flags & 0xFFF;
+    uint32_t low = flags & kWindowTypeMask;
     bool dialog = (flags & kWindowKindMask) == kWindowKindDialog;
     if (dialog && hasParent && flags == kWindowPullDown)
         return kHostStylePopup | kHostStyleFloatBit; // a menu floats and holds pointer and keys
