@@ -422,7 +422,7 @@ int EditCommand(int key, int command, Window *w) {
     if (e.reshaped)
         e.span.Add(kLastLine);
     if (after.line != before.line || e.reshaped)
-        UpdateScrollers(w);
+        NotifyScrollers(w);
     Repaint(e.span, w);
     return 0;
 }

@@ -148,7 +148,7 @@ int ListBoxKeyDefault(int key, Window *w) {
         PostEvent(kEventRedraw, 0, w);
         return 0;
     }
-    UpdateScrollers(w);
+    NotifyScrollers(w);
     SelectWholeLine(b->currentLine, b);
     span.Add(b->currentLine);
     Repaint(span, w);
@@ -216,7 +216,7 @@ int ListBoxInsert(const char *text, int length, ListCompareProc compare, Window 
         }
     }
     BufferInsert(at, column, text, length, b);
-    UpdateScrollers(w);
+    NotifyScrollers(w);
     InvalidateLines(at, kLastLine, w);
     PostEvent(kEventRedraw, 0, w);
     return 0;
@@ -231,7 +231,7 @@ int ListBoxSelectLine(int line, Window *w) {
     BufferGoto(line, 1, b);
     SelectWholeLine(b->currentLine, b);
     span.Add(b->currentLine);
-    UpdateScrollers(w);
+    NotifyScrollers(w);
     Repaint(span, w);
     return 0;
 }

@@ -86,7 +86,9 @@ struct LineSpan {
 // ---- the text window's pieces -------------------------------------------------------------------
 
 void Repaint(LineSpan span, Window *w);
-void UpdateScrollers(Window *w);
+// Tells the scrollers beside the window, through the hook their module installs, that its
+// cursor moved or its lines changed (controls.h's UpdateScrollers is that module's own).
+void NotifyScrollers(Window *w);
 // Draws the current line at (x, y), the bytes of columns selFirst..selLast in exchanged colours.
 void DrawLineSpans(int x, int y, int selFirst, int selLast, TextDesc *d, Window *w);
 int TextPaint(Window *w);

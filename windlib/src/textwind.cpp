@@ -211,7 +211,7 @@ bool LineScrolling(void) {
 
 } // namespace
 
-void UpdateScrollers(Window *w) {
+void NotifyScrollers(Window *w) {
     if (gScrollerUpdate)
         gScrollerUpdate(w);
 }
@@ -609,7 +609,7 @@ int TextWheel(int steps, Window *w) {
         BufferGoto(top, b->currentColumn, b);
     else if (b->currentLine > top + d->rows - 1)
         BufferGoto(top + d->rows - 1, b->currentColumn, b);
-    UpdateScrollers(w);
+    NotifyScrollers(w);
     DamageAll(w);
     PostEvent(kEventRedraw, 0, w);
     return 0;
