@@ -232,15 +232,10 @@ Window *NewEditBox(int left, int top, int right, int bottom, const char *name, u
     const ToolkitDefaults *defaults = GetToolkitDefaults();
     Color foreground = parent ? parent->foreground : defaults ? defaults->foreground : 0;
     Color background = parent ? parent->background : defaults ? defaults->windowBackground : 0;
-    const char *failure = nullptr;
-    Window *w = OpenText(left, top, right, bottom, foreground, background, name, b,
-                         flags | kTextControl, parent, &failure);
-    if (!w) {
-        BufferFree(b);
-        ReportMemoryError("New Edit Box");
+    Window *w = OpenTextControl(left, top, right, bottom, foreground, background, name, b, flags,
+                                parent, "New Edit Box");
+    if (!w)
         return nullptr;
-    }
-    TextDescOf(w)->ownsBuffer = 1;
     w->onKey = EditKey;
     w->getText = EditGetText;
     w->setText = EditSetText;

@@ -172,16 +172,11 @@ Window *NewListBox(int left, int top, int right, int bottom, Color foreground, C
     BufferInsert(1, 1, "\n", 1, b); // the empty last line, so the first item is line 1
     if (!(flags & kWindowKindMask))
         flags |= kWindowKindList;
-    const char *failure = nullptr;
-    Window *w = OpenText(left, top, right, bottom, foreground, background, name, b,
-                         flags | kTextControl, parent, &failure);
-    if (!w) {
-        BufferFree(b);
-        ReportMemoryError("New List Box");
+    Window *w = OpenTextControl(left, top, right, bottom, foreground, background, name, b, flags,
+                                parent, "New List Box");
+    if (!w)
         return nullptr;
-    }
     TextDesc *d = TextDescOf(w);
-    d->ownsBuffer = 1;
     d->lineDraw = ListDrawLine;
     w->releaseExtension = ListReleaseExtension;
     w->onPaint = ListPaint;

@@ -103,6 +103,11 @@ int TextRelease(Window *w);
 Window *OpenText(int left, int top, int right, int bottom, Color foreground, Color background,
                  const char *name, Buffer *buffer, uint32_t flags, Window *parent,
                  const char **failure);
+// A list or edit box over a buffer of its own, which goes with the window; without the window the
+// buffer is freed and `failure` reported as a memory error, and the result is null.
+Window *OpenTextControl(int left, int top, int right, int bottom, Color foreground,
+                        Color background, const char *name, Buffer *buffer, uint32_t flags,
+                        Window *parent, const char *failure);
 // Hands a key the control does not take to its parent's onKey.
 int ToParent(int key, Window *w);
 

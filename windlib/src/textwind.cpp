@@ -580,6 +580,21 @@ Window *OpenText(int left, int top, int right, int bottom, Color foreground, Col
     return w;
 }
 
+Window *OpenTextControl(int left, int top, int right, int bottom, Color foreground,
+                        Color background, const char *name, Buffer *buffer, uint32_t flags,
+                        Window *parent, const char *failure) {
+    const char *textFailure = nullptr;
+    Window *w = OpenText(left, top, right, bottom, foreground, background, name, buffer,
+                         flags | kTextControl, parent, &textFailure);
+    if (!w) {
+        BufferFree(buffer);
+        ReportMemoryError(failure);
+        return nullptr;
+    }
+    TextDescOf(w)->ownsBuffer = 1;
+    return w;
+}
+
 int ToParent(int key, Window *w) {
     Window *p = w->parent;
     return p && p->onKey ? p->onKey(key, p) : 0;
