@@ -55,23 +55,13 @@ struct ListWindow {
     bool chosen;                    // a choice was made: the close is on its way
 };
 
-WindowValueProc gListKey; // the list boxes' own key handler
-
 int ListRelease(Window *dialog);
 
-// The list's dialog, from the dialog or its list box: the window whose record this module
-// releases.
-Window *DialogOf(Window *w) {
-    for (; w; w = w->parent)
-        if (w->releaseExtension == ListRelease && w->extension)
-            return w;
-    return nullptr;
-}
-
+// The list's dialog and its record, from the dialog or its list box, while it is open. The
+// dialog has the panel for its parent, so the lookup stops at the dialog.
+Window *DialogOf(Window *w) { return ExtensionWindowOf(ListRelease, w); }
 ListWindow *RecordOf(Window *w) {
-    Window *dialog = DialogOf(w);
-    ListWindow *r = dialog ? (ListWindow *)dialog->extension : nullptr;
-    return r && r->magic == kListMagic ? r : nullptr;
+    return ExtensionRecordOf<ListWindow>(ListRelease, kListMagic, w);
 }
 
 Calculator *CalcOfList(ListWindow *r) { return calcPanelRecord(WindowRefGet(r->panel)); }
@@ -150,7 +140,7 @@ int RegisterListKey(int key, Window *listBox) {
             Choose(index + 1, listBox);
         return 0;
     }
-    return gListKey ? gListKey(key, listBox) : 0;
+    return ListBoxKeyDefault(key, listBox);
 }
 
 // A sequence of the settings file, seeded with its defaults on first use.
@@ -246,7 +236,6 @@ int OpenRegisters(int kind, Window *button, Window *panel, PanelLists *lists) {
         return 1;
     }
     listBox->onActivate = ListActivated;
-    gListKey = listBox->onKey;
     listBox->onKey = RegisterListKey;
     std::vector<std::string> lines;
     for (int i = 0; i < calc->registerCount; i++)

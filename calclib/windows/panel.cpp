@@ -38,7 +38,10 @@ constexpr char kSourceFile[] = "calclib\\src\\panel";
 constexpr uint32_t kPanelMagic = 0x50414E4C;
 constexpr int kPanelWidth = 54; // cells: the keys' grid
 constexpr int kPanelHeight = 16;
-constexpr uint32_t kPushKey = 0x2B100400; // centred, bordered, tab stop, a push button
+// The panel's push keys.
+constexpr uint32_t kPushKey = kButtonCentred | kWindowBordered | kWindowTabStop | kWindowControl |
+                              kButtonPush | kWindowKindButton;
+static_assert(kPushKey == 0x2B100400);
 constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft | kWindowTabStop;
 constexpr uint32_t kToggle = kRadio | kButtonCheckBox;
 constexpr uint32_t kRadixLabel = kWindowKindLabel | kButtonCentred;
@@ -88,7 +91,6 @@ struct Panel {
     WindowRef sci;                      // the scientific dialog, when open
     WindowRef tooltip;                  // the tooltip shown, when any
     int writtenX, writtenY;             // APPLICATION_ULX and _ULY as last written
-    WindowValueProc sciKey;             // the scientific dialog's own key handler
     WindowRef tooltipKey;               // the key whose tooltip is shown
     PanelLists lists;                   // the register, constants and conversions lists
     WindowRef precision;                // the display precision dialog, when open
@@ -98,12 +100,9 @@ struct Panel {
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
 
-Panel *PanelOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    Panel *p = w ? (Panel *)w->extension : nullptr;
-    return p && p->magic == kPanelMagic ? p : nullptr;
-}
+// The panel's record, from the panel or anything inside it, and from the scientific dialog, which
+// lends the panel's record (so the top window's record is taken whoever releases it).
+Panel *PanelOf(Window *w) { return ExtensionRecordOf<Panel>(nullptr, kPanelMagic, w); }
 
 Calculator *CalcOf(Window *w) {
     Panel *p = PanelOf(w);
@@ -611,8 +610,6 @@ int ShowTooltip(int, Window *button) {
 
 // Resting the pointer on a key shows its tooltip; leaving or pressing the key takes it away.
 // The keys' own leave and press handlers run afterwards.
-WindowProc gKeyLeave;
-WindowValueProc gKeyPress;
 
 void CloseTooltipOf(Window *key) {
     Panel *p = PanelOf(key);
@@ -622,12 +619,12 @@ void CloseTooltipOf(Window *key) {
 
 int KeyLeave(Window *key) {
     CloseTooltipOf(key);
-    return gKeyLeave ? gKeyLeave(key) : 0;
+    return ButtonLeaveDefault(key);
 }
 
 int KeyPress(int position, Window *key) {
     CloseTooltipOf(key);
-    return gKeyPress ? gKeyPress(position, key) : 0;
+    return ButtonPressDefault(position, key);
 }
 
 // ---- the scientific dialog ----------------------------------------------------------------------
@@ -664,7 +661,7 @@ int SciKey(int key, Window *w) {
     case '\t':
     case keyRight:
     case keyDown:
-        return p ? p->sciKey(key, w) : 0;
+        return p ? DialogKeyDefault(key, w) : 0;
     default:
         return p ? PanelKey(key, p->window) : 0;
     }
@@ -714,7 +711,6 @@ int SciPressed(int, Window *button) {
         return 0;
     sci->extension = p;
     p->sci = WindowRefOf(sci);
-    p->sciKey = sci->onKey;
     sci->onKey = SciKey;
     sci->onClose = SciClose;
     AttachEngineKeys(kSciKeys, kSciKeyCount, sci);
@@ -897,8 +893,6 @@ void AttachKeys(Panel *p) {
             continue;
         if ((k->flags & kPushKey) == kPushKey)
             k->onRightDown = ShowTooltip;
-        gKeyLeave = k->onLeave;
-        gKeyPress = k->onLeftDown;
         k->onHover = ShowTooltip;
         k->onLeave = KeyLeave;
         k->onLeftDown = KeyPress;

@@ -53,28 +53,19 @@ const DialogItem kDescription[] = {
 };
 
 struct PrecisionDialog {
-    uint32_t magic;      // kPrecisionMagic while alive
-    WindowRef panel;     //
-    WindowRef *slot;     // the panel's reference to the dialog, cleared on close
-    int pendingDisplay;  // notation in the low 4 bits, kDisplayFixedPoint
-    int pendingFormat;   // 0 floating, 1 integer, kFormatAutomatic
-    WindowValueProc key; // the dialog's own key handler
+    uint32_t magic;     // kPrecisionMagic while alive
+    WindowRef panel;    //
+    WindowRef *slot;    // the panel's reference to the dialog, cleared on close
+    int pendingDisplay; // notation in the low 4 bits, kDisplayFixedPoint
+    int pendingFormat;  // 0 floating, 1 integer, kFormatAutomatic
 };
 
 int PrecisionRelease(Window *dialog);
 
-// The dialog, from itself or one of its items: the top window whose record this module
-// releases.
-Window *DialogOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    return w && w->releaseExtension == PrecisionRelease && w->extension ? w : nullptr;
-}
-
+// The dialog and its record, from the dialog or one of its items, while it is open.
+Window *DialogOf(Window *w) { return ExtensionWindowOf(PrecisionRelease, w); }
 PrecisionDialog *RecordOf(Window *w) {
-    Window *dialog = DialogOf(w);
-    PrecisionDialog *r = dialog ? (PrecisionDialog *)dialog->extension : nullptr;
-    return r && r->magic == kPrecisionMagic ? r : nullptr;
+    return ExtensionRecordOf<PrecisionDialog>(PrecisionRelease, kPrecisionMagic, w);
 }
 
 const char *NotationRadio(int notation) {
@@ -236,7 +227,7 @@ int PrecisionKey(int key, Window *dialog) {
             PrecisionOk(0, ok);
         return 0;
     }
-    return r->key ? r->key(key, dialog) : 0;
+    return DialogKeyDefault(key, dialog);
 }
 
 int PrecisionClose(Window *dialog) {
@@ -288,7 +279,6 @@ Window *precisionOpen(Window *panel, WindowRef *open) {
     r->slot = open;
     r->pendingDisplay = calc->displayFormat & (kDisplayNotationMask | kDisplayFixedPoint);
     r->pendingFormat = calc->autoFormat ? kFormatAutomatic : calc->format;
-    r->key = dialog->onKey;
     dialog->extension = r;
     dialog->releaseExtension = PrecisionRelease;
     dialog->onClose = PrecisionClose;

@@ -92,20 +92,10 @@ bool gBuilding = false;
 
 int OptionsRelease(Window *dialog);
 
-// The dialog, from itself or one of its items.
-Window *DialogOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    return w;
-}
-
-// The record of a dialog still open, else null: a handler queued before a close finds nothing.
+// The dialog and its record, from the dialog or one of its items, while it is open.
+Window *DialogOf(Window *w) { return ExtensionWindowOf(OptionsRelease, w); }
 OptionsDialog *RecordOf(Window *w) {
-    Window *dialog = DialogOf(w);
-    if (!dialog || dialog->releaseExtension != OptionsRelease || !dialog->extension)
-        return nullptr;
-    OptionsDialog *r = (OptionsDialog *)dialog->extension;
-    return r->magic == kOptionsMagic ? r : nullptr;
+    return ExtensionRecordOf<OptionsDialog>(OptionsRelease, kOptionsMagic, w);
 }
 
 const char *RateButton(int rate) { return rate == 0 ? "minref" : rate == 1 ? "medref" : "maxref"; }

@@ -78,19 +78,11 @@ struct ProgramWindow {
 };
 
 int ProgramRelease(Window *w);
-WindowValueProc gDialogKey;  // the dialog's own key handler
-WindowValueProc gListingKey; // the list box's own key handler
 
-Window *ProgramOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    return w && w->releaseExtension == ProgramRelease && w->extension ? w : nullptr;
-}
-
+// The program window and its record, from the window or anything inside it, while it is open.
+Window *ProgramOf(Window *w) { return ExtensionWindowOf(ProgramRelease, w); }
 ProgramWindow *RecordOf(Window *w) {
-    Window *window = ProgramOf(w);
-    ProgramWindow *r = window ? (ProgramWindow *)window->extension : nullptr;
-    return r && r->magic == kProgramMagic ? r : nullptr;
+    return ExtensionRecordOf<ProgramWindow>(ProgramRelease, kProgramMagic, w);
 }
 
 // The record of the window that the calculator's hooks serve.
@@ -380,14 +372,11 @@ void ProgramStopped(Calculator *calc) {
 
 // ---- the status bar ------------------------------------------------------------------------
 
-WindowProc gBarLayout; // the status bar's own layout
-
 // The bar gives each field at most an equal share of its width, which would cut a program
 // message after a few words: the report takes everything left of the other three fields.
 int StatusLayout(Window *bar) {
     WindowRef ref = WindowRefOf(bar);
-    if (gBarLayout)
-        gBarLayout(bar);
+    StatusBarLayoutDefault(bar);
     if (!WindowRefLive(ref))
         return 0;
     Window *report = nullptr, *state = nullptr;
@@ -520,7 +509,7 @@ int ListingKey(int key, Window *listing) {
     case kEditFirstLine:
     case kEditLastLine:
         if (r && b && r->calc->recorderMode >= 0) {
-            gListingKey(key, listing);
+            ListBoxKeyDefault(key, listing);
             BufferGoto(CurrentLineNumber(b), 1, b);
             ForgetEntry(r);
             MoveMark(r);
@@ -1132,7 +1121,7 @@ int ProgramCloseEvent(Window *window) {
 int ProgramKey(int key, Window *window) {
     ProgramWindow *r = RecordOf(window);
     if (!r)
-        return gDialogKey ? gDialogKey(key, window) : 0;
+        return DialogKeyDefault(key, window);
     const bool shift = (KeyModifiers() & kKeyModShift) != 0;
     switch (key) {
     case keyEscape:
@@ -1140,7 +1129,7 @@ int ProgramKey(int key, Window *window) {
             StopRun(r);
             return 0;
         }
-        return gDialogKey ? gDialogKey(key, window) : 0;
+        return DialogKeyDefault(key, window);
     case 15: // ^O
         LoadProgram(r);
         return 0;
@@ -1151,7 +1140,7 @@ int ProgramKey(int key, Window *window) {
         SaveFrom(shift, window);
         return 0;
     case '\t':
-        return gDialogKey ? gDialogKey(key, window) : 0;
+        return DialogKeyDefault(key, window);
     default:
         break;
     }
@@ -1259,7 +1248,6 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     window->extension = r;
     window->releaseExtension = ProgramRelease;
     window->onClose = ProgramCloseEvent;
-    gDialogKey = window->onKey;
     window->onKey = ProgramKey;
     for (const Handler &h : kHandlers)
         SetButtonFunction(h.name, h.press, window);
@@ -1295,7 +1283,6 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     r->plot = WindowRefOf(plot);
     r->scroller = WindowRefOf(scroller);
     r->status = WindowRefOf(status);
-    gBarLayout = status->onLayout;
     status->onLayout = StatusLayout;
     StatusLayout(status);
     gOpen = r;
@@ -1304,7 +1291,6 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     listing->onLayout = ListingLayout;
     listing->onDrag = nullptr;
     listing->onLeftDown = ListingClick;
-    gListingKey = listing->onKey;
     listing->onKey = ListingKey;
     plot->background = defaults->white;
     plot->foreground = defaults->black;

@@ -55,22 +55,13 @@ int PrintWithToolkit(Window *list) {
 const TapePrinter kToolkitPrinter = {ReadPrintSettings, PrintWithToolkit};
 TapePrinter gPrinter = kToolkitPrinter;
 
-WindowValueProc gListKey; // the list box's own key handler
-WindowValueProc gTapeKey; // the dialog's own key handler
-
 int TapeRelease(Window *tape);
 
-// The tape window, from itself or anything inside it (the menu bar and its items included).
-Window *TapeOf(Window *w) {
-    while (w && w->parent)
-        w = w->parent;
-    return w && w->releaseExtension == TapeRelease && w->extension ? w : nullptr;
-}
-
+// The tape window and its record, from the window or anything inside it (the menu bar and its
+// items included), while it is open.
+Window *TapeOf(Window *w) { return ExtensionWindowOf(TapeRelease, w); }
 TapeWindow *RecordOf(Window *w) {
-    Window *tape = TapeOf(w);
-    TapeWindow *r = tape ? (TapeWindow *)tape->extension : nullptr;
-    return r && r->magic == kTapeMagic ? r : nullptr;
+    return ExtensionRecordOf<TapeWindow>(TapeRelease, kTapeMagic, w);
 }
 
 Buffer *BufferOf(Window *list) {
@@ -143,28 +134,28 @@ int ToCalculator(int key, Window *w) {
 int ListKey(int key, Window *list) {
     switch (EditCommandOf(key)) {
     case kEditLineStart: // Home and End: the tape's first and last line
-        return gListKey ? gListKey(kKeyFirstLine, list) : 0;
+        return ListBoxKeyDefault(kKeyFirstLine, list);
     case kEditLineEnd:
-        return gListKey ? gListKey(kKeyLastLine, list) : 0;
+        return ListBoxKeyDefault(kKeyLastLine, list);
     case kEditUp:
     case kEditDown:
     case kEditPageUp:
     case kEditPageDown:
     case kEditFirstLine:
     case kEditLastLine:
-        return gListKey ? gListKey(key, list) : 0;
+        return ListBoxKeyDefault(key, list);
     default:
         break;
     }
     if (key == keyEscape || key == '\t')
-        return gListKey ? gListKey(key, list) : 0; // on to the dialog
+        return ListBoxKeyDefault(key, list); // on to the dialog
     return ToCalculator(key, list);
 }
 
 // The dialog keeps Escape (which closes the tape) and Tab; the rest is the calculator's.
 int TapeKey(int key, Window *tape) {
     if (key == keyEscape || key == '\t')
-        return gTapeKey ? gTapeKey(key, tape) : 0;
+        return DialogKeyDefault(key, tape);
     return ToCalculator(key, tape);
 }
 
@@ -298,7 +289,6 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
     tape->extension = r;
     tape->releaseExtension = TapeRelease;
     tape->onClose = TapeClose;
-    gTapeKey = tape->onKey;
     tape->onKey = TapeKey;
 
     Window *list = nullptr, *scroller = nullptr;
@@ -319,7 +309,6 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
     r->list = WindowRefOf(list);
     r->scroll = WindowRefOf(scroller);
     list->onLayout = ListLayout;
-    gListKey = list->onKey;
     list->onKey = ListKey;
     ListLayout(list);
     UpdateScroller(scroller);

@@ -67,6 +67,9 @@ constexpr int kKeyCodeCount = 235;
 constexpr int kKeyModShift = 0x100;
 constexpr int kKeyModCtrl = 0x200;
 constexpr int kKeyModAlt = 0x400;
+static_assert(kKeyModShift == 0x100);
+static_assert(kKeyModCtrl == 0x200);
+static_assert(kKeyModAlt == 0x400);
 
 constexpr int kHostKeyTableSize = 256; // entries of the host key table; 128 are used
 

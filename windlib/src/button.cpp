@@ -1,6 +1,6 @@
 // Push buttons, toggle buttons, labels and menu items (controls.h): their press, release and
 // cancel rules, their keys, the menu-item pointer rules, and the one painter they share. Start
-// reading at ButtonPress.
+// reading at ButtonPressDefault.
 //
 // Only one button is pressed at a time, process-wide. It is held as a reference, because a
 // closed record is reused by the next window opened, and forgotten when it closes however it
@@ -25,7 +25,7 @@ int Height(const Window *w) { return w->bottom - w->top + 1; }
 int Smaller(int a, int b) { return a < b ? a : b; }
 
 bool IsMenu(const Window *w) {
-    uint32_t low = w ? w->flags & 0xFFF : 0;
+    uint32_t low = w ? w->flags & kWindowTypeMask : 0;
     return low == kWindowPullDown || low == kWindowMenuBar;
 }
 
@@ -44,7 +44,9 @@ void CancelPress(Window *held) {
     RepaintWindow(held);
 }
 
-int ButtonPress(int value, Window *w) {
+} // namespace
+
+int ButtonPressDefault(int value, Window *w) {
     // A held button that no longer holds the pointer will not see its release (another
     // button's release ended the capture, or the release went astray): a new press ends it
     // instead of being refused, and with it every press after it, for good.
@@ -63,6 +65,8 @@ int ButtonPress(int value, Window *w) {
         Activate(value, w);
     return 0;
 }
+
+namespace {
 
 // The loop hands every release to the window that holds the capture, which need not be a button
 // this one pressed (a press refused, or cancelled when the pointer left): only the pressed
@@ -86,13 +90,14 @@ int ButtonRelease(int value, Window *w) {
 
 void PressAndRelease(int value, Window *w) {
     WindowRef ref = WindowRefOf(w);
-    ButtonPress(value, w);
+    ButtonPressDefault(value, w);
     if (WindowRefLive(ref))
         ButtonRelease(value, w);
 }
 
-// Moving off a held button cancels the press, so the release that follows activates nothing.
-int ButtonLeave(Window *w) {
+} // namespace
+
+int ButtonLeaveDefault(Window *w) {
     if (WindowRefGet(gPressed) != w)
         return 0;
     gPressed = {};
@@ -100,6 +105,8 @@ int ButtonLeave(Window *w) {
     CancelPress(w);
     return 0;
 }
+
+namespace {
 
 int ButtonForget(Window *w) {
     if (gPressed.window == w)
@@ -291,9 +298,9 @@ Window *NewPressable(int left, int top, int right, int bottom, int inPixels, con
     w->state = WindowKind(w) == kWindowKindLabel ? 1 : 0;
     if (WindowKind(w) == kWindowKindLabel)
         return w;
-    w->onLeftDown = ButtonPress;
+    w->onLeftDown = ButtonPressDefault;
     w->onLeftUp = ButtonRelease;
-    w->onLeave = ButtonLeave;
+    w->onLeave = ButtonLeaveDefault;
     w->onEnter = ButtonEnter;
     w->onHover = ButtonHover;
     w->onKey = ButtonKey;

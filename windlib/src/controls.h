@@ -14,8 +14,8 @@
 
 // ---- buttons and labels ----------------------------------------------------------------------
 
-// Style bits in the low bits of a button's or label's flags (next to kWindowBordered, 0x08000000,
-// and kWindowDisabled, which the core names).
+// Style bits of a button's or label's flags, beside the core's (kWindowBordered, kWindowDisabled,
+// kWindowControl, ...).
 constexpr uint32_t kButtonCheckBox = 0x1;         // toggle drawn with a check box
 constexpr uint32_t kButtonToggle = 0x2;           // each click flips the state
 constexpr uint32_t kButtonBold = 0x4;             // bold dialog font, indented; mark without box
@@ -24,6 +24,18 @@ constexpr uint32_t kButtonSeparator = 0x10;       // a sunken line instead of a 
 constexpr uint32_t kButtonOnPress = 0x80;         // activates on press instead of release
 constexpr uint32_t kButtonCheckLeft = 0x10000000; // check box at the left, text after it
 constexpr uint32_t kButtonCentred = 0x20000000;   // text centred
+constexpr uint32_t kButtonPush = 0x00100000;      // a push button (in the given flag words of push
+                                                  // buttons, status fields and menu items); carried
+
+static_assert(kButtonCheckBox == 0x1);
+static_assert(kButtonToggle == 0x2);
+static_assert(kButtonBold == 0x4);
+static_assert(kButtonSubMenu == 0x8);
+static_assert(kButtonSeparator == 0x10);
+static_assert(kButtonOnPress == 0x80);
+static_assert(kButtonPush == 0x00100000);
+static_assert(kButtonCheckLeft == 0x10000000);
+static_assert(kButtonCentred == 0x20000000);
 
 // A radio button and a check box of a dialog table: the mark at the left, the text after it.
 constexpr uint32_t kRadioItem =
@@ -37,7 +49,7 @@ Window *NewButton(int left, int top, int right, int bottom, const char *name, ui
                   Window *parent);
 Window *NewButtonPixels(int left, int top, int right, int bottom, const char *name, uint32_t flags,
                         Window *parent);
-// A label (kind 0x500, state 1). Null after "New Label".
+// A label (kind kWindowKindLabel, state 1). Null after "New Label".
 Window *NewLabel(int left, int top, int right, int bottom, const char *name, uint32_t flags,
                  Window *parent);
 // Sets the named button's state to 0 or 1, repainting it only when it changed. 0, or 1 for an
@@ -47,6 +59,12 @@ int SetButtonCheck(const char *name, int state, Window *dialog);
 int GetButtonCheck(const char *name, Window *dialog);
 // The button held down now, or null.
 Window *PressedButton(void);
+// A button's own press and leave handlers, its onLeftDown and onLeave until a module replaces
+// them; a replacement calls them for what the button does itself. A press holds the button down
+// (a toggle shows itself flipped); leaving a held button cancels the press, so the release that
+// follows activates nothing. 0.
+int ButtonPressDefault(int position, Window *button);
+int ButtonLeaveDefault(Window *button);
 
 // ---- the dot-matrix digit label --------------------------------------------------------------
 
@@ -81,8 +99,8 @@ enum ScrollerMode { kScrollerRelative = 0, kScrollerAbsolute = 1 };
 // A scroller's action: a step (relative) or a value (absolute) for the scroller.
 typedef int (*ScrollerAction)(int value, int mode, Window *scroller);
 
-// The extension of a scroller window (the trough, kind 0x700): allocated with it, freed when it
-// closes.
+// The extension of a scroller window (the trough, kind kWindowKindScroller): allocated with it,
+// freed when it closes.
 struct Scroller {
     uint32_t magic;            // kScrollerMagic
     Window *target;            // the text window it drives
@@ -121,6 +139,9 @@ int ScrollerJumpValue(int position, int minimum, int maximum, int length, int th
 // A status bar across the bottom of the parent. Null after "Status Bar:" / "needs parent", or
 // when it cannot be made.
 Window *NewStatusBar(const char *name, Window *parent);
+// The status bar's own layout, its onLayout until a module replaces it: docked at the bottom
+// across the parent's width, the fields laid out again from the right. 0.
+int StatusBarLayoutDefault(Window *statusBar);
 // A field `width` characters wide, laid out from the right. 0, or 1 when it cannot be made.
 int AddStatusField(const char *name, int width, Window *statusBar);
 // Shows the text in the named field; the same text again repaints nothing. 0, or 1 for an unknown

@@ -55,7 +55,7 @@ void FocusItem(Window *item) {
 }
 
 bool IsMenuKind(uint32_t flags) {
-    uint32_t low = flags & 0xFFF;
+    uint32_t low = flags & kWindowTypeMask;
     return low == kWindowPullDown || low == kWindowMenuBar;
 }
 
@@ -78,7 +78,7 @@ int DialogPaint(Window *w) {
     // A framed dialog has the host's frame and caption: its own bevel and title strip would only
     // repeat them.
     if (!(w->flags & kWindowFramed)) {
-        bool bar = (w->flags & 0xFFF) == kWindowMenuBar;
+        bool bar = (w->flags & kWindowTypeMask) == kWindowMenuBar;
         SetLineAttributes(1, 0, 0, gc);
         SetForeground(d->white, gc);
         MovePen(0, 0, gc);
@@ -142,7 +142,9 @@ void PressButton(Window *button) {
     PostEvent(kEventLeftUp, 0, button);
 }
 
-int DialogKey(int key, Window *w) {
+} // namespace
+
+int DialogKeyDefault(int key, Window *w) {
     Window *current =
         WindowIsLive(w->current) && WindowIsDescendant(w->current, w) ? w->current : nullptr;
     switch (key) {
@@ -185,6 +187,8 @@ int DialogKey(int key, Window *w) {
         return 0;
     }
 }
+
+namespace {
 
 // ---- building ----------------------------------------------------------------------------------
 
@@ -381,7 +385,7 @@ Window *CreateDialog(const DialogItem *description, Window *parent) {
     }
     w->font = font;
     w->onPaint = DialogPaint;
-    w->onKey = DialogKey;
+    w->onKey = DialogKeyDefault;
     l.lineSpacing = GetLineSpacing(d->fontIndex[kFontSans], ScreenGC());
     WindowRef ref = WindowRefOf(w);
     Window *firstTab = nullptr;

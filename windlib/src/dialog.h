@@ -7,20 +7,29 @@
 // Start reading at CreateDialog in dialog.cpp; menus are in menu.cpp.
 #pragma once
 
+#include "controls.h"
 #include "wind.h"
 
 #include <cstdint>
 
-// Kinds of a dialog record (its flags without kWindowFramed).
-constexpr uint32_t kDialogPlain = 0x100;    // a dialog
-constexpr uint32_t kDialogTitled = 0x40100; // a dialog with a title strip drawn by the toolkit
-                                            // (kWindowPullDown and kWindowMenuBar: menus)
+// Kinds of a dialog record (its flags without kWindowFramed), besides kWindowPullDown and
+// kWindowMenuBar for menus: a plain dialog, and one with a title strip drawn by the toolkit.
+constexpr uint32_t kDialogPlain = kWindowKindDialog;
+constexpr uint32_t kDialogTitled = kWindowTitleStrip | kWindowKindDialog;
+static_assert(kDialogPlain == 0x100);
+static_assert(kDialogTitled == 0x40100);
 
 // The items of the toolkit's own dialog tables (inquiries, the file and print dialogs).
-constexpr uint32_t kDialogButtonItem = 0x2B100400; // bordered, tab stop, centred text
-constexpr uint32_t kDialogEditItem = 0x4B000200;   // focus, bordered, tab stop
-constexpr uint32_t kDialogLabelItem = 0x01000500;
+constexpr uint32_t kDialogButtonItem = kButtonCentred | kWindowBordered | kWindowTabStop |
+                                       kWindowControl | kButtonPush | kWindowKindButton;
+constexpr uint32_t kDialogEditItem =
+    kWindowTakesFocus | kWindowBordered | kWindowTabStop | kWindowControl | kWindowKindText;
+constexpr uint32_t kDialogLabelItem = kWindowControl | kWindowKindLabel;
 constexpr uint32_t kDialogListItem = kWindowKindList | kWindowTabStop | kWindowBordered;
+static_assert(kDialogButtonItem == 0x2B100400);
+static_assert(kDialogEditItem == 0x4B000200);
+static_assert(kDialogLabelItem == 0x01000500);
+static_assert(kDialogListItem == 0x0A000300);
 
 // Colours and font of one item (or of the dialog), each used only where its flag says so.
 struct DialogOverride {
@@ -88,6 +97,11 @@ void SetCurrentItem(Window *item);
 // The function of "Cancel" and "Close" buttons: posts a close for the button's dialog (or, for a
 // menu item, for the window the menu belongs to). 0.
 int CloseDialogButton(int value, Window *button);
+// A dialog's own key handler, its onKey until a module replaces it; a replacement hands on the
+// keys it does not take. Escape and ^C close the dialog, Tab (Shift-Tab backwards), Right and
+// Down move to the next tab stop, Return and line feed press the current button, else the
+// first one. 0.
+int DialogKeyDefault(int key, Window *dialog);
 // Makes `function` the named item's onActivate. The item, or null for an unknown name (after
 // the boxes "Find Named Window: no ID" and "SetButtonFunction Bad ID").
 Window *SetButtonFunction(const char *name, WindowValueProc function, Window *dialog);

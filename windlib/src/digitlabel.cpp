@@ -6,8 +6,9 @@
 
 namespace {
 
-constexpr uint32_t kDigitLabelFlags = 0x21000500; // label kind, centred
-constexpr int kMinimumWidth = 15;                 // room for dots of one pixel
+constexpr uint32_t kDigitLabelFlags = kButtonCentred | kWindowControl | kWindowKindLabel;
+static_assert(kDigitLabelFlags == 0x21000500);
+constexpr int kMinimumWidth = 15; // room for dots of one pixel
 
 struct Glyph {
     char character;

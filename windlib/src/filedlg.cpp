@@ -46,7 +46,6 @@ struct FileDialogState {
     int size;                   // of the caller's buffer
     unsigned options;           // kFileDialog...
     int result;                 // 1 chosen, 0 not (yet)
-    WindowValueProc listPress;  // the list box's own press handler, which this one wraps
 };
 
 bool HasWildcard(const char *name) { return strpbrk(name, "*?") != nullptr; }
@@ -258,8 +257,7 @@ int ListPress(int position, Window *list) {
     if (!s)
         return 0;
     WindowRef ref = WindowRefOf(list);
-    if (s->listPress)
-        s->listPress(position, list);
+    ListBoxPressDefault(position, list);
     if (!WindowRefLive(ref))
         return 0;
     TextDesc *d = TextDescOf(list);
@@ -434,7 +432,6 @@ int FileDialog(const char *title, const char *pattern, const char *directory, ch
     SetButtonFunction("Cancel", CloseDialogButton, dialog);
     if (Window *list = FindNamedWindow("FILES", dialog)) {
         list->onActivate = ListActivate;
-        s->listPress = list->onLeftDown;
         list->onLeftDown = ListPress;
         // A directory can hold thousands of entries: the arrow keys alone are no way to reach them.
         NewScroller(kScrollerRight, nullptr, list);

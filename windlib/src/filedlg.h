@@ -13,6 +13,7 @@
 
 constexpr unsigned kFileDialogSave = 0x1; // a chosen file that exists must be confirmed
 constexpr int kFileEntryLimit = 16000;    // entries a listing holds at most
+static_assert(kFileDialogSave == 0x1);
 
 // One directory as the list shows it: "../" (except at the root), then the directories with a
 // trailing '/', then the files, each group sorted by bytes.

@@ -44,6 +44,8 @@ enum GCUnits { kUnitsCells = 0, kUnitsPixels = 1, kUnitsPoints = 2, kUnitsHundre
 
 constexpr int kTextUnderline = 0x1;         // GC::textMode: underline strings
 constexpr int kTextUpdatePosition = 0x8000; // text goes to the device's own position
+static_assert(kTextUnderline == 0x1);
+static_assert(kTextUpdatePosition == 0x8000);
 
 struct GC {
     int dpiX, dpiY;              // device dots per inch

@@ -216,8 +216,8 @@ void SetDrawingArea(GC *gc, const Window *w) {
     gc->originX = gc->originY = 0;
     if (!w->parent && (w->flags & kWindowFramed))
         for (const Window *c = w->chain; c; c = c->chain)
-            if (c->parent == w &&
-                ((c->flags & 0xFFF) == kWindowMenuBar || WindowKind(c) == kWindowKindStatus))
+            if (c->parent == w && ((c->flags & kWindowTypeMask) == kWindowMenuBar ||
+                                   WindowKind(c) == kWindowKindStatus))
                 gc->innerHeight -= c->bottom - c->top + 1;
     if (w->flags & kWindowBordered) {
         bool focus = (w->flags & kWindowTakesFocus) != 0;

@@ -17,6 +17,8 @@ constexpr uint32_t kImageFromReader = 0x10000; // made by ReadXPM
 constexpr int kImageHeaderSize = 40;           // the host bitmap header before the colour table
 constexpr int kXpmMaxSide = 1024;              // pixels, either way
 constexpr int kXpmMaxColors = 256;             // one per character code
+static_assert(kImagePalette == 0x40000);
+static_assert(kImageFromReader == 0x10000);
 
 struct Image {
     int width;             // pixels per row, rounded up to a multiple of 8

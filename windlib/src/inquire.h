@@ -12,6 +12,8 @@
 // InquireFile's mode bits.
 constexpr int kInquireAnyEntry = 0x1; // take what was typed unchecked, directories included
 constexpr int kInquireSave = 0x2;     // the name is for writing: replacing a file is confirmed
+static_assert(kInquireAnyEntry == 0x1);
+static_assert(kInquireSave == 0x2);
 
 constexpr uint32_t kInquireTag = 0xEADBEEFF; // marks the state record of an inquiry dialog
 constexpr int kInquireNumberText = 32;       // characters of the number field read, with the NUL

@@ -8,7 +8,10 @@ namespace {
 constexpr int kMenuRecordsMax = kMenuSlots - 1; // the last slot holds the terminator
 static_assert(kMenuSlots >= kMenuRecordsMax + 1, "the terminator needs its own slot");
 
-constexpr uint32_t kSubMenuButton = 0x0310040C; // a sub-menu item: its menu opens beside it
+// A sub-menu item: its menu opens beside it.
+constexpr uint32_t kSubMenuButton = kWindowTabStop | kWindowControl | kButtonPush |
+                                    kWindowKindButton | kButtonSubMenu | kButtonBold;
+static_assert(kSubMenuButton == 0x0310040C);
 
 struct PendingMenu {
     DialogItem records[kMenuSlots];
@@ -100,7 +103,7 @@ Window *PopUpMenu(int position, Window *parent) {
     *menu = saved; // the description can pop up again
     if (!w)
         return nullptr;
-    if ((w->flags & 0xFFF) == kWindowMenuBar) {
+    if ((w->flags & kWindowTypeMask) == kWindowMenuBar) {
         if (w->parent)
             w->onLayout = MenuBarLayout;
         ShowWindowTree(w);

@@ -97,7 +97,7 @@ void LoadPrintSettings(const char *file, PrintSettings *s) {
     memset(s, 0, sizeof *s);
     for (const IntSetting &k : kIntSettings)
         s->*k.field = ReadIntSetting(k.key, k.fallback, file);
-    s->flags &= 0x3;
+    s->flags &= kPrintColour;
     if (s->paper < 0 || s->paper > 3)
         s->paper = 0;
     const char *name =
@@ -202,7 +202,9 @@ int PrintOk(int, Window *button) {
         memcpy(p->name, file, sizeof p->name);
     memcpy(p->queue, queue, sizeof p->queue);
     p->paper = s->paper;
-    p->flags = GetButtonCheck("colour", dialog) ? (p->flags & 0x3 ? p->flags & 0x3 : 1) : 0;
+    p->flags = GetButtonCheck("colour", dialog)
+                   ? (p->flags & kPrintColour ? p->flags & kPrintColour : 1)
+                   : 0;
     p->copies = (int)n;
     s->result = 1;
     return CloseDialogButton(0, button);
@@ -237,7 +239,7 @@ int PrinterDialog(PrintSettings *settings, Window *window) {
         SetButtonFunction(name, PaperChosen, dialog);
         SetButtonCheck(name, i == state.paper, dialog);
     }
-    SetButtonCheck("colour", (settings->flags & 0x3) != 0, dialog);
+    SetButtonCheck("colour", (settings->flags & kPrintColour) != 0, dialog);
     char copies[16];
     snprintf(copies, sizeof copies, "%d", settings->copies > 0 ? settings->copies : 1);
     SetItemText("COPIES", copies, -1, dialog);
@@ -300,7 +302,7 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
     gJob.window = WindowRefOf(window);
     gJob.pageNumber = 1;
     gJob.output = nullptr;
-    if (gJob.flags & 0x3)
+    if (gJob.flags & kPrintColour)
         gJob.bitsPerPixel = 24;
     // The output first: when it cannot be made nothing else has been touched.
     HostPrinterRequest request = {

@@ -11,13 +11,15 @@ struct Buffer;
 
 constexpr int kPrintNameSize = 780; // the output file or queue name, with its NUL
 constexpr int kPrintQueueSize = 128;
+constexpr int kPrintColour = 0x3; // the bits of PRINT_FLAGS kept; either asks for colour
+static_assert(kPrintColour == 0x3);
 
 // The print settings; a running job is a copy of them.
 struct PrintSettings {
     int connect;                  // PRINT_CONNECT; printing always goes through the host's pages
     char name[kPrintNameSize];    // the output file (PRINT_PSOUTFILE), ".pdf" at its end: PDF
     char queue[kPrintQueueSize];  // the printer queue the file is handed to; empty: the file only
-    int flags;                    // PRINT_FLAGS & 0x3: non-zero prints in colour
+    int flags;                    // PRINT_FLAGS & kPrintColour: non-zero prints in colour
     int language;                 // PRINT_LANGUAGE: 2 PostScript
     int paper;                    // PRINT_PAPER: 0 the system's, 1 Letter, 2 A4, 3 Legal
     int resolutionX, resolutionY; // dots per inch

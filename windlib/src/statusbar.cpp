@@ -11,11 +11,15 @@
 
 namespace {
 
-constexpr uint32_t kStatusBarFlags = 0x1800600;    // status kind, laid out as a button row
-constexpr uint32_t kStatusFieldFlags = 0x23100400; // button kind with a paint of its own
-constexpr int kBarExtra = 4;                       // a bar is a cell height and this high
-constexpr int kFieldExtra = 3;                     // a field is a cell height and this high
-constexpr int kTextIndent = 1;                     // pixels left of a field's text
+// The bar is laid out as a button row; its fields are buttons with a paint of their own.
+constexpr uint32_t kStatusBarFlags = kWindowControl | kWindowButtonRow | kWindowKindStatus;
+constexpr uint32_t kStatusFieldFlags =
+    kButtonCentred | kWindowTabStop | kWindowControl | kButtonPush | kWindowKindButton;
+static_assert(kStatusBarFlags == 0x1800600);
+static_assert(kStatusFieldFlags == 0x23100400);
+constexpr int kBarExtra = 4;   // a bar is a cell height and this high
+constexpr int kFieldExtra = 3; // a field is a cell height and this high
+constexpr int kTextIndent = 1; // pixels left of a field's text
 
 int Width(const Window *w) { return w->right - w->left + 1; }
 int Height(const Window *w) { return w->bottom - w->top + 1; }
@@ -40,8 +44,9 @@ int BarPaint(Window *w) {
     return 0;
 }
 
-// Docked at the bottom across the parent's width, the fields laid out again from the right.
-int BarLayout(Window *w) {
+} // namespace
+
+int StatusBarLayoutDefault(Window *w) {
     Window *parent = w->parent;
     if (!parent)
         return 0;
@@ -55,6 +60,8 @@ int BarLayout(Window *w) {
         PostEvent(kEventRedraw, 0, w);
     return 0;
 }
+
+namespace {
 
 int FieldPaint(Window *w) {
     if (!DamagePending(w))
@@ -104,7 +111,7 @@ Window *NewStatusBar(const char *name, Window *parent) {
     if (!w)
         return nullptr;
     w->onPaint = BarPaint;
-    w->onLayout = BarLayout;
+    w->onLayout = StatusBarLayoutDefault;
     ShowWindowTree(w);
     return w;
 }

@@ -31,12 +31,13 @@ typedef const char *(*TextExpandProc)(int byte, int column, char *scratch, int *
 // before this line; 1: go on; anything else refuses the insertion.
 typedef int (*ListCompareProc)(const char *line, int lineLength, const char *text, int length);
 
-constexpr int kExpandScratchSize = 260;       // a tab's 256 blanks and a NUL fit
-constexpr int kTabBlankLimit = 256;           // blanks a tab expands to at most
-constexpr int kScrollLockValue = 0x3456;      // TextDesc::scrollLock while a scroller drives it
-constexpr uint32_t kTextControl = 0x01000000; // flags of list and edit boxes
-constexpr int kEditTextLimit = 255;           // characters an edit box's getText returns
-constexpr int kListRecordLength = 16383;      // record length of list and edit box buffers
+constexpr int kExpandScratchSize = 260;           // a tab's 256 blanks and a NUL fit
+constexpr int kTabBlankLimit = 256;               // blanks a tab expands to at most
+constexpr int kScrollLockValue = 0x3456;          // TextDesc::scrollLock while a scroller drives it
+constexpr uint32_t kTextControl = kWindowControl; // flags of list and edit boxes
+constexpr int kEditTextLimit = 255;               // characters an edit box's getText returns
+constexpr int kListRecordLength = 16383;          // record length of list and edit box buffers
+static_assert(kTextControl == 0x01000000);
 
 // Result codes of ListBoxInsert and ListBoxSelectLine besides 0.
 constexpr int kListRefused = -1;   // the compare function refused the text
@@ -135,6 +136,14 @@ Window *NewListBox(int left, int top, int right, int bottom, Color foreground, C
 int ListBoxInsert(const char *text, int length, ListCompareProc compare, Window *listBox);
 // Makes the line current and selects it whole. 0, kListNoDesc, kListNoBuffer, kListNotBuffer.
 int ListBoxSelectLine(int line, Window *listBox);
+
+// A list box's own press and key handlers, its onLeftDown and onKey until a module replaces
+// them; a replacement hands on what it does not take. A press chooses the item under the pointer
+// and a second press on it activates it. Tab, line feed and Escape go to the parent; Return
+// activates the chosen item (without one, or without onActivate, it goes to the parent); the
+// arrow, page and first- and last-line keys choose another item. 0; -1 for Up on the first line.
+int ListBoxPressDefault(int position, Window *listBox);
+int ListBoxKeyDefault(int key, Window *listBox);
 
 // ---- edit boxes ------------------------------------------------------------------------------
 

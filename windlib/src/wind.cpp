@@ -230,7 +230,7 @@ const char *HostClassFor(uint32_t flags) {
 uint32_t HostStyleFor(uint32_t flags, bool hasParent) {
     if (flags & kWindowFramed)
         return kHostStyleFramed;
-    uint32_t low = flags & 0xFFF;
+    uint32_t low = flags & kWindowTypeMask;
     bool dialog = (flags & kWindowKindMask) == kWindowKindDialog;
     if (dialog && hasParent && flags == kWindowPullDown)
         return kHostStylePopup | kHostStyleFloatBit; // a menu floats and holds pointer and keys
@@ -991,6 +991,18 @@ Window *FindHostWindow(HostWindow *host) {
             found = w;
     });
     return found;
+}
+
+Window *ExtensionWindowOf(WindowProc release, Window *w) {
+    if (!release) {
+        while (w && w->parent)
+            w = w->parent;
+        return w && w->extension ? w : nullptr;
+    }
+    for (; w; w = w->parent)
+        if (w->releaseExtension == release && w->extension)
+            return w;
+    return nullptr;
 }
 
 bool WindowIsDescendant(const Window *w, const Window *ancestor) {

@@ -27,17 +27,18 @@ typedef int (*WindowSetTextProc)(const char *text, Window *window);
 // ---- kinds and style bits (Window::flags) ---------------------------------------------------
 
 constexpr uint32_t kWindowKindMask = 0x00000F00;
-constexpr uint32_t kWindowKindTop = 0x000;      // host class "RylFileWindow"
-constexpr uint32_t kWindowKindDialog = 0x100;   // "RylDialogWindow"; menus are dialogs too
-constexpr uint32_t kWindowKindText = 0x200;     // text or edit window; this and the kinds
-constexpr uint32_t kWindowKindList = 0x300;     // below use "RylButtonWindow"
-constexpr uint32_t kWindowKindButton = 0x400;   //
-constexpr uint32_t kWindowKindLabel = 0x500;    //
-constexpr uint32_t kWindowKindStatus = 0x600;   //
-constexpr uint32_t kWindowKindScroller = 0x700; //
-constexpr uint32_t kWindowPullDown = 0x101;     // a pull-down menu (the whole flags word)
-constexpr uint32_t kWindowMenuBar = 0x103;      // a menu bar (low 12 bits)
-constexpr uint32_t kWindowDialogChild = 0x105;  // a dialog living inside its parent
+constexpr uint32_t kWindowTypeMask = 0x00000FFF; // the kind with its variant (kWindowMenuBar, ...)
+constexpr uint32_t kWindowKindTop = 0x000;       // host class "RylFileWindow"
+constexpr uint32_t kWindowKindDialog = 0x100;    // "RylDialogWindow"; menus are dialogs too
+constexpr uint32_t kWindowKindText = 0x200;      // text or edit window; this and the kinds
+constexpr uint32_t kWindowKindList = 0x300;      // below use "RylButtonWindow"
+constexpr uint32_t kWindowKindButton = 0x400;    //
+constexpr uint32_t kWindowKindLabel = 0x500;     //
+constexpr uint32_t kWindowKindStatus = 0x600;    //
+constexpr uint32_t kWindowKindScroller = 0x700;  //
+constexpr uint32_t kWindowPullDown = 0x101;      // a pull-down menu (the whole flags word)
+constexpr uint32_t kWindowMenuBar = 0x103;       // a menu bar (low 12 bits)
+constexpr uint32_t kWindowDialogChild = 0x105;   // a dialog living inside its parent
 
 constexpr uint32_t kWindowFramed = 0x80000000;     // host caption, frame and boxes
 constexpr uint32_t kWindowTakesFocus = 0x40000000; // keyboard focus and a caret
@@ -46,6 +47,24 @@ constexpr uint32_t kWindowTabStop = 0x02000000;    // tab stop inside a dialog
 constexpr uint32_t kWindowDisabled = 0x00200000;   // skipped by tab and dialog focus
 constexpr uint32_t kWindowButtonRow = 0x00800000;  // buttons laid out from the right
 constexpr uint32_t kWindowTitleStrip = 0x00040000; // dialog title strip drawn by the toolkit
+constexpr uint32_t kWindowControl = 0x01000000;    // a control of a dialog (buttons, labels, list
+                                                   // and edit boxes, status bars); carried only
+
+// The values are the flag words that dialog tables and settings carry as numbers.
+static_assert(kWindowKindMask == 0x00000F00);
+static_assert(kWindowTypeMask == 0x00000FFF);
+static_assert(kWindowKindTop == 0x000 && kWindowKindDialog == 0x100 && kWindowKindText == 0x200);
+static_assert(kWindowKindList == 0x300 && kWindowKindButton == 0x400 && kWindowKindLabel == 0x500);
+static_assert(kWindowKindStatus == 0x600 && kWindowKindScroller == 0x700);
+static_assert(kWindowPullDown == 0x101 && kWindowMenuBar == 0x103 && kWindowDialogChild == 0x105);
+static_assert(kWindowFramed == 0x80000000);
+static_assert(kWindowTakesFocus == 0x40000000);
+static_assert(kWindowBordered == 0x08000000);
+static_assert(kWindowTabStop == 0x02000000);
+static_assert(kWindowControl == 0x01000000);
+static_assert(kWindowButtonRow == 0x00800000);
+static_assert(kWindowDisabled == 0x00200000);
+static_assert(kWindowTitleStrip == 0x00040000);
 
 inline uint32_t WindowKind(const Window *w);
 
@@ -248,6 +267,24 @@ enum ScrollDirection {
 };
 // Scrolls the window's whole lines through the host. 0; 1 for a bad call or no line spacing.
 int ScrollTextLines(int direction, Window *window);
+
+// ---- records of window kinds -------------------------------------------------------------------
+// A module keeps its record in the extension of the window it opens and releases it with a
+// function of its own; every handler finds the record from whichever of the module's windows it
+// was called for, and finds nothing once the window has closed (a handler queued before a close).
+
+// The window holding the record that `release` frees: the nearest of the window and its
+// ancestors whose extension is set and released by it. With release null, the window's top
+// window when its extension is set, whoever releases it (a window that lends another's record,
+// such as a dialog opened beside its owner, has no release of its own). Null when there is none.
+Window *ExtensionWindowOf(WindowProc release, Window *window);
+// The record of type T (which has a `magic` field) that ExtensionWindowOf finds, or null when
+// there is none or its magic is not `magic`.
+template <class T> T *ExtensionRecordOf(WindowProc release, uint32_t magic, Window *window) {
+    Window *holder = ExtensionWindowOf(release, window);
+    T *record = holder ? (T *)holder->extension : nullptr;
+    return record && record->magic == magic ? record : nullptr;
+}
 
 // ---- reporters -------------------------------------------------------------------------------
 // Message boxes without an owner window, made by the host; the text also goes to standard

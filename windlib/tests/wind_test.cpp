@@ -298,6 +298,47 @@ TEST_F(WindTest, ChildrenJoinTheChainInCreationOrder) {
     EXPECT_EQ(top, second->next);
 }
 
+// Two kinds of record, told apart by the function that releases them and by their magic.
+struct KindRecord {
+    uint32_t magic;
+};
+constexpr uint32_t kKindMagic = 0x4B494E44;
+int ReleaseKind(Window *w) {
+    w->extension = nullptr;
+    return 0;
+}
+int ReleaseOtherKind(Window *w) {
+    w->extension = nullptr;
+    return 0;
+}
+
+TEST_F(WindTest, AKindFindsItsRecordFromAnyOfItsWindows) {
+    KindRecord top = {kKindMagic}, inner = {kKindMagic};
+    Window *panel = Top("panel");
+    Window *list = Child("list", panel); // a window with a record of its own inside another
+    Window *item = Child("item", list);
+    panel->extension = &top;
+    panel->releaseExtension = ReleaseKind;
+    list->extension = &inner;
+    list->releaseExtension = ReleaseOtherKind;
+
+    EXPECT_EQ(panel, ExtensionWindowOf(ReleaseKind, item));
+    EXPECT_EQ(list, ExtensionWindowOf(ReleaseOtherKind, item)); // the nearest, not the top
+    EXPECT_EQ(nullptr, ExtensionWindowOf(ReleaseOtherKind, panel));
+    EXPECT_EQ(panel, ExtensionWindowOf(nullptr, item)); // null: the top window's record
+    EXPECT_EQ(&top, ExtensionRecordOf<KindRecord>(ReleaseKind, kKindMagic, item));
+    EXPECT_EQ(&inner, ExtensionRecordOf<KindRecord>(ReleaseOtherKind, kKindMagic, item));
+    EXPECT_EQ(nullptr, ExtensionRecordOf<KindRecord>(ReleaseKind, kKindMagic + 1, item));
+    EXPECT_EQ(nullptr, ExtensionWindowOf(ReleaseKind, nullptr));
+
+    // A released record is found no more, from any window.
+    ReleaseKind(panel);
+    EXPECT_EQ(nullptr, ExtensionWindowOf(ReleaseKind, item));
+    EXPECT_EQ(nullptr, ExtensionWindowOf(nullptr, item));
+    EXPECT_EQ(nullptr, ExtensionRecordOf<KindRecord>(ReleaseKind, kKindMagic, list));
+    EXPECT_EQ(list, ExtensionWindowOf(ReleaseOtherKind, item));
+}
+
 TEST_F(WindTest, OpeningFailsCleanlyWithoutMemory) {
     for (int k = 1; k <= 2; k++) { // the record, then its name
         HeadlessBoxClear();
