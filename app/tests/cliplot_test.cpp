@@ -28,7 +28,7 @@ class CliPlotTest : public WindTest {
     void SetUp() override {
         WindTest::SetUp();
         ASSERT_EQ(0, BufferProlog(failAllocate, failRelease, nullptr, nullptr));
-        dir = ::testing::TempDir() + "cliplot";
+        dir = TestPicturePath("cliplot");
         ASSERT_EQ(0, system(("mkdir -p " + dir).c_str()));
     }
     void TearDown() override {

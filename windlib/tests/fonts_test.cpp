@@ -211,7 +211,7 @@ TEST_F(FontTest, DrawnTextIsExactlyAsWideAsMeasured) {
         h->textOut(gc->device, 10, 80 + 20 * i, text, (int)strlen(text), 0);
         ReleaseGC(gc);
     }
-    std::string shot = std::string(::testing::TempDir()) + "fonts_hello.png";
+    std::string shot = TestPicturePath("fonts_hello.png");
     EXPECT_EQ(0, HeadlessSavePng(top->host, shot.c_str()));
 }
 

@@ -105,7 +105,7 @@ TEST_F(ImageTest, TheIconDrawsThroughAGC) {
     EXPECT_EQ(0xFFFFFF, HeadlessPixel(top->host, 20, 10));           // "None" became white
     EXPECT_EQ(0x000000, HeadlessPixel(top->host, 20 + 6, 10 + 2));   // the outline
     EXPECT_EQ(0x00FFFF, HeadlessPixel(top->host, 20 + 20, 10 + 10)); // the display
-    std::string shot = std::string(::testing::TempDir()) + "image_icon.png";
+    std::string shot = TestPicturePath("image_icon.png");
     EXPECT_EQ(0, HeadlessSavePng(top->host, shot.c_str()));
     FreeImage(icon);
     uint32_t argb[48 * 48];

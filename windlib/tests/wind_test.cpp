@@ -603,7 +603,7 @@ TEST_F(WindTest, PaintingFillsEachWindowInsideItsTopWindowsImage) {
         HeadlessNow() + 200,
         [](void *top) {
             Window *w = (Window *)top;
-            EXPECT_EQ(0, HeadlessSavePng(w->host, "wind_paint.png"));
+            EXPECT_EQ(0, HeadlessSavePng(w->host, TestPicturePath("wind_paint.png").c_str()));
             EXPECT_EQ(0xC0C0C0, HeadlessPixel(w->host, 5, 5));
             EXPECT_EQ(0xFF0000, HeadlessPixel(w->chain->host, 0, 0));          // red
             EXPECT_EQ(0xFF0000, HeadlessPixel(w->host, 16 + 63, 26 + 51));     // its last pixel

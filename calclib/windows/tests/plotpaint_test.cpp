@@ -128,7 +128,7 @@ class PlotPaintTest : public WindTest {
         RepaintWindow(plot);
     }
     void SavePng(const char *name) {
-        EXPECT_EQ(0, HeadlessSavePng(plot->host, (::testing::TempDir() + name).c_str()));
+        EXPECT_EQ(0, HeadlessSavePng(plot->host, TestPicturePath(name).c_str()));
     }
 };
 

@@ -686,7 +686,7 @@ TEST_F(TapeTest, ThePictureOfTheTape) {
     Press("AllClr");
     Type("1.5v*(2+3)=1/3=2v/3x20v=");
     Settle();
-    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, (::testing::TempDir() + "tape.png").c_str()));
+    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, TestPicturePath("tape.png").c_str()));
     Window *bar = FindNamedWindow("pmen", Tape());
     ASSERT_NE(nullptr, bar);
     int right = -1;
