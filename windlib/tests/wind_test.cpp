@@ -233,14 +233,15 @@ TEST_F(WindTest, KindsChooseHostClassAndStyle) {
         const char *cls;
         uint32_t style;
     } cases[] = {
+        // clang-format off
         {"file", kWindowFramed, false, "RylFileWindow", kHostStyleFramed},
         {"bare", kWindowKindTop, false, "RylFileWindow", kHostStylePopup},
         {"dialog", kWindowKindDialog, true, "RylDialogWindow", kHostStylePopup},
-        {"framed dialog", kWindowKindDialog | kWindowFramed, true, "RylDialogWindow",
-         kHostStyleFramed},
+        {"framed dialog", kWindowKindDialog | kWindowFramed, true, "RylDialogWindow", kHostStyleFramed},
         {"menu bar", kWindowMenuBar, true, "RylDialogWindow", kHostStyleChild},
         {"button", kWindowKindButton, true, "RylButtonWindow", kHostStyleChild},
         {"scroller", kWindowKindScroller, true, "RylButtonWindow", kHostStyleChild},
+        // clang-format on
     };
     for (const Case &c : cases) {
         Window *w = OpenWindow(1, 1, 5, 5, 0, 0, c.name, c.flags, c.child ? top : nullptr);
