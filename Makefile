@@ -9,6 +9,9 @@ FUZZ_SECONDS := 120
 PREFIX       ?= /usr/local
 DESTDIR      ?=
 
+# The normal build; targets add what they need (warnings as errors, the install prefix).
+CONFIGURE := cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
 # The sanitizer build: clang with the address and undefined-behaviour sanitizers, which also
 # builds the libFuzzer targets of fuzz/.
 ASAN_CONFIGURE := cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
@@ -19,7 +22,7 @@ ASAN_CONFIGURE := cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=De
 
 run:
 	scripts/install-deps.sh
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE)
 	cmake --build $(BUILD)
 	$(BUILD)/app/torva
 
@@ -28,7 +31,7 @@ run:
 # sanitizers, with the fuzz targets' corpora and regressions replayed (labelled unit and fuzz).
 test:
 	scripts/install-deps.sh
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVA_WERROR=ON
+	$(CONFIGURE) -DTORVA_WERROR=ON
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 	$(ASAN_CONFIGURE)
@@ -47,8 +50,7 @@ fuzz:
 # $(DESTDIR)$(PREFIX); only what is installed is built. The paths go to build/install_manifest.txt.
 install:
 	scripts/install-deps.sh
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	$(CONFIGURE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(BUILD) --target torva torva-cli torva-icon
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
 	printf '%s\n' "$(DESTDIR)" >$(BUILD)/install_destdir.txt
@@ -66,7 +68,7 @@ STRESS_EVENTS := 1000000
 STRESS_SEED   := 20261211
 stress:
 	scripts/install-deps.sh
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVA_WERROR=ON
+	$(CONFIGURE) -DTORVA_WERROR=ON
 	cmake --build $(BUILD) --target stress_test
 	TORVA_STRESS_EVENTS=$(STRESS_EVENTS) TORVA_STRESS_SEED=$(STRESS_SEED) $(BUILD)/calclib/windows/tests/stress_test
 	$(ASAN_CONFIGURE)

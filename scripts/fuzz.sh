@@ -4,12 +4,21 @@
 # working corpus in the build directory; the seed corpus and the regressions in fuzz/ are only
 # read. A crashing input is left in BUILD/fuzz/crashes/TARGET: once fixed, keep it in
 # fuzz/regressions/TARGET, where `make test` replays it.
+# Without TARGETs, every target the build has: fuzz/CMakeLists.txt lists them in
+# BUILD/fuzz/targets.txt.
 # Usage: scripts/fuzz.sh BUILD-DIR SECONDS [TARGET...]
 set -u
 build=$1
 seconds=$2
 shift 2
-targets=${*:-numtext settings program undo}
+if [ $# -gt 0 ]; then
+    targets=$*
+elif [ -s "$build/fuzz/targets.txt" ]; then
+    targets=$(cat "$build/fuzz/targets.txt")
+else
+    echo "fuzz.sh: no $build/fuzz/targets.txt: configure $build with clang and TORVA_SANITIZE=ON" >&2
+    exit 2
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp
 status=0

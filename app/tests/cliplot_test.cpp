@@ -28,7 +28,7 @@ class CliPlotTest : public WindTest {
     void SetUp() override {
         WindTest::SetUp();
         ASSERT_EQ(0, BufferProlog(failAllocate, failRelease, nullptr, nullptr));
-        dir = ::testing::TempDir() + "cliplot";
+        dir = TestPicturePath("cliplot");
         ASSERT_EQ(0, system(("mkdir -p " + dir).c_str()));
     }
     void TearDown() override {
@@ -43,9 +43,10 @@ TEST_F(CliPlotTest, PngMatchesThePlotWindow) {
         const char *name, *program, *options;
         int mode, width, height;
     } cases[] = {
+        // clang-format off
         {"half", "/\n2\n=\n__ end __\n", "--realm -50,200,-20,150,10", 1, 400, 300},
-        {"bowl", "recall A\nx^2\n+\nrecall B\nx^2\n=\n/\n4\n0\n0\n=\n__ end __\n",
-         "--plot-3d --plot-size 360x280", 2, 360, 280},
+        {"bowl", "recall A\nx^2\n+\nrecall B\nx^2\n=\n/\n4\n0\n0\n=\n__ end __\n", "--plot-3d --plot-size 360x280", 2, 360, 280},
+        // clang-format on
     };
     for (const Case &c : cases) {
         const std::string program = dir + "/" + c.name + ".tor", png = dir + "/" + c.name + ".png";

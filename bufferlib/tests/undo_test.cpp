@@ -244,22 +244,16 @@ TEST_F(UndoTest, AFrameIsUndoneToTheTextItStartedFrom) {
         int insertLineAfter;
         std::vector<FrameEdit> edits;
     } cases[] = {
+        // clang-format off
         {"region from past the first line's end", "ab\ncd\nef\n", 0, 0, {{1, E, nullptr, 2, E}}},
         {"region from past the end into a line", "a\nb", 0, 0, {{1, E, nullptr, 2, 3}}},
         {"region from one past the end", "a\nb", 0, 0, {{1, 3, nullptr, 2, E}, {2, 4, "X"}}},
         {"both ends past their lines", "ab\ncd\nef\n", 0, 0, {{1, 5, nullptr, 3, E}}},
         {"two inserts after InsertLine", "a\nb", 2, 0, {{2, 1, ";"}, {1, 1, "X"}}},
         {"InsertLine after the last line", "a\nb", 4, 1, {{1, E, ";\n"}, {2, 2, nullptr, 3, 4}}},
-        {"InsertLine after the first line",
-         "a\nb",
-         1,
-         1,
-         {{5, 4, "X"}, {1, 2, "\n"}, {3, 4, nullptr, 4, 1}}},
-        {"InsertLine before the first line",
-         "x",
-         3,
-         0,
-         {{5, 3, ";\n"}, {1, 2, ";"}, {3, 1, ";\n"}}},
+        {"InsertLine after the first line", "a\nb", 1, 1, {{5, 4, "X"}, {1, 2, "\n"}, {3, 4, nullptr, 4, 1}}},
+        {"InsertLine before the first line", "x", 3, 0, {{5, 3, ";\n"}, {1, 2, ";"}, {3, 1, ";\n"}}},
+        // clang-format on
     };
     for (const Case &c : cases) {
         Buffer *b = Make(kLf, c.start, kCreateUndo);

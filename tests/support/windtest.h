@@ -5,6 +5,7 @@
 
 #include "failalloc.h"
 #include "headless.h"
+#include "testpicture.h"
 #include "wind.h"
 #include "windmsg.h"
 

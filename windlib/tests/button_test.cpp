@@ -99,7 +99,7 @@ TEST_F(ButtonTest, ADigitAndItsPointShareOneCellOfFourPixelDots) {
     ASSERT_NE(nullptr, w);
     ShowWindowTree(top);
     Settle();
-    ASSERT_EQ(0, HeadlessSavePng(w->host, (::testing::TempDir() + "digit_label.png").c_str()));
+    ASSERT_EQ(0, HeadlessSavePng(w->host, TestPicturePath("digit_label.png").c_str()));
     EXPECT_EQ(4, DigitLabelDotSize(w));
     EXPECT_EQ(39, w->right - w->left);
     EXPECT_EQ(64, Height(w));

@@ -411,7 +411,7 @@ TEST_F(DialogTest, TheTitleStripAndBevelArePaintedOnlyWithoutAHostFrame) {
     Settle();
     int fw = f->right - f->left;
     EXPECT_EQ(Rgb(t->dialogBackground), HeadlessPixel(f->host, fw / 2, 4));
-    EXPECT_EQ(0, HeadlessSavePng(d->host, "dialog_title.png"));
+    EXPECT_EQ(0, HeadlessSavePng(d->host, TestPicturePath("dialog_title.png").c_str()));
 }
 
 // ---- the button row -----------------------------------------------------------------------------

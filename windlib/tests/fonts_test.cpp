@@ -22,28 +22,20 @@ TEST(FontSpecs, ParseAndMapToAHostRequest) {
         const char *face;       // null: none
         const char *diagnostic; // the start of the last quiet diagnostic, null: none
     } cases[] = {
-        {"face and height only", "face:Arial!height:100", 0, 13, 400, 0, kHostFamilyDontCare,
-         "Arial", nullptr},
+        // clang-format off
+        {"face and height only", "face:Arial!height:100", 0, 13, 400, 0, kHostFamilyDontCare, "Arial", nullptr},
         {"the default font", kDefaultFontSpec, 0, 15, 400, 0, kHostFamilySwiss, "Courier", nullptr},
-        {"bold italic serif", "face:Times!height:120!bold:1!italic:1!serif:1", 0, 15, 700, 1,
-         kHostFamilyRoman, "Times", nullptr},
-        {"no digit check: 1x", "height:1x", 0, 82 * 96 / 723, 400, 0, kHostFamilyDontCare, nullptr,
-         nullptr},
-        {"the last of two values", "height:100!height:200", 0, 26, 400, 0, kHostFamilyDontCare,
-         nullptr, nullptr},
-        {"no height: the host's", "face:Arial", 0, 0, 400, 0, kHostFamilyDontCare, "Arial",
-         nullptr},
-        {"saturates at 1000 pixels", "height:99999999999999999999999999999", 0, 1000, 400, 0,
-         kHostFamilyDontCare, nullptr, nullptr},
-        {"a negative height is one pixel", "height:-10", 0, 1, 400, 0, kHostFamilyDontCare, nullptr,
-         nullptr},
-        {"33 characters without a colon", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", 1, 0, 400, 0,
-         kHostFamilyDontCare, nullptr, "Missing : in fontspec string aaaa"},
-        {"what came before a bad end stands", "height:100!bold", 1, 13, 400, 0, kHostFamilyDontCare,
-         nullptr, "Missing : in fontspec string"},
+        {"bold italic serif", "face:Times!height:120!bold:1!italic:1!serif:1", 0, 15, 700, 1, kHostFamilyRoman, "Times", nullptr},
+        {"no digit check: 1x", "height:1x", 0, 82 * 96 / 723, 400, 0, kHostFamilyDontCare, nullptr, nullptr},
+        {"the last of two values", "height:100!height:200", 0, 26, 400, 0, kHostFamilyDontCare, nullptr, nullptr},
+        {"no height: the host's", "face:Arial", 0, 0, 400, 0, kHostFamilyDontCare, "Arial", nullptr},
+        {"saturates at 1000 pixels", "height:99999999999999999999999999999", 0, 1000, 400, 0, kHostFamilyDontCare, nullptr, nullptr},
+        {"a negative height is one pixel", "height:-10", 0, 1, 400, 0, kHostFamilyDontCare, nullptr, nullptr},
+        {"33 characters without a colon", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", 1, 0, 400, 0, kHostFamilyDontCare, nullptr, "Missing : in fontspec string aaaa"},
+        {"what came before a bad end stands", "height:100!bold", 1, 13, 400, 0, kHostFamilyDontCare, nullptr, "Missing : in fontspec string"},
         // The value after an unknown name is read as the next item.
-        {"an unknown name", "size:bold:1", 1, 0, 700, 0, kHostFamilyDontCare, nullptr,
-         "Bad font parm name: size"},
+        {"an unknown name", "size:bold:1", 1, 0, 700, 0, kHostFamilyDontCare, nullptr, "Bad font parm name: size"},
+        // clang-format on
     };
     for (const Case &c : cases) {
         QuietDiagnostic("", "");
@@ -211,7 +203,7 @@ TEST_F(FontTest, DrawnTextIsExactlyAsWideAsMeasured) {
         h->textOut(gc->device, 10, 80 + 20 * i, text, (int)strlen(text), 0);
         ReleaseGC(gc);
     }
-    std::string shot = std::string(::testing::TempDir()) + "fonts_hello.png";
+    std::string shot = TestPicturePath("fonts_hello.png");
     EXPECT_EQ(0, HeadlessSavePng(top->host, shot.c_str()));
 }
 

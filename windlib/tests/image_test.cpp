@@ -57,6 +57,7 @@ TEST_F(ImageTest, TheReaderRefusesWhatItDoesNotHandle) {
         std::vector<const char *> xpm;
         const char *first; // the first box's text
     } cases[] = {
+        // clang-format off
         {"300 colours", {"1 1 300 1", ". c #000000", "."}, "XPM image error"},
         {"two characters per pixel", {"2 1 1 2", ".. c #000000", ".."}, "XPM image error"},
         {"a missing number", {"2 1 1", ". c #000000", ".."}, "XPM image error"},
@@ -65,9 +66,8 @@ TEST_F(ImageTest, TheReaderRefusesWhatItDoesNotHandle) {
         {"fewer colour lines than colours", {"1 1 2 1", ". c #000000"}, "XPM image error"},
         {"a monochrome colour", {"1 1 1 1", ". m #000000", "."}, "non-color XPM not supported yet"},
         {"a colour name", {"1 1 1 1", ". c red", "."}, "non-color XPM not supported yet"},
-        {"None with more after it",
-         {"1 1 1 1", ". c None x", "."},
-         "non-color XPM not supported yet"},
+        {"None with more after it", {"1 1 1 1", ". c None x", "."}, "non-color XPM not supported yet"},
+        // clang-format on
     };
     for (const Case &c : cases) {
         HeadlessBoxClear();
@@ -105,7 +105,7 @@ TEST_F(ImageTest, TheIconDrawsThroughAGC) {
     EXPECT_EQ(0xFFFFFF, HeadlessPixel(top->host, 20, 10));           // "None" became white
     EXPECT_EQ(0x000000, HeadlessPixel(top->host, 20 + 6, 10 + 2));   // the outline
     EXPECT_EQ(0x00FFFF, HeadlessPixel(top->host, 20 + 20, 10 + 10)); // the display
-    std::string shot = std::string(::testing::TempDir()) + "image_icon.png";
+    std::string shot = TestPicturePath("image_icon.png");
     EXPECT_EQ(0, HeadlessSavePng(top->host, shot.c_str()));
     FreeImage(icon);
     uint32_t argb[48 * 48];

@@ -146,16 +146,14 @@ TEST_F(WindTest, ModifierWordIsRebuiltOnEveryKeyMessage) {
         std::vector<Step> steps;
         int word;
     } cases[] = {
+        // clang-format off
         {"Alt down", {{kHostMsgSysKeyDown, kHostModAlt}}, kKeyModAlt},
         {"Alt up unseen, then a key", {{kHostMsgSysKeyDown, kHostModAlt}, {kHostMsgKeyDown, 0}}, 0},
         {"a character without Alt", {{kHostMsgSysKeyDown, kHostModAlt}, {kHostMsgChar, 0}}, 0},
-        {"Alt held over another key's release",
-         {{kHostMsgSysKeyDown, kHostModAlt}, {kHostMsgSysKeyUp, kHostModAlt}},
-         kKeyModAlt},
-        {"Shift and Ctrl",
-         {{kHostMsgKeyDown, kHostModShift | kHostModControl}},
-         kKeyModShift | kKeyModCtrl},
+        {"Alt held over another key's release", {{kHostMsgSysKeyDown, kHostModAlt}, {kHostMsgSysKeyUp, kHostModAlt}}, kKeyModAlt},
+        {"Shift and Ctrl", {{kHostMsgKeyDown, kHostModShift | kHostModControl}}, kKeyModShift | kKeyModCtrl},
         {"Shift let go", {{kHostMsgKeyDown, kHostModShift}, {kHostMsgKeyUp, 0}}, 0},
+        // clang-format on
     };
     for (const Case &c : cases) {
         KeyReset();

@@ -285,7 +285,7 @@ TEST_F(ScrollerTest, TenLinesWithTheCursorOnTheTenthPutTheThumbAtTheFarEnd) {
         CloseWindow(target);
         BufferFree(b);
     }
-    ASSERT_EQ(0, HeadlessSavePng(top->host, (::testing::TempDir() + "scroller.png").c_str()));
+    ASSERT_EQ(0, HeadlessSavePng(top->host, TestPicturePath("scroller.png").c_str()));
 }
 
 TEST_F(ScrollerTest, ListChangesReachTheScroller) {

@@ -106,7 +106,7 @@ TEST_F(StatusBarTest, ANewTextRepaintsTheFieldAndTheSameTextNothing) {
     ASSERT_EQ(0, SetStatusField("mode", "", bar));
     Settle();
     EXPECT_EQ(empty, Inside(mode));
-    ASSERT_EQ(0, HeadlessSavePng(top->host, (::testing::TempDir() + "statusbar.png").c_str()));
+    ASSERT_EQ(0, HeadlessSavePng(top->host, TestPicturePath("statusbar.png").c_str()));
 }
 
 TEST_F(StatusBarTest, EveryFieldButTheLastIsFramed) {

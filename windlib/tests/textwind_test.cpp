@@ -813,7 +813,7 @@ TEST_F(TextWindTest, ThePaintInvertsExactlyTheSelectionAndExpandsTabs) {
     TextDescOf(w)->tabStopCount = 2;
     ShowWindowTree(top);
     Settle();
-    ASSERT_EQ(0, HeadlessSavePng(w->host, (::testing::TempDir() + "textwind_paint.png").c_str()));
+    ASSERT_EQ(0, HeadlessSavePng(w->host, TestPicturePath("textwind_paint.png").c_str()));
     TextDesc *d = TextDescOf(w);
     int h = d->lineHeight;
     int margin = (w->bottom - w->top + 1 - d->rows * h) / 2;

@@ -252,14 +252,15 @@ TEST_F(WindTest, KindsChooseHostClassAndStyle) {
         const char *cls;
         uint32_t style;
     } cases[] = {
+        // clang-format off
         {"file", kWindowFramed, false, "RylFileWindow", kHostStyleFramed},
         {"bare", kWindowKindTop, false, "RylFileWindow", kHostStylePopup},
         {"dialog", kWindowKindDialog, true, "RylDialogWindow", kHostStylePopup},
-        {"framed dialog", kWindowKindDialog | kWindowFramed, true, "RylDialogWindow",
-         kHostStyleFramed},
+        {"framed dialog", kWindowKindDialog | kWindowFramed, true, "RylDialogWindow", kHostStyleFramed},
         {"menu bar", kWindowMenuBar, true, "RylDialogWindow", kHostStyleChild},
         {"button", kWindowKindButton, true, "RylButtonWindow", kHostStyleChild},
         {"scroller", kWindowKindScroller, true, "RylButtonWindow", kHostStyleChild},
+        // clang-format on
     };
     for (const Case &c : cases) {
         Window *w = OpenWindow(1, 1, 5, 5, 0, 0, c.name, c.flags, c.child ? top : nullptr);
@@ -663,7 +664,7 @@ TEST_F(WindTest, PaintingFillsEachWindowInsideItsTopWindowsImage) {
         HeadlessNow() + 200,
         [](void *top) {
             Window *w = (Window *)top;
-            EXPECT_EQ(0, HeadlessSavePng(w->host, "wind_paint.png"));
+            EXPECT_EQ(0, HeadlessSavePng(w->host, TestPicturePath("wind_paint.png").c_str()));
             EXPECT_EQ(0xC0C0C0, HeadlessPixel(w->host, 5, 5));
             EXPECT_EQ(0xFF0000, HeadlessPixel(w->chain->host, 0, 0));          // red
             EXPECT_EQ(0xFF0000, HeadlessPixel(w->host, 16 + 63, 26 + 51));     // its last pixel

@@ -118,6 +118,7 @@ struct KeyCase {
 
 TEST(Engine, KeySequences) {
     const KeyCase cases[] = {
+        // clang-format off
         {"precedence", {"2+3X4="}, " 14", RESULT_SHOWN},
         {"left to right", {"8-3-2="}, " 3", RESULT_SHOWN},
         {"parentheses", {"2X(3+4)="}, " 14", RESULT_SHOWN},
@@ -126,10 +127,7 @@ TEST(Engine, KeySequences) {
         {"power is applied last", {"2", "@p", "3+1="}, " 16", RESULT_SHOWN},
         {"a second operator is ignored", {"5++3="}, " 8", RESULT_SHOWN},
         {"Equals after an operator is ignored", {"5+="}, " 5", OPERATOR_PENDING},
-        {"a unary operation after an operator is ignored",
-         {"5+", "@sin", "1="},
-         " 6",
-         RESULT_SHOWN},
+        {"a unary operation after an operator is ignored", {"5+", "@sin", "1="}, " 6", RESULT_SHOWN},
         {"parentheses while typing are ignored", {"(3+4)="}, " 7", RESULT_SHOWN},
         {"a digit after a result starts afresh", {"2=3="}, " 3", RESULT_SHOWN},
         {"clear entry after an operator", {"7+", "\b", "2="}, " 9", RESULT_SHOWN},
@@ -151,10 +149,7 @@ TEST(Engine, KeySequences) {
         {"two points fail to parse", {"1.2.", "="}, "ERR", CALC_ERROR},
         {"a point on every digit", {"1.2.3.4.5.6.7.8.9.0.", "+"}, "ERR", CALC_ERROR},
         {"divide by zero", {"5/0="}, "ERR", CALC_ERROR},
-        {"keys in the error state are ignored",
-         {"5/0=", "1+2=", "(", "@Copy", "@pi"},
-         "ERR",
-         CALC_ERROR},
+        {"keys in the error state are ignored", {"5/0=", "1+2=", "(", "@Copy", "@pi"}, "ERR", CALC_ERROR},
         {"clear all leaves the error state", {"5/0=", "@AllClr"}, " 0", ENTRY_MANTISSA},
         {"clear all, then a number", {"5/0=", "@AllClr", "3+4="}, " 7", RESULT_SHOWN},
         {"duplicate", {"5", "@Copy", "+3="}, " 8", RESULT_SHOWN},
@@ -168,6 +163,7 @@ TEST(Engine, KeySequences) {
         {"pi", {"@pi"}, " 3.141592653", OPERAND_ENTERED},
         {"10^100 cannot be shown", {"1x99X1x9="}, "---------- --", RESULT_SHOWN},
         {"a letter in radix 10", {"1A2"}, " 12", ENTRY_MANTISSA},
+        // clang-format on
     };
     for (const KeyCase &c : cases) {
         Session s;
@@ -531,28 +527,18 @@ TEST(Registers, StoreAndRecall) {
         const char *shown;
         int state;
     } cases[] = {
+        // clang-format off
         {"store and recall", {"5", "#S1", "@AllClr", "#R1"}, " 5", RESULT_SHOWN},
         {"store shows X", {"5", "#S1"}, " 5", OPERAND_ENTERED},
-        {"recall starts afresh after a result",
-         {"9", "#S1", "2+3s", "#R1", "="},
-         " 9",
-         RESULT_SHOWN},
-        {"recall after an operator is the operand",
-         {"9", "#S1", "2+", "#R1", "="},
-         " 11",
-         RESULT_SHOWN},
-        {"recall discards a typed number",
-         {"5", "#S1", "@AllClr", "7", "#R1", "+1="},
-         " 6",
-         RESULT_SHOWN},
+        {"recall starts afresh after a result", {"9", "#S1", "2+3s", "#R1", "="}, " 9", RESULT_SHOWN},
+        {"recall after an operator is the operand", {"9", "#S1", "2+", "#R1", "="}, " 11", RESULT_SHOWN},
+        {"recall discards a typed number", {"5", "#S1", "@AllClr", "7", "#R1", "+1="}, " 6", RESULT_SHOWN},
         {"store after an operator stores X", {"5+", "#S1", "3=", "#R1"}, " 5", RESULT_SHOWN},
-        {"store after clear-all stores 0",
-         {"5", "#S1", "@AllClr", "#S1", "#R1"},
-         " 0",
-         RESULT_SHOWN},
+        {"store after clear-all stores 0", {"5", "#S1", "@AllClr", "#S1", "#R1"}, " 0", RESULT_SHOWN},
         {"an empty register is an error", {"#R2"}, "ERR", CALC_ERROR},
         {"a register beyond the count does nothing", {"5", "#S17", "#R17"}, " 5", OPERAND_ENTERED},
         {"store in the error state is ignored", {"5/0=", "#S1"}, "ERR", CALC_ERROR},
+        // clang-format on
     };
     for (const auto &c : cases) {
         Session s;

@@ -360,34 +360,15 @@ TEST(PlotEnds, FatalMessagesStopThePlotAndKeepTheirState) {
         long evaluations;
         int curveNodes; // nodes appended after the axes
     } cases[] = {
-        {"no value left in X",
-         1,
-         {"*Clear All", kEnd},
-         0,
-         0,
-         "Fatal Error: Y result missing",
-         1,
-         1},
+        // clang-format off
+        {"no value left in X", 1, {"*Clear All", kEnd}, 0, 0, "Fatal Error: Y result missing", 1, 1},
         {"a syntax error", 1, {"plot Z", kEnd}, 0, 0, "Fatal Error: syntax error", 1, 1},
         // The X left behind is not read as a second failure: the first message names the cause.
         {"a math error", 1, {"0", "1/x", kEnd}, 0, 0, "Fatal Error: Math Error", 1, 1},
         {"a runaway loop", 1, {":a", "goto a"}, 1000, 0, "Fatal Error: step limit reached", 1, 1},
-        {"an undefined label in 3D",
-         2,
-         {"goto b", kEnd},
-         0,
-         0,
-         "Fatal Error: Undefined label",
-         1,
-         1},
-        {"a fatal message at x = 0, the third evaluation",
-         1,
-         {"if < 0 goto n", "goto z", ":n", kEnd},
-         0,
-         -10,
-         "Fatal Error: Undefined label",
-         3,
-         3},
+        {"an undefined label in 3D", 2, {"goto b", kEnd}, 0, 0, "Fatal Error: Undefined label", 1, 1},
+        {"a fatal message at x = 0, the third evaluation", 1, {"if < 0 goto n", "goto z", ":n", kEnd}, 0, -10, "Fatal Error: Undefined label", 3, 3},
+        // clang-format on
     };
     for (const Case &c : cases) {
         PlotRun r;
@@ -540,10 +521,11 @@ TEST(PlotEnds, Header) {
         bool program;
         const char *line1, *line2;
     } cases[] = {
+        // clang-format off
         {0, false, "torva plot", ""},
         {1, true, "torva plot     program: ", "X= -200.000000 to 200.000000"},
-        {2, true,
-         "torva plot     program: ", "X= -200.000000 to 200.000000    Y= -10.500000 to 3.000000"},
+        {2, true, "torva plot     program: ", "X= -200.000000 to 200.000000    Y= -10.500000 to 3.000000"},
+        // clang-format on
     };
     for (const Case &c : cases) {
         PlotRun r;
@@ -635,15 +617,13 @@ TEST(PlotCoordinates, AppendedPointsSaturateAndNonFinitePointsLiftThePen) {
         std::vector<std::vector<double>> points; // {0 move / 1 line, x, y}
         const char *nodes;
     } cases[] = {
-        {"pinned to the int range",
-         {{0, 1e12, -1e12}, {1, -3e9, 3e9}},
-         "START MOVE(2147483647,-2147483648) LINE(-2147483648,2147483647)"},
-        {"a NaN line lifts the pen",
-         {{0, 1, 1}, {1, nan, 5}, {1, 3, 3}, {1, 4, 4}},
-         "START MOVE(1,1) MOVE(3,3) LINE(4,4)"},
+        // clang-format off
+        {"pinned to the int range", {{0, 1e12, -1e12}, {1, -3e9, 3e9}}, "START MOVE(2147483647,-2147483648) LINE(-2147483648,2147483647)"},
+        {"a NaN line lifts the pen", {{0, 1, 1}, {1, nan, 5}, {1, 3, 3}, {1, 4, 4}}, "START MOVE(1,1) MOVE(3,3) LINE(4,4)"},
         {"an infinite move lifts it too", {{0, inf, 1}, {1, 2, 2}}, "START MOVE(2,2)"},
         {"a move puts it down", {{1, 1, -inf}, {0, 5, 5}, {1, 6, 6}}, "START MOVE(5,5) LINE(6,6)"},
         {"truncated toward zero", {{0, -1.9, 1.9}}, "START MOVE(-1,1)"},
+        // clang-format on
     };
     for (const Case &c : cases) {
         PlotRun r;

@@ -544,30 +544,14 @@ struct FailCase {
 };
 
 const FailCase kFailCases[] = {
+    // clang-format off
     {10, kNumFloating, "1.5", '*', "1.5", "2.25", {"mul - temp create failed"}},
     {10, kNumInteger, "9999", '*', "0012", "9988", {"mul - temp create failed"}},
     {10, kNumFloating, "-1", 's', nullptr, "1", {"mul - temp create failed"}},
-    {10,
-     kNumFloating,
-     "22",
-     '/',
-     "7",
-     "3.143",
-     {"div - temp create failed", "div - table create failed"}},
-    {16,
-     kNumInteger,
-     "FFFF",
-     '/',
-     "0010",
-     "0FFF",
-     {"div - temp create failed", "div - table create failed"}},
-    {10,
-     kNumFloating,
-     "4",
-     'r',
-     nullptr,
-     "0.25",
-     {"reciproc - temp create failed", "div - temp create failed", "div - table create failed"}},
+    {10, kNumFloating, "22", '/', "7", "3.143", {"div - temp create failed", "div - table create failed"}},
+    {16, kNumInteger, "FFFF", '/', "0010", "0FFF", {"div - temp create failed", "div - table create failed"}},
+    {10, kNumFloating, "4", 'r', nullptr, "0.25", {"reciproc - temp create failed", "div - temp create failed", "div - table create failed"}},
+    // clang-format on
 };
 
 class AllocationFailure : public ::testing::Test {

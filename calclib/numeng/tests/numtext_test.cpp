@@ -170,6 +170,7 @@ constexpr int DEC = 1, SCI = 2, ENG = 3;
 
 TEST(NumToText, Layouts) {
     const LayoutCase cases[] = {
+        // clang-format off
         // The worked examples: radix 10, width 10, exponent width 2, zero limit 2.
         {"1234.5", "12345", 4, 0, 10, F, 10, 2, -1, DEC, 0, "1234.5", "", '+', '+'},
         {"0.00123", "123", -2, 0, 10, F, 10, 2, -1, DEC, 0, "0.00123", "", '+', '+'},
@@ -184,21 +185,15 @@ TEST(NumToText, Layouts) {
         // Decimal notation.
         {"0.5", "5", 0, 0, 10, F, 10, 2, -1, DEC, 0, "0.5", "", '+', '+'},
         {"-1234.5", "12345", 4, 1, 10, F, 10, 2, -1, DEC, 0, "1234.5", "", '-', '+'},
-        {"point after the last cell", "123456789", 9, 0, 10, F, 10, 2, -1, DEC, 0, "123456789", "",
-         '+', '+'},
-        {"exponent at the width", "1234567891", 10, 0, 10, F, 10, 2, -1, DEC, 0, "1.234567891", "9",
-         '+', '+'},
-        {"rounds into the cells", "12345678912", -1, 0, 10, F, 10, 2, -1, DEC, 0, "0.012345679", "",
-         '+', '+'},
-        {"copy rounds up to 10^10", "99999999996", 10, 0, 10, F, 10, 2, -1, DEC, 0, "1", "10", '+',
-         '+'},
-        {"too small for the zeros", "1234567891", -3, 0, 10, F, 10, 2, -1, DEC, 0, "0.123456789",
-         "3", '+', '-'},
+        {"point after the last cell", "123456789", 9, 0, 10, F, 10, 2, -1, DEC, 0, "123456789", "", '+', '+'},
+        {"exponent at the width", "1234567891", 10, 0, 10, F, 10, 2, -1, DEC, 0, "1.234567891", "9", '+', '+'},
+        {"rounds into the cells", "12345678912", -1, 0, 10, F, 10, 2, -1, DEC, 0, "0.012345679", "", '+', '+'},
+        {"copy rounds up to 10^10", "99999999996", 10, 0, 10, F, 10, 2, -1, DEC, 0, "1", "10", '+', '+'},
+        {"too small for the zeros", "1234567891", -3, 0, 10, F, 10, 2, -1, DEC, 0, "0.123456789", "3", '+', '-'},
         {"hex 31.5", "1F8", 2, 0, 16, F, 10, 2, -1, DEC, 0, "1F.8", "", '+', '+'},
         {"octal exponent", "1", 11, 0, 8, F, 10, 2, -1, DEC, 0, "1", "12", '+', '+'},
         {"hex exponent", "1", 27, 0, 16, F, 10, 2, -1, SCI, 0, "1", "1A", '+', '+'},
-        {"fixed 2 of 123456789", "123456789", 9, 0, 10, F, 10, 2, 2, DEC, 0, "1234567.89", "2", '+',
-         '+'},
+        {"fixed 2 of 123456789", "123456789", 9, 0, 10, F, 10, 2, 2, DEC, 0, "1234567.89", "2", '+', '+'},
         {"fixed 0", "15", 2, 0, 10, F, 10, 2, 0, DEC, 0, "15", "", '+', '+'},
         {"width 4", "31415", 1, 0, 10, F, 4, 2, -1, DEC, 0, "3.142", "", '+', '+'},
         // Zero shows no exponent and the sign '+' in every notation.
@@ -212,16 +207,12 @@ TEST(NumToText, Layouts) {
         {"-1.45E-6 in 6 cells", "145", -5, 1, 10, F, 6, 2, -1, DEC, 0, "0.00000", "", '-', '+'},
         {"-0.6 * 8^-5 in 4 cells", "6", -5, 1, 8, F, 4, 2, -1, DEC, 0, "0.000", "", '-', '+'},
         // Scientific and engineering notation.
-        {"1/3 scientific", "3333333333", 0, 0, 10, F, 10, 2, -1, SCI, 0, "3.333333333", "1", '+',
-         '-'},
+        {"1/3 scientific", "3333333333", 0, 0, 10, F, 10, 2, -1, SCI, 0, "3.333333333", "1", '+', '-'},
         {"0.000123 engineering", "123", -3, 0, 10, F, 10, 2, -1, ENG, 0, "123", "6", '+', '-'},
-        {"1234567 engineering", "1234567", 7, 0, 10, F, 10, 2, -1, ENG, 0, "1.234567", "6", '+',
-         '+'},
+        {"1234567 engineering", "1234567", 7, 0, 10, F, 10, 2, -1, ENG, 0, "1.234567", "6", '+', '+'},
         {"0.5 engineering", "5", 0, 1, 10, F, 10, 2, -1, ENG, 0, "500", "3", '-', '-'},
-        {"12345 fixed 2 scientific", "12345", 5, 0, 10, F, 10, 2, 2, SCI, 0, "123.45", "2", '+',
-         '+'},
-        {"12345 fixed 2 engineering", "12345", 5, 0, 10, F, 10, 2, 2, ENG, 0, "12345.00", "", '+',
-         '+'},
+        {"12345 fixed 2 scientific", "12345", 5, 0, 10, F, 10, 2, 2, SCI, 0, "123.45", "2", '+', '+'},
+        {"12345 fixed 2 engineering", "12345", 5, 0, 10, F, 10, 2, 2, ENG, 0, "12345.00", "", '+', '+'},
         {"engineering needs 3 cells", "12345", 5, 0, 10, F, 2, 2, -1, ENG, 0, "1.2", "4", '+', '+'},
         // Integer format: the digit pattern without leading zeros.
         {"integer 123", "0000000123", 0, 0, 10, I, 10, 2, -1, DEC, 0, "123", "", '+', '+'},
@@ -232,14 +223,12 @@ TEST(NumToText, Layouts) {
         {"unknown notation", "1", 0, 0, 10, F, 10, 2, -1, 4, 4, nullptr, nullptr, 0, 0},
         {"notation 0", "1", 0, 0, 10, F, 10, 2, -1, 0, 4, nullptr, nullptr, 0, 0},
         {"no cells", "1", 0, 0, 10, F, 0, 2, -1, DEC, 1, nullptr, nullptr, 0, 0},
-        {"copy overflows", "99999999996", INT32_MAX, 0, 10, F, 10, 2, -1, SCI, 2, nullptr, nullptr,
-         0, 0},
-        {"shown exponent overflows", "1", INT32_MIN, 0, 10, F, 10, 2, 3, SCI, 5, nullptr, nullptr,
-         0, 0},
+        {"copy overflows", "99999999996", INT32_MAX, 0, 10, F, 10, 2, -1, SCI, 2, nullptr, nullptr, 0, 0},
+        {"shown exponent overflows", "1", INT32_MIN, 0, 10, F, 10, 2, 3, SCI, 5, nullptr, nullptr, 0, 0},
         {"exponent too wide", "1", 200, 0, 10, F, 10, 2, -1, SCI, 3, nullptr, nullptr, 0, 0},
         {"shift overflows", "1", INT32_MAX, 0, 10, F, 10, 2, -1, SCI, 6, nullptr, nullptr, 0, 0},
-        {"shown exponent falls past the range", "1", INT32_MIN, 0, 10, F, 10, 2, -1, SCI, 9,
-         nullptr, nullptr, 0, 0},
+        {"shown exponent falls past the range", "1", INT32_MIN, 0, 10, F, 10, 2, -1, SCI, 9, nullptr, nullptr, 0, 0},
+        // clang-format on
     };
     for (const LayoutCase &c : cases) {
         NumPtr n(numFrom(c.digits, c.exponent, c.negative, c.radix, c.format));

@@ -122,6 +122,7 @@ struct FailCase {
 
 TEST(RadixConv, Fails) {
     const FailCase cases[] = {
+        // clang-format off
         {"hex 256 loses a bit", "00000100", 0, 16, I, 2, "radix conv - digit loss", 1},
         {"octal 256 loses a bit", "00000400", 0, 8, I, 2, "radix conv - digit loss", 1},
         {"floating hex too long", "FFF", 0, 16, F, 2, "radix conv - digit loss", 1},
@@ -132,10 +133,9 @@ TEST(RadixConv, Fails) {
         {"too few digits for sixteen", "1", 1, 16, F, 10, "radix conv - too few digits", 0},
         {"octal exponent", "1000", INT32_MAX / 2, 8, F, 2, "radix conv - expoenent overflow", 1},
         {"hex exponent", "1000", INT32_MIN / 3, 16, F, 2, "radix conv - exponent overflow", 1},
-        {"exponent beyond the repetition bound", "1000", 100000000, 10, F, 2,
-         "radix conv - exponent overflow", 0},
-        {"fraction beyond the repetition bound", "1000", -100000000, 10, F, 16,
-         "radix conv - exponent overflow", 0},
+        {"exponent beyond the repetition bound", "1000", 100000000, 10, F, 2, "radix conv - exponent overflow", 0},
+        {"fraction beyond the repetition bound", "1000", -100000000, 10, F, 16, "radix conv - exponent overflow", 0},
+        // clang-format on
     };
     for (const FailCase &c : cases) {
         NumContext calc;

@@ -63,7 +63,8 @@ TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
     Press("AllClr");
     EXPECT_EQ("0|", Shown());
     Type("-12.5x3");
-    EXPECT_EQ(0, HeadlessSavePng(panel->host, "panel.png")); // for a person to look at
+    // For a person to look at.
+    EXPECT_EQ(0, HeadlessSavePng(panel->host, TestPicturePath("panel.png").c_str()));
     Press("AllClr");
     // The same through the buttons.
     for (const char *k : {"1", "2", "3", "+", "4", "="})

@@ -128,7 +128,7 @@ class PlotPaintTest : public WindTest {
         RepaintWindow(plot);
     }
     void SavePng(const char *name) {
-        EXPECT_EQ(0, HeadlessSavePng(plot->host, (::testing::TempDir() + name).c_str()));
+        EXPECT_EQ(0, HeadlessSavePng(plot->host, TestPicturePath(name).c_str()));
     }
 };
 
@@ -302,16 +302,12 @@ TEST_F(PlotPaintTest, ColoursAndPen) {
         std::vector<Step> steps;
         std::vector<Probe> probes;
     } cases[] = {
-        {"a colour lasts into the next incremental paint",
-         {{'c', 2, 0}, {'m', 30, 60}, {'l', 90, 60}, {'l', 90, 150}},
-         {{80, 80, kRed}, {120, 150, kRed}}},
-        {"and across a full paint",
-         {{'c', 3, 0}, {'m', 30, 60}, {'l', 90, 60}, {'e', 0, 0}, {'l', 90, 150}},
-         {{80, 80, kGreen}, {120, 150, kGreen}}},
-        {"an index the table does not have draws with colour 0",
-         {{'c', 4, 0}, {'c', 7, 0}, {'m', 30, 60}, {'l', 90, 60}},
-         {{80, 80, kBlack}}},
+        // clang-format off
+        {"a colour lasts into the next incremental paint", {{'c', 2, 0}, {'m', 30, 60}, {'l', 90, 60}, {'l', 90, 150}}, {{80, 80, kRed}, {120, 150, kRed}}},
+        {"and across a full paint", {{'c', 3, 0}, {'m', 30, 60}, {'l', 90, 60}, {'e', 0, 0}, {'l', 90, 150}}, {{80, 80, kGreen}, {120, 150, kGreen}}},
+        {"an index the table does not have draws with colour 0", {{'c', 4, 0}, {'c', 7, 0}, {'m', 30, 60}, {'l', 90, 60}}, {{80, 80, kBlack}}},
         {"the pen starts at the corner", {{'c', 2, 0}, {'l', 60, 60}}, {{40, 40, kRed}}},
+        // clang-format on
     };
     for (const Case &c : cases) {
         resetPointMemory(&calc);

@@ -169,8 +169,7 @@ TEST_F(ProgOptsTest, TheDefaultsFillTheDialog) {
              EXPECT_TRUE(Checked("pltZ"));
              EXPECT_EQ(Item("minx"), FocusWindow()); // typing goes to the first field
              // For a person to look at.
-             EXPECT_EQ(0,
-                       HeadlessSavePng(d->host, (::testing::TempDir() + "progopts.png").c_str()));
+             EXPECT_EQ(0, HeadlessSavePng(d->host, TestPicturePath("progopts.png").c_str()));
          },
          Push("Cancel")});
     EXPECT_EQ(0, HeadlessBoxCount());

@@ -234,8 +234,9 @@ TEST_F(ProgramTest, OpensBesideThePanelAndShows) {
     EXPECT_EQ("Line: 1", Field("lino"));
     EXPECT_EQ("-New-", Field("program"));
     EXPECT_EQ("Edit", Field("status"));
-    ASSERT_EQ(0, HeadlessSavePng(w->host, "/tmp/progwind.png"));
-    EXPECT_FALSE(ReadFile("/tmp/progwind.png").empty());
+    const std::string shot = TestPicturePath("progwind.png");
+    ASSERT_EQ(0, HeadlessSavePng(w->host, shot.c_str()));
+    EXPECT_FALSE(ReadFile(shot).empty());
 }
 
 // Recording: every operation becomes a step before the current line, the end marker stays last,
@@ -562,7 +563,7 @@ TEST_F(ProgramTest, PlotInTheWindowMatchesTheCommandLine) {
     Window *plot = Item("progplot");
     ASSERT_NE(nullptr, plot);
     const int width = plot->right - plot->left + 1, height = plot->bottom - plot->top + 1;
-    const std::string png = "/tmp/progwind-half.png";
+    const std::string png = TestPicturePath("progwind-half.png");
     const std::string command = std::string(TORVA_CLI) + " --plot " + png + " --plot-size " +
                                 std::to_string(width) + "x" + std::to_string(height) + " " +
                                 program + " >/dev/null 2>&1";
@@ -586,7 +587,7 @@ TEST_F(ProgramTest, PlotInTheWindowMatchesTheCommandLine) {
     cairo_surface_destroy(image);
     EXPECT_EQ(0, differ);
     EXPECT_GT(ink, 500);
-    ASSERT_EQ(0, HeadlessSavePng(Program()->host, "/tmp/progwind-plot.png"));
+    ASSERT_EQ(0, HeadlessSavePng(Program()->host, TestPicturePath("progwind-plot.png").c_str()));
 }
 
 // Closing the window ends what runs in it: a plot stops, a recording ends, and the panel goes

@@ -141,22 +141,19 @@ TEST_F(TapeTest, ACalculationReadsLikeAnAddingMachine) {
         const char *typed;
         Lines lines;
     } cases[] = {
-        {"12*3+4=",
-         {"           12 ", "X          3 ", "           36 ", "+          4 ", "=          40 "}},
+        // clang-format off
+        {"12*3+4=", {"           12 ", "X          3 ", "           36 ", "+          4 ", "=          40 "}},
         // The engine's message and the error line each stand on a line of their own.
-        {"5/0=",
-         {"           5 ", "/          0 ", "=         ", "div - divide by zero", "",
-          " --- ERROR --- "}},
+        {"5/0=", {"           5 ", "/          0 ", "=         ", "div - divide by zero", "", " --- ERROR --- "}},
         // A unary operation after a typed number: the number's line, then the name and result.
         {"3q", {"           3 ", "x^2        9 "}},
         {"1.5v*2=", {"          -1.5 ", "X          2 ", "=         -3 "}},
         // A parenthesis ends the waiting field's line and stands on a line of its own.
-        {"1.5v*(2+3)=",
-         {"          -1.5 ", "X         ", "(", "          -1.5 ", "           2 ", "+          3 ",
-          ")", "           5 ", "=         -7.5 "}},
+        {"1.5v*(2+3)=", {"          -1.5 ", "X         ", "(", "          -1.5 ", "           2 ", "+          3 ", ")", "           5 ", "=         -7.5 "}},
         // The digits as the display shows them: the exponent after its sign.
         {"2.5x3=", {"           2500 ", "=          2500 "}},
         {"1x20v=", {"           1-20", "=          1-20"}},
+        // clang-format on
     };
     for (const Case &c : cases) {
         Menu("Clear");
@@ -686,7 +683,7 @@ TEST_F(TapeTest, ThePictureOfTheTape) {
     Press("AllClr");
     Type("1.5v*(2+3)=1/3=2v/3x20v=");
     Settle();
-    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, (::testing::TempDir() + "tape.png").c_str()));
+    EXPECT_EQ(0, HeadlessSavePng(Tape()->host, TestPicturePath("tape.png").c_str()));
     Window *bar = FindNamedWindow("pmen", Tape());
     ASSERT_NE(nullptr, bar);
     int right = -1;
