@@ -24,6 +24,7 @@
 #include "print.h"
 #include "progopts.h"
 #include "program.h"
+#include "recorder.h"
 #include "settings.h"
 #include "textwind.h"
 #include "windmsg.h"
@@ -40,23 +41,15 @@
 namespace {
 
 constexpr uint32_t kProgramMagic = 0x50524F47;
-constexpr int kButtonColumn = 8;       // cells: the buttons' width
-constexpr int kProgramMinHeight = 38;  // cells: the buttons' column and the status bar below it
-constexpr int kListingWidth = 120;     // pixels: the listing's widest
-constexpr int kListingGap = 16;        // pixels between the listing and the plot: its scroller
-constexpr int kLastLine = INT_MAX / 2; // a line past every program's end
-constexpr int kEntryStepLimit = 2048;  // steps of one typed entry the recorder can follow
-constexpr int kLineTextLimit = 223;    // characters of a step drawn
+constexpr int kButtonColumn = 8;      // cells: the buttons' width
+constexpr int kProgramMinHeight = 38; // cells: the buttons' column and the status bar below it
+constexpr int kListingWidth = 120;    // pixels: the listing's widest
+constexpr int kListingGap = 16;       // pixels between the listing and the plot: its scroller
+constexpr int kLastLine = kRecorderLastLine;
+constexpr int kLineTextLimit = 223; // characters of a step drawn
 // Steps start right of the state arrow; a label stands out to the left of the other steps.
 constexpr int kLabelIndent = 20;
 constexpr int kStepIndent = 36;
-
-// A step of the number being typed: which field's byte it made or marked (the mantissa's digits
-// carry the radix point), or none (a sign change, "exp", a leading zero the field dropped).
-struct EntryStep {
-    char field;   // 0 none, 1 mantissa, 2 exponent
-    int16_t byte; // the byte of the field, from 0
-};
 
 struct ProgramWindow {
     uint32_t magic;   // kProgramMagic while alive
@@ -70,11 +63,7 @@ struct ProgramWindow {
     int written[4];    // PROGRAM_WINDOW_ULX, _ULY, _WIDTH, _HEIGHT as last written
     int shownMark;     // the line the arrow was last drawn on
     Color arrow[5];    // the plot colour table, for the state arrow
-    // The steps of the number being typed, oldest first, lying just above the current line: a
-    // deleted character takes its own steps with it (the digit and the point it carries), not
-    // merely the latest step.
-    EntryStep entry[kEntryStepLimit];
-    int entryCount; // -1: the entry's steps are not known (too many steps)
+    Recorder recorder; // the steps of the number being typed, for the delete key
 };
 
 int ProgramRelease(Window *w);
@@ -196,163 +185,43 @@ void MoveMark(ProgramWindow *r) {
 
 void ShowLine(ProgramWindow *r);
 
-void ForgetEntry(ProgramWindow *r) { r->entryCount = 0; }
+void ForgetEntry(ProgramWindow *r) { recorderForget(&r->recorder); }
 
-// Inserts a step before the current line, the mark on the current line afterwards.
-void InsertStepLine(const char *text, bool undoable, ProgramWindow *r) {
+// The recorder changed the listing: the arrow is on the current line.
+void RecorderChanged(int first, int last, Recorder *rec) {
+    ProgramWindow *r = (ProgramWindow *)rec->context;
     Buffer *b = ProgramOfRecord(r);
-    if (!b || !text)
+    if (!b)
         return;
-    const int mark = b->markLine > 0 ? b->markLine : CurrentLineNumber(b);
-    programInsertStep(text, undoable ? 1 : 0, b);
-    const int line = CurrentLineNumber(b);
-    b->markLine = line;
-    b->markEndLine = -1;
-    r->shownMark = line;
-    RedrawListing(mark < line - 1 ? mark : line - 1, b->lineCount - line >= 2 ? kLastLine : line,
-                  r);
+    r->shownMark = b->markLine;
+    if (first > 0)
+        RedrawListing(first, last, r);
     UpdateListingScroller(r);
     ShowLine(r);
 }
 
-void NoteEntryStep(int field, int byte, ProgramWindow *r) {
-    if (r->entryCount < 0)
-        return;
-    if (r->entryCount >= kEntryStepLimit) {
-        r->entryCount = -1;
-        return;
-    }
-    r->entry[r->entryCount++] = {(char)field, (int16_t)byte};
-}
-
-// A typed character's step belongs to the field's last byte: a digit makes it, a point rides
-// on it (or makes "0." in an empty field). A leading zero the field dropped leaves it empty and
-// belongs to no byte.
-void NoteCharacter(int field, ProgramWindow *r) {
-    const int length = displayEntryLength(field);
-    NoteEntryStep(length > 0 ? field : 0, length > 0 ? length - 1 : 0, r);
+void InsertStepLine(const char *text, bool undoable, ProgramWindow *r) {
+    recorderInsert(text, undoable ? 1 : 0, ProgramOfRecord(r), &r->recorder);
 }
 
 void RecordStep(int code, Calculator *calc) {
-    ProgramWindow *r = RecordOfCalc(calc);
-    if (!r || calc->recorderMode <= 0)
-        return;
-    const bool typing = calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT;
-    const bool character =
-        (code >= '0' && code <= '9') || (code >= 'A' && code <= 'F') || code == '.';
-    InsertStepLine(opTapeName(code), true, r);
-    const int field = calc->state == ENTRY_EXPONENT ? 2 : 1;
-    if (typing && character)
-        NoteCharacter(field, r);
-    else if (typing && (code == 'v' || code == 'x'))
-        NoteEntryStep(0, 0, r);
-    else
-        ForgetEntry(r);
+    if (ProgramWindow *r = RecordOfCalc(calc))
+        recorderStep(code, ProgramOfRecord(r), &r->recorder, calc);
 }
 
 void RecordText(const char *text, Calculator *calc) {
-    ProgramWindow *r = RecordOfCalc(calc);
-    if (!r || calc->recorderMode <= 0)
-        return;
-    InsertStepLine(text, true, r);
-    ForgetEntry(r);
+    if (ProgramWindow *r = RecordOfCalc(calc))
+        recorderText(text, ProgramOfRecord(r), &r->recorder, calc);
 }
 
-// X as the steps that type it again: the digits as shown (a '.' after the digit that carries the
-// point), "+/-" for a negative mantissa, then "exp", the exponent's digits and "+/-" for a
-// negative exponent. The sign changes come after the digits: "-" before them would replay as a
-// subtraction.
 void RecordConstant(Calculator *calc) {
-    ProgramWindow *r = RecordOfCalc(calc);
-    Buffer *b = ProgramOfRecord(r);
-    const Number *x = calc->operands;
-    if (!r || !b || !x || calc->recorderMode <= 0)
-        return;
-    const int width = calc->digits, expWidth = calc->exponentDigits > 0 ? calc->exponentDigits : 1;
-    char *mantissa = (char *)WindowAllocate((size_t)width + 2);
-    char *exponent = (char *)WindowAllocate((size_t)expWidth + 34);
-    char sign = '+', expSign = '+';
-    const int places = calc->displayFormat & kDisplayFixedPoint ? calc->fixedPlaces : -1;
-    if (mantissa && exponent &&
-        numToText(mantissa, exponent, width, expWidth + 32, &sign, &expSign, places,
-                  calc->displayFormat & kDisplayNotationMask, width, x) == 0) {
-        if (StartUndoFrame(b) == 0) {
-            // One frame for the whole constant: Undo takes it back in one step.
-            Buffer *undo = b->undoBuffer;
-            b->undoBuffer = nullptr;
-            auto step = [r](const char *text) { InsertStepLine(text, false, r); };
-            for (const char *c = mantissa; *c; c++) {
-                const unsigned char cell = (unsigned char)*c;
-                const char digit[2] = {(char)(cell & 0x7F), 0};
-                step(cell == kPointFirst ? "0" : digit);
-                if (cell & kPointBit)
-                    step(".");
-            }
-            if (sign == '-')
-                step("+/-");
-            if (exponent[0]) {
-                step(opTapeName('x'));
-                for (const char *c = exponent; *c; c++) {
-                    const char digit[2] = {*c, 0};
-                    step(digit);
-                }
-                if (expSign == '-')
-                    step("+/-");
-            }
-            b->undoBuffer = undo;
-        }
-    } else {
-        programMessage("the constant could not be recorded", 1, calc);
-    }
-    WindowRelease(mantissa);
-    WindowRelease(exponent);
-    ForgetEntry(r);
-    RedrawListing(1, kLastLine, r);
+    if (ProgramWindow *r = RecordOfCalc(calc))
+        recorderConstant(ProgramOfRecord(r), &r->recorder, calc);
 }
 
-// Deletes line `line` whole, as one undoable step.
-void DeleteStepLine(int line, Buffer *b) {
-    BufferGoto(line, 1, b);
-    if (CurrentLineNumber(b) != line)
-        return;
-    StartUndoFrame(b);
-    DelRegion(line, 1, line, CurrentLineLength(b), b);
-}
-
-// The engine's delete key while a number is typed: the steps of the byte it removes go, the
-// digit and the point it carries.
 void UndoStep(Calculator *calc) {
-    ProgramWindow *r = RecordOfCalc(calc);
-    Buffer *b = ProgramOfRecord(r);
-    if (!r || !b)
-        return;
-    const int field = calc->state == ENTRY_EXPONENT ? 2 : 1;
-    const int byte = displayEntryLength(field) - 1;
-    if (r->entryCount < 0 || byte < 0)
-        return; // steps not known: the recording is left as it is
-    int current = CurrentLineNumber(b);
-    int first = 0;
-    for (int i = r->entryCount - 1; i >= 0; i--) {
-        if (r->entry[i].field != field || r->entry[i].byte != byte)
-            continue;
-        const int line = current - r->entryCount + i;
-        if (line < 1)
-            break;
-        DeleteStepLine(line, b);
-        current--;
-        first = line;
-        memmove(r->entry + i, r->entry + i + 1,
-                sizeof(EntryStep) * (size_t)(r->entryCount - i - 1));
-        r->entryCount--;
-    }
-    BufferGoto(current, 1, b);
-    b->markLine = CurrentLineNumber(b);
-    b->markEndLine = -1;
-    r->shownMark = b->markLine;
-    if (first > 0)
-        RedrawListing(first, kLastLine, r);
-    UpdateListingScroller(r);
-    ShowLine(r);
+    if (ProgramWindow *r = RecordOfCalc(calc))
+        recorderUndo(ProgramOfRecord(r), &r->recorder, calc);
 }
 
 void ProgramReport(const char *text, Calculator *calc) {
@@ -971,7 +840,7 @@ int DeletePressed(int, Window *button) {
     if (!text || CurrentLineLength(b) == 0 || strncmp(text, kEndMarker, strlen(kEndMarker)) == 0 ||
         line >= b->lineCount)
         return 0;
-    DeleteStepLine(line, b);
+    recorderDeleteLine(line, b);
     BufferGoto(line, 1, b);
     r->calc->plotState = 0;
     ForgetEntry(r);
@@ -1235,6 +1104,8 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     r->panel = WindowRefOf(panel);
     r->slot = slot;
     r->calc = calc;
+    r->recorder.changed = RecorderChanged;
+    r->recorder.context = r;
     r->window = WindowRefOf(window);
     r->written[0] = x;
     r->written[1] = y;
