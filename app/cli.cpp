@@ -1,22 +1,17 @@
 // torva-cli: the calculator engine without a window. It builds the calculator as the panel
 // would from the options, types keys (-k) and presses panel keys (-p) in the order given, or
-// reads keys from standard input, and prints what the display shows at the end.
+// reads keys from standard input, and prints what the display shows at the end. Only --plot and
+// --print-tape need windows: they are in clirender, the one part that uses the toolkit.
 #include "buffer.h"
 #include "calc.h"
 #include "calcsettings.h"
-#include "cliplot.h"
+#include "clirender.h"
 #include "display.h"
-#include "fonts.h"
 #include "number.h"
 #include "plotmem.h"
-#include "print.h"
 #include "program.h"
 #include "session.h"
-#include "settings.h"
-#include "tape.h"
-#include "textwind.h"
 #include "version.h"
-#include "wind.h"
 
 #include <climits>
 #include <cstdio>
@@ -202,57 +197,6 @@ int tapeToStdout(const char *text, Calculator *) {
     return 0;
 }
 
-void reportLine(const char *text) { fprintf(stderr, "torva-cli: %s\n", text); }
-
-// The tape printed as the tape window prints it: a list in the tape's font, page after page,
-// through the headless host (no display is needed). A relative file name is the caller's, in
-// the working directory. 0, or 1 after a message.
-int printTape(const std::string &text, const char *file, const char *settingsFile) {
-    char path[PATH_MAX];
-    if (file[0] == '/') {
-        snprintf(path, sizeof path, "%s", file);
-    } else {
-        char cwd[PATH_MAX];
-        if (!getcwd(cwd, sizeof cwd) ||
-            snprintf(path, sizeof path, "%s/%s", cwd, file) >= (int)sizeof path) {
-            reportLine("the tape's file name is too long");
-            return 1;
-        }
-    }
-    WindowUseHost("headless");
-    char program[] = "torva-cli";
-    char *argv[] = {program, nullptr};
-    if (WindowProlog(1, argv, malloc, free, reportLine) != 0)
-        return 1;
-    int failed = 1;
-    Window *top =
-        OpenWindow(0, 0, kTapeWidth - 1, 40, 0, 0xFFFFFF, kTapeTitle, kWindowFramed, nullptr);
-    Window *list =
-        top ? NewListBox(0, 0, kTapeWidth - 1, 40, 0, 0xFFFFFF, "printout", 0, nullptr, top)
-            : nullptr;
-    if (list) {
-        const char *spec = ReadStringSetting("PRT_WIND_FONT", kTapeDefaultFont, settingsFile);
-        int font = FontLookup(spec);
-        if (font >= 0)
-            list->font = font;
-        if (!text.empty())
-            ListBoxInsert(text.c_str(), (int)text.size(), nullptr, list);
-        PrintSettings settings;
-        LoadPrintSettings(settingsFile, &settings);
-        size_t length = strlen(path);
-        if (length >= sizeof settings.name) {
-            reportLine("the tape's file name is too long");
-            WindowEpilog();
-            return 1;
-        }
-        memcpy(settings.name, path, length + 1);
-        settings.queue[0] = '\0';
-        failed = PrintTextWindow(&settings, list);
-    }
-    WindowEpilog();
-    return failed;
-}
-
 // The calculator of the settings file and the options, as the panel builds it; the tape starts
 // after that.
 void buildCalculator(const Options &o, Calculator *calc) {
@@ -386,7 +330,7 @@ int main(int argc, char **argv) {
     int exitStatus = calcIsError(&calc) ? 1 : gFatal ? 3 : 0;
     if (plotStatus >= 0) // a plot's fatal message is its failure: 1, as for --plot
         exitStatus = plotStatus;
-    if (o.printTape && printTape(gTape, o.printTape, o.settings) != 0)
+    if (o.printTape && cliPrintTape(gTape, o.printTape, o.settings) != 0)
         exitStatus = 4;
     calcSessionEnd(&calc);
     BufferEpilog();

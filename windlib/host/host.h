@@ -223,6 +223,11 @@ struct HostBitmap {
 
 // ---- printing ---------------------------------------------------------------------------------
 
+enum HostPictureKind {
+    kHostPicturePng = 1, // the pixels
+    kHostPictureSvg = 2, // vector, the device's pixels scaled to points
+};
+
 struct HostPrinterRequest {
     const char *name;  // printer or output file name ("out.ps")
     int resolutionX;   // dots per inch
@@ -355,6 +360,11 @@ struct HostOps {
     int (*endPage)(HostDevice *printer);
     int (*endDoc)(HostDevice *printer);  // 0; 1 when the document could not be put in place
     const char *(*printerFailure)(void); // why the last printer call failed
+    // A picture of width x height pixels drawn at `dpi`, written to `file` when finished: a PNG
+    // of the pixels or an SVG at the size in points (kHostPicture...). One at a time; null
+    // after a failure (printerFailure says why).
+    HostDevice *(*createPicture)(const char *file, int kind, int width, int height, int dpi);
+    int (*finishPicture)(HostDevice *picture); // writes the file, deletes the device: 0 or 1
 
     // boxes for the user: modal, outside the toolkit; the text also goes to standard error
     int (*messageBox)(const char *text, const char *caption, unsigned flags);

@@ -81,6 +81,8 @@ int HostPrinterStartPage(HostDevice *printer);
 int HostPrinterEndPage(HostDevice *printer);
 int HostPrinterEndDoc(HostDevice *printer);
 const char *HostPrinterFailure(void);
+HostDevice *HostCreatePicture(const char *file, int kind, int width, int height, int dpi);
+int HostFinishPicture(HostDevice *picture);
 
 // The classic system colours both backends report.
 HostColor HostClassicSysColor(int index);
@@ -125,5 +127,7 @@ constexpr HostOps HostRendererOps(const char *name) {
     ops.endPage = HostPrinterEndPage;
     ops.endDoc = HostPrinterEndDoc;
     ops.printerFailure = HostPrinterFailure;
+    ops.createPicture = HostCreatePicture;
+    ops.finishPicture = HostFinishPicture;
     return ops;
 }

@@ -6,6 +6,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
+#include <cairo-svg.h>
 
 #include <poll.h>
 #include <signal.h>
@@ -393,4 +394,64 @@ void HostDeletePrinter(HostDevice *printer) {
 
 const char *HostPrinterFailure(void) {
     return gFailure.empty() ? "Printer failed" : gFailure.c_str();
+}
+
+// ---- pictures -------------------------------------------------------------------------------
+
+namespace {
+
+// The one picture there can be, like the printer.
+struct Picture {
+    HostDevice *device;
+    cairo_surface_t *surface;
+    std::string file;
+    int kind;
+};
+Picture gPicture;
+
+} // namespace
+
+HostDevice *HostCreatePicture(const char *file, int kind, int width, int height, int dpi) {
+    if (gPicture.device || !file || !*file || width < 1 || height < 1 || dpi < 1 ||
+        (kind != kHostPicturePng && kind != kHostPictureSvg)) {
+        gFailure = gPicture.device ? "The picture is busy" : "No picture to make";
+        return nullptr;
+    }
+    const double points = 72.0 / dpi;
+    cairo_surface_t *surface =
+        kind == kHostPicturePng ? cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)
+                                : cairo_svg_surface_create(file, width * points, height * points);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        gFailure = std::string("Cannot write ") + file + ": " +
+                   cairo_status_to_string(cairo_surface_status(surface));
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_t *cr = cairo_create(surface);
+    if (kind == kHostPictureSvg)
+        cairo_scale(cr, points, points); // the device draws in pixels, the file is in points
+    HostDevice *device = HostDeviceCreate(cr, nullptr, width, height, dpi, dpi, 24, 0);
+    if (!device) {
+        cairo_surface_destroy(surface);
+        gFailure = "Out of memory";
+        return nullptr;
+    }
+    gFailure.clear();
+    gPicture = {device, surface, file, kind};
+    return device;
+}
+
+int HostFinishPicture(HostDevice *picture) {
+    if (!picture || picture != gPicture.device)
+        return 1;
+    HostDeviceDestroy(picture);
+    cairo_surface_t *surface = gPicture.surface;
+    cairo_status_t status = gPicture.kind == kHostPicturePng
+                                ? cairo_surface_write_to_png(surface, gPicture.file.c_str())
+                                : (cairo_surface_finish(surface), cairo_surface_status(surface));
+    if (status != CAIRO_STATUS_SUCCESS)
+        gFailure = "Cannot write " + gPicture.file + ": " + cairo_status_to_string(status);
+    cairo_surface_destroy(surface);
+    gPicture = {};
+    return status == CAIRO_STATUS_SUCCESS ? 0 : 1;
 }

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <strings.h>
 
 namespace {
 
@@ -411,4 +412,27 @@ int PrintTextWindow(const PrintSettings *settings, Window *textWindow) {
     InvalidateLines(1, INT_MAX / 2, textWindow);
     PostEvent(kEventRedraw, 0, textWindow);
     return failed;
+}
+
+int wSavePicture(const char *file, Window *window) {
+    const char *dot = file ? strrchr(file, '.') : nullptr;
+    const int kind = !dot                           ? 0
+                     : strcasecmp(dot, ".png") == 0 ? kHostPicturePng
+                     : strcasecmp(dot, ".svg") == 0 ? kHostPictureSvg
+                                                    : 0;
+    if (!window || !kind)
+        return 1;
+    const int width = window->right - window->left + 1, height = window->bottom - window->top + 1;
+    // The screen's resolution, so fonts and the paint's points come out as on the screen.
+    GC *screen = GetWindowGC(window);
+    const int dpi = screen && screen->dpiX > 0 ? screen->dpiX : 96;
+    ReleaseGC(screen);
+    HostDevice *picture = WindowHost()->createPicture(file, kind, width, height, dpi);
+    if (!picture)
+        return 2;
+    window->damageLeft = window->damageTop = 0;
+    window->damageRight = width - 1;
+    window->damageBottom = height - 1;
+    RepaintWindowOn(picture, window);
+    return WindowHost()->finishPicture(picture) == 0 ? 0 : 2;
 }

@@ -53,6 +53,11 @@ void PrintPage(PrintSettings *job);
 // spooler; the screen fonts come back. 0, or 1 after a message ("Print", reason).
 int EndPrint(PrintSettings *job);
 
+// Writes the window's picture as it paints itself, in full: a PNG of its pixels or an SVG
+// (vector, at its size in points), by the file name's ending. 0; 1 when the name ends in
+// neither or there is no window; 2 when the file cannot be written.
+int wSavePicture(const char *file, Window *window);
+
 // Prints every line of a list box or text window, page after page, with `settings`, and puts
 // its view back. 0, or 1 when nothing or not everything was printed (after a message).
 int PrintTextWindow(const PrintSettings *settings, Window *textWindow);

@@ -1,22 +1,23 @@
-// torva-cli --plot: the plot window of the program window rebuilt on the headless host, the
-// program file plotted into it as Run would, and the window's picture written out: a PNG of its
-// pixels, a PDF through a print job, an SVG through a vector device. All three are painted by
-// the plot window's own paint, so the file shows what the window shows.
-#include "cliplot.h"
+// torva-cli's windows, on the headless host: the plot window of the program window rebuilt, the
+// program file plotted into it as Run would, and the window's picture written out (a PNG or an
+// SVG through the toolkit's picture device, a PDF through a print job), all painted by the plot
+// window's own paint, so the file shows what the window shows; and the tape printed as the tape
+// window prints it. The rest of torva-cli computes without the toolkit.
+#include "clirender.h"
 
 #include "buffer.h"
 #include "calc.h"
+#include "fonts.h"
 #include "gdi.h"
-#include "headless.h"
-#include "hostdraw.h"
 #include "plot.h"
 #include "plotmem.h"
 #include "plotpaint.h"
 #include "print.h"
 #include "program.h"
+#include "settings.h"
+#include "tape.h"
+#include "textwind.h"
 #include "wind.h"
-
-#include <cairo-svg.h>
 
 #include <climits>
 #include <cstdio>
@@ -111,36 +112,15 @@ int writePdf(const char *file, const char *settingsFile, Window *plot) {
     return EndPrint(job) == 0 ? 0 : (failure(nullptr, file), 4);
 }
 
-// A vector picture of the window at its size in points: the device keeps the screen's
-// resolution (so fonts and the paint's points agree with the screen) and cairo scales it down.
-int writeSvg(const char *file, Window *plot) {
-    const int width = plot->right - plot->left + 1, height = plot->bottom - plot->top + 1;
-    GC *screen = GetWindowGC(plot);
-    const int dpi = screen && screen->dpiX > 0 ? screen->dpiX : 96;
-    ReleaseGC(screen);
-    cairo_surface_t *surface =
-        cairo_svg_surface_create(file, width * 72.0 / dpi, height * 72.0 / dpi);
-    cairo_t *cr = cairo_create(surface);
-    cairo_scale(cr, 72.0 / dpi, 72.0 / dpi);
-    HostDevice *device = HostDeviceCreate(cr, nullptr, width, height, dpi, dpi, 24, 0);
-    if (!device)
-        cairo_destroy(cr);
-    if (device) {
-        plot->damageLeft = plot->damageTop = 0;
-        plot->damageRight = width - 1;
-        plot->damageBottom = height - 1;
-        RepaintWindowOn(device, plot);
-        HostDeviceDestroy(device);
-    }
-    cairo_surface_finish(surface);
-    const bool ok = device && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    if (!ok)
-        failure(nullptr, file);
-    return ok ? 0 : 4;
-}
-
 void reportLine(const char *text) { fprintf(stderr, "torva-cli: %s\n", text); }
+
+// The toolkit on the headless host: torva-cli draws its pictures without a display.
+int startToolkit() {
+    WindowUseHost("headless");
+    char name[] = "torva-cli";
+    char *argv[] = {name, nullptr};
+    return WindowProlog(1, argv, malloc, free, reportLine);
+}
 
 } // namespace
 
@@ -224,10 +204,7 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
     calc->programMode = o.threeD ? 2 : 1;
     calc->program = program;
 
-    WindowUseHost("headless");
-    char name[] = "torva-cli";
-    char *argv[] = {name, nullptr};
-    if (WindowProlog(1, argv, malloc, free, reportLine) != 0) {
+    if (startToolkit() != 0) {
         calc->program = nullptr;
         BufferFree(program);
         return 4;
@@ -252,13 +229,11 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
         int written = 4;
         switch (pictureKind(o.file)) {
         case PICTURE_PNG:
-            written = HeadlessSavePng(plot->host, o.file) == 0 ? 0 : (failure(nullptr, o.file), 4);
+        case PICTURE_SVG:
+            written = wSavePicture(o.file, plot) == 0 ? 0 : (failure(nullptr, o.file), 4);
             break;
         case PICTURE_PDF:
             written = writePdf(o.file, settingsFile, plot);
-            break;
-        case PICTURE_SVG:
-            written = writeSvg(o.file, plot);
             break;
         default:
             break;
@@ -272,4 +247,34 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
     calc->program = nullptr;
     BufferFree(program);
     return status;
+}
+
+// The tape printed as the tape window prints it: a list in the tape's font, page after page,
+// through the headless host (no display is needed). A relative file name is the caller's, in
+// the working directory. 0, or 1 after a message.
+int cliPrintTape(const std::string &text, const char *file, const char *settingsFile) {
+    if (startToolkit() != 0)
+        return 1;
+    int failed = 1;
+    PrintSettings settings;
+    LoadPrintSettings(settingsFile, &settings);
+    settings.queue[0] = '\0';
+    Window *top =
+        OpenWindow(0, 0, kTapeWidth - 1, 40, 0, 0xFFFFFF, kTapeTitle, kWindowFramed, nullptr);
+    Window *list =
+        top ? NewListBox(0, 0, kTapeWidth - 1, 40, 0, 0xFFFFFF, "printout", 0, nullptr, top)
+            : nullptr;
+    if (!absolutePath(file, settings.name, sizeof settings.name)) {
+        reportLine("the tape's file name is too long");
+    } else if (list) {
+        const char *spec = ReadStringSetting("PRT_WIND_FONT", kTapeDefaultFont, settingsFile);
+        int font = FontLookup(spec);
+        if (font >= 0)
+            list->font = font;
+        if (!text.empty())
+            ListBoxInsert(text.c_str(), (int)text.size(), nullptr, list);
+        failed = PrintTextWindow(&settings, list);
+    }
+    WindowEpilog();
+    return failed;
 }

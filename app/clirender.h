@@ -1,5 +1,7 @@
-// torva-cli --plot: a program file run as a 2D or 3D plot on the headless host and the picture
-// written to a file (PNG, PDF or SVG by its name) through the plot window's own paint.
+// torva-cli's windows: --plot runs a program file as a 2D or 3D plot on the headless host and
+// writes the picture to a file (PNG, PDF or SVG by its name) through the plot window's own
+// paint; --print-tape prints the tape as the tape window does. Only this part of torva-cli uses
+// the toolkit: its interface speaks of the calculator alone.
 #pragma once
 
 #include <string>
@@ -29,3 +31,9 @@ int cliPlotTakeOptions(int *argc, char **argv, CliPlotOptions *options, std::str
 // message); 4 the picture cannot be written (after a message).
 int cliPlot(const CliPlotOptions &options, const char *programFile, const char *settingsFile,
             Calculator *calc);
+
+// Prints the tape's text as the tape window prints it: a list in the tape's font
+// (PRT_WIND_FONT), page after page, with the print settings of `settingsFile` (may be null),
+// to `file`: PDF when its name ends in .pdf, else PostScript. A relative name is the caller's,
+// in the working directory. 0, or 1 after a message.
+int cliPrintTape(const std::string &text, const char *file, const char *settingsFile);
