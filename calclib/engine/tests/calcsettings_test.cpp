@@ -3,6 +3,7 @@
 #include "calc.h"
 #include "calcsettings.h"
 #include "settings.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,17 @@
 
 namespace {
 
-class CalcSettings : public ::testing::Test {
+class CalcSettings : public TempDirTest {
   protected:
-    std::string dir, file;
+    std::string file;
     void SetUp() override {
-        char templ[] = "/tmp/torva-calcsettings-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(templ));
-        dir = templ;
+        TempDirTest::SetUp();
         file = dir + "/torva.ini";
         setenv("TORVA_CONFIG_DIR", dir.c_str(), 1);
     }
     void TearDown() override {
         unsetenv("TORVA_CONFIG_DIR");
-        EXPECT_EQ(0, system(("rm -rf '" + dir + "'").c_str()));
+        TempDirTest::TearDown();
     }
     std::string text() const {
         std::ifstream in(file);

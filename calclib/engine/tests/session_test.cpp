@@ -3,6 +3,7 @@
 #include "calc.h"
 #include "display.h"
 #include "session.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,13 @@
 
 namespace {
 
-class Session : public ::testing::Test {
+class Session : public TempDirTest {
   protected:
-    std::string dir, file;
+    std::string file;
     void SetUp() override {
-        char templ[] = "/tmp/torva-session-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(templ));
-        dir = templ;
+        TempDirTest::SetUp();
         file = dir + "/torva.ini";
     }
-    void TearDown() override { EXPECT_EQ(0, system(("rm -rf '" + dir + "'").c_str())); }
     void write(const char *text) { std::ofstream(file) << text; }
     // Builds the session, types the keys and returns what the display shows.
     std::string run(const char *settings, const CalcSessionOptions *options, const char *keys,
