@@ -93,9 +93,9 @@ int programInsertStep(const char *text, int withUndo, Buffer *program) {
     step += '\n';
     const int32_t line = CurrentLineNumber(program);
     Buffer *undo = program->undoBuffer;
-    if (withUndo && undo)
+    if (withUndo == kStepOwnFrame && undo)
         StartUndoFrame(program);
-    else
+    else if (withUndo == kStepNoUndo)
         program->undoBuffer = nullptr;
     int r = BufferInsert(line, 1, step.c_str(), static_cast<int32_t>(step.size()), program);
     program->undoBuffer = undo;

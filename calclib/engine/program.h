@@ -39,8 +39,10 @@ Buffer *programCreate();
 // cannot be read.
 Buffer *programLoad(const char *path, int readOnly);
 // Inserts a step before the current line (leading blanks and tabs dropped, cut after 126
-// characters, a line feed added); with `withUndo` the insertion is one undo frame. The current
-// line stays the line it was. 0, or BufferInsert's failure code.
+// characters, a line feed added). `withUndo`: kStepNoUndo, kStepOwnFrame (the insertion is one
+// undo frame), or kStepOpenFrame (recorded in the frame the caller opened, so several steps go
+// back in one Undo). The current line stays the line it was. 0, or BufferInsert's failure code.
+enum ProgramStepUndo { kStepNoUndo = 0, kStepOwnFrame = 1, kStepOpenFrame = 2 };
 int programInsertStep(const char *text, int withUndo, Buffer *program);
 
 // ---- the interpreter --------------------------------------------------------------------

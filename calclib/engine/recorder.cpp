@@ -16,11 +16,11 @@ static void notify(int first, int last, Recorder *rec) {
         rec->changed(first, last, rec);
 }
 
-int recorderInsert(const char *text, int undoable, Buffer *program, Recorder *rec) {
+int recorderInsert(const char *text, int withUndo, Buffer *program, Recorder *rec) {
     if (!program || !text)
         return 1;
     const int mark = program->markLine > 0 ? program->markLine : CurrentLineNumber(program);
-    int failed = programInsertStep(text, undoable, program);
+    int failed = programInsertStep(text, withUndo, program);
     const int line = CurrentLineNumber(program);
     program->markLine = line;
     program->markEndLine = -1;
@@ -63,7 +63,7 @@ void recorderStep(int code, Buffer *program, Recorder *rec, Calculator *calc) {
     const bool typing = calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT;
     const bool character =
         (code >= '0' && code <= '9') || (code >= 'A' && code <= 'F') || code == '.';
-    recorderInsert(opTapeName(code), 1, program, rec);
+    recorderInsert(opTapeName(code), kStepOwnFrame, program, rec);
     const int field = calc->state == ENTRY_EXPONENT ? 2 : 1;
     if (typing && character)
         noteCharacter(field, rec);
@@ -76,9 +76,13 @@ void recorderStep(int code, Buffer *program, Recorder *rec, Calculator *calc) {
 void recorderText(const char *text, Buffer *program, Recorder *rec, Calculator *calc) {
     if (!program || calc->recorderMode <= 0)
         return;
-    recorderInsert(text, 1, program, rec);
+    recorderInsert(text, kStepOwnFrame, program, rec);
     recorderForget(rec);
 }
+
+// Zeros a constant's steps may spend between the point and its first digit, as the display row
+// does: a smaller number is laid out with an exponent, so it keeps every digit.
+constexpr int kConstantZeroLimit = 2;
 
 // X as the steps that type it again: the digits as shown (a '.' after the digit that carries the
 // point), "+/-" for a negative mantissa, then "exp", the exponent's digits and "+/-" for a
@@ -95,12 +99,12 @@ void recorderConstant(Buffer *program, Recorder *rec, Calculator *calc) {
     const int places = calc->displayFormat & kDisplayFixedPoint ? calc->fixedPlaces : -1;
     if (mantissa && exponent &&
         numToText(mantissa, exponent, width, expWidth + 32, &sign, &expSign, places,
-                  calc->displayFormat & kDisplayNotationMask, width, x) == 0) {
+                  calc->displayFormat & kDisplayNotationMask, kConstantZeroLimit, x) == 0) {
         if (StartUndoFrame(program) == 0) {
             // One frame for the whole constant: Undo takes it back in one step.
-            Buffer *undo = program->undoBuffer;
-            program->undoBuffer = nullptr;
-            auto step = [program, rec](const char *text) { recorderInsert(text, 0, program, rec); };
+            auto step = [program, rec](const char *text) {
+                recorderInsert(text, kStepOpenFrame, program, rec);
+            };
             for (const char *c = mantissa; *c; c++) {
                 const unsigned char cell = (unsigned char)*c;
                 const char digit[2] = {(char)(cell & 0x7F), 0};
@@ -119,7 +123,6 @@ void recorderConstant(Buffer *program, Recorder *rec, Calculator *calc) {
                 if (expSign == '-')
                     step("+/-");
             }
-            program->undoBuffer = undo;
         }
     } else {
         programMessage("the constant could not be recorded", 1, calc);

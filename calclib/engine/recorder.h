@@ -30,9 +30,9 @@ struct Recorder {
     void *context; // the owner's
 };
 
-// Inserts a step line before the current line (as one undo frame when `undoable`), the mark on
-// the current line afterwards. 0, or programInsertStep's failure.
-int recorderInsert(const char *text, int undoable, Buffer *program, Recorder *rec);
+// Inserts a step line before the current line (`withUndo` as for programInsertStep), the mark
+// on the current line afterwards. 0, or programInsertStep's failure.
+int recorderInsert(const char *text, int withUndo, Buffer *program, Recorder *rec);
 // Deletes line `line` whole, as one undoable step.
 void recorderDeleteLine(int line, Buffer *program);
 // The typed number's steps are forgotten: the next deletion leaves the recording as it is.

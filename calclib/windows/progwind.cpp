@@ -201,7 +201,7 @@ void RecorderChanged(int first, int last, Recorder *rec) {
 }
 
 void InsertStepLine(const char *text, bool undoable, ProgramWindow *r) {
-    recorderInsert(text, undoable ? 1 : 0, ProgramOfRecord(r), &r->recorder);
+    recorderInsert(text, undoable ? kStepOwnFrame : kStepNoUndo, ProgramOfRecord(r), &r->recorder);
 }
 
 void RecordStep(int code, Calculator *calc) {

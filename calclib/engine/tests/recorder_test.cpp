@@ -115,6 +115,35 @@ TEST(Recorder, AConstantAsItsKeys) {
     EXPECT_EQ("0|.|0|0|2|5|__ end __", t.steps());
 }
 
+// The recorded keys type the constant's value again, every digit the display row holds: a small
+// number keeps its digits instead of spending them on leading zeros.
+TEST(Recorder, AConstantKeepsItsDigits) {
+    struct Case {
+        const char *constant;
+        const char *steps;
+    } cases[] = {
+        // clang-format off
+        {"-1.5E-30", "1|.|5|+/-|exp|3|0|+/-|__ end __"},
+        {"1.5E-5", "1|.|5|exp|5|+/-|__ end __"},
+        // clang-format on
+    };
+    for (const Case &c : cases) {
+        Recording r;
+        calcEnterConstant(c.constant, &r.calc);
+        EXPECT_EQ(c.steps, r.steps()) << c.constant;
+    }
+}
+
+// Undo takes a recorded constant back whole, and only the constant.
+TEST(Recorder, UndoTakesBackTheWholeConstant) {
+    Recording r;
+    r.type("5+");
+    calcEnterConstant("2.5", &r.calc);
+    ASSERT_EQ("5|+|2|.|5|__ end __", r.steps());
+    EXPECT_EQ(0, Undo(nullptr, nullptr, r.program));
+    EXPECT_EQ("5|+|__ end __", r.steps());
+}
+
 // Past the limit the typed number's steps are not known: a delete leaves the recording whole.
 TEST(Recorder, TooLongAnEntryIsLeftAsItIs) {
     Recording r;

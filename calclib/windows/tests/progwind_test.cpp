@@ -524,6 +524,8 @@ TEST_F(ProgramTest, RecordingsReplayToTheShownValue) {
          "X3=", ""},
         {"a large negative constant", [](Calculator *c) { calcEnterConstant("-6.02E+23", c); },
          "/2=", ""},
+        {"a tiny constant keeps its digits",
+         [](Calculator *c) { calcEnterConstant("-1.5E-30", c); }, "X2=", ""},
         {"typed, with an exponent and signs", nullptr, "1.5vx3v+1=", ""},
         {"scientific notation", [](Calculator *c) { c->displayFormat = 2; },
          "p/7=", "--notation sci"},
