@@ -75,7 +75,8 @@ static int readSettings(const char *file, Calculator *calc, CalcPanelSettings *p
     // paints on every request, as Maximum does.
     int rate = ReadIntSetting("PLOT_REFRESH_RATE", 1, file);
     calc->plotRefreshRate = rate >= 0 && rate <= 2 ? rate : 2;
-    int registers = clamp(ReadIntSetting("NUM_STORABLE_NUMBERS", 16, file), 0, kMaxRegisters);
+    int registers =
+        clamp(ReadIntSetting("NUM_STORABLE_NUMBERS", kDefaultRegisters, file), 0, kMaxRegisters);
 
     // The colour table.
     p.digitText = readColour("DIGIT_FRG", {10, 240, 230}, file);

@@ -10,6 +10,7 @@ struct Calculator;
 
 constexpr int kMaxMantissaDigits = 1000; // longest Number the settings may ask for
 constexpr int kMaxExponentDigits = 32;   // an exponent in binary
+constexpr int kDefaultRegisters = 16;    // NUM_STORABLE_NUMBERS when the file does not say
 
 // One colour of the settings, 0 to 255 each.
 struct CalcRgb {

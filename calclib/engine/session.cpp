@@ -11,10 +11,12 @@
 
 int calcSessionRead(const char *file, const CalcSessionOptions *options, Calculator *calc,
                     CalcPanelSettings *panel) {
-    int registers = 16;
+    int registers = kDefaultRegisters;
     if (file) {
+        // One batch for every key: a first start reads the file once and writes its defaults
+        // in one replacement.
+        SettingsBatchBegin(file);
         registers = calcReadSettings(file, calc, panel);
-        SettingsBatchBegin(file); // a first start writes these defaults in the same replacement
         calc->radians = ReadIntSetting("ANGLE_FORMAT", 0, file) == 1;
         plotReadSettings(file, calc);
         SettingsBatchEnd();

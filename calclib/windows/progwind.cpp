@@ -183,8 +183,6 @@ void MoveMark(ProgramWindow *r) {
 
 // ---- the recorder --------------------------------------------------------------------------
 
-void ShowLine(ProgramWindow *r);
-
 void ForgetEntry(ProgramWindow *r) { recorderForget(&r->recorder); }
 
 // The recorder changed the listing: the arrow is on the current line.
