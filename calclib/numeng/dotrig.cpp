@@ -210,9 +210,7 @@ int floatFunc(Number *a, Number *b, Number *result, int function, NumContext *ct
     return floatConv(value, result, ctx) ? 3 : 0;
 }
 
-// -1 <= x <= 1 for the arc sine and cosine, with x compared as the signed number it is (an
-// integer x through its floating value, complement sign included). 0, or 1 after reporting.
-static int floatUnitDomain(Number *x, const char *message, NumContext *ctx) {
+int floatUnitDomain(Number *x, const char *message, NumContext *ctx) {
     Number *value = numCreateTemp(x->length, x->radix, kNumFloating, &ctx->temporaries);
     Number *minusOne = floatConst("-1", x->length, x->radix, ctx);
     Number *one = floatConst("1", x->length, x->radix, ctx);
@@ -279,8 +277,12 @@ int floatEntry(int code, Number *x, Number *y, Number *result, NumContext *ctx) 
         (code == 'O' && floatUnitDomain(x, "acos - domain error", ctx)))
         return 1;
     int r = floatFunc(x, base, result, function, ctx);
-    if (r || format != kNumInteger)
-        return r;
+    return r ? r : floatResultFormat(format, result, ctx);
+}
+
+int floatResultFormat(int format, Number *result, NumContext *ctx) {
+    if (format != kNumInteger)
+        return 0;
     // In the integer format the floating answer is rounded into the calculator's format, as
     // the format switch does for the stack.
     Number *whole = numCreateTemp(result->length, result->radix, kNumInteger, &ctx->temporaries);

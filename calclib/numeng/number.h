@@ -289,3 +289,27 @@ int floatFunc(Number *a, Number *b, Number *result, int function, NumContext *ct
 // check. The result is created in the calculator's format: an integer result is the floating
 // answer rounded half up. 0, or non-zero after reporting.
 int floatEntry(int code, Number *x, Number *y, Number *result, NumContext *ctx);
+// -1 <= x <= 1 for the arc sine and cosine, with x compared as the signed number it is (an
+// integer x through its floating value, complement sign included). 0, or 1 after reporting
+// `message`.
+int floatUnitDomain(Number *x, const char *message, NumContext *ctx);
+// A function's floating result brought into the calculator's format: in the integer format it
+// is rounded half up to a whole number. 0, or 1 after reporting.
+int floatResultFormat(int format, Number *result, NumContext *ctx);
+
+// ---- exact functions ------------------------------------------------------------------------
+//
+// The same entries as the bridge, each giving the true value of the function of X's digits as
+// held, correctly rounded half up to X's length in X's radix (MPFR inside, with a Ziv loop).
+// Degrees are converted with pi / 180 exactly: sin 30 is 0.5, tan 45 is 1, asin 0.5 is 30.
+// The same domain errors as the bridge; a result whose exponent leaves the Number's range fails
+// with "floatConv - range error"; memory running out fails with "<function> - out of memory",
+// nothing held. 0, or non-zero after reporting.
+int exactEntry(int code, Number *x, Number *y, Number *result, NumContext *ctx);
+// pi correctly rounded to the length in the radix, on the temporaries chain; null after
+// reporting.
+Number *exactPi(int length, int radix, NumContext *ctx);
+// A decimal text ("6.02E23") with every digit, correctly rounded to the length in the radix,
+// on the temporaries chain; a text that is not decimal is read as floatConst reads it. Null
+// after reporting.
+Number *exactConst(const char *text, int length, int radix, NumContext *ctx);

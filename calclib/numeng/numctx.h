@@ -1,7 +1,8 @@
 // What the number engine needs of whoever calls it: a chain for the scratch numbers of one
-// operation, the angle mode, and the carry and overflow indicators, with hooks through which the
-// owner redraws its indicators and puts the engine's messages on its tape. The calculator's record
-// is such a context; tests and benchmarks use a bare `NumContext` with no hooks.
+// operation, the angle and function modes, and the carry and overflow indicators, with hooks
+// through which the owner redraws its indicators and puts the engine's messages on its tape. The
+// calculator's record is such a context; tests and benchmarks use a bare `NumContext` with no
+// hooks.
 #pragma once
 
 struct Number;
@@ -18,6 +19,7 @@ struct NumContext {
     int carry = 0;                      // "cry" indicator, set and cleared by the number engine
     int overflow = 0;                   // "ovr" indicator, set and cleared by the number engine
     int radians = 0;                    // angle mode: 1 radians, 0 degrees
+    int exactFunctions = 0;             // functions: 1 correctly rounded, 0 through the double
     const NumHooks *numHooks = nullptr; // the owner's listeners; null when nothing listens
 };
 
