@@ -28,7 +28,8 @@ namespace {
 const char kUsage[] =
     "usage: torva-cli [--digits N] [--exp-digits N] [--radix 2|8|10|16] [--format float|int]\n"
     "                 [--auto-format on|off] [--notation dec|sci|eng] [--fixed N] [--radians]\n"
-    "                 [--settings FILE] [--raw] [--tape] [--print-tape FILE] [--indicators]\n"
+    "                 [--exact-functions] [--settings FILE] [--raw] [--tape] [--print-tape FILE] "
+    "[--indicators]\n"
     "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
     "                 [-e LINE | --step LINE] ... [FILE]\n"
     "       torva-cli --help | --version\n"
@@ -130,6 +131,10 @@ int parseOptions(int argc, char **argv, Options *o) {
         }
         if (a == "--radians") {
             o->session.radians = 1;
+            continue;
+        }
+        if (a == "--exact-functions") {
+            o->session.exactFunctions = 1;
             continue;
         }
         if (a[0] != '-' && i == argc - 1) {

@@ -38,6 +38,13 @@ check "disabled key" 0 " 5" "" -- --format int -p . -k 5
 check "scientific" 0 " 1.2345 4" "" -- --notation sci -k '12345='
 check "fixed point" 0 " 1.50" "" -- --fixed 2 -k '1.5='
 check "radians" 0 " 0.841470985" "" -- --radians -k 1s
+# Exact functions: every digit of the function and of pi right, the bridge's cut digits without.
+check "ln through the double" 0 " 0.69314718055994528622676398300" "" -- --digits 30 -k 2l
+check "exact ln" 0 " 0.69314718055994530941723212146" "" -- --digits 30 --exact-functions -k 2l
+check "exact sin 30" 0 " 0.5" "" -- --digits 30 --exact-functions -k 30s
+check "exact pi" 0 " 3.14159265358979323846264338328" "" -- --digits 30 --exact-functions -p pi
+check "exact e^x in hex" 0 " 2.B7E151628AED2A6ABF7" "" -- --radix 16 --auto-format off --digits 20 --exact-functions -k 1 -p e
+check "exact domain error" 1 "ERR" "" -- --exact-functions -k 0l
 check "four digits" 0 " 0.667" "" -- --digits 4 -k '2/3='
 check "binary" 0 " 1010" "" -- --radix 2 -k '101+101='
 check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
@@ -61,6 +68,8 @@ check "option over settings" 0 " 0.667" "" -- --settings "$settings/torva.ini" -
 printf '[nv]\nANGLE_FORMAT=1\n' > "$settings/radians.ini"
 check "angle mode from the settings" 0 " 0.893996664" "" -- --settings "$settings/radians.ini" -k 90s
 check "degrees without a file" 0 " 1" "" -- -k 90s
+printf '[nv]\nEXACT_FUNCTIONS=1\nMANTISSA_DIGITS=12\n' > "$settings/exact.ini"
+check "exact functions from the settings" 0 " 0.5" "" -- --settings "$settings/exact.ini" -k 30s
 if grep -q '^APPLICATION_ULX=20$' "$settings/torva.ini" && grep -q '^RADIX=16$' "$settings/torva.ini"; then
     passed=$((passed + 1))
 else

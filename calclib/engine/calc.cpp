@@ -219,6 +219,12 @@ void calcRelease(Calculator *calc) {
 
 // ---- evaluation --------------------------------------------------------------------------
 
+// The function keys, in the mode the user chose.
+static int function(int code, Number *x, Number *y, Number *result, Calculator *calc) {
+    return calc->exactFunctions ? exactEntry(code, x, y, result, calc)
+                                : floatEntry(code, x, y, result, calc);
+}
+
 // Computes one operation with the number engine: Y and X for binary codes (Y the earlier
 // operand), X alone for unary ones.
 static int compute(int code, Number *y, Number *x, Number *result, Calculator *calc) {
@@ -244,7 +250,7 @@ static int compute(int code, Number *y, Number *x, Number *result, Calculator *c
     case 'R':
         return shiftRight(y, x, result, calc);
     case 'p':
-        return floatEntry('p', x, y, result, calc);
+        return function('p', x, y, result, calc);
     case '~':
         return logicop(x, nullptr, result, '~', "Complement", calc);
     case '<':
@@ -264,7 +270,7 @@ static int compute(int code, Number *y, Number *x, Number *result, Calculator *c
     case 'v':
         return numNegate(x, result, calc);
     default:
-        return floatEntry(code, x, nullptr, result, calc);
+        return function(code, x, nullptr, result, calc);
     }
 }
 
@@ -516,15 +522,22 @@ void calcDuplicate(Calculator *calc) {
     showState(OPERAND_ENTERED, calc);
 }
 
-void calcEnterConstant(const char *text, Calculator *calc) {
+static const char kPiText[] = "3.14159265358979323846264338327950";
+
+// X becomes a constant: from its text, or pi when text is null.
+static void enterConstant(const char *text, Calculator *calc) {
     if (calc->state == CALC_ERROR)
         return;
     if (calc->state == OPERAND_ENTERED || calc->state == RESULT_SHOWN)
         emptyStacks(calc);
     calc->state = ENTRY_MANTISSA;
     displayEmptyEntry(calc);
-    Number *value =
-        calc->format == kNumFloating ? floatConst(text, calc->digits, calc->radix, calc) : nullptr;
+    Number *value = nullptr;
+    if (calc->format == kNumFloating && !calc->exactFunctions)
+        value = floatConst(text ? text : kPiText, calc->digits, calc->radix, calc);
+    else if (calc->format == kNumFloating)
+        value = text ? exactConst(text, calc->digits, calc->radix, calc)
+                     : exactPi(calc->digits, calc->radix, calc);
     // X becomes exactly the converted value, every digit and the whole exponent: typing it
     // into the fields would lose the last digit to the point and cut a long exponent.
     Number *x = value ? numCreate(calc->digits, calc->radix, kNumFloating) : nullptr;
@@ -539,6 +552,10 @@ void calcEnterConstant(const char *text, Calculator *calc) {
         calc->hooks.recordConstant(calc);
     showState(OPERAND_ENTERED, calc);
 }
+
+void calcEnterConstant(const char *text, Calculator *calc) { enterConstant(text, calc); }
+
+void calcEnterPi(Calculator *calc) { enterConstant(nullptr, calc); }
 
 void calcSetFormat(int format, Calculator *calc) {
     if (calc->state == CALC_ERROR) {

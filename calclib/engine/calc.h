@@ -69,7 +69,8 @@ struct CalcHooks {
     void *context;
 };
 
-// The number engine's context (temporaries, carry, overflow, radians) is the record's base: the
+// The number engine's context (temporaries, carry, overflow, angle and function modes) is the
+// record's base: the
 // engine hands the calculator itself to every number operation.
 struct Calculator : NumContext {
     Calculator();                      // hooks the number engine's listeners to `hooks`
@@ -158,7 +159,12 @@ void calcOpenParen(Calculator *calc);
 void calcCloseParen(Calculator *calc);
 void calcClear(int all, Calculator *calc);
 void calcDuplicate(Calculator *calc);
+// A number given as decimal text becomes X: through the double, or with every digit when the
+// functions are exact.
 void calcEnterConstant(const char *text, Calculator *calc);
+// pi becomes X: the pi key's 33 digits through the double, or pi correctly rounded to the
+// length when the functions are exact.
+void calcEnterPi(Calculator *calc);
 void calcSetFormat(int format, Calculator *calc);
 void calcSetRadix(int radix, Calculator *calc);
 // Applies pending operations: count 1 one, 0 down to the nearest '(' (removed), -1 all.

@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-static const char kPiText[] = "3.14159265358979323846264338327950";
-
 static void pressDigit(const char *name, Calculator *calc) { calcDigit(name[0], calc); }
 static void pressBinary(const char *name, Calculator *calc) { calcBinaryOp(name[0], calc); }
 static void pressUnary(const char *name, Calculator *calc) { calcUnaryOp(name[0], calc); }
@@ -16,7 +14,7 @@ static void pressOpen(const char *, Calculator *calc) { calcOpenParen(calc); }
 static void pressClose(const char *, Calculator *calc) { calcCloseParen(calc); }
 static void pressEquals(const char *, Calculator *calc) { calcEquals(calc); }
 static void pressExponent(const char *, Calculator *calc) { calcEnterExponent(calc); }
-static void pressPi(const char *, Calculator *calc) { calcEnterConstant(kPiText, calc); }
+static void pressPi(const char *, Calculator *calc) { calcEnterPi(calc); }
 static void pressClear(const char *name, Calculator *calc) { calcClear(name[0] == 'A', calc); }
 static void pressDelete(const char *, Calculator *calc) { calcDeleteDigit(calc); }
 static void pressCopy(const char *, Calculator *calc) { calcDuplicate(calc); }

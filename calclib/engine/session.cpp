@@ -18,6 +18,7 @@ int calcSessionRead(const char *file, const CalcSessionOptions *options, Calcula
         SettingsBatchBegin(file);
         registers = calcReadSettings(file, calc, panel);
         calc->radians = ReadIntSetting("ANGLE_FORMAT", 0, file) == 1;
+        calc->exactFunctions = ReadIntSetting("EXACT_FUNCTIONS", 0, file) == 1;
         plotReadSettings(file, calc);
         SettingsBatchEnd();
     }
@@ -39,6 +40,8 @@ int calcSessionRead(const char *file, const CalcSessionOptions *options, Calcula
     }
     if (options->radians >= 0)
         calc->radians = options->radians;
+    if (options->exactFunctions >= 0)
+        calc->exactFunctions = options->exactFunctions;
     return registers;
 }
 

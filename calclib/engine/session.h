@@ -17,14 +17,15 @@ struct CalcSessionOptions {
     int notation = 0;        // 1 decimal, 2 scientific, 3 engineering, 0 keep
     int fixedPlaces = -1;    // a fixed radix point with this many places, -1 keep
     int radians = -1;        // 1 radians, 0 degrees, -1 keep
+    int exactFunctions = -1; // 1 correctly rounded functions, 0 through the double, -1 keep
 };
 
 // Reads every setting that affects computing from `file` into the record (writing back the
-// defaults of a first start): digit counts, format, radix, notation, angle mode, the program
-// mode and the plot realm, angles and colours; the panel's look into *panel (may be null). A
-// null file reads nothing: the record keeps the calculator's defaults. Then the options (may be
-// null) are laid over the record, all but the radix, which calcSessionStart presses. Returns
-// the register count (NUM_STORABLE_NUMBERS) for calcSessionStart.
+// defaults of a first start): digit counts, format, radix, notation, angle and function modes,
+// the program mode and the plot realm, angles and colours; the panel's look into *panel (may be
+// null). A null file reads nothing: the record keeps the calculator's defaults. Then the options
+// (may be null) are laid over the record, all but the radix, which calcSessionStart presses.
+// Returns the register count (NUM_STORABLE_NUMBERS) for calcSessionStart.
 int calcSessionRead(const char *file, const CalcSessionOptions *options, Calculator *calc,
                     CalcPanelSettings *panel);
 

@@ -98,6 +98,8 @@ int RadixPaint(Window *w) {
     if (!gc)
         return 0;
     FieldText(kRadixTextX, 0, RadixName(c->calc ? c->calc->radix : 10), c->colors.radixText, gc);
+    if (c->calc && c->calc->exactFunctions)
+        FieldText(kRadixTextX, GetLineSpacing(GetGCFont(gc), gc), "exact", c->colors.stateText, gc);
     ReleaseGC(gc);
     return 0;
 }

@@ -46,7 +46,6 @@ constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft
 constexpr uint32_t kToggle = kRadio | kButtonCheckBox;
 constexpr uint32_t kRadixLabel = kWindowKindLabel | kButtonCentred;
 constexpr int kTooltipWidth = 20; // cells
-constexpr char kPiText[] = "3.14159265358979323846264338327950";
 
 constexpr char kBoldSerifSpec[] = "face:helvetica!height:120!bold:0!italic:0!setwidth:1";
 constexpr char kSmallSpec[] = "face:helvetica!height:100!bold:0!italic:0!setwidth:1";
@@ -204,6 +203,7 @@ const KeyItem kSciKeys[] = {
     {10, 2, 5, 2, kPushKey, "T", "atan", kStyleMisc},
     {16, 1, 8, 1, kRadio, "Degrees", "Degrees", kStyleMisc},
     {16, 2, 8, 1, kRadio, "Radians", "Radians", kStyleMisc},
+    {16, 3, 8, 1, kToggle, "Exact", "Exact", kStyleMisc},
     {30, 0, 5, 2, kPushKey, "l", "ln", kStyleMisc},
     {35, 0, 5, 2, kPushKey, "g", "log", kStyleMisc},
     {30, 2, 5, 2, kPushKey, "e", "e^x", kStyleMisc},
@@ -373,6 +373,7 @@ const AltKey kAltKeys[] = {
     {'I', "Integer", "Integer arithmetic 'Alt+I'"},
     {'E', "e", "e to the x 'Alt+E'"},
     {'Y', "p", "x to the y 'Alt+Y'"},
+    {'X', "Exact", "Exact functions, every digit right 'Alt+X'"},
 };
 
 // Tooltips of keys that the first-character table below does not name.
@@ -468,6 +469,8 @@ Window *ChildNamed(const char *name, Window *dialog) {
     return nullptr;
 }
 
+void SelectExact(int on, Panel *p);
+
 void PressAltKey(char letter, Panel *p) {
     for (const AltKey &k : kAltKeys) {
         if (k.letter != letter)
@@ -477,6 +480,8 @@ void PressAltKey(char letter, Panel *p) {
             button = ChildNamed(k.button, WindowRefGet(p->sci));
         if (button) {
             PressButton(button);
+        } else if (strcmp(k.button, "Exact") == 0) {
+            SelectExact(!p->calc.exactFunctions, p); // its toggle is on the closed dialog
         } else if (const CalcKeyFunction *f = calcKeyFunction(k.button)) {
             f->press(k.button, &p->calc); // a scientific function while its dialog is closed
         }
@@ -506,7 +511,7 @@ int PanelKey(int key, Window *w) {
         PasteClipboard(p);
         return 0;
     case 'p':
-        calcEnterConstant(kPiText, &p->calc);
+        calcEnterPi(&p->calc);
         return 0;
     case 'r':
         calcUnaryOp('r', &p->calc);
@@ -646,6 +651,21 @@ void SelectAngle(int radians, Panel *p) {
     ShowAngleMode(p);
 }
 
+// Exact functions: the toggle, the setting and the word "exact" under the radix.
+void SelectExact(int on, Panel *p) {
+    p->calc.exactFunctions = on ? 1 : 0;
+    if (Window *sci = WindowRefGet(p->sci))
+        SetButtonCheck("Exact", p->calc.exactFunctions, sci);
+    WriteIntSetting("EXACT_FUNCTIONS", p->calc.exactFunctions, p->settingsFile);
+    displayCellsRedrawRadix(&p->cells);
+}
+
+int ExactPressed(int, Window *button) {
+    if (Panel *p = PanelOf(button))
+        SelectExact(button->state, p);
+    return 0;
+}
+
 int AnglePressed(int, Window *button) {
     if (Panel *p = PanelOf(button))
         SelectAngle(button->name[0] == 'R', p);
@@ -717,7 +737,9 @@ int SciPressed(int, Window *button) {
     SetButtonFunction("Degrees", AnglePressed, sci);
     SetButtonFunction("Radians", AnglePressed, sci);
     SetButtonFunction("Close", SciClosePressed, sci);
+    SetButtonFunction("Exact", ExactPressed, sci);
     SetButtonCheck(p->calc.radians ? "Radians" : "Degrees", 1, sci);
+    SetButtonCheck("Exact", p->calc.exactFunctions, sci);
     ShowDialog(sci);
     return 0;
 }

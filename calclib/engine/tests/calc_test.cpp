@@ -314,6 +314,45 @@ TEST(Engine, ConstantsKeepEveryDigit) {
     EXPECT_EQ("+0.9999999998 X 10 ** 0", e.x());
 }
 
+// With exact functions the same keys give the correctly rounded value; the bridge's answers
+// stay what they were when the mode is off.
+TEST(Engine, ExactFunctionsFollowTheMode) {
+    struct Case {
+        std::vector<std::string> steps;
+        const char *bridge, *exact;
+    } cases[] = {
+        {{"2l"}, "+0.6931471805 X 10 ** 0", "+0.6931471806 X 10 ** 0"},
+        {{"@pi"}, "+0.3141592653 X 10 ** 1", "+0.3141592654 X 10 ** 1"},
+        {{"3", "@p", ".5="}, "+0.1732050807 X 10 ** 1", "+0.1732050808 X 10 ** 1"},
+    };
+    for (const Case &c : cases) {
+        for (int exact = 0; exact <= 1; exact++) {
+            Session s;
+            s.calc.exactFunctions = exact;
+            s.run(c.steps);
+            EXPECT_EQ(exact ? c.exact : c.bridge, s.x()) << c.steps[0] << " exact " << exact;
+        }
+    }
+    // pi at 40 digits: the pi key's text has 33, exact mode every one.
+    Session pi(40);
+    pi.calc.exactFunctions = 1;
+    pi.run({"@pi"});
+    EXPECT_EQ("+0.3141592653589793238462643383279502884197 X 10 ** 1", pi.x());
+    // A constant keeps every digit of its text, with no double on the way: 6.02E23 in binary.
+    Session b(10, 0, 2);
+    b.calc.format = 0;
+    b.calc.exactFunctions = 1;
+    calcEnterConstant("6.02E23", &b.calc);
+    // 602 × 10^21 is 1111111011 11... in binary: ten digits round half up to 1111111100.
+    EXPECT_EQ(0, b.x().find("+0.1111111100 X")) << b.x();
+    // A domain error is the same error state with the same tape line.
+    Session ln;
+    ln.calc.exactFunctions = 1;
+    ln.run({"0l"});
+    EXPECT_EQ(CALC_ERROR, ln.calc.state);
+    EXPECT_NE(std::string::npos, ln.tape.find("ln - domain error")) << ln.tape;
+}
+
 TEST(Engine, RadixSwitch) {
     Session s;
     s.run({"255"});

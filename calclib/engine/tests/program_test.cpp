@@ -385,6 +385,16 @@ TEST(Interpreter, PlotModesDoNotStopAtTheEnd) {
     EXPECT_EQ(-1, r.calc.recorderMode);
 }
 
+// A program computes in the calculator's function mode.
+TEST(Interpreter, ProgramsRunInTheFunctionMode) {
+    for (int exact = 0; exact <= 1; exact++) {
+        ProgramRun r;
+        r.calc.exactFunctions = exact;
+        r.run({"2", "ln", "X", "1", "0", "="});
+        EXPECT_EQ(exact ? " 6.931471806" : " 6.931471805", r.shown()) << "exact " << exact;
+    }
+}
+
 TEST(Interpreter, AStepLimitEndsALoop) {
     ProgramRun r;
     r.calc.stepLimit = 50;

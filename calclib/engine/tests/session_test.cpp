@@ -48,23 +48,31 @@ TEST_F(Session, TheFileAndTheOptions) {
     CalcSessionOptions sci;
     sci.notation = 2;
     sci.digits = 6;
+    CalcSessionOptions exact;
+    exact.exactFunctions = 1;
+    CalcSessionOptions bridge;
+    bridge.exactFunctions = 0;
     struct Case {
         const char *label;
         const char *settings; // null: no file
         const CalcSessionOptions *options;
         const char *keys;
         const char *shown;
-        int radians, radix, format;
+        int radians, radix, format, exact;
     } cases[] = {
         // clang-format off
-        {"defaults without a file", nullptr, nullptr, "90s", " 1", 0, 10, 0},
-        {"the angle mode of the file", "[nv]\nANGLE_FORMAT=1\n", nullptr, "90s", " 0.893996664", 1, 10, 0},
-        {"an option over the file's angle mode", "[nv]\nANGLE_FORMAT=1\n", &degrees, "90s", " 1", 0, 10, 0},
-        {"radians by option", nullptr, &radians, "1s", " 0.841470985", 1, 10, 0},
-        {"the file's radix keeps the file's format", "[nv]\nRADIX=16\nNUMBER_FORMAT=0\n", nullptr, "ff+1=", " 100", 0, 16, 0},
-        {"the radix option is pressed: auto format", nullptr, &hex, "ff+1=", " 100", 0, 16, 1},
-        {"notation and digits by option", nullptr, &sci, "12345=", " 1.2345 4", 0, 10, 0},
-        {"digits of the file", "[nv]\nMANTISSA_DIGITS=4\n", nullptr, "2/3=", " 0.667", 0, 10, 0},
+        {"defaults without a file", nullptr, nullptr, "90s", " 1", 0, 10, 0, 0},
+        {"the angle mode of the file", "[nv]\nANGLE_FORMAT=1\n", nullptr, "90s", " 0.893996664", 1, 10, 0, 0},
+        {"an option over the file's angle mode", "[nv]\nANGLE_FORMAT=1\n", &degrees, "90s", " 1", 0, 10, 0, 0},
+        {"radians by option", nullptr, &radians, "1s", " 0.841470985", 1, 10, 0, 0},
+        {"the file's radix keeps the file's format", "[nv]\nRADIX=16\nNUMBER_FORMAT=0\n", nullptr, "ff+1=", " 100", 0, 16, 0, 0},
+        {"the radix option is pressed: auto format", nullptr, &hex, "ff+1=", " 100", 0, 16, 1, 0},
+        {"notation and digits by option", nullptr, &sci, "12345=", " 1.2345 4", 0, 10, 0, 0},
+        {"digits of the file", "[nv]\nMANTISSA_DIGITS=4\n", nullptr, "2/3=", " 0.667", 0, 10, 0, 0},
+        {"the bridge's sin 30 at 12 digits is 0.500000000001", "[nv]\nMANTISSA_DIGITS=12\n", nullptr, "30s", " 0.50000000000", 0, 10, 0, 0},
+        {"exact functions of the file", "[nv]\nMANTISSA_DIGITS=12\nEXACT_FUNCTIONS=1\n", nullptr, "30s", " 0.5", 0, 10, 0, 1},
+        {"the bridge by option over the file", "[nv]\nMANTISSA_DIGITS=12\nEXACT_FUNCTIONS=1\n", &bridge, "30s", " 0.50000000000", 0, 10, 0, 0},
+        {"exact functions by option", "[nv]\nMANTISSA_DIGITS=12\n", &exact, "30s", " 0.5", 0, 10, 0, 1},
         // clang-format on
     };
     for (const Case &c : cases) {
@@ -73,6 +81,7 @@ TEST_F(Session, TheFileAndTheOptions) {
         EXPECT_EQ(c.radians, calc.radians) << c.label;
         EXPECT_EQ(c.radix, calc.radix) << c.label;
         EXPECT_EQ(c.format, calc.format) << c.label;
+        EXPECT_EQ(c.exact, calc.exactFunctions) << c.label;
         calcSessionEnd(&calc);
     }
 }

@@ -314,6 +314,56 @@ TEST_F(PanelTest, TheScientificDialogOpensClosesAndPassesKeysOn) {
     EXPECT_EQ(nullptr, SciDialog());
 }
 
+// The "Exact" toggle, its Alt+X with the dialog open or closed, the setting, and the word
+// "exact" under the radix while the mode is on.
+TEST_F(PanelTest, TheExactToggleSwitchesTheFunctionMode) {
+    ASSERT_NE(nullptr, Build());
+    Window *radix = FindNamedWindow("RadixStat", panel);
+    ASSERT_NE(nullptr, radix);
+    auto ink = [radix]() {
+        int n = 0;
+        for (int y = 0; y <= radix->bottom - radix->top; y++)
+            for (int x = 0; x <= radix->right - radix->left; x++)
+                n += HeadlessPixel(radix->host, x, y) != HeadlessPixel(radix->host, 0, 0);
+        return n;
+    };
+    auto altX = [this]() {
+        HeadlessKeyDown(kHostKeyAlt);
+        HeadlessKeystroke('X', 'x');
+        HeadlessKeyUp(kHostKeyAlt);
+        Settle();
+    };
+    const int decOnly = ink();
+    Type("p");
+    EXPECT_EQ("3.141592653|", Shown()); // the bridge's cut digits
+    Press("Sci - Trig");
+    Window *sci = SciDialog();
+    ASSERT_NE(nullptr, sci);
+    EXPECT_EQ(0, GetButtonCheck("Exact", sci));
+    Click(FindNamedWindow("Exact", sci), 3, 3);
+    Settle();
+    EXPECT_EQ(1, calc()->exactFunctions);
+    EXPECT_EQ(1, GetButtonCheck("Exact", sci));
+    EXPECT_NE(std::string::npos, SettingsText().find("EXACT_FUNCTIONS=1"));
+    EXPECT_GT(ink(), decOnly + 20) << "\"exact\" under the radix";
+    Type("p");
+    EXPECT_EQ("3.141592654|", Shown());
+    altX();
+    EXPECT_EQ(0, calc()->exactFunctions);
+    EXPECT_EQ(0, GetButtonCheck("Exact", sci));
+    Press("Sci - Trig");
+    EXPECT_EQ(nullptr, SciDialog());
+    altX(); // the dialog closed: the key still switches
+    EXPECT_EQ(1, calc()->exactFunctions);
+    EXPECT_NE(std::string::npos, SettingsText().find("EXACT_FUNCTIONS=1"));
+    Press("Sci - Trig");
+    ASSERT_NE(nullptr, SciDialog());
+    EXPECT_EQ(1, GetButtonCheck("Exact", SciDialog()));
+    altX();
+    EXPECT_EQ(decOnly, ink());
+    EXPECT_NE(std::string::npos, SettingsText().find("EXACT_FUNCTIONS=0"));
+}
+
 // The keys are laid out at one size, so the panel cannot be resized; the windows it opens can.
 TEST_F(PanelTest, OnlyThePanelIsOfFixedSize) {
     ASSERT_NE(nullptr, Build());
