@@ -1,7 +1,10 @@
 // torva-cli: the calculator engine without a window. It builds the calculator as the panel
 // would from the options, types keys (-k) and presses panel keys (-p) in the order given, or
 // reads keys from standard input, and prints what the display shows at the end. Only --plot and
-// --print-tape need windows: they are in clirender, the one part that uses the toolkit.
+// --print-tape need windows: they are in clirender, the one part that uses the toolkit, built
+// into a second program, torva-cli-render (TORVA_CLI_RENDERER). torva-cli itself hands it the
+// whole command line when it asks for either, so that every other run starts without loading
+// the toolkit's libraries.
 #include "buffer.h"
 #include "calc.h"
 #include "calcsettings.h"
@@ -13,6 +16,7 @@
 #include "session.h"
 #include "version.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -271,9 +275,32 @@ bool runProgramFile(const char *path, Calculator *calc) {
     return true;
 }
 
+#if !TORVA_CLI_RENDERER
+// Runs torva-cli-render with the same command line: beside this program (the build tree), or
+// in ../libexec/torva as installed. Returns only when it cannot be run: 4, after a message.
+int runRenderer(char **argv) {
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv[0]);
+    dir = dir.substr(0, dir.find_last_of('/') + 1);
+    std::string tried;
+    int error = ENOENT;
+    for (const char *place : {"torva-cli-render", "../libexec/torva/torva-cli-render"}) {
+        std::string path = dir + place;
+        execv(path.c_str(), argv);
+        error = errno;
+        tried = path;
+    }
+    fprintf(stderr, "torva-cli: --plot and --print-tape need %s: %s\n", tried.c_str(),
+            strerror(error));
+    return 4;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv) {
+    std::vector<char *> whole(argv, argv + argc + 1); // the command line as given, for the renderer
     CliPlotOptions plot;
     std::string plotProblem;
     if (cliPlotTakeOptions(&argc, argv, &plot, &plotProblem))
@@ -282,6 +309,10 @@ int main(int argc, char **argv) {
     int status = parseOptions(argc, argv, &o);
     if (status || o.answered)
         return status;
+#if !TORVA_CLI_RENDERER
+    if (plot.file || o.printTape)
+        return runRenderer(whole.data());
+#endif
     numSetDiagnostic(diagnosticLine);
     BufferProlog(malloc, free, diagnosticLine, diagnosticLine); // settings and file messages
     Calculator calc;
@@ -308,7 +339,9 @@ int main(int argc, char **argv) {
     }
     int plotStatus = -1;
     if (plot.file) {
+#if TORVA_CLI_RENDERER
         plotStatus = cliPlot(plot, o.programFile, o.settings, &calc);
+#endif
         if (plotStatus == 2) {
             calcSessionEnd(&calc);
             return 2;
@@ -335,8 +368,10 @@ int main(int argc, char **argv) {
     int exitStatus = calcIsError(&calc) ? 1 : gFatal ? 3 : 0;
     if (plotStatus >= 0) // a plot's fatal message is its failure: 1, as for --plot
         exitStatus = plotStatus;
+#if TORVA_CLI_RENDERER
     if (o.printTape && cliPrintTape(gTape, o.printTape, o.settings) != 0)
         exitStatus = 4;
+#endif
     calcSessionEnd(&calc);
     BufferEpilog();
     return exitStatus;

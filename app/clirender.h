@@ -21,6 +21,10 @@ struct CliPlotOptions {
 
 extern const char kCliPlotUsage[];
 
+// A picture file's kind by its name's ending (.png, .pdf, .svg, any case).
+enum CliPicture { kCliPictureNone, kCliPicturePng, kCliPicturePdf, kCliPictureSvg };
+CliPicture cliPictureKind(const char *file);
+
 // Takes the plot options out of argv (argc shrinks; the others keep their order). 0, or 2 with
 // the problem in *problem.
 int cliPlotTakeOptions(int *argc, char **argv, CliPlotOptions *options, std::string *problem);

@@ -29,6 +29,7 @@ root=$work/root/usr
 
 expected="bin/torva
 bin/torva-cli
+libexec/torva/torva-cli-render
 share/applications/torva.desktop
 share/icons/hicolor/48x48/apps/torva.png
 share/icons/hicolor/scalable/apps/torva.svg
@@ -48,6 +49,10 @@ done
 version=$("$root/bin/torva-cli" --version 2>&1)
 [[ "$version" == "torva-cli "* ]] || fail "the installed torva-cli --version says: $version"
 [ "$("$root/bin/torva-cli" -k '2+3X4=' 2>&1)" == " 14" ] || fail "the installed torva-cli computes"
+# --print-tape runs the renderer installed in libexec/torva.
+"$root/bin/torva-cli" --print-tape "$work/tape.ps" -k '2+3=' >/dev/null 2>"$work/render.err" &&
+    head -c 4 "$work/tape.ps" | grep -q '%!PS' ||
+    fail "the installed torva-cli prints its tape: $(cat "$work/render.err")"
 
 desktop=$root/share/applications/torva.desktop
 desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 && [ ! -s "$work/desktop.log" ] ||
@@ -98,7 +103,8 @@ fi
 left=$(cd "$root" && find . -type f -o -type l)
 [ -z "$left" ] || fail "left after uninstall: $left"
 removed=$(grep -c '^removed ' "$work/uninstall.log")
-[ "$removed" -eq 8 ] || fail "uninstall removed $removed files, not 8"
+[ "$removed" -eq 9 ] || fail "uninstall removed $removed files, not 9"
+[ ! -e "$root/libexec/torva" ] || fail "uninstall left the empty libexec/torva"
 # A second uninstall finds nothing to do and still succeeds.
 DESTDIR="$work/root" bash "$uninstall" "$manifest" >/dev/null 2>&1 || fail "a second uninstall"
 rm -f "$manifest"
