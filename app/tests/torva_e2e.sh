@@ -153,6 +153,15 @@ xdotool key ctrl+v
 expect "Ctrl+V types -1.5e-3" "        -1.5| -3"
 xdotool key alt+a
 
+# pi through the double is cut at the tenth digit; Alt+X turns on exact functions and pi is
+# rounded; Alt+X again turns them off.
+xdotool type --delay 40 "p"
+expect "pi through the double" " 3.141592653|   "
+xdotool key alt+x alt+a
+xdotool type --delay 40 "p"
+expect "pi with exact functions" " 3.141592654|   "
+xdotool key alt+x alt+a
+
 # Alt+T opens the printer tape two cells right of the panel, at its top, and writes its font
 # setting; the tape's menu item Close (the second on its bar) closes it. Opened again, it goes
 # with the panel at Quit.

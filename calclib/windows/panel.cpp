@@ -373,7 +373,7 @@ const AltKey kAltKeys[] = {
     {'I', "Integer", "Integer arithmetic 'Alt+I'"},
     {'E', "e", "e to the x 'Alt+E'"},
     {'Y', "p", "x to the y 'Alt+Y'"},
-    {'X', "Exact", "Exact functions, every digit right 'Alt+X'"},
+    {'X', "Exact", "Exact functions 'Alt+X'"},
 };
 
 // Tooltips of keys that the first-character table below does not name.
@@ -585,22 +585,31 @@ int TooltipPressed(int, Window *tip) {
     return 0;
 }
 
+// A key's tooltip, on the panel or the scientific dialog, inside the window the key is on.
 int ShowTooltip(int, Window *button) {
     Panel *p = PanelOf(button);
-    if (!p || button->parent != p->window)
+    Window *on = button->parent;
+    if (!p || !on || (on != p->window && on != WindowRefGet(p->sci)))
         return 0;
     CloseTooltip(p);
     const char *text = TooltipText(button->name);
     if (!text)
         return 0;
     Window *panel = p->window;
-    int width = panel->cellRight - panel->cellLeft + 1;
-    int height = panel->cellBottom - panel->cellTop + 1;
+    int width = on->cellRight - on->cellLeft + 1;
+    int height = on->cellBottom - on->cellTop + 1;
     int cells = TooltipCells(text, panel);
-    int left = button->cellLeft >= width / 2 ? button->cellLeft - cells : button->cellLeft + 1;
-    left = left < 0 ? 0 : left;
+    const bool rightHalf = button->cellLeft >= width / 2;
+    int left = rightHalf ? button->cellLeft - cells : button->cellLeft + 1;
     int row = button->cellTop < height * 2 / 3 ? button->cellTop + 1 : button->cellTop;
-    Window *tip = NewLabel(left, row, left + cells, row, "tooltip", 0, panel);
+    // Never over its own key: the pointer resting there would leave the key for the tooltip,
+    // which would take the tooltip away again.
+    if (row >= button->cellTop && row <= button->cellBottom && left <= button->cellRight &&
+        left + cells >= button->cellLeft)
+        left = rightHalf ? button->cellLeft - cells - 1 : button->cellRight + 1;
+    left = left + cells >= width ? width - 1 - cells : left;
+    left = left < 0 ? 0 : left;
+    Window *tip = NewLabel(left, row, left + cells, row, "tooltip", 0, on);
     if (!tip)
         return 0;
     tip->foreground = panel->foreground;
@@ -630,6 +639,19 @@ int KeyLeave(Window *key) {
 int KeyPress(int position, Window *key) {
     CloseTooltipOf(key);
     return ButtonPressDefault(position, key);
+}
+
+// Resting on a key, or right-clicking a push key, shows its tooltip.
+void AttachTooltips(Window *dialog) {
+    for (Window *k = dialog->chain; k; k = k->chain) {
+        if (k->parent != dialog || WindowKind(k) != kWindowKindButton)
+            continue;
+        if ((k->flags & kPushKey) == kPushKey)
+            k->onRightDown = ShowTooltip;
+        k->onHover = ShowTooltip;
+        k->onLeave = KeyLeave;
+        k->onLeftDown = KeyPress;
+    }
 }
 
 // ---- the scientific dialog ----------------------------------------------------------------------
@@ -740,6 +762,7 @@ int SciPressed(int, Window *button) {
     SetButtonFunction("Exact", ExactPressed, sci);
     SetButtonCheck(p->calc.radians ? "Radians" : "Degrees", 1, sci);
     SetButtonCheck("Exact", p->calc.exactFunctions, sci);
+    AttachTooltips(sci);
     ShowDialog(sci);
     return 0;
 }
@@ -910,15 +933,7 @@ void AttachKeys(Panel *p) {
     SetButtonFunction("Integer", IntegerPressed, w);
     for (const char *name : {"mr02", "mr08", "mr10", "mr16"})
         SetButtonFunction(name, RadixPressed, w);
-    for (Window *k = w->chain; k; k = k->chain) {
-        if (k->parent != w || WindowKind(k) != kWindowKindButton)
-            continue;
-        if ((k->flags & kPushKey) == kPushKey)
-            k->onRightDown = ShowTooltip;
-        k->onHover = ShowTooltip;
-        k->onLeave = KeyLeave;
-        k->onLeftDown = KeyPress;
-    }
+    AttachTooltips(w);
 }
 
 } // namespace

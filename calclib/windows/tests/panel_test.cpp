@@ -340,6 +340,17 @@ TEST_F(PanelTest, TheExactToggleSwitchesTheFunctionMode) {
     Window *sci = SciDialog();
     ASSERT_NE(nullptr, sci);
     EXPECT_EQ(0, GetButtonCheck("Exact", sci));
+    // Resting on the toggle names its key, inside the dialog.
+    int sx, sy;
+    HeadlessClientToScreen(FindNamedWindow("Exact", sci)->host, 3, 3, &sx, &sy);
+    HeadlessPointerMove(sx, sy);
+    Settle();
+    HeadlessAdvance(1500);
+    Settle();
+    Window *tip = FindNamedWindow("tooltip", sci);
+    ASSERT_NE(nullptr, tip);
+    EXPECT_STREQ("Exact functions 'Alt+X'", tip->text);
+    EXPECT_LE(tip->right, sci->right - sci->left);
     Click(FindNamedWindow("Exact", sci), 3, 3);
     Settle();
     EXPECT_EQ(1, calc()->exactFunctions);
