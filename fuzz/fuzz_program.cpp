@@ -1,5 +1,6 @@
 // Program load and run with a step bound (and at most one factorial). The input is a program
-// file (after one byte that chooses the program mode and the digit count). It runs twice, once
+// file (after one byte that chooses the program mode, the digit count and, with its top bit,
+// exact functions). It runs twice, once
 // loaded from a file, its lines paged in from disk, and once inserted into a Program in memory;
 // both runs must end alike (steps, display, messages, position). Then every "goto" line's target is
 // looked up with jumpToLabel and compared with a plain scan of the text for the first label whose
@@ -36,9 +37,10 @@ struct Outcome {
 };
 
 // A calculator as torva-cli builds it, the program attached, one normal run.
-Outcome run(Buffer *program, int mode, int digits) {
+Outcome run(Buffer *program, int mode, int digits, int exact) {
     Calculator calc;
     calc.digits = digits;
+    calc.exactFunctions = exact;
     displayRebuild(&calc);
     calcAllocRegisters(16, &calc);
     Outcome o{0, "", "", 0, 0};
@@ -113,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     BufferProlog(malloc, free, nullptr, nullptr);
     const int mode = data[0] % 3;
     const int digits = 2 + (data[0] >> 2) % 20;
+    const int exact = data[0] >> 7;
     const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
 
     FILE *f = fopen(file.c_str(), "wb");
@@ -127,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         abort();
     BufferGoto(1, 1, typed);
 
-    Outcome a = run(loaded, mode, digits), b = run(typed, mode, digits);
+    Outcome a = run(loaded, mode, digits, exact), b = run(typed, mode, digits, exact);
     if (a.steps != b.steps || a.line != b.line || a.plotState != b.plotState)
         fail("the runs from the file and from memory differ", std::to_string(a.steps),
              std::to_string(b.steps));
