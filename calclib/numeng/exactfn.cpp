@@ -488,8 +488,18 @@ static int trigInterval(int code, const mpfr_t alo, const mpfr_t ahi, mpfr_t lo,
 }
 
 // base^exponent over the box of both intervals (base > 0): the extremes are at its corners.
+// Where the power is monotone in both (the exponents of one sign, the bases on one side of 1)
+// the two corners are known; otherwise all four are tried.
 static void powerInterval(const mpfr_t blo, const mpfr_t bhi, const mpfr_t elo, const mpfr_t ehi,
                           mpfr_t lo, mpfr_t hi) {
+    const int risesWithBase = mpfr_sgn(elo) > 0, fallsWithBase = mpfr_sgn(ehi) < 0;
+    const int risesWithExponent = mpfr_cmp_ui(blo, 1) > 0,
+              fallsWithExponent = mpfr_cmp_ui(bhi, 1) < 0;
+    if ((risesWithBase || fallsWithBase) && (risesWithExponent || fallsWithExponent)) {
+        mpfr_pow(lo, risesWithBase ? blo : bhi, risesWithExponent ? elo : ehi, MPFR_RNDD);
+        mpfr_pow(hi, risesWithBase ? bhi : blo, risesWithExponent ? ehi : elo, MPFR_RNDU);
+        return;
+    }
     mpfr_t c;
     mpfr_init2(c, mpfr_get_prec(lo));
     const mpfr_srcptr bases[2] = {blo, bhi}, exponents[2] = {elo, ehi};
