@@ -9,6 +9,8 @@ FUZZ_SECONDS := 120
 PREFIX       ?= /usr/local
 DESTDIR      ?=
 
+RELEASE_BUILD := build-release
+
 # The normal build; targets add what they need (warnings as errors, the install prefix).
 CONFIGURE := cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -18,7 +20,7 @@ ASAN_CONFIGURE := cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=De
     -DTORVA_WERROR=ON -DTORVA_SANITIZE=ON -DTORVA_BENCH=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: run test fuzz stress install uninstall
+.PHONY: run test fuzz stress install uninstall package
 
 run:
 	scripts/install-deps.sh
@@ -54,6 +56,15 @@ install:
 	cmake --build $(BUILD) --target torva torva-cli torva-icon
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
 	printf '%s\n' "$(DESTDIR)" >$(BUILD)/install_destdir.txt
+
+# The Debian package torva_<version>_<arch>.deb in $(RELEASE_BUILD), from a Release build of what
+# `make install` installs, under /usr (CPack's DEB generator; see data/package.cmake).
+package:
+	scripts/install-deps.sh
+	cmake -S . -B $(RELEASE_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTORVA_BENCH=OFF
+	cmake --build $(RELEASE_BUILD) --target torva torva-cli torva-icon torva-docs
+	cd $(RELEASE_BUILD) && cpack -G DEB
+	@ls $(RELEASE_BUILD)/torva_*.deb
 
 # Removes every file the last `make install` from this build put in place (its manifest), under
 # the DESTDIR that install was given: the manifest does not hold it, and forgetting it would

@@ -13,6 +13,7 @@ packages=(
     fonts-dejavu-core fonts-liberation2
     xvfb xclip xdotool x11-apps x11-utils x11-xkb-utils x11-xserver-utils imagemagick poppler-utils
     desktop-file-utils appstream groff-base man-db librsvg2-bin
+    dpkg-dev fakeroot lintian file
 )
 
 missing=()

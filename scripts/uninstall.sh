@@ -2,8 +2,8 @@
 # Removes what `cmake --install` installed, as the install manifest lists it: one absolute path
 # a line, without the DESTDIR the files were staged under, so the same DESTDIR must be given
 # here. Only files and symbolic links go; the directories stay, since bin/, share/man/man1 and
-# the icon theme's folders are shared with other programs, all but torva's own libexec/torva,
-# which goes when it is left empty.
+# the icon theme's folders are shared with other programs, all but torva's own folders
+# (libexec/torva, share/doc/torva), which go when they are left empty.
 # Usage: [DESTDIR=DIR] uninstall.sh MANIFEST
 set -u
 manifest=${1:?usage: uninstall.sh MANIFEST}
@@ -30,8 +30,8 @@ while IFS= read -r listed || [ -n "$listed" ]; do
     elif [ -e "$path" ] || [ -L "$path" ]; then
         rm -f -- "$path" && echo "removed $path" || status=1
         parent=${path%/*}
-        if [ "${parent##*/}" == torva ] && [ "${parent%/*}" == "${parent%/libexec/torva}/libexec" ]; then
-            rmdir -- "$parent" 2>/dev/null
+        if [ "${parent##*/}" == torva ]; then
+            rmdir -- "$parent" 2>/dev/null # torva's own folder, once empty
         fi
     fi
 done <"$manifest"

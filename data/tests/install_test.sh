@@ -31,10 +31,12 @@ expected="bin/torva
 bin/torva-cli
 libexec/torva/torva-cli-render
 share/applications/torva.desktop
+share/doc/torva/changelog.gz
+share/doc/torva/copyright
 share/icons/hicolor/48x48/apps/torva.png
 share/icons/hicolor/scalable/apps/torva.svg
-share/man/man1/torva-cli.1
-share/man/man1/torva.1
+share/man/man1/torva-cli.1.gz
+share/man/man1/torva.1.gz
 share/metainfo/torva.metainfo.xml"
 installed=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
 [ "$installed" == "$expected" ] ||
@@ -74,8 +76,8 @@ grep -q '<launchable type="desktop-id">torva.desktop</launchable>' "$metainfo" |
     fail "the metadata does not launch torva.desktop"
 
 for page in torva torva-cli; do
-    file=$root/share/man/man1/$page.1
-    warnings=$(LC_ALL=C groff -ww -z -man "$file" 2>&1)
+    file=$root/share/man/man1/$page.1.gz
+    warnings=$(gzip -dc "$file" | LC_ALL=C groff -ww -z -man 2>&1)
     [ -z "$warnings" ] || fail "groff on $page.1: $warnings"
     text=$(LC_ALL=C MANWIDTH=80 man -l "$file" 2>"$work/man.err")
     [ -s "$work/man.err" ] && fail "man -l $page.1: $(cat "$work/man.err")"
@@ -103,8 +105,9 @@ fi
 left=$(cd "$root" && find . -type f -o -type l)
 [ -z "$left" ] || fail "left after uninstall: $left"
 removed=$(grep -c '^removed ' "$work/uninstall.log")
-[ "$removed" -eq 9 ] || fail "uninstall removed $removed files, not 9"
-[ ! -e "$root/libexec/torva" ] || fail "uninstall left the empty libexec/torva"
+[ "$removed" -eq 11 ] || fail "uninstall removed $removed files, not 11"
+[ ! -e "$root/libexec/torva" ] && [ ! -e "$root/share/doc/torva" ] ||
+    fail "uninstall left torva's empty folders"
 # A second uninstall finds nothing to do and still succeeds.
 DESTDIR="$work/root" bash "$uninstall" "$manifest" >/dev/null 2>&1 || fail "a second uninstall"
 rm -f "$manifest"
