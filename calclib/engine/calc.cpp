@@ -445,7 +445,11 @@ void calcEquals(Calculator *calc) {
 }
 
 void calcOpenParen(Calculator *calc) {
-    if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT || calc->state == CALC_ERROR)
+    // Only a number being typed refuses it ("5(" keeps the 5): at the start and after a clear
+    // the empty entry is no number yet, and the parenthesis opens as after an operator.
+    const bool typing = calc->state == ENTRY_EXPONENT ||
+                        (calc->state == ENTRY_MANTISSA && displayEntryLength(1) > 0);
+    if (typing || calc->state == CALC_ERROR)
         return;
     if (pushOperation('(', calc)) {
         calcError(calc);

@@ -128,7 +128,15 @@ TEST(Engine, KeySequences) {
         {"a second operator is ignored", {"5++3="}, " 8", RESULT_SHOWN},
         {"Equals after an operator is ignored", {"5+="}, " 5", OPERATOR_PENDING},
         {"a unary operation after an operator is ignored", {"5+", "@sin", "1="}, " 6", RESULT_SHOWN},
-        {"parentheses while typing are ignored", {"(3+4)="}, " 7", RESULT_SHOWN},
+        {"a parenthesis at the start opens", {"(1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis at the start, then a product", {"(3+4)X2="}, " 14", RESULT_SHOWN},
+        {"nested parentheses at the start", {"((1+2)X(3+1))X2="}, " 24", RESULT_SHOWN},
+        {"a parenthesis after clear entry opens", {"7", "\b", "(1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis after clear all opens", {"5/0=", "@AllClr", "(1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis after a result opens", {"2=", "@(", "1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis while digits are typed is ignored", {"5(+1="}, " 6", RESULT_SHOWN},
+        {"a parenthesis after a typed point is ignored", {".(5="}, " 0.5", RESULT_SHOWN},
+        {"a parenthesis in exponent entry is ignored", {"2x(1="}, " 20", RESULT_SHOWN},
         {"a digit after a result starts afresh", {"2=3="}, " 3", RESULT_SHOWN},
         {"clear entry after an operator", {"7+", "\b", "2="}, " 9", RESULT_SHOWN},
         {"clear entry during exponent entry", {"7+1x5", "\b", "2="}, " 9", RESULT_SHOWN},
@@ -183,7 +191,13 @@ TEST(Engine, StacksAndDepth) {
     EXPECT_EQ('+', s.calc.operations->code);
 
     Session p;
-    p.run({"(3+4)"}); // typed at the very start: both parentheses are ignored
+    p.run({"(3+4"}); // typed at the very start: the parenthesis opens
+    EXPECT_EQ(1, p.calc.parenDepth);
+    EXPECT_EQ(2, p.pending()); // ( +
+    p.run({")"});
+    EXPECT_EQ(0, p.calc.parenDepth);
+    EXPECT_EQ(0, p.pending());
+    p.run({"5("}); // while a number is typed it is ignored
     EXPECT_EQ(0, p.calc.parenDepth);
     p.run({"2=", "@(", "="});
     EXPECT_EQ(1, p.calc.parenDepth); // Equals removes the parenthesis, not the depth
@@ -392,6 +406,9 @@ TEST(Tape, Lines) {
          {"2X(3+4)="},
          "           2 \nX         \n(\n           2 \n           3 \n+          4 \n)\n"
          "           7 \n=          14 \n"},
+        {"a parenthesis at the start",
+         {"(1+2)X3="},
+         "\n(\n           1 \n+          2 \n)\n           3 \nX          3 \n=          9 \n"},
         {"duplicate", {"5", "@Copy"}, "           5 \nduplicate  5 \n"},
         {"negative and exponent", {"1.5vx3v="}, "          -0.0015 \n=         -0.0015 \n"},
         {"a value that cannot be shown",
@@ -434,7 +451,7 @@ TEST(Recorder, Steps) {
     Session s;
     s.calc.recorderMode = 1;
     s.run({"12+3\x7f", "4=", "@pi", "v", "\b", "@AllClr", "(", "@mr16"});
-    EXPECT_EQ("12+3[undo]4=[constant]vhH[format to Integer][radix 16  ]", s.recorded);
+    EXPECT_EQ("12+3[undo]4=[constant]vhH([format to Integer][radix 16  ]", s.recorded);
     Session quiet;
     quiet.run({"12+3="}); // nothing recorded unless recording
     EXPECT_EQ("", quiet.recorded);

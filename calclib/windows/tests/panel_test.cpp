@@ -54,6 +54,7 @@ TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
     } cases[] = {
         {"1234.5=", "1234.5|"}, {"007", "7|"},     {".", "0.|"},  {"1.5", "1.5|"},
         {"123v", "-123|"},      {"1x12=", "1|12"}, {"1x", "1|0"}, {"5/0=", "----------|--"},
+        {"(1+2)*3=", "9|"},
     };
     for (const Case &c : cases) {
         Press("AllClr");
