@@ -46,7 +46,6 @@ constexpr uint32_t kRadio = kWindowKindButton | kButtonToggle | kButtonCheckLeft
 constexpr uint32_t kToggle = kRadio | kButtonCheckBox;
 constexpr uint32_t kRadixLabel = kWindowKindLabel | kButtonCentred;
 constexpr int kTooltipWidth = 20; // cells
-constexpr char kPiText[] = "3.14159265358979323846264338327950";
 
 constexpr char kBoldSerifSpec[] = "face:helvetica!height:120!bold:0!italic:0!setwidth:1";
 constexpr char kSmallSpec[] = "face:helvetica!height:100!bold:0!italic:0!setwidth:1";
@@ -412,38 +411,14 @@ int EnginePressed(int, Window *button) {
     return 0;
 }
 
-// The button a typed key stands for, when the panel has one that can be disabled.
-const char *ButtonOfKey(int key) {
-    static char name[2];
-    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'F') || key == '.' || key == 'i') {
-        name[0] = (char)key;
-        name[1] = 0;
-        return name;
-    }
-    if (key >= 'a' && key <= 'f') {
-        name[0] = (char)(key - 'a' + 'A');
-        name[1] = 0;
-        return name;
-    }
-    return key == 'x' ? "exp" : key == 'I' ? "Int" : nullptr;
-}
-
-bool KeyDisabled(int key, Panel *p) {
-    const char *name = ButtonOfKey(key);
-    if (!name)
-        return false;
-    for (Window *w = p->window->chain; w; w = w->chain)
-        if (w->parent == p->window && w->name && strcmp(w->name, name) == 0)
-            return (w->flags & kWindowDisabled) != 0;
-    return false;
-}
-
 // ---- the clipboard ------------------------------------------------------------------------------
 
+// Ctrl+C: the number shown as text. With nothing to copy (the error state, a value shown as
+// dashes) or a clipboard that cannot be had, the bell.
 void CopyShown(Panel *p) {
     std::string text = calcClipText(&p->calc);
-    if (!text.empty())
-        ClipboardPut(text.c_str(), (int)text.size(), p->window);
+    if (text.empty() || !ClipboardPut(text.c_str(), (int)text.size(), p->window))
+        RingBell();
 }
 
 void PasteClipboard(Panel *p) {
@@ -488,10 +463,6 @@ int PanelKey(int key, Window *w) {
     Panel *p = PanelOf(w);
     if (!p)
         return 0;
-    // A key whose button is disabled does nothing: 'x' in the integer format must not start an
-    // exponent that the parse would then drop.
-    if (KeyDisabled(key, p))
-        return 0;
     if (key >= keyAltA && key <= keyAltZ) {
         PressAltKey('A' + key - keyAltA, p);
         return 0;
@@ -505,14 +476,12 @@ int PanelKey(int key, Window *w) {
     case keyShiftInsert:
         PasteClipboard(p);
         return 0;
-    case 'p':
-        calcEnterConstant(kPiText, &p->calc);
-        return 0;
-    case 'r':
-        calcUnaryOp('r', &p->calc);
-        return 0;
     default:
-        return calcKey(key, &p->calc);
+        // A key whose button is disabled types nothing, and is heard: 'x' in the integer format
+        // must not start an exponent that the parse would then drop.
+        if (calcPanelKey(key, &p->calc))
+            RingBell();
+        return 0;
     }
 }
 

@@ -181,6 +181,58 @@ TEST(Engine, KeySequences) {
     }
 }
 
+// The panel's keyboard, which the panel and torva-cli both type through: the engine's map, the
+// panel's own characters for pi and 1/x, and the keys of disabled buttons refused with a reason.
+TEST(PanelKeyboard, TheSameCharactersDoTheSameThing) {
+    struct Case {
+        const char *label;
+        int radix, format;
+        const char *typed; // bytes 128 and up are the toolkit's key codes (0x82 is Up)
+        const char *shown;
+        const char *refusals; // each refusal, ending in '|'
+    } cases[] = {
+        // clang-format off
+        {"p is pi", 10, 0, "pI", " 3", ""},
+        {"r is 1/x", 10, 0, "4r", " 0.25", ""},
+        {"the engine's map for the rest", 10, 0, "2+3*4=", " 14", ""},
+        {"7 mod 4 by percent", 10, 0, "7%4=", " 3", ""},
+        {"the point in the floating format", 10, 0, "1.5x2=", " 150", ""},
+        {"no point in the integer format", 10, 1, "1.5", " 15", "no radix point in the integer format|"},
+        {"no exponent in the integer format", 10, 1, "12x3", " 123", "no exponent in the integer format|"},
+        {"no Int in the integer format", 10, 1, "7I", " 7", "no Int in the integer format|"},
+        {"no Frac in the integer format", 10, 1, "7i", " 7", "no Frac in the integer format|"},
+        {"a digit beyond the radix", 2, 1, "121", " 11", "no digit 2 in radix 2|"},
+        {"a letter digit in decimal", 10, 0, "1a2", " 12", "no digit A in radix 10|"},
+        {"a letter digit in hexadecimal", 16, 1, "fa", " FA", ""},
+        {"a navigation key is its digit", 8, 1, "7\x82\x80", " 74", "no digit 8 in radix 8|"},
+        {"every refusal is told", 10, 1, "1.2.3", " 123", "no radix point in the integer format|no radix point in the integer format|"},
+        // clang-format on
+    };
+    for (const Case &c : cases) {
+        Session s(10, c.format, c.radix);
+        if (s.calc.format != c.format)
+            calcSetFormat(c.format, &s.calc);
+        s.run({"@AllClr"});
+        std::string refusals;
+        for (const char *k = c.typed; *k; k++)
+            if (const char *why = calcPanelKey(static_cast<unsigned char>(*k), &s.calc))
+                refusals += std::string(why) + "|";
+        EXPECT_EQ(c.shown, s.shown()) << c.label;
+        EXPECT_EQ(c.refusals, refusals) << c.label;
+    }
+}
+
+// A key of the panel pressed by name is refused for the same reasons as its character.
+TEST(PanelKeyboard, ADisabledKeysReason) {
+    Session s(10, 1);
+    for (const char *name : {".", "exp", "Int", "i", "A"})
+        EXPECT_NE(nullptr, calcKeyRefusal(calcKeyFunction(name), &s.calc)) << name;
+    for (const char *name : {"9", "pi", "r", "Mod", "("})
+        EXPECT_EQ(nullptr, calcKeyRefusal(calcKeyFunction(name), &s.calc)) << name;
+    EXPECT_STREQ("no exponent in the integer format",
+                 calcKeyRefusal(calcKeyFunction("exp"), &s.calc));
+}
+
 TEST(Engine, StacksAndDepth) {
     Session s;
     s.run({"5+"});

@@ -54,13 +54,16 @@ TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
     } cases[] = {
         {"1234.5=", "1234.5|"}, {"007", "7|"},     {".", "0.|"},  {"1.5", "1.5|"},
         {"123v", "-123|"},      {"1x12=", "1|12"}, {"1x", "1|0"}, {"5/0=", "----------|--"},
-        {"(1+2)*3=", "9|"},
+        {"4r", "0.25|"},        {"(1+2)*3=", "9|"},
     };
     for (const Case &c : cases) {
         Press("AllClr");
         Type(c.typed);
         EXPECT_EQ(c.shown, Shown()) << c.typed;
     }
+    Press("AllClr");
+    Type("p"); // pi, as its key
+    EXPECT_EQ(0u, Shown().rfind("3.14159265", 0)) << Shown();
     Press("AllClr");
     EXPECT_EQ("0|", Shown());
     Type("-12.5x3");
@@ -229,6 +232,45 @@ std::string ClipboardText() {
 
 void SetClipboard(const char *text) { WindowHost()->clipboardPut(nullptr, text, strlen(text)); }
 
+// A key typed on the keyboard whose button the panel shows disabled types nothing, and is heard.
+TEST_F(PanelTest, KeysOfDisabledButtonsAreRefusedWithTheBell) {
+    ASSERT_NE(nullptr, Build());
+    struct Case {
+        const char *radio;
+        int format;
+        const char *typed, *shown;
+        int bells;
+    } cases[] = {
+        {"mr10", 1, "1.5", "15|", 1},   // not silently 15: the point is heard
+        {"mr10", 1, "12x3", "123|", 1}, // no exponent in the integer format
+        {"mr10", 1, "7I", "7|", 1},     // Int
+        {"mr10", 1, "7i", "7|", 1},     // Frac
+        {"mr02", 1, "121", "11|", 1},   // a digit beyond the radix
+        {"mr10", 0, "1a", "1|", 1},     // 'a' is the digit A
+        {"mr10", 0, "1.5x2", "1.5|2", 0}, {"mr16", 1, "fF", "FF|", 0},
+    };
+    for (const Case &c : cases) {
+        Press(c.radio);
+        if (calc()->format != c.format)
+            Press("Integer");
+        Press("AllClr");
+        const long bells = HeadlessBellCount();
+        Type(c.typed);
+        EXPECT_EQ(c.shown, Shown()) << c.radio << " " << c.typed;
+        EXPECT_EQ(c.bells, HeadlessBellCount() - bells) << c.radio << " " << c.typed;
+    }
+    // The keypad's navigation keys are its digits: Up is 8, no octal digit.
+    Press("mr08");
+    Press("AllClr");
+    const long bells = HeadlessBellCount();
+    Type("7");
+    HeadlessKeystroke(kHostKeyUp, 0);
+    HeadlessKeystroke(kHostKeyLeft, 0);
+    Settle();
+    EXPECT_EQ("74|", Shown());
+    EXPECT_EQ(bells + 1, HeadlessBellCount());
+}
+
 TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
     ASSERT_NE(nullptr, Build());
     auto copy = [this](bool insert) {
@@ -259,11 +301,13 @@ TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
     Type("7");
     copy(true);
     EXPECT_EQ("7", ClipboardText());
-    // The error state copies nothing.
+    // The error state copies nothing, and says so with the bell.
     Type("/0=");
     SetClipboard("unchanged");
+    const long bells = HeadlessBellCount();
     copy(false);
     EXPECT_EQ("unchanged", ClipboardText());
+    EXPECT_EQ(bells + 1, HeadlessBellCount());
 
     struct Paste {
         const char *radio, *text, *shown;
