@@ -95,6 +95,7 @@ struct Panel {
     WindowRef precision;                // the display precision dialog, when open
     PanelTape tape;                     // the printer tape, when open
     WindowRef program;                  // the program window, when open
+    bool noted;                         // the title carries a refused paste's note
 };
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
@@ -402,16 +403,33 @@ const struct {
 
 // ---- keys ---------------------------------------------------------------------------------------
 
+void ShowNote(const char *note, Panel *p);
+
 // A key of the engine's table, by the button's name.
 int EnginePressed(int, Window *button) {
     Calculator *calc = CalcOf(button);
     const CalcKeyFunction *key = calcKeyFunction(button->name);
+    if (Panel *p = PanelOf(button); p && p->noted)
+        ShowNote(nullptr, p);
     if (calc && key)
         key->press(button->name, calc);
     return 0;
 }
 
 // ---- the clipboard ------------------------------------------------------------------------------
+
+void ShowAngleMode(Panel *p);
+
+// The panel has no status field: a refused paste says why in its title, after the angle mode,
+// until the next key. Null takes the note away.
+void ShowNote(const char *note, Panel *p) {
+    ShowAngleMode(p);
+    if (note) {
+        std::string title = std::string(p->window->text) + "  - " + note;
+        SetWindowText(title.c_str(), p->window);
+    }
+    p->noted = note != nullptr;
+}
 
 // Ctrl+C: the number shown as text. With nothing to copy (the error state, a value shown as
 // dashes) or a clipboard that cannot be had, the bell.
@@ -421,11 +439,15 @@ void CopyShown(Panel *p) {
         RingBell();
 }
 
+// Ctrl+V: the clipboard's text becomes X when it is one number, else the bell and the note.
 void PasteClipboard(Panel *p) {
     int length = 0;
     const char *text = ClipboardGet(&length, p->window);
-    if (text && length > 0)
-        calcClipPaste(text, length, &p->calc);
+    const char *why = text ? calcClipPaste(text, length, &p->calc) : "the clipboard holds no text";
+    if (why) {
+        RingBell();
+        ShowNote((std::string("paste refused: ") + why).c_str(), p);
+    }
 }
 
 // A click on the button, as the mouse would give it.
@@ -463,6 +485,8 @@ int PanelKey(int key, Window *w) {
     Panel *p = PanelOf(w);
     if (!p)
         return 0;
+    if (p->noted)
+        ShowNote(nullptr, p);
     if (key >= keyAltA && key <= keyAltZ) {
         PressAltKey('A' + key - keyAltA, p);
         return 0;

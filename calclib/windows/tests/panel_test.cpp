@@ -52,8 +52,8 @@ TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
         const char *typed;
         const char *shown;
     } cases[] = {
-        {"1234.5=", "1234.5|"}, {"007", "7|"},     {".", "0.|"},  {"1.5", "1.5|"},
-        {"123v", "-123|"},      {"1x12=", "1|12"}, {"1x", "1|0"}, {"5/0=", "----------|--"},
+        {"1234.5=", "1234.5|"}, {"007", "7|"},      {".", "0.|"},  {"1.5", "1.5|"},
+        {"123v", "-123|"},      {"1x12=", "1|12"},  {"1x", "1|0"}, {"5/0=", "----------|--"},
         {"4r", "0.25|"},        {"(1+2)*3=", "9|"},
     };
     for (const Case &c : cases) {
@@ -271,7 +271,7 @@ TEST_F(PanelTest, KeysOfDisabledButtonsAreRefusedWithTheBell) {
     EXPECT_EQ(bells + 1, HeadlessBellCount());
 }
 
-TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
+TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTakesOne) {
     ASSERT_NE(nullptr, Build());
     auto copy = [this](bool insert) {
         HeadlessKeyDown(kHostKeyControl);
@@ -304,28 +304,68 @@ TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
     // The error state copies nothing, and says so with the bell.
     Type("/0=");
     SetClipboard("unchanged");
-    const long bells = HeadlessBellCount();
+    long bells = HeadlessBellCount();
     copy(false);
     EXPECT_EQ("unchanged", ClipboardText());
     EXPECT_EQ(bells + 1, HeadlessBellCount());
 
-    struct Paste {
-        const char *radio, *text, *shown;
-    } pastes[] = {
-        {"mr10", "-1.5e-3", "-1.5|-3"}, {"mr10", " 2,500.25 ", "2500.25|"},
-        {"mr10", "abc", "0|"},          {"mr16", "0x1f", "1F|"},
-        {"mr10", "1.2.3", "1.23|"},     {"mr02", "1021", "101|"},
-    };
-    for (const Paste &c : pastes) {
-        Press(c.radio);
-        Press("AllClr");
-        SetClipboard(c.text);
+    auto paste = [this](const char *text) {
+        SetClipboard(text);
         HeadlessKeyDown(kHostKeyControl);
         HeadlessKeystroke('V', 22);
         HeadlessKeyUp(kHostKeyControl);
         Settle();
+    };
+    const std::string title = "torva - Calculator v1.6  [DEG]";
+    struct Paste {
+        const char *radio, *text, *shown;
+    } pastes[] = {
+        {"mr10", "-1.5e-3", "-0.0015|"}, {"mr10", " 2500.25\n", "2500.25|"},
+        {"mr10", "1_000", "1000|"},      {"mr16", "0x1f", "1F|"},
+        {"mr02", "0b101", "101|"},       {"mr08", "-0o7", "7777777771|"},
+    };
+    for (const Paste &c : pastes) {
+        Press(c.radio);
+        Press("AllClr");
+        bells = HeadlessBellCount();
+        paste(c.text);
         EXPECT_EQ(c.shown, Shown()) << c.text;
+        EXPECT_EQ(bells, HeadlessBellCount()) << c.text;
+        EXPECT_EQ(title, HeadlessTitle(panel->host)) << c.text;
     }
+    // What is not one number is refused: the bell, a note in the title, X as it was.
+    struct Refusal {
+        const char *text, *note;
+    } refusals[] = {
+        {"3,5", "not a number in radix 10"},
+        {"12abc", "not a number in radix 10"},
+        {"\x01\xFF\x80", "not a number in radix 10"},
+        {"1e99999", "exponent wider than the display's exponent cells"},
+        {"--5", "not a number in radix 10"},
+        {"0xFF", "not a number in radix 10"},
+        {"", "the clipboard holds no text"},
+    };
+    Press("mr10");
+    for (const Refusal &r : refusals) {
+        Press("AllClr");
+        Type("42=");
+        bells = HeadlessBellCount();
+        paste(r.text);
+        EXPECT_EQ("42|", Shown()) << r.text;
+        EXPECT_EQ(RESULT_SHOWN, calc()->state) << r.text;
+        EXPECT_EQ(bells + 1, HeadlessBellCount()) << r.text;
+        EXPECT_EQ(title + "  - paste refused: " + r.note, HeadlessTitle(panel->host)) << r.text;
+    }
+    // For a person to look at: the note in the title, X as it was.
+    EXPECT_EQ(0, HeadlessSavePng(panel->host, TestPicturePath("paste-refused.png").c_str()));
+    // The next key takes the note away, and the calculation goes on with X.
+    Type("+1=");
+    EXPECT_EQ("43|", Shown());
+    EXPECT_EQ(title, HeadlessTitle(panel->host));
+    paste("x");
+    EXPECT_NE(title, HeadlessTitle(panel->host));
+    Press("AllClr"); // so does a key of the panel
+    EXPECT_EQ(title, HeadlessTitle(panel->host));
     Press("mr10");
     Press("AllClr");
     SetClipboard("4.5");
