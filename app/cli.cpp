@@ -1,10 +1,10 @@
 // torva-cli: the calculator engine without a window. It builds the calculator as the panel
-// would from the options, types keys (-k) and presses panel keys (-p) in the order given, or
-// reads keys from standard input, and prints what the display shows at the end. Only --plot and
-// --print-tape need windows: they are in clirender, the one part that uses the toolkit, built
-// into a second program, torva-cli-render (TORVA_CLI_RENDERER). torva-cli itself hands it the
-// whole command line when it asks for either, so that every other run starts without loading
-// the toolkit's libraries.
+// would from the options, types keys on the panel's keyboard (-k) and presses panel keys (-p)
+// in the order given, or reads keys from standard input, and prints what the display shows at
+// the end. Only --plot and --print-tape need windows: they are in clirender, the one part that
+// uses the toolkit, built into a second program, torva-cli-render (TORVA_CLI_RENDERER).
+// torva-cli itself hands it the whole command line when it asks for either, so that every other
+// run starts without loading the toolkit's libraries.
 #include "buffer.h"
 #include "calc.h"
 #include "calcsettings.h"
@@ -37,9 +37,11 @@ const char kUsage[] =
     "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
     "                 [-e LINE | --step LINE] ... [FILE]\n"
     "       torva-cli --help | --version\n"
-    "Types each character of TEXT as a key, presses the panel key NAME and runs the step LINE,\n"
-    "in the order given, then runs the program FILE; keys are read from standard input when\n"
-    "none of these is given. Prints the display. --print-tape prints the tape of the keys typed\n"
+    "Types each character of TEXT as a key of the panel's keyboard, presses the panel key NAME\n"
+    "and runs the step LINE, in the order given, then runs the program FILE; keys are read from\n"
+    "standard input when none of these is given. A key the panel refuses is named on standard\n"
+    "error. Prints the display. The options set the calculator whatever their order: --format\n"
+    "wins over the format --radix would choose. --print-tape prints the tape of the keys typed\n"
     "to FILE, PDF when its name ends in .pdf, else PostScript.\n";
 
 enum InputKind {
@@ -218,9 +220,15 @@ void buildCalculator(const Options &o, Calculator *calc) {
     calc->tapeOpen = 0;
 }
 
+// What the panel's bell is on the panel: a key it refuses, said on standard error.
+void refused(const char *why) { fprintf(stderr, "torva-cli: %s\n", why); }
+
+// Each character typed as on the panel's keyboard; characters 128..255 come as the toolkit
+// delivers them, 256 + character, so none acts as a named key.
 void typeKeys(const std::string &text, Calculator *calc) {
     for (unsigned char c : text)
-        calcKey(c, calc);
+        if (const char *why = calcPanelKey(c < 128 ? c : 256 + c, calc))
+            refused(why);
 }
 
 // The number engine's diagnostics come without a line end; here each ends its own line, so two
@@ -333,7 +341,9 @@ int main(int argc, char **argv) {
         } else {
             // A key the panel shows disabled cannot be pressed.
             const CalcKeyFunction *key = calcKeyFunction(in.text.c_str());
-            if (calcKeyEnabled(key, &calc))
+            if (const char *why = calcKeyRefusal(key, &calc))
+                refused(why);
+            else
                 key->press(key->name, &calc);
         }
     }

@@ -51,6 +51,33 @@ check "negative integer" 0 " 9999999995" "" -- --format int -k '0-5='
 check "exponent entry" 0 " 5 0" "" -- -k 5x
 check "a negative value shown as zeros" 0 "-0.00000" "" -- --digits 6 -k '.145vx5v='
 check "the same in octal" 0 "-0.000" "" -- --radix 8 --auto-format off --digits 4 -k '.6vx5v='
+# The modulus is the exact remainder, with the sign of the dividend.
+check "10 mod 3" 0 " 1" "" -- -k '10%3='
+check "7.5 mod 2" 0 " 1.5" "" -- -k '7.5%2='
+check "-7.5 mod 2" 0 "-1.5" "" -- -k '7.5v%2='
+check "1E20 mod 3" 0 " 1" "" -- -k '1x20%3='
+check "5 mod 0.3" 0 " 0.2" "" -- -k '5%.3='
+check "mod 0" 1 "ERR" "" -- -k '5%0='
+check "integer mod" 0 " 2" "" -- --format int -k '17%5='
+# An opening parenthesis at the start opens; while a number is typed it is ignored.
+check "a parenthesis first" 0 " 9" "" -- -k '(1+2)X3='
+check "and again" 0 " 14" "" -- -k '(3+4)X2='
+check "a parenthesis after clear all" 0 " 9" "" -- -k '5' -p AllClr -k '(1+2)X3='
+check "a parenthesis after a number" 0 " 6" "" -- -k '5(+1='
+# The keys are the panel's keyboard: p is pi and r is 1/x, as on the panel.
+check "p is pi" 0 " 3" "" -- -k pI
+check "r is 1/x" 0 " 0.25" "" -- -k 4r
+check "pi's key by name" 0 " 3" "" -- -p pi -p Int
+check "x^y by name" 0 " 8" "" -- -k 2 -p p -k '3='
+# Options set the calculator whatever their order: a format given wins over the radix's.
+check "--radix, then --format" 0 " 0.249249249" "" -- --radix 16 --format float -k 1/7=
+check "--format, then --radix" 0 " 0.249249249" "" -- --format float --radix 16 -k 1/7=
+check "the radix's format" 0 " 0" "" -- --radix 16 -k 1/7=
+check "an integer format in decimal" 0 " 2" "" -- --format int --radix 10 -k 5/2=
+# A key the panel refuses types nothing: what follows goes on.
+check "no point in the integer format" 0 " 15" "" -- --format int -k 1.5
+check "no exponent in the integer format" 0 " 123" "" -- --format int -k 12x3
+check "no 2 in binary" 0 " 101" "" -- --radix 2 -k 1021
 # Every diagnostic on standard error ends its own line.
 messages=$("$cli" -e A -e = 2>&1 >/dev/null)
 if [ "$messages" == $'radix 16 chars not allowed\nAtoNumber: Illegal Digit: A (41)\nFatal Error: Math Error' ]; then
@@ -59,6 +86,25 @@ else
     failed=$((failed + 1))
     printf 'FAIL diagnostics on their own lines\n  got: %q\n' "$messages"
 fi
+# A refused key is named on standard error, one line each, and the exit status stays 0.
+refusals=(
+    "--format int -k 1.5" "torva-cli: no radix point in the integer format"
+    "--format int -k 1x" "torva-cli: no exponent in the integer format"
+    "--format int -p Int" "torva-cli: no Int in the integer format"
+    "--radix 8 -k 78" "torva-cli: no digit 8 in radix 8"
+    "-k 1a" "torva-cli: no digit A in radix 10"
+    "--format int -k 1.5.5" $'torva-cli: no radix point in the integer format\ntorva-cli: no radix point in the integer format'
+)
+for ((i = 0; i < ${#refusals[@]}; i += 2)); do
+    # shellcheck disable=SC2086 # the options are words
+    messages=$("$cli" ${refusals[i]} 2>&1 >/dev/null)
+    if [ "$messages" == "${refusals[i + 1]}" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL refusal of %s\n  got: %q\n' "${refusals[i]}" "$messages"
+    fi
+done
 # Settings from a file, as the panel reads them; the options still win.
 settings=$(mktemp -d)
 printf '[nv]\nRADIX=16\nMANTISSA_DIGITS=4\n' > "$settings/torva.ini"

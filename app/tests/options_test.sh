@@ -54,7 +54,9 @@ check "torva-cli --help" "$cli" 0 "$cliUsage" "" 0 -- --help
 check "torva-cli --version" "$cli" 0 "torva-cli $version" "" 0 -- --version
 check "torva-cli: help after keys" "$cli" 0 "$cliUsage" "" 0 -- -k 1+2= --help
 check "torva-cli: unknown option" "$cli" 2 "" "torva-cli: unknown option --bogus" "*" -- --bogus
-check "torva-cli: a key text that looks like an option" "$cli" 0 " 0" "" 0 -- -k --help
+# Typed as the panel's keys: 0 -, the E refused in decimal, ln waiting for an operand, pi.
+check "torva-cli: a key text that looks like an option" "$cli" 0 " 3.14159265*" \
+    "torva-cli: no digit E in radix 10" 1 -- -k --help
 
 # The usage after an unknown option is the usage --help prints.
 "$torva" --help >"$work/help" 2>/dev/null

@@ -135,7 +135,8 @@ all_clear
 expect "AllClr after an error shows 0" "          0|   "
 
 # Alt+A is All Clear on the keyboard, Alt+H the radix 16 radio; Ctrl+C copies the number shown
-# to the clipboard as text, and Ctrl+V types the clipboard's number.
+# to the clipboard as text, and Ctrl+V takes the clipboard's number as X, or refuses a text that
+# is none with the bell and a note in the title, X unchanged.
 xdotool type --delay 40 "77"
 xdotool key alt+a
 expect "Alt+A clears" "          0|   "
@@ -150,7 +151,23 @@ xdotool key alt+d alt+a
 printf '%s' "-1.5e-3" | timeout 5 xclip -i -selection clipboard
 sleep 0.3
 xdotool key ctrl+v
-expect "Ctrl+V types -1.5e-3" "        -1.5| -3"
+expect "Ctrl+V takes -1.5e-3" "     -0.0015|   "
+printf '%s' "12abc" | timeout 5 xclip -i -selection clipboard
+sleep 0.3
+xdotool key ctrl+v
+name=""
+for _ in $(seq 1 25); do
+    name=$(xdotool getwindowname "$id" 2>/dev/null)
+    [[ "$name" == *"  - paste refused: not a number in radix 10" ]] && break
+    sleep 0.2
+done
+[[ "$name" == *"  - paste refused: not a number in radix 10" ]] ||
+    fail "a pasted 12abc left the title \"$name\""
+expect "Ctrl+V refuses 12abc: X stays" "     -0.0015|   "
+xdotool type --delay 40 "+1="
+expect "the calculation goes on with X" "      0.9985|   "
+name=$(xdotool getwindowname "$id" 2>/dev/null)
+[[ "$name" =~ $title_re" "+"["[A-Z]+"]"$ ]] || fail "the next key left the title \"$name\""
 xdotool key alt+a
 
 # pi through the double is cut at the tenth digit; Alt+X turns on exact functions and pi is

@@ -451,7 +451,11 @@ void calcEquals(Calculator *calc) {
 }
 
 void calcOpenParen(Calculator *calc) {
-    if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT || calc->state == CALC_ERROR)
+    // Only a number being typed refuses it ("5(" keeps the 5): at the start and after a clear
+    // the empty entry is no number yet, and the parenthesis opens as after an operator.
+    const bool typing = calc->state == ENTRY_EXPONENT ||
+                        (calc->state == ENTRY_MANTISSA && displayEntryLength(1) > 0);
+    if (typing || calc->state == CALC_ERROR)
         return;
     if (pushOperation('(', calc)) {
         calcError(calc);
@@ -547,6 +551,13 @@ static void enterConstant(const char *text, Calculator *calc) {
         return;
     }
     numFreeTemps(&calc->temporaries);
+    calcEnterValue(x, calc);
+}
+
+void calcEnterValue(Number *x, Calculator *calc) {
+    if (calc->state == OPERAND_ENTERED || calc->state == RESULT_SHOWN)
+        calcEmptyStacks(calc);
+    displayEmptyEntry(calc);
     pushOperand(x, calc);
     if (recording(calc) && calc->hooks.recordConstant)
         calc->hooks.recordConstant(calc);
@@ -643,42 +654,36 @@ void calcSetPrecision(int digits, int exponentDigits, Calculator *calc) {
 
 // ---- the keyboard ------------------------------------------------------------------------
 
+int calcKeyCharacter(int key) {
+    switch (key) {
+    case '%':
+        return 'M';
+    case '*':
+        return 'X';
+    case keyLeft:
+        return '4';
+    case keyRight:
+        return '6';
+    case keyUp:
+        return '8';
+    case keyDown:
+        return '2';
+    case keyPageUp:
+        return '9';
+    case keyPageDown:
+        return '3';
+    case keyInsert:
+        return '0';
+    }
+    return key >= 'a' && key <= 'f' ? key - 'a' + 'A' : key;
+}
+
 int calcKey(int key, Calculator *calc) {
     if (!calc || calc->magic != kCalculatorMagic) {
         numAssertReport(kSourceName, __LINE__);
         return 0;
     }
-    switch (key) {
-    case '%':
-        key = 'M';
-        break;
-    case '*':
-        key = 'X';
-        break;
-    case keyLeft:
-        key = '4';
-        break;
-    case keyRight:
-        key = '6';
-        break;
-    case keyUp:
-        key = '8';
-        break;
-    case keyDown:
-        key = '2';
-        break;
-    case keyPageUp:
-        key = '9';
-        break;
-    case keyPageDown:
-        key = '3';
-        break;
-    case keyInsert:
-        key = '0';
-        break;
-    }
-    if (key >= 'a' && key <= 'f')
-        key = key - 'a' + 'A';
+    key = calcKeyCharacter(key);
     switch (key) {
     case 8:
         calcClear(0, calc);

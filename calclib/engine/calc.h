@@ -148,6 +148,9 @@ const char *opTapeName(int code); // the name on the tape and in recorded steps
 // ---- entry points ------------------------------------------------------------------------
 
 int calcKey(int key, Calculator *calc); // keyboard map; 1 when a digit is not valid in the radix
+// The character calcKey takes a key as: '%' 'M', '*' 'X', the keypad's navigation keys their
+// digits, 'a'-'f' 'A'-'F'; any other key itself.
+int calcKeyCharacter(int key);
 void calcDigit(int character, Calculator *calc); // '0'-'9', 'A'-'F', '.'
 void calcBinaryOp(int code, Calculator *calc);
 void calcUnaryOp(int code, Calculator *calc);
@@ -165,6 +168,10 @@ void calcEnterConstant(const char *text, Calculator *calc);
 // pi becomes X: the pi key's 33 digits through the double, or pi correctly rounded to the
 // length when the functions are exact.
 void calcEnterPi(Calculator *calc);
+// X becomes x (the calculator's from here) as a constant or a pasted number enters: it replaces
+// a number being typed, starts a new calculation after a result or an entered operand, and is
+// the operand after an operator; recorded as a constant.
+void calcEnterValue(Number *x, Calculator *calc);
 void calcSetFormat(int format, Calculator *calc);
 void calcSetRadix(int radix, Calculator *calc);
 // Applies pending operations: count 1 one, 0 down to the nearest '(' (removed), -1 all.
@@ -229,3 +236,11 @@ constexpr int kKeyNeedsFloat = 2; // ".", "exp", "Int", "i": disabled in the int
 const CalcKeyFunction *calcKeyFunction(const char *name);
 // Whether the panel shows the key enabled in the calculator's radix and format.
 int calcKeyEnabled(const CalcKeyFunction *key, const Calculator *calc);
+// Why the panel shows the key disabled ("no radix point in the integer format", "no digit 8 in
+// radix 8"), or null while it is enabled. The text is valid until the next call.
+const char *calcKeyRefusal(const CalcKeyFunction *key, const Calculator *calc);
+// The panel's keyboard, the same for the panel and torva-cli: the engine's map (calcKey), and
+// the panel's own characters 'p' (pi) and 'r' (1/x) pressed as their keys. A key whose button
+// the panel shows disabled types nothing: its refusal (calcKeyRefusal) is returned, for the bell
+// or a message; null when the key was taken or means nothing.
+const char *calcPanelKey(int key, Calculator *calc);

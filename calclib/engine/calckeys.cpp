@@ -1,8 +1,10 @@
 // The panel's keys that drive the engine, by name: the table the panel attaches its key
 // functions from and torva-cli presses keys through, with the rule by which the panel disables
-// a key (a digit beyond the radix; the floating-only keys in the integer format).
+// a key (a digit beyond the radix; the floating-only keys in the integer format), and the
+// panel's keyboard, which both type through.
 #include "calc.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -110,4 +112,45 @@ int calcKeyEnabled(const CalcKeyFunction *key, const Calculator *calc) {
         return value < calc->radix;
     }
     return 1;
+}
+
+const char *calcKeyRefusal(const CalcKeyFunction *key, const Calculator *calc) {
+    if (calcKeyEnabled(key, calc))
+        return nullptr;
+    static char why[64];
+    if (key->need == kKeyNeedsRadix) {
+        snprintf(why, sizeof why, "no digit %s in radix %d", key->name, calc->radix);
+    } else {
+        // As the keys are labelled: the "i" key reads "Frac".
+        const char *what = strcmp(key->name, ".") == 0     ? "radix point"
+                           : strcmp(key->name, "exp") == 0 ? "exponent"
+                           : strcmp(key->name, "i") == 0   ? "Frac"
+                                                           : key->name;
+        snprintf(why, sizeof why, "no %s in the integer format", what);
+    }
+    return why;
+}
+
+// The key of the panel a typed key stands for, when the panel may disable it: digits, the
+// point, 'x' (exp), 'I' (Int) and 'i' (Frac); null for the others.
+static const CalcKeyFunction *buttonOfKey(int key) {
+    const int c = calcKeyCharacter(key);
+    const char name[2] = {static_cast<char>(c), 0};
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '.' || c == 'i')
+        return calcKeyFunction(name);
+    return calcKeyFunction(c == 'x' ? "exp" : c == 'I' ? "Int" : "");
+}
+
+const char *calcPanelKey(int key, Calculator *calc) {
+    if (const CalcKeyFunction *button = buttonOfKey(key))
+        if (const char *why = calcKeyRefusal(button, calc))
+            return why;
+    // The keys the engine's map leaves to the panel: its own characters for two of its keys.
+    if (key == 'p' || key == 'r') {
+        const CalcKeyFunction *pressed = calcKeyFunction(key == 'p' ? "pi" : "r");
+        pressed->press(pressed->name, calc);
+        return nullptr;
+    }
+    calcKey(key, calc); // a digit beyond the radix was refused above
+    return nullptr;
 }

@@ -1,10 +1,12 @@
 // The clipboard's number text: the display row read back as a number with its radix prefix,
-// and a pasted text typed key by key, as a person would type it.
+// and a pasted text checked to be one number and entered whole, as a constant is.
 #include "clipnum.h"
 
 #include "calc.h"
 #include "display.h"
+#include "number.h"
 
+#include <cstdio>
 #include <cstring>
 
 std::string calcClipText(const Calculator *calc) {
@@ -42,47 +44,99 @@ std::string calcClipText(const Calculator *calc) {
     return out;
 }
 
-static bool digitOf(int c, int radix, int *digit) {
+// The value of a digit character in the radix, or -1.
+static int digitOf(int c, int radix) {
     int v = c >= '0' && c <= '9'   ? c - '0'
             : c >= 'a' && c <= 'f' ? c - 'a' + 10
             : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                    : 99;
-    *digit = v;
-    return v < radix;
+    return v < radix ? v : -1;
 }
 
-void calcClipPaste(const char *text, int length, Calculator *calc) {
-    if (!text || calc->state == CALC_ERROR)
-        return;
-    int i = 0;
-    while (i < length && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
+static bool blank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A pasted text's one number rewritten in the entry's own form ("-1.5 -3") into *entry; null,
+// or why the text is no such number.
+static const char *pastedEntry(const char *text, int length, const Calculator *calc,
+                               std::string *entry) {
+    static char notNumber[40];
+    snprintf(notNumber, sizeof notNumber, "not a number in radix %d", calc->radix);
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(text);
+    int i = 0, end = length;
+    while (i < end && blank(t[i]))
         i++;
-    bool negative = i < length && text[i] == '-';
-    if (negative || (i < length && text[i] == '+'))
+    while (end > i && blank(t[end - 1]))
+        end--;
+    const bool negative = i < end && t[i] == '-';
+    if (i < end && (t[i] == '-' || t[i] == '+'))
         i++;
-    if (i + 1 < length && text[i] == '0' && strchr("xXbBoO", text[i + 1]))
+    const char prefix = calc->radix == 16  ? 'x'
+                        : calc->radix == 8 ? 'o'
+                        : calc->radix == 2 ? 'b'
+                                           : 0;
+    if (prefix && i + 1 < end && t[i] == '0' && (t[i + 1] | 0x20) == prefix)
         i += 2;
-    bool point = false, typed = false, inExponent = false, exponentNegative = false;
-    for (; i < length; i++) {
-        int c = (unsigned char)text[i], digit;
-        if (!inExponent && calc->radix == 10 && (c == 'e' || c == 'E') && typed) {
-            if (negative) // the mantissa's sign, while the mantissa is still being typed
-                calcSignChange(calc);
-            negative = false;
-            calcEnterExponent(calc);
-            inExponent = true;
-            if (i + 1 < length && (text[i + 1] == '-' || text[i + 1] == '+'))
-                exponentNegative = text[++i] == '-';
-        } else if (c == '.' && !point && !inExponent && calc->format == 0) {
-            calcDigit('.', calc);
+    std::string mantissa;
+    int digits = 0; // significant digits: from the first that is not 0
+    bool point = false;
+    for (; i < end; i++) {
+        int c = t[i], d = digitOf(c, calc->radix);
+        if (d >= 0) {
+            mantissa += kDigitTable[d];
+            digits += digits > 0 || d > 0;
+        } else if (c == '.' && !point) {
+            if (calc->format == kNumInteger)
+                return "no radix point in the integer format";
+            mantissa += '.';
             point = true;
-        } else if (digitOf(c, calc->radix, &digit)) {
-            calcDigit(digit < 10 ? '0' + digit : 'A' + digit - 10, calc);
-            typed = true;
+        } else if (c == '_' || c == 0xA0) { // a group separator stands between two digits
+            if (i == 0 || digitOf(t[i - 1], calc->radix) < 0 || i + 1 >= end ||
+                digitOf(t[i + 1], calc->radix) < 0)
+                return notNumber;
+        } else {
+            break;
         }
-        if (calc->state == CALC_ERROR)
-            return;
     }
-    if ((negative && typed) || (inExponent && exponentNegative))
-        calcSignChange(calc);
+    if (mantissa.find_first_not_of('.') == std::string::npos)
+        return notNumber; // no digit at all
+    if (calc->format == kNumInteger && digits > calc->digits)
+        return "too many digits for the integer format";
+    std::string exponent;
+    bool exponentNegative = false;
+    if (i < end && calc->radix == 10 && (t[i] == 'e' || t[i] == 'E')) {
+        if (calc->format == kNumInteger)
+            return "no exponent in the integer format";
+        i++;
+        exponentNegative = i < end && t[i] == '-';
+        if (i < end && (t[i] == '-' || t[i] == '+'))
+            i++;
+        const int first = i;
+        for (; i < end && t[i] >= '0' && t[i] <= '9'; i++)
+            if (!exponent.empty() || t[i] != '0')
+                exponent += static_cast<char>(t[i]);
+        if (i == first)
+            return notNumber;
+        if (static_cast<int>(exponent.size()) > calc->exponentDigits)
+            return "exponent wider than the display's exponent cells";
+    }
+    if (i < end)
+        return notNumber;
+    *entry = negative && digits > 0 ? "-" : ""; // no "-0"
+    *entry += mantissa;
+    if (!exponent.empty())
+        *entry += std::string(" ") + (exponentNegative ? "-" : "") + exponent;
+    return nullptr;
+}
+
+const char *calcClipPaste(const char *text, int length, Calculator *calc) {
+    if (calc->state == CALC_ERROR)
+        return "the calculator is in its error state";
+    std::string entry;
+    if (const char *why = pastedEntry(text ? text : "", text ? length : 0, calc, &entry))
+        return why;
+    Number *x;
+    if (displayParseText(entry.c_str(), calc, &x))
+        return "not a number the calculator can hold";
+    calcEnterValue(x, calc);
+    return nullptr;
 }

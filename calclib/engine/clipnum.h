@@ -1,5 +1,5 @@
 // The clipboard's number text: what the display shows as text another program can use, and a
-// pasted text typed into the calculator as keys. The panel moves the text to and from the
+// pasted text taken as one number or refused. The panel moves the text to and from the
 // clipboard; the rules are here, so they are the same wherever a number is copied or pasted.
 #pragma once
 
@@ -12,7 +12,14 @@ struct Calculator;
 // dashes or nothing.
 std::string calcClipText(const Calculator *calc);
 
-// Types a pasted number: its digits that are valid in the radix, one point, an exponent after
-// 'e' or 'E' (decimal only), a leading '-' as a sign change. Everything else is passed over. In
-// the error state nothing is typed.
-void calcClipPaste(const char *text, int length, Calculator *calc);
+// Takes a pasted text (Latin-1) as X when, white space trimmed at both ends, it is exactly one
+// number in the calculator's radix and format: a sign, the prefix of the radix ("0x", "0o",
+// "0b"; none in decimal), its digits with at most one point (none in the integer format), digit
+// groups parted by '_' or a no-break space, and in decimal an exponent after 'e' or 'E' no wider
+// than the display's exponent cells (none in the integer format). A longer mantissa is rounded
+// half up to the length, as the typed entry's parse does; an integer too long for the length is
+// refused. The number is entered as a constant is: a number being typed is dropped, after a
+// shown value a new calculation starts, after an operator it is the operand; state
+// OPERAND_ENTERED. Null when it was taken; otherwise why not ("not a number in radix 10"), and
+// nothing changed. Nothing is taken in the error state.
+const char *calcClipPaste(const char *text, int length, Calculator *calc);

@@ -254,11 +254,20 @@ int displayParseEntry(Calculator *calc) {
             *p++ = gEntry.exponent[i];
     }
     *p = 0;
+    Number *n;
+    if (int r = displayParseText(gEntry.parseBuffer, calc, &n))
+        return r;
+    n->next = calc->operands;
+    calc->operands = n;
+    return 0;
+}
 
+int displayParseText(const char *text, Calculator *calc, Number **value) {
+    *value = nullptr;
     Number *n = numCreate(calc->digits, calc->radix, calc->format);
     if (!n)
         return 1;
-    if (!AtoNumber(n, gEntry.parseBuffer)) {
+    if (!AtoNumber(n, text)) {
         numFree(n);
         return 2;
     }
@@ -272,7 +281,6 @@ int displayParseEntry(Calculator *calc) {
         numFree(n);
         n = complement;
     }
-    n->next = calc->operands;
-    calc->operands = n;
+    *value = n;
     return 0;
 }

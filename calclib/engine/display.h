@@ -5,6 +5,7 @@
 #pragma once
 
 struct Calculator;
+struct Number;
 
 // Mantissa bytes hold the digit character in the low seven bits; the high bit means a radix
 // point follows the digit. A point typed first is 0xB0, '0' with the point ("0.").
@@ -42,6 +43,10 @@ void displayEmptyEntry(Calculator *calc);
 // Turns the entry into a Number pushed onto the operand stack. 0; 1 no memory; 2 the text
 // does not parse; 5 a negative integer cannot be put into complement form.
 int displayParseEntry(Calculator *calc);
+// The same for a number's text in the entry's own form ("-1.5 -3": sign, digits of the radix, a
+// point, a blank and the exponent): a new Number of the calculator's digit count, radix and
+// format into *value, owned by the caller, and nothing pushed. The codes of displayParseEntry.
+int displayParseText(const char *text, Calculator *calc, Number **value);
 // Reallocates the fields for the calculator's digit counts and empties them.
 void displayRebuild(Calculator *calc);
 // Detaches (1) or reattaches (0) the cells: while detached nothing is drawn.

@@ -52,7 +52,8 @@ void calcSessionStart(int registers, const CalcSessionOptions *options, Calculat
         calc->radix = 10; // the switch is pressed from the start-up radix
         calcSetRadix(options->radix, calc);
     }
-    calcSetFormat(calc->format, calc);
+    // A format asked for wins over the one the radix switch chose, whatever came first.
+    calcSetFormat(options && options->format >= 0 ? options->format : calc->format, calc);
     calcEmptyStacks(calc);
     calc->state = ENTRY_MANTISSA;
     calc->parenDepth = 0;

@@ -31,8 +31,8 @@ int calcSessionRead(const char *file, const CalcSessionOptions *options, Calcula
 
 // Starts the engine on the record that calcSessionRead filled: `registers` empty registers,
 // the entry fields for the digit counts, the options' radix pressed (its format following
-// when auto format is on) and the record's format selected, both stacks empty and a fresh
-// entry. The hooks the caller set stay.
+// when auto format is on) and then the options' format, when they name one, else the record's,
+// selected; both stacks empty and a fresh entry. The hooks the caller set stay.
 void calcSessionStart(int registers, const CalcSessionOptions *options, Calculator *calc);
 
 // Releases what the session holds: stacks, registers, the point memory and the entry fields.

@@ -6,6 +6,7 @@
 #include "numctx.h"
 
 #include <cstdint>
+#include <cstring>
 
 static const char kSourceName[] = "calclib\\src\\intops";
 
@@ -198,7 +199,7 @@ int shiftRightOne(Number *y, Number *result, NumContext *ctx) {
     return shiftOne(y, result, 0, ctx);
 }
 
-// ---- integer part, fraction, modulus ------------------------------------------------------
+// ---- integer part and fraction ------------------------------------------------------------
 
 int numTrunc(Number *x, Number *result, NumContext *ctx) {
     if (x->format == kNumInteger)
@@ -239,35 +240,94 @@ int numFrac(Number *x, Number *result, NumContext *ctx) {
     return numSub(value, whole, result, ctx) ? 2 : 0;
 }
 
-// a mod b on the unsigned digit patterns, by long division keeping only the remainder: the
-// same reading of the operands as integer division, and no indicator changes.
+// ---- remainders ---------------------------------------------------------------------------
+//
+// Both moduli keep only the remainder of a long division, on digit strings of n places
+// (n = L + 1) whose first place is 0 between steps: the divisor d has it 0, so a remainder
+// r < d shifted one place still fits.
+
+// Places of the quotient digit's estimate: enough that it is never more than one below the
+// digit in any radix, few enough that radix^places fits the integers it is made in.
+constexpr int kEstimatePlaces = 12;
+
+// r -= q * d on n places; q * d <= r.
+static void subtractMultiple(unsigned char *r, const unsigned char *d, int n, int radix, int q) {
+    int borrow = 0;
+    for (int i = n - 1; i >= 0; i--) {
+        int v = r[i] - q * d[i] - borrow;
+        borrow = v < 0 ? (radix - 1 - v) / radix : 0;
+        r[i] = static_cast<unsigned char>(v + borrow * radix);
+    }
+}
+
+// One step of the division: r = (r * radix + digit) mod d, for r < d. `top` is d's first
+// non-zero place (at least 1). Since r < radix * d, r has nothing before place top - 1; the
+// quotient digit is estimated from the places top - 1 on of both, from below (d's window rounded
+// up), and made exact by at most two more subtractions: a step costs a few passes over n places
+// whatever the radix.
+static void remainderStep(unsigned char *r, const unsigned char *d, int n, int top, int radix,
+                          int digit) {
+    memmove(r, r + 1, static_cast<size_t>(n - 1));
+    r[n - 1] = static_cast<unsigned char>(digit);
+    const int end = top - 1 + kEstimatePlaces < n ? top - 1 + kEstimatePlaces : n;
+    int64_t rw = 0, dw = 0;
+    for (int i = top - 1; i < end; i++) {
+        rw = rw * radix + r[i];
+        dw = dw * radix + d[i];
+    }
+    // The whole of d in the window: the estimate is the digit itself.
+    const int64_t q = end == n ? rw / dw : rw / (dw + 1);
+    if (q > 0)
+        subtractMultiple(r, d, n, radix, static_cast<int>(q));
+    while (memcmp(r, d, static_cast<size_t>(n)) >= 0)
+        subtractMultiple(r, d, n, radix, 1);
+}
+
+// The first non-zero place of d, or 0 when d is zero.
+static int firstDigit(const unsigned char *d, int n) {
+    for (int i = 0; i < n; i++)
+        if (d[i])
+            return i;
+    return 0;
+}
+
+// x = x * y mod d, x and y below d on n places; `product` has 2 n places of scratch. The exact
+// product first (x may be y), then its places fed through the division.
+static void multiplyModulo(unsigned char *x, const unsigned char *y, const unsigned char *d, int n,
+                           int top, int radix, unsigned char *product) {
+    for (int i = 0; i < 2 * n; i++)
+        product[i] = 0;
+    for (int i = n - 1; i >= 0; i--) {
+        int carry = 0;
+        for (int j = n - 1; j >= 0; j--) {
+            int t = product[i + j + 1] + x[i] * y[j] + carry;
+            product[i + j + 1] = static_cast<unsigned char>(t % radix);
+            carry = t / radix;
+        }
+        product[i] = static_cast<unsigned char>(carry);
+    }
+    for (int i = 0; i < n; i++)
+        x[i] = 0;
+    for (int i = 0; i < 2 * n; i++)
+        remainderStep(x, d, n, top, radix, product[i]);
+}
+
+// a mod b on the unsigned digit patterns: the same reading of the operands as integer
+// division, and no indicator changes.
 static int modInteger(const Number *a, const Number *b, Number *result, NumContext *ctx) {
-    const int L = a->length;
+    const int L = a->length, n = L + 1;
     if (numIsZero(b))
         return numError("div - divide by zero", ctx);
     Number **chain = &ctx->temporaries;
-    Number *r = numCreateTemp(L + 1, a->radix, kNumInteger, chain);
-    Number *d = numCreateTemp(L + 1, a->radix, kNumInteger, chain);
+    Number *r = numCreateTemp(n, a->radix, kNumInteger, chain);
+    Number *d = numCreateTemp(n, a->radix, kNumInteger, chain);
     if (!r || !d)
         return numError("trunc - temp create failed", ctx);
+    memcpy(d->digits + 1, b->digits, static_cast<size_t>(L));
+    const int top = firstDigit(d->digits, n);
     for (int i = 0; i < L; i++)
-        d->digits[i + 1] = b->digits[i];
-    for (int i = 0; i < L; i++) {
-        // r < d <= radix^L, so its first digit is 0 and the shift loses nothing.
-        for (int k = 0; k < L; k++)
-            r->digits[k] = r->digits[k + 1];
-        r->digits[L] = a->digits[i];
-        while (numCompare(r, d) >= 0) {
-            int borrow = 0;
-            for (int k = L; k >= 0; k--) {
-                int v = r->digits[k] - d->digits[k] - borrow;
-                borrow = v < 0;
-                r->digits[k] = static_cast<unsigned char>(v + (borrow ? a->radix : 0));
-            }
-        }
-    }
-    for (int i = 0; i < L; i++)
-        result->digits[i] = r->digits[i + 1];
+        remainderStep(r->digits, d->digits, n, top, a->radix, a->digits[i]);
+    memcpy(result->digits, r->digits + 1, static_cast<size_t>(L));
     result->exponent = 0;
     result->negative = 0;
     result->radix = a->radix;
@@ -275,19 +335,60 @@ static int modInteger(const Number *a, const Number *b, Number *result, NumConte
     return 0;
 }
 
-int numMod(Number *a, Number *b, Number *result, NumContext *ctx) {
-    if (a->format == kNumInteger)
-        return modInteger(a, b, result, ctx);
-    Number **chain = &ctx->temporaries;
-    Number *quotient = numCreateTemp(a->length, a->radix, a->format, chain);
-    Number *fraction = numCreateTemp(a->length, a->radix, a->format, chain);
-    if (!quotient || !fraction)
-        return numError("trunc - temp create failed", ctx);
-    if (numDiv(a, b, quotient, ctx))
+// A gap between the exponents up to this many times the places is gone through a place at a
+// time; a wider one costs less as powers (two products cost about four places' steps).
+constexpr int kDirectGap = 4;
+
+// a mod b = a - b * trunc(a / b), exactly. With a = A * R^(ea - L) and b = B * R^(eb - L) for
+// L-digit integers A and B, a smaller exponent than b's makes |a| < |b|, a its own remainder;
+// otherwise the remainder is (A * R^(ea - eb) mod B) * R^(eb - L): below B at b's last place,
+// so it fits the length exactly and no rounding is left to do. A wide gap takes R^(ea - eb)
+// modulo B by squaring, so even 2^32 places cost about 64 products, not a step per place.
+static int modFloating(Number *a, Number *b, Number *result, NumContext *ctx) {
+    const int L = a->length, n = L + 1, radix = a->radix;
+    if (!NUM_CHECK(b->length == L && result->length == L))
         return 1;
-    if (numFrac(quotient, fraction, ctx))
-        return 2;
-    return numMul(fraction, b, result, ctx);
+    if (numIsZero(b))
+        return numError("div - divide by zero", ctx);
+    if (justify(a) || justify(b))
+        return numError("trunc - exponent overflow", ctx);
+    if (numIsZero(a) || a->exponent < b->exponent)
+        return numCopy(a, result) ? numError("trunc - copy failed", ctx) : 0;
+    Number **chain = &ctx->temporaries;
+    Number *r = numCreateTemp(n, radix, kNumInteger, chain);
+    Number *d = numCreateTemp(n, radix, kNumInteger, chain);
+    Number *power = numCreateTemp(n, radix, kNumInteger, chain);
+    Number *product = numCreateTemp(2 * n, radix, kNumInteger, chain);
+    if (!r || !d || !power || !product)
+        return numError("trunc - temp create failed", ctx);
+    memcpy(d->digits + 1, b->digits, static_cast<size_t>(L));
+    const int top = firstDigit(d->digits, n);
+    for (int i = 0; i < L; i++)
+        remainderStep(r->digits, d->digits, n, top, radix, a->digits[i]);
+    int64_t gap = static_cast<int64_t>(a->exponent) - b->exponent;
+    if (gap <= kDirectGap * n) { // the long division goes on through the gap's zeros
+        for (; gap > 0; gap--)
+            remainderStep(r->digits, d->digits, n, top, radix, 0);
+    }
+    remainderStep(power->digits, d->digits, n, top, radix, 1); // R mod B
+    remainderStep(power->digits, d->digits, n, top, radix, 0);
+    for (; gap > 0; gap >>= 1) {
+        if (gap & 1)
+            multiplyModulo(r->digits, power->digits, d->digits, n, top, radix, product->digits);
+        if (gap > 1)
+            multiplyModulo(power->digits, power->digits, d->digits, n, top, radix, product->digits);
+    }
+    memcpy(result->digits, r->digits + 1, static_cast<size_t>(L));
+    result->exponent = b->exponent;
+    result->negative = a->negative;
+    result->radix = radix;
+    result->format = kNumFloating;
+    return justify(result) ? numError("trunc - exponent overflow", ctx) : 0;
+}
+
+int numMod(Number *a, Number *b, Number *result, NumContext *ctx) {
+    return a->format == kNumInteger ? modInteger(a, b, result, ctx)
+                                    : modFloating(a, b, result, ctx);
 }
 
 // ---- factorial ----------------------------------------------------------------------------

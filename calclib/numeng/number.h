@@ -245,8 +245,9 @@ int shiftLeft(Number *y, Number *x, Number *result, NumContext *ctx);
 int shiftRight(Number *y, Number *x, Number *result, NumContext *ctx);
 int shiftLeftOne(Number *y, Number *result, NumContext *ctx);
 int shiftRightOne(Number *y, Number *result, NumContext *ctx);
-// Integer part towards zero (x is changed), fraction x - trunc(x), and a mod b: floating
-// frac(a / b) * b; integer the remainder of the unsigned division, indicators untouched.
+// Integer part towards zero (x is changed), fraction x - trunc(x), and a mod b: floating the
+// exact remainder a - b * trunc(a / b), with a's sign ("div - divide by zero" for b = 0);
+// integer the remainder of the unsigned division, indicators untouched.
 int numTrunc(Number *x, Number *result, NumContext *ctx);
 int numFrac(Number *x, Number *result, NumContext *ctx);
 int numMod(Number *a, Number *b, Number *result, NumContext *ctx);

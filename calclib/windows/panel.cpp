@@ -95,6 +95,7 @@ struct Panel {
     WindowRef precision;                // the display precision dialog, when open
     PanelTape tape;                     // the printer tape, when open
     WindowRef program;                  // the program window, when open
+    bool noted;                         // the title carries a refused paste's note
 };
 
 bool gToolkitFontsSet; // the toolkit font change is made once per process
@@ -404,54 +405,51 @@ const struct {
 
 // ---- keys ---------------------------------------------------------------------------------------
 
+void ShowNote(const char *note, Panel *p);
+
 // A key of the engine's table, by the button's name.
 int EnginePressed(int, Window *button) {
     Calculator *calc = CalcOf(button);
     const CalcKeyFunction *key = calcKeyFunction(button->name);
+    if (Panel *p = PanelOf(button); p && p->noted)
+        ShowNote(nullptr, p);
     if (calc && key)
         key->press(button->name, calc);
     return 0;
 }
 
-// The button a typed key stands for, when the panel has one that can be disabled.
-const char *ButtonOfKey(int key) {
-    static char name[2];
-    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'F') || key == '.' || key == 'i') {
-        name[0] = (char)key;
-        name[1] = 0;
-        return name;
-    }
-    if (key >= 'a' && key <= 'f') {
-        name[0] = (char)(key - 'a' + 'A');
-        name[1] = 0;
-        return name;
-    }
-    return key == 'x' ? "exp" : key == 'I' ? "Int" : nullptr;
-}
-
-bool KeyDisabled(int key, Panel *p) {
-    const char *name = ButtonOfKey(key);
-    if (!name)
-        return false;
-    for (Window *w = p->window->chain; w; w = w->chain)
-        if (w->parent == p->window && w->name && strcmp(w->name, name) == 0)
-            return (w->flags & kWindowDisabled) != 0;
-    return false;
-}
-
 // ---- the clipboard ------------------------------------------------------------------------------
 
-void CopyShown(Panel *p) {
-    std::string text = calcClipText(&p->calc);
-    if (!text.empty())
-        ClipboardPut(text.c_str(), (int)text.size(), p->window);
+void ShowAngleMode(Panel *p);
+
+// The panel has no status field: a refused paste says why in its title, after the angle mode,
+// until the next key. Null takes the note away.
+void ShowNote(const char *note, Panel *p) {
+    ShowAngleMode(p);
+    if (note) {
+        std::string title = std::string(p->window->text) + "  - " + note;
+        SetWindowText(title.c_str(), p->window);
+    }
+    p->noted = note != nullptr;
 }
 
+// Ctrl+C: the number shown as text. With nothing to copy (the error state, a value shown as
+// dashes) or a clipboard that cannot be had, the bell.
+void CopyShown(Panel *p) {
+    std::string text = calcClipText(&p->calc);
+    if (text.empty() || !ClipboardPut(text.c_str(), (int)text.size(), p->window))
+        RingBell();
+}
+
+// Ctrl+V: the clipboard's text becomes X when it is one number, else the bell and the note.
 void PasteClipboard(Panel *p) {
     int length = 0;
     const char *text = ClipboardGet(&length, p->window);
-    if (text && length > 0)
-        calcClipPaste(text, length, &p->calc);
+    const char *why = text ? calcClipPaste(text, length, &p->calc) : "the clipboard holds no text";
+    if (why) {
+        RingBell();
+        ShowNote((std::string("paste refused: ") + why).c_str(), p);
+    }
 }
 
 // A click on the button, as the mouse would give it.
@@ -493,10 +491,8 @@ int PanelKey(int key, Window *w) {
     Panel *p = PanelOf(w);
     if (!p)
         return 0;
-    // A key whose button is disabled does nothing: 'x' in the integer format must not start an
-    // exponent that the parse would then drop.
-    if (KeyDisabled(key, p))
-        return 0;
+    if (p->noted)
+        ShowNote(nullptr, p);
     if (key >= keyAltA && key <= keyAltZ) {
         PressAltKey('A' + key - keyAltA, p);
         return 0;
@@ -510,14 +506,12 @@ int PanelKey(int key, Window *w) {
     case keyShiftInsert:
         PasteClipboard(p);
         return 0;
-    case 'p':
-        calcEnterPi(&p->calc);
-        return 0;
-    case 'r':
-        calcUnaryOp('r', &p->calc);
-        return 0;
     default:
-        return calcKey(key, &p->calc);
+        // A key whose button is disabled types nothing, and is heard: 'x' in the integer format
+        // must not start an exponent that the parse would then drop.
+        if (calcPanelKey(key, &p->calc))
+            RingBell();
+        return 0;
     }
 }
 

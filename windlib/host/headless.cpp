@@ -73,6 +73,7 @@ struct Headless {
     std::string clipboard;
     bool hasClipboard;
     bool clipboardRefused; // HeadlessClipboardRefuse
+    long bells;            // HeadlessBellCount
     int failCreate;
     HeadlessStats stats;
     HWin *caretOwner; // the window the caret belongs to, null for none
@@ -812,6 +813,8 @@ int MessageBox(const char *text, const char *caption, unsigned flags) {
     return gH.boxAnswer;
 }
 
+void Bell(void) { gH.bells++; }
+
 void SetExitHook(void (*)(void)) {}
 
 // Input goes to the keyboard focus, else to the topmost visible top-level window; none while
@@ -1046,6 +1049,7 @@ unsigned HeadlessBoxFlags(int i) {
     return i >= 0 && i < (int)gH.boxes.size() ? gH.boxes[i].flags : 0;
 }
 void HeadlessBoxClear(void) { gH.boxes.clear(); }
+long HeadlessBellCount(void) { return gH.bells; }
 void HeadlessSetBoxAnswer(int answer) { gH.boxAnswer = answer; }
 
 HeadlessStats HeadlessGetStats(void) {

@@ -78,6 +78,8 @@ const char *HeadlessBoxCaption(int index);
 unsigned HeadlessBoxFlags(int index);
 void HeadlessBoxClear(void);
 void HeadlessSetBoxAnswer(int answer); // what every box returns (kHostAnswerOk at open)
+// The bells rung since the backend opened.
+long HeadlessBellCount(void);
 
 // ---- how the loop waited ------------------------------------------------------------------------
 struct HeadlessStats {

@@ -368,6 +368,8 @@ struct HostOps {
 
     // boxes for the user: modal, outside the toolkit; the text also goes to standard error
     int (*messageBox)(const char *text, const char *caption, unsigned flags);
+    // the bell: input the program refuses is heard
+    void (*bell)(void);
 
     // called when the process must end at once (lost display): removes temporary files
     void (*setExitHook)(void (*hook)(void));

@@ -196,5 +196,6 @@ template <typename W, typename R, typename... A, R (*F)(A...)> struct HostAdapt<
     (ops).clipboardPut = HostAdapt<W, ClipboardPut>::Call;       \
     (ops).clipboardGet = HostAdapt<W, ClipboardGet>::Call;       \
     (ops).messageBox = HostAdapt<W, MessageBox>::Call;           \
+    (ops).bell = HostAdapt<W, Bell>::Call;                       \
     (ops).setExitHook = HostAdapt<W, SetExitHook>::Call
 // clang-format on

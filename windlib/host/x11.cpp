@@ -1500,6 +1500,12 @@ int DestroyCaret(void) {
     return 0;
 }
 
+// At the keyboard's own volume; flushed, since no request may follow for a while.
+void Bell(void) {
+    XBell(gX.dpy, 0);
+    XFlush(gX.dpy);
+}
+
 void SetExitHook(void (*hook)(void)) { gX.exitHook = hook; }
 
 } // namespace

@@ -38,7 +38,9 @@ std::string Utf8FromLatin1(const std::string &text) {
 
 // At most `max` Latin-1 bytes: a character Latin-1 cannot hold, or a byte that begins no
 // well-formed sequence, becomes one '?'. Sequences of three and four bytes never hold a Latin-1
-// character, so only two-byte ones are decoded.
+// character, so only two-byte ones are decoded; but the thin and the narrow no-break space,
+// which group a number's digits, become the no-break space, so a pasted number keeps its
+// separators.
 std::string Latin1FromUtf8(const std::string &utf8, size_t max) {
     std::string text;
     size_t n = utf8.size();
@@ -63,7 +65,9 @@ std::string Latin1FromUtf8(const std::string &utf8, size_t max) {
             text += code < 0x100 ? (char)code : '?';
             i += 2;
         } else {
-            text += '?';
+            bool thin = length == 3 && utf8.compare(i, 2, "\xE2\x80") == 0 &&
+                        (utf8[i + 2] == '\x89' || utf8[i + 2] == '\xAF'); // U+2009, U+202F
+            text += thin ? '\xA0' : '?';
             i += length;
         }
     }

@@ -934,6 +934,11 @@ void ReportMemoryError(const char *text) {
     Report(text, "KLN Memory Error", kHostBoxOk | kHostBoxIconError);
 }
 
+void RingBell(void) {
+    if (gCore.up)
+        gCore.host->bell();
+}
+
 void ReportMessage(const char *text) { Report(text, "KLN Report", kHostBoxOk | kHostBoxIconError); }
 
 void ReportError(const char *text, const char *caption) {

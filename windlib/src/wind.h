@@ -298,6 +298,9 @@ void ReportError(const char *text, const char *caption); //
 // answer then.
 int AskYesNo(const char *text, const char *caption);
 void AssertReport(const char *file, int line); // "%s Line %d", caption "ASSERT Failed"
+// Rings the bell: a key or a paste that a window refuses is heard. Nothing while the toolkit is
+// down.
+void RingBell(void);
 int QuietDiagnostic(const char *message, const char *detail); // shows nothing; 1
 // The last quiet diagnostic ("message detail"), for tests of the modules that raise them.
 const char *LastQuietDiagnostic(void);

@@ -732,6 +732,19 @@ TEST_F(WindTest, ReportersShowTheirCaptions) {
     EXPECT_STREQ("SetFont: font not created", LastQuietDiagnostic());
 }
 
+// The bell goes to the host, once a ring, and is no box; with the toolkit down nothing rings.
+TEST_F(WindTest, TheBellRingsOnTheHost) {
+    EXPECT_EQ(0, HeadlessBellCount());
+    RingBell();
+    RingBell();
+    EXPECT_EQ(2, HeadlessBellCount());
+    EXPECT_EQ(0, HeadlessBoxCount());
+    WindowEpilog(); // the backend closes, and counts afresh when it opens again
+    RingBell();
+    Start(24);
+    EXPECT_EQ(0, HeadlessBellCount());
+}
+
 TEST_F(WindTest, OpeningInsideADeadParentIsAnInternalFault) {
     Window *top = Top("main");
     Window *a = Child("a", top);

@@ -6,10 +6,11 @@
 //
 // Checked: a put is stamped with its key's time (one older than xclip's taking fails); a put is
 // read back by xclip as UTF-8 and as STRING, TARGETS lists what is offered and other targets
-// are refused; texts xclip holds are got as Latin-1, with '?' for what Latin-1 cannot hold; a
-// 1 MB text from xclip is got capped; our own text comes back at once; a put larger than the
-// largest request is served in pieces (INCR), also while a message box is up; and an owner that
-// never answers costs a bounded wait, after which the keys that came meanwhile arrive in order.
+// are refused; texts xclip holds are got as Latin-1, with '?' for what Latin-1 cannot hold (but
+// the no-break space for the spaces that group a number's digits); a 1 MB text from xclip is got
+// capped; our own text comes back at once; a put larger than the largest request is served in
+// pieces (INCR), also while a message box is up; and an owner that never answers costs a
+// bounded wait, after which the keys that came meanwhile arrive in order.
 //
 // Usage: x11_clipboard; exit status 0 when every check held.
 #include "host.h"
@@ -59,6 +60,12 @@ struct GetCase {
      "b\xC3",
      "a?b?"},                                     // a byte no character starts with, a cut one
     {"\xC3\xA9t\xC3\xA9\tx\n", "\xE9t\xE9\tx\n"}, // tab and line feed stay
+    {"1\xE2\x80\x89"
+     "000\xE2\x80\xAF"
+     "5\xE2\x80\x8A",
+     "1\xA0"
+     "000\xA0"
+     "5?"}, // thin and narrow no-break spaces group digits; a hair space is no such space
 };
 
 Window *gTop, *gKeys;

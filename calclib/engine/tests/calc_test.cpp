@@ -128,7 +128,15 @@ TEST(Engine, KeySequences) {
         {"a second operator is ignored", {"5++3="}, " 8", RESULT_SHOWN},
         {"Equals after an operator is ignored", {"5+="}, " 5", OPERATOR_PENDING},
         {"a unary operation after an operator is ignored", {"5+", "@sin", "1="}, " 6", RESULT_SHOWN},
-        {"parentheses while typing are ignored", {"(3+4)="}, " 7", RESULT_SHOWN},
+        {"a parenthesis at the start opens", {"(1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis at the start, then a product", {"(3+4)X2="}, " 14", RESULT_SHOWN},
+        {"nested parentheses at the start", {"((1+2)X(3+1))X2="}, " 24", RESULT_SHOWN},
+        {"a parenthesis after clear entry opens", {"7", "\b", "(1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis after clear all opens", {"5/0=", "@AllClr", "(1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis after a result opens", {"2=", "@(", "1+2)X3="}, " 9", RESULT_SHOWN},
+        {"a parenthesis while digits are typed is ignored", {"5(+1="}, " 6", RESULT_SHOWN},
+        {"a parenthesis after a typed point is ignored", {".(5="}, " 0.5", RESULT_SHOWN},
+        {"a parenthesis in exponent entry is ignored", {"2x(1="}, " 20", RESULT_SHOWN},
         {"a digit after a result starts afresh", {"2=3="}, " 3", RESULT_SHOWN},
         {"clear entry after an operator", {"7+", "\b", "2="}, " 9", RESULT_SHOWN},
         {"clear entry during exponent entry", {"7+1x5", "\b", "2="}, " 9", RESULT_SHOWN},
@@ -173,6 +181,58 @@ TEST(Engine, KeySequences) {
     }
 }
 
+// The panel's keyboard, which the panel and torva-cli both type through: the engine's map, the
+// panel's own characters for pi and 1/x, and the keys of disabled buttons refused with a reason.
+TEST(PanelKeyboard, TheSameCharactersDoTheSameThing) {
+    struct Case {
+        const char *label;
+        int radix, format;
+        const char *typed; // bytes 128 and up are the toolkit's key codes (0x82 is Up)
+        const char *shown;
+        const char *refusals; // each refusal, ending in '|'
+    } cases[] = {
+        // clang-format off
+        {"p is pi", 10, 0, "pI", " 3", ""},
+        {"r is 1/x", 10, 0, "4r", " 0.25", ""},
+        {"the engine's map for the rest", 10, 0, "2+3*4=", " 14", ""},
+        {"7 mod 4 by percent", 10, 0, "7%4=", " 3", ""},
+        {"the point in the floating format", 10, 0, "1.5x2=", " 150", ""},
+        {"no point in the integer format", 10, 1, "1.5", " 15", "no radix point in the integer format|"},
+        {"no exponent in the integer format", 10, 1, "12x3", " 123", "no exponent in the integer format|"},
+        {"no Int in the integer format", 10, 1, "7I", " 7", "no Int in the integer format|"},
+        {"no Frac in the integer format", 10, 1, "7i", " 7", "no Frac in the integer format|"},
+        {"a digit beyond the radix", 2, 1, "121", " 11", "no digit 2 in radix 2|"},
+        {"a letter digit in decimal", 10, 0, "1a2", " 12", "no digit A in radix 10|"},
+        {"a letter digit in hexadecimal", 16, 1, "fa", " FA", ""},
+        {"a navigation key is its digit", 8, 1, "7\x82\x80", " 74", "no digit 8 in radix 8|"},
+        {"every refusal is told", 10, 1, "1.2.3", " 123", "no radix point in the integer format|no radix point in the integer format|"},
+        // clang-format on
+    };
+    for (const Case &c : cases) {
+        Session s(10, c.format, c.radix);
+        if (s.calc.format != c.format)
+            calcSetFormat(c.format, &s.calc);
+        s.run({"@AllClr"});
+        std::string refusals;
+        for (const char *k = c.typed; *k; k++)
+            if (const char *why = calcPanelKey(static_cast<unsigned char>(*k), &s.calc))
+                refusals += std::string(why) + "|";
+        EXPECT_EQ(c.shown, s.shown()) << c.label;
+        EXPECT_EQ(c.refusals, refusals) << c.label;
+    }
+}
+
+// A key of the panel pressed by name is refused for the same reasons as its character.
+TEST(PanelKeyboard, ADisabledKeysReason) {
+    Session s(10, 1);
+    for (const char *name : {".", "exp", "Int", "i", "A"})
+        EXPECT_NE(nullptr, calcKeyRefusal(calcKeyFunction(name), &s.calc)) << name;
+    for (const char *name : {"9", "pi", "r", "Mod", "("})
+        EXPECT_EQ(nullptr, calcKeyRefusal(calcKeyFunction(name), &s.calc)) << name;
+    EXPECT_STREQ("no exponent in the integer format",
+                 calcKeyRefusal(calcKeyFunction("exp"), &s.calc));
+}
+
 TEST(Engine, StacksAndDepth) {
     Session s;
     s.run({"5+"});
@@ -183,7 +243,13 @@ TEST(Engine, StacksAndDepth) {
     EXPECT_EQ('+', s.calc.operations->code);
 
     Session p;
-    p.run({"(3+4)"}); // typed at the very start: both parentheses are ignored
+    p.run({"(3+4"}); // typed at the very start: the parenthesis opens
+    EXPECT_EQ(1, p.calc.parenDepth);
+    EXPECT_EQ(2, p.pending()); // ( +
+    p.run({")"});
+    EXPECT_EQ(0, p.calc.parenDepth);
+    EXPECT_EQ(0, p.pending());
+    p.run({"5("}); // while a number is typed it is ignored
     EXPECT_EQ(0, p.calc.parenDepth);
     p.run({"2=", "@(", "="});
     EXPECT_EQ(1, p.calc.parenDepth); // Equals removes the parenthesis, not the depth
@@ -431,6 +497,9 @@ TEST(Tape, Lines) {
          {"2X(3+4)="},
          "           2 \nX         \n(\n           2 \n           3 \n+          4 \n)\n"
          "           7 \n=          14 \n"},
+        {"a parenthesis at the start",
+         {"(1+2)X3="},
+         "\n(\n           1 \n+          2 \n)\n           3 \nX          3 \n=          9 \n"},
         {"duplicate", {"5", "@Copy"}, "           5 \nduplicate  5 \n"},
         {"negative and exponent", {"1.5vx3v="}, "          -0.0015 \n=         -0.0015 \n"},
         {"a value that cannot be shown",
@@ -473,7 +542,7 @@ TEST(Recorder, Steps) {
     Session s;
     s.calc.recorderMode = 1;
     s.run({"12+3\x7f", "4=", "@pi", "v", "\b", "@AllClr", "(", "@mr16"});
-    EXPECT_EQ("12+3[undo]4=[constant]vhH[format to Integer][radix 16  ]", s.recorded);
+    EXPECT_EQ("12+3[undo]4=[constant]vhH([format to Integer][radix 16  ]", s.recorded);
     Session quiet;
     quiet.run({"12+3="}); // nothing recorded unless recording
     EXPECT_EQ("", quiet.recorded);

@@ -123,6 +123,7 @@ TEST(StepLanguage, EachLineReachesItsEntryPoint) {
         {"recall without a name", {"recall"}, " 0", ""},
         {"a lower-case name", {"7", "store a", "recall A"}, "ERR", "Fatal Error: Math Error"},
         {"parentheses", {"2", "X", "(", "3", "+", "4", ")", "="}, " 14", ""},
+        {"a parenthesis first", {"(", "1", "+", "2", ")", "X", "3", "="}, " 9", ""},
         {"clear entry", {"7", "+", "5", "*Clear*", "2", "="}, " 9", ""},
         {"a lone star clears the entry", {"7", "+", "5", "*", "2", "="}, " 9", ""},
         {"clear all", {"7", "+", "5", "*Clear All*", "2", "="}, " 2", ""},

@@ -52,6 +52,14 @@ TEST_F(Session, TheFileAndTheOptions) {
     exact.exactFunctions = 1;
     CalcSessionOptions bridge;
     bridge.exactFunctions = 0;
+    CalcSessionOptions hexFloat; // the radix switch would choose integers
+    hexFloat.radix = 16;
+    hexFloat.format = 0;
+    CalcSessionOptions decimalInteger;
+    decimalInteger.radix = 10;
+    decimalInteger.format = 1;
+    CalcSessionOptions floating;
+    floating.format = 0;
     struct Case {
         const char *label;
         const char *settings; // null: no file
@@ -67,6 +75,10 @@ TEST_F(Session, TheFileAndTheOptions) {
         {"radians by option", nullptr, &radians, "1s", " 0.841470985", 1, 10, 0, 0},
         {"the file's radix keeps the file's format", "[nv]\nRADIX=16\nNUMBER_FORMAT=0\n", nullptr, "ff+1=", " 100", 0, 16, 0, 0},
         {"the radix option is pressed: auto format", nullptr, &hex, "ff+1=", " 100", 0, 16, 1, 0},
+        {"a format option wins over the radix option's", nullptr, &hexFloat, "1/7=", " 0.249249249", 0, 16, 0, 0},
+        {"an integer format option in decimal", nullptr, &decimalInteger, "5/2=", " 2", 0, 10, 1, 0},
+        {"a format option over the file's", "[nv]\nNUMBER_FORMAT=1\n", &floating, "1/4=", " 0.25", 0, 10, 0, 0},
+        {"a format option with the file's radix", "[nv]\nRADIX=16\nNUMBER_FORMAT=1\n", &floating, "1/8=", " 0.2", 0, 16, 0, 0},
         {"notation and digits by option", nullptr, &sci, "12345=", " 1.2345 4", 0, 10, 0, 0},
         {"digits of the file", "[nv]\nMANTISSA_DIGITS=4\n", nullptr, "2/3=", " 0.667", 0, 10, 0, 0},
         {"the bridge's sin 30 at 12 digits is 0.500000000001", "[nv]\nMANTISSA_DIGITS=12\n", nullptr, "30s", " 0.50000000000", 0, 10, 0, 0},

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 
 namespace {
@@ -161,8 +162,6 @@ TEST(TruncFracMod, WholeAndFractionalParts) {
         {"frac -2.75", 'i', {"2750", 1, 1}, kNone, 10, F, 0, {"7500", 0, 1}, ""},
         {"frac 2.5", 'i', {"2500", 1, 0}, kNone, 10, F, 0, {"5000", 0, 0}, ""},
         {"frac of an integer", 'i', {"0007", 0, 0}, kNone, 10, I, 0, {"0000", 0, 0}, ""},
-        {"10 mod 3 keeps the rounding", 'M', {"1000000000", 2, 0}, {"3000000000", 1, 0}, 10, F, 0, {"9999999990", 0, 0}, ""},
-        {"-7 mod 3 has the sign of a", 'M', {"7000000000", 1, 1}, {"3000000000", 1, 0}, 10, F, 0, {"9999999990", 0, 1}, ""},
         {"integer 10 mod 3", 'M', {"0010", 0, 0}, {"0003", 0, 0}, 10, I, 0, {"0001", 0, 0}, ""},
         {"integer patterns are unsigned", 'M', {"9999", 0, 0}, {"0010", 0, 0}, 10, I, 0, {"0009", 0, 0}, ""},
         {"hex mod", 'M', {"FFFF", 0, 0}, {"0100", 0, 0}, 16, I, 0, {"00FF", 0, 0}, ""},
@@ -172,6 +171,85 @@ TEST(TruncFracMod, WholeAndFractionalParts) {
     };
     for (const Case &c : cases)
         check(c);
+}
+
+// The floating modulus is the exact remainder a - b * trunc(a / b), with the sign of a: no
+// rounding of the quotient leaks into it, however far apart the exponents are.
+TEST(TruncFracMod, TheFloatingModulusIsTheExactRemainder) {
+    const Case cases[] = {
+        // clang-format off
+        {"10 mod 3 is 1, not 0.999999999", 'M', {"1000000000", 2, 0}, {"3000000000", 1, 0}, 10, F, 0, {"1000000000", 1, 0}, ""},
+        {"7.5 mod 2", 'M', {"7500000000", 1, 0}, {"2000000000", 1, 0}, 10, F, 0, {"1500000000", 1, 0}, ""},
+        {"-7.5 mod 2 has the sign of a", 'M', {"7500000000", 1, 1}, {"2000000000", 1, 0}, 10, F, 0, {"1500000000", 1, 1}, ""},
+        {"7.5 mod -2 has the sign of a, not b", 'M', {"7500000000", 1, 0}, {"2000000000", 1, 1}, 10, F, 0, {"1500000000", 1, 0}, ""},
+        {"-7 mod 3", 'M', {"7000000000", 1, 1}, {"3000000000", 1, 0}, 10, F, 0, {"1000000000", 1, 1}, ""},
+        {"1E20 mod 3", 'M', {"1000000000", 21, 0}, {"3000000000", 1, 0}, 10, F, 0, {"1000000000", 1, 0}, ""},
+        {"5 mod 0.3", 'M', {"5000000000", 1, 0}, {"3000000000", 0, 0}, 10, F, 0, {"2000000000", 0, 0}, ""},
+        {"6 mod 3 is zero", 'M', {"6000000000", 1, 0}, {"3000000000", 1, 0}, 10, F, 0, {"0000000000", 0, 0}, ""},
+        {"-6 mod 3 is zero, not -0", 'M', {"6000000000", 1, 1}, {"3000000000", 1, 0}, 10, F, 0, {"0000000000", 0, 0}, ""},
+        {"3E20 mod 3 is zero", 'M', {"3000000000", 21, 0}, {"3000000000", 1, 0}, 10, F, 0, {"0000000000", 0, 0}, ""},
+        {"2 mod 3: a is its own remainder", 'M', {"2000000000", 1, 0}, {"3000000000", 1, 0}, 10, F, 0, {"2000000000", 1, 0}, ""},
+        {"-0.5 mod 3: a smaller exponent", 'M', {"5000000000", 0, 1}, {"3000000000", 1, 0}, 10, F, 0, {"5000000000", 0, 1}, ""},
+        {"0 mod 3", 'M', {"0000000000", 0, 0}, {"3000000000", 1, 0}, 10, F, 0, {"0000000000", 0, 0}, ""},
+        {"0.7 mod 0.25 keeps every digit", 'M', {"7000000000", 0, 0}, {"2500000000", 0, 0}, 10, F, 0, {"2000000000", 0, 0}, ""},
+        {"1E99 mod 7", 'M', {"1000000000", 100, 0}, {"7000000000", 1, 0}, 10, F, 0, {"6000000000", 1, 0}, ""},
+        {"10^1999999999 mod 7", 'M', {"1000000000", 2000000000, 0}, {"7000000000", 1, 0}, 10, F, 0, {"3000000000", 1, 0}, ""},
+        {"a gap past 32 bits", 'M', {"1000000000", 2000000000, 0}, {"7000000000", -2000000000, 0}, 10, F, 0, {"4000000000", -2000000000, 0}, ""},
+        {"twenty digits", 'M', {"12345678901234567890", 20, 0}, {"98765432100000000000", 10, 0}, 10, F, 0, {"72530864100000000000", 10, 0}, ""},
+        {"hex 0x100 mod 7", 'M', {"1000", 3, 0}, {"7000", 1, 0}, 16, F, 0, {"4000", 1, 0}, ""},
+        {"hex 16^1999999999 mod 0xABC", 'M', {"1000", 2000000000, 0}, {"ABC0", 3, 0}, 16, F, 0, {"7540", 3, 0}, ""},
+        {"binary 13 mod 5", 'M', {"1101", 4, 0}, {"1010", 3, 0}, 2, F, 0, {"1100", 2, 0}, ""},
+        {"octal 0.7 mod 0.3", 'M', {"7000", 0, 0}, {"3000", 0, 0}, 8, F, 0, {"1000", 0, 0}, ""},
+        {"a remainder below the smallest exponent", 'M', {"1000000001", -2147483640, 0}, {"1000000000", -2147483640, 0}, 10, F, 1, kNone, "Error: trunc - exponent overflow\n"},
+        // clang-format on
+    };
+    for (const Case &c : cases)
+        check(c);
+}
+
+// Against an independent computation: a - b * trunc(a / b) with the division, truncation,
+// product and difference at three times the length, where each is exact for these operands (the
+// quotient's rounding cannot reach its integer part).
+TEST(TruncFracMod, TheFloatingModulusAgreesWithTheLongDivision) {
+    constexpr int L = 8, W = 3 * L;
+    std::mt19937 random(35);
+    for (int radix : {10, 16, 2, 8}) {
+        for (int k = 0; k < 300; k++) {
+            NumContext calc;
+            Number *a = numCreate(L, radix, F), *b = numCreate(L, radix, F);
+            for (Number *n : {a, b})
+                for (int i = 0; i < L; i++)
+                    n->digits[i] = static_cast<unsigned char>(random() % radix);
+            a->digits[0] = static_cast<unsigned char>(1 + random() % (radix - 1));
+            b->digits[0] = static_cast<unsigned char>(1 + random() % (radix - 1));
+            b->exponent = static_cast<int>(random() % 7) - 3;
+            a->exponent = b->exponent + static_cast<int>(random() % (L + 2)) - 2; // gap -2 .. L - 1
+            a->negative = static_cast<int>(random() % 2);
+            b->negative = static_cast<int>(random() % 2);
+            std::string label = std::to_string(radix) + ": " + numRawText(a);
+            label += " mod " + std::string(numRawText(b));
+            Number **chain = &calc.temporaries;
+            Number *a3 = numCreateTemp(W, radix, F, chain), *b3 = numCreateTemp(W, radix, F, chain);
+            Number *q = numCreateTemp(W, radix, F, chain), *t = numCreateTemp(W, radix, F, chain);
+            Number *p = numCreateTemp(W, radix, F, chain), *r = numCreateTemp(W, radix, F, chain);
+            Number *want = numCreateTemp(L, radix, F, chain);
+            ASSERT_EQ(0, numCopy(a, a3) + numCopy(b, b3));
+            ASSERT_EQ(0, numDiv(a3, b3, q, &calc)) << label;
+            ASSERT_EQ(0, numTrunc(q, t, &calc)) << label;
+            ASSERT_EQ(0, numCopy(b, b3) + numCopy(a, a3));
+            ASSERT_EQ(0, numMul(t, b3, p, &calc)) << label;
+            ASSERT_EQ(0, numSub(a3, p, r, &calc)) << label;
+            ASSERT_EQ(0, numCopy(r, want)) << label;
+            std::string expected = numRawText(want);
+            Number *got = numCreate(L, radix, F);
+            ASSERT_EQ(0, numMod(a, b, got, &calc)) << label;
+            EXPECT_EQ(expected, numRawText(got)) << label;
+            numFreeTemps(chain);
+            numFree(a);
+            numFree(b);
+            numFree(got);
+        }
+    }
 }
 
 TEST(TruncFracMod, IntegerModulusLeavesTheIndicators) {
@@ -231,7 +309,8 @@ TEST(AllocationFailure, EveryTemporaryIsReleased) {
         {"decimal and", {"", '&', {"00000012", 0, 0}, {"00000010", 0, 0}, 10, I, 0, {"00000008", 0, 0}, ""}},
         {"floating xor", {"", '^', {"5600", 1, 0}, {"3000", 1, 0}, 10, F, 0, {"5000", 1, 0}, ""}},
         {"floating shift right", {"", 'R', {"5000", 1, 0}, {"2000", 1, 0}, 10, F, 0, {"1250", 1, 0}, ""}},
-        {"floating mod", {"", 'M', {"1000", 2, 0}, {"3000", 1, 0}, 10, F, 0, {"9990", 0, 0}, ""}},
+        {"floating mod", {"", 'M', {"1000", 2, 0}, {"3000", 1, 0}, 10, F, 0, {"1000", 1, 0}, ""}},
+        {"floating mod, a large gap", {"", 'M', {"1000", 40, 0}, {"7000", 1, 0}, 10, F, 0, {"6000", 1, 0}, ""}},
         {"factorial", {"", '!', {"6000", 1, 0}, kNone, 10, F, 0, {"7200", 3, 0}, ""}},
         // clang-format on
     };

@@ -52,14 +52,18 @@ TEST_F(PanelTest, KeysAndButtonsReachTheEngineAndTheCellsShowTheResult) {
         const char *typed;
         const char *shown;
     } cases[] = {
-        {"1234.5=", "1234.5|"}, {"007", "7|"},     {".", "0.|"},  {"1.5", "1.5|"},
-        {"123v", "-123|"},      {"1x12=", "1|12"}, {"1x", "1|0"}, {"5/0=", "----------|--"},
+        {"1234.5=", "1234.5|"}, {"007", "7|"},      {".", "0.|"},  {"1.5", "1.5|"},
+        {"123v", "-123|"},      {"1x12=", "1|12"},  {"1x", "1|0"}, {"5/0=", "----------|--"},
+        {"4r", "0.25|"},        {"(1+2)*3=", "9|"},
     };
     for (const Case &c : cases) {
         Press("AllClr");
         Type(c.typed);
         EXPECT_EQ(c.shown, Shown()) << c.typed;
     }
+    Press("AllClr");
+    Type("p"); // pi, as its key
+    EXPECT_EQ(0u, Shown().rfind("3.14159265", 0)) << Shown();
     Press("AllClr");
     EXPECT_EQ("0|", Shown());
     Type("-12.5x3");
@@ -228,7 +232,46 @@ std::string ClipboardText() {
 
 void SetClipboard(const char *text) { WindowHost()->clipboardPut(nullptr, text, strlen(text)); }
 
-TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
+// A key typed on the keyboard whose button the panel shows disabled types nothing, and is heard.
+TEST_F(PanelTest, KeysOfDisabledButtonsAreRefusedWithTheBell) {
+    ASSERT_NE(nullptr, Build());
+    struct Case {
+        const char *radio;
+        int format;
+        const char *typed, *shown;
+        int bells;
+    } cases[] = {
+        {"mr10", 1, "1.5", "15|", 1},   // not silently 15: the point is heard
+        {"mr10", 1, "12x3", "123|", 1}, // no exponent in the integer format
+        {"mr10", 1, "7I", "7|", 1},     // Int
+        {"mr10", 1, "7i", "7|", 1},     // Frac
+        {"mr02", 1, "121", "11|", 1},   // a digit beyond the radix
+        {"mr10", 0, "1a", "1|", 1},     // 'a' is the digit A
+        {"mr10", 0, "1.5x2", "1.5|2", 0}, {"mr16", 1, "fF", "FF|", 0},
+    };
+    for (const Case &c : cases) {
+        Press(c.radio);
+        if (calc()->format != c.format)
+            Press("Integer");
+        Press("AllClr");
+        const long bells = HeadlessBellCount();
+        Type(c.typed);
+        EXPECT_EQ(c.shown, Shown()) << c.radio << " " << c.typed;
+        EXPECT_EQ(c.bells, HeadlessBellCount() - bells) << c.radio << " " << c.typed;
+    }
+    // The keypad's navigation keys are its digits: Up is 8, no octal digit.
+    Press("mr08");
+    Press("AllClr");
+    const long bells = HeadlessBellCount();
+    Type("7");
+    HeadlessKeystroke(kHostKeyUp, 0);
+    HeadlessKeystroke(kHostKeyLeft, 0);
+    Settle();
+    EXPECT_EQ("74|", Shown());
+    EXPECT_EQ(bells + 1, HeadlessBellCount());
+}
+
+TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTakesOne) {
     ASSERT_NE(nullptr, Build());
     auto copy = [this](bool insert) {
         HeadlessKeyDown(kHostKeyControl);
@@ -258,29 +301,71 @@ TEST_F(PanelTest, ControlCCopiesTheShownNumberAndControlVTypesOne) {
     Type("7");
     copy(true);
     EXPECT_EQ("7", ClipboardText());
-    // The error state copies nothing.
+    // The error state copies nothing, and says so with the bell.
     Type("/0=");
     SetClipboard("unchanged");
+    long bells = HeadlessBellCount();
     copy(false);
     EXPECT_EQ("unchanged", ClipboardText());
+    EXPECT_EQ(bells + 1, HeadlessBellCount());
 
-    struct Paste {
-        const char *radio, *text, *shown;
-    } pastes[] = {
-        {"mr10", "-1.5e-3", "-1.5|-3"}, {"mr10", " 2,500.25 ", "2500.25|"},
-        {"mr10", "abc", "0|"},          {"mr16", "0x1f", "1F|"},
-        {"mr10", "1.2.3", "1.23|"},     {"mr02", "1021", "101|"},
-    };
-    for (const Paste &c : pastes) {
-        Press(c.radio);
-        Press("AllClr");
-        SetClipboard(c.text);
+    auto paste = [this](const char *text) {
+        SetClipboard(text);
         HeadlessKeyDown(kHostKeyControl);
         HeadlessKeystroke('V', 22);
         HeadlessKeyUp(kHostKeyControl);
         Settle();
+    };
+    const std::string title = "torva - Calculator v1.6  [DEG]";
+    struct Paste {
+        const char *radio, *text, *shown;
+    } pastes[] = {
+        {"mr10", "-1.5e-3", "-0.0015|"}, {"mr10", " 2500.25\n", "2500.25|"},
+        {"mr10", "1_000", "1000|"},      {"mr16", "0x1f", "1F|"},
+        {"mr02", "0b101", "101|"},       {"mr08", "-0o7", "7777777771|"},
+    };
+    for (const Paste &c : pastes) {
+        Press(c.radio);
+        Press("AllClr");
+        bells = HeadlessBellCount();
+        paste(c.text);
         EXPECT_EQ(c.shown, Shown()) << c.text;
+        EXPECT_EQ(bells, HeadlessBellCount()) << c.text;
+        EXPECT_EQ(title, HeadlessTitle(panel->host)) << c.text;
     }
+    // What is not one number is refused: the bell, a note in the title, X as it was.
+    struct Refusal {
+        const char *text, *note;
+    } refusals[] = {
+        {"3,5", "not a number in radix 10"},
+        {"12abc", "not a number in radix 10"},
+        {"\x01\xFF\x80", "not a number in radix 10"},
+        {"1e99999", "exponent wider than the display's exponent cells"},
+        {"--5", "not a number in radix 10"},
+        {"0xFF", "not a number in radix 10"},
+        {"", "the clipboard holds no text"},
+    };
+    Press("mr10");
+    for (const Refusal &r : refusals) {
+        Press("AllClr");
+        Type("42=");
+        bells = HeadlessBellCount();
+        paste(r.text);
+        EXPECT_EQ("42|", Shown()) << r.text;
+        EXPECT_EQ(RESULT_SHOWN, calc()->state) << r.text;
+        EXPECT_EQ(bells + 1, HeadlessBellCount()) << r.text;
+        EXPECT_EQ(title + "  - paste refused: " + r.note, HeadlessTitle(panel->host)) << r.text;
+    }
+    // For a person to look at: the note in the title, X as it was.
+    EXPECT_EQ(0, HeadlessSavePng(panel->host, TestPicturePath("paste-refused.png").c_str()));
+    // The next key takes the note away, and the calculation goes on with X.
+    Type("+1=");
+    EXPECT_EQ("43|", Shown());
+    EXPECT_EQ(title, HeadlessTitle(panel->host));
+    paste("x");
+    EXPECT_NE(title, HeadlessTitle(panel->host));
+    Press("AllClr"); // so does a key of the panel
+    EXPECT_EQ(title, HeadlessTitle(panel->host));
     Press("mr10");
     Press("AllClr");
     SetClipboard("4.5");
