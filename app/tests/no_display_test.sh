@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# torva without a usable X display: it ends with status 1 within two seconds, says why in one
-# line on standard error, and leaves no temporary or settings files behind. The headless host is
+# torva without a usable X display: it ends with status 1 at once, not waiting for a display
+# (within 8 s, a bound for a hang, not a speed: the sanitizer build on a loaded machine took 2.3 s
+# where a quiet one takes 0.1), says why in one line on standard error, and leaves no temporary or settings files behind. The headless host is
 # never chosen unless TORVA_HOST asks for it. Usage: no_display_test.sh PATH-TO-torva
 set -u
 torva=$1
@@ -23,7 +24,7 @@ check() {
     lines=$(wc -l <"$work/err")
     local problems=()
     [ "$rc" -eq 1 ] || problems+=("status $rc, not 1")
-    [ $(((end - start) / 1000000)) -lt 2000 ] || problems+=("took $(((end - start) / 1000000)) ms")
+    [ $(((end - start) / 1000000)) -lt 8000 ] || problems+=("took $(((end - start) / 1000000)) ms")
     [ "$lines" -eq 1 ] || problems+=("$lines lines on standard error, not 1")
     # A line without its line feed is not counted above.
     [ -z "$(tail -c1 "$work/err")" ] || problems+=("standard error does not end its line")
