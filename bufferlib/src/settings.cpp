@@ -6,6 +6,7 @@
 #include "buffer.h"
 #include "filesys.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <climits>
@@ -134,9 +135,13 @@ static void locate(const std::vector<std::string> &lines, const char *section, c
     *keyLine = -1;
     *sectionEnd = -1;
     bool inside = false;
+    const int first = tolower((unsigned char)key[0]);
     for (size_t i = 0; i < lines.size(); i++) {
-        std::string_view name, k, v;
-        if (sectionOf(lines[i], &name)) {
+        std::string_view t = trim(lines[i]), name, k, v;
+        // Blank lines after a section's entries belong to the gap before the next section.
+        if (t.empty())
+            continue;
+        if (t[0] == '[' && sectionOf(t, &name)) {
             inside = sameName(name, section);
             if (inside && *sectionEnd < 0)
                 *sectionEnd = static_cast<long>(i) + 1;
@@ -144,11 +149,11 @@ static void locate(const std::vector<std::string> &lines, const char *section, c
         }
         if (!inside)
             continue;
-        if (*keyLine < 0 && entryOf(lines[i], &k, &v) && sameName(k, key))
+        // Only a line that starts as the key does can be its line.
+        if (*keyLine < 0 && tolower((unsigned char)t[0]) == first && entryOf(t, &k, &v) &&
+            sameName(k, key))
             *keyLine = static_cast<long>(i);
-        // Blank lines after a section's entries belong to the gap before the next section.
-        if (!trim(lines[i]).empty())
-            *sectionEnd = static_cast<long>(i) + 1;
+        *sectionEnd = static_cast<long>(i) + 1;
     }
 }
 
