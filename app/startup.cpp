@@ -105,6 +105,7 @@ int calcMain(int argc, char **argv) {
     static std::string settingsFile;
     settingsFile = calcSettingsFileName(args.count > 0 ? args.words[0] : nullptr);
     SetFontNotes(calcVerbose(argc, argv));
+    calcPanelChooseToolkitFonts();
     // The host has said why (one line) when it cannot start.
     if (calcStartToolkit(args.count, args.words) != 0) {
         BufferEpilog();
