@@ -91,7 +91,7 @@ static bool loadLines(const char *file, std::vector<std::string> *lines, bool *r
 static std::string_view trim(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");
     if (b == std::string_view::npos)
-        return {};
+        return s.substr(s.size()); // empty, but still pointing into the line
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
 }
