@@ -5,6 +5,7 @@
 #include "calcsettings.h"
 #include "dialog.h"
 #include "filesys.h"
+#include "fonts.h"
 #include "number.h"
 #include "panel.h"
 #include "version.h"
@@ -17,9 +18,12 @@
 #include <string>
 
 static const char kUsage[] =
-    "usage: torva [--help] [--version]\n"
+    "usage: torva [--help] [--version] [--verbose]\n"
     "Opens the calculator panel on the X display named by $DISPLAY. The settings are kept in\n"
-    "torva.ini in $TORVA_CONFIG_DIR, else $XDG_CONFIG_HOME/torva, else ~/.config/torva.\n";
+    "torva.ini in $TORVA_CONFIG_DIR, else $XDG_CONFIG_HOME/torva, else ~/.config/torva.\n"
+    "--verbose (or TORVA_VERBOSE=1) says which installed font shows each face asked for.\n";
+
+static const char kVerbose[] = "--verbose";
 
 static void reportToStderr(const char *text) { fprintf(stderr, "%s\n", text); }
 
@@ -41,7 +45,7 @@ int calcTakeOptions(int argc, char **argv, int *exitStatus) {
         const char *word = argv[i];
         if (strcmp(word, "--") == 0)
             break;
-        if (word[0] != '-' || word[1] == '\0')
+        if (word[0] != '-' || word[1] == '\0' || strcmp(word, kVerbose) == 0)
             continue;
         if (strcmp(word, "--help") == 0) {
             fputs(kUsage, stdout);
@@ -57,6 +61,14 @@ int calcTakeOptions(int argc, char **argv, int *exitStatus) {
         return 1;
     }
     return 0;
+}
+
+bool calcVerbose(int argc, char **argv) {
+    for (int i = 1; argv && i < argc && argv[i] && strcmp(argv[i], "--") != 0; i++)
+        if (strcmp(argv[i], kVerbose) == 0)
+            return true;
+    const char *v = getenv("TORVA_VERBOSE");
+    return v && *v && strcmp(v, "0") != 0;
 }
 
 int calcStartToolkitOn(const char *host, int argc, char **argv) {
@@ -92,6 +104,8 @@ int calcMain(int argc, char **argv) {
     // The panel keeps the name for as long as it lives, which is until the toolkit ends.
     static std::string settingsFile;
     settingsFile = calcSettingsFileName(args.count > 0 ? args.words[0] : nullptr);
+    SetFontNotes(calcVerbose(argc, argv));
+    calcPanelChooseToolkitFonts();
     // The host has said why (one line) when it cannot start.
     if (calcStartToolkit(args.count, args.words) != 0) {
         BufferEpilog();

@@ -18,10 +18,15 @@ void calcTakeArguments(int argc, char **argv, CalcArguments *args);
 
 // The options torva answers itself before anything starts, so that they work without a display:
 // --help and --version on standard output, an unknown option as one line and the usage on
-// standard error. Words not starting with '-' (a lone "-" among them), and every word after
-// "--", are left to the calculator. 0 when the calculator is to start; 1 when the process is to
-// end now with *exitStatus: 0 after --help or --version, 2 after an unknown option.
+// standard error. Words not starting with '-' (a lone "-" among them), --verbose, and every word
+// after "--", are left to the calculator. 0 when the calculator is to start; 1 when the process is
+// to end now with *exitStatus: 0 after --help or --version, 2 after an unknown option.
 int calcTakeOptions(int argc, char **argv, int *exitStatus);
+
+// Whether the user asked to be told which installed font shows each face: --verbose before any
+// "--", or TORVA_VERBOSE set to anything but "" and "0". Without it a normal start says nothing
+// on standard error.
+bool calcVerbose(int argc, char **argv);
 
 // Starts the toolkit with the process allocator on the host TORVA_HOST names, x11 when it is
 // unset or empty: the headless host only when asked for, so a missing display is an error and

@@ -39,15 +39,17 @@ check() {
     fi
 }
 
-usage='usage: torva [[]--help] [[]--version]'
+usage='usage: torva [[]--help] [[]--version] [[]--verbose]'
 cliUsage='usage: torva-cli *'
 check "torva --help" "$torva" 0 "$usage" "" 0 -- --help
 check "torva --version" "$torva" 0 "torva $version" "" 0 -- --version
 check "torva: help after a word" "$torva" 0 "$usage" "" 0 -- word --help
 check "torva: the first option wins" "$torva" 0 "torva $version" "" 0 -- --version --help
-check "torva: unknown option" "$torva" 2 "" "torva: unknown option --bogus" 4 -- --bogus
-check "torva: unknown short option" "$torva" 2 "" "torva: unknown option -h" 4 -- -h
-check "torva: unknown option before help" "$torva" 2 "" "torva: unknown option -x" 4 -- -x --help
+check "torva: unknown option" "$torva" 2 "" "torva: unknown option --bogus" 5 -- --bogus
+check "torva: unknown short option" "$torva" 2 "" "torva: unknown option -h" 5 -- -h
+check "torva: unknown option before help" "$torva" 2 "" "torva: unknown option -x" 5 -- -x --help
+check "torva: --verbose is the calculator's" "$torva" 1 "" "*" 1 -- --verbose
+check "torva: help after --verbose" "$torva" 0 "$usage" "" 0 -- --verbose --help
 check "torva: words after -- go to the calculator" "$torva" 1 "" "*" 1 -- -- --help
 check "torva: a lone dash goes to the calculator" "$torva" 1 "" "*" 1 -- -
 check "torva-cli --help" "$cli" 0 "$cliUsage" "" 0 -- --help

@@ -71,6 +71,22 @@ if ! timeout 20 xdotool search --sync --onlyvisible --name "$title_re" >/dev/nul
     exit 1
 fi
 
+# A normal start says nothing on standard error (font substitutions only with --verbose), and
+# the idle panel sleeps: with the pointer away from it (a rest on a key would wait for its
+# tooltip), the process is not woken once in two seconds.
+xdotool mousemove 1279 1023
+sleep 1.5
+[ -s "$workdir/torva.err" ] && fail "a normal start wrote on standard error: $(head -3 "$workdir/torva.err")"
+wakes() { cat /proc/"$torva_pid"/task/*/status | awk '/ctxt_switches/ { s += $2 } END { print s }'; }
+before=$(wakes)
+sleep 2
+after=$(wakes)
+if [ "$after" -eq "$before" ]; then
+    echo "ok   nothing on standard error, and no wake-up in two idle seconds"
+else
+    fail "the idle panel woke $((after - before)) times in two seconds"
+fi
+
 # The first start writes every setting the panel reads, each with its default.
 ini=$TORVA_CONFIG_DIR/torva.ini
 for setting in RADIX=10 MANTISSA_DIGITS=10 EXPONENT_DIGITS=2 NUMBER_FORMAT=0 \

@@ -6,6 +6,7 @@
 #include "buffer.h"
 #include "filesys.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <climits>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -84,33 +86,42 @@ static bool loadLines(const char *file, std::vector<std::string> *lines, bool *r
     return true;
 }
 
-static std::string trim(const std::string &s) {
+// The parsing below only looks into the lines (views, no copies): every read and write-back
+// scans the whole file, and a first start makes some hundreds of them.
+static std::string_view trim(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return "";
+    if (b == std::string_view::npos)
+        return s.substr(s.size()); // empty, but still pointing into the line
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
 }
 
+// A name as read from the file equals `wanted`, ignoring case, up to a NUL in either, as the
+// C string comparison the names were always matched with.
+static bool sameName(std::string_view name, const char *wanted) {
+    size_t n = strnlen(name.data(), name.size());
+    return strncasecmp(name.data(), wanted, n) == 0 && wanted[n] == '\0';
+}
+
 // The section a header line opens, or false for any other line.
-static bool sectionOf(const std::string &line, std::string *name) {
-    std::string t = trim(line);
+static bool sectionOf(std::string_view line, std::string_view *name) {
+    std::string_view t = trim(line);
     if (t.size() < 2 || t[0] != '[')
         return false;
     size_t close = t.find(']');
-    if (close == std::string::npos)
+    if (close == std::string_view::npos)
         return false;
     *name = trim(t.substr(1, close - 1));
     return true;
 }
 
 // The key and value of a "key=value" line, or false for comments and other lines.
-static bool entryOf(const std::string &line, std::string *key, std::string *value) {
-    std::string t = trim(line);
+static bool entryOf(std::string_view line, std::string_view *key, std::string_view *value) {
+    std::string_view t = trim(line);
     if (t.empty() || t[0] == ';' || t[0] == '#')
         return false;
     size_t eq = t.find('=');
-    if (eq == std::string::npos)
+    if (eq == std::string_view::npos)
         return false;
     *key = trim(t.substr(0, eq));
     *value = trim(t.substr(eq + 1));
@@ -124,21 +135,25 @@ static void locate(const std::vector<std::string> &lines, const char *section, c
     *keyLine = -1;
     *sectionEnd = -1;
     bool inside = false;
+    const int first = tolower((unsigned char)key[0]);
     for (size_t i = 0; i < lines.size(); i++) {
-        std::string name, k, v;
-        if (sectionOf(lines[i], &name)) {
-            inside = strcasecmp(name.c_str(), section) == 0;
+        std::string_view t = trim(lines[i]), name, k, v;
+        // Blank lines after a section's entries belong to the gap before the next section.
+        if (t.empty())
+            continue;
+        if (t[0] == '[' && sectionOf(t, &name)) {
+            inside = sameName(name, section);
             if (inside && *sectionEnd < 0)
                 *sectionEnd = static_cast<long>(i) + 1;
             continue;
         }
         if (!inside)
             continue;
-        if (*keyLine < 0 && entryOf(lines[i], &k, &v) && strcasecmp(k.c_str(), key) == 0)
+        // Only a line that starts as the key does can be its line.
+        if (*keyLine < 0 && tolower((unsigned char)t[0]) == first && entryOf(t, &k, &v) &&
+            sameName(k, key))
             *keyLine = static_cast<long>(i);
-        // Blank lines after a section's entries belong to the gap before the next section.
-        if (!trim(lines[i]).empty())
-            *sectionEnd = static_cast<long>(i) + 1;
+        *sectionEnd = static_cast<long>(i) + 1;
     }
 }
 
@@ -282,7 +297,7 @@ static bool setLine(std::vector<std::string> *lines, const char *section, const 
     long keyLine, sectionEnd;
     locate(*lines, section, key, &keyLine, &sectionEnd);
     if (keyLine >= 0) {
-        std::string k, old;
+        std::string_view k, old;
         entryOf((*lines)[static_cast<size_t>(keyLine)], &k, &old);
         if (old == trim(value))
             return false;
@@ -352,7 +367,7 @@ int ProfileReadString(const char *section, const char *key, char *out, size_t ou
     locate(lines, section, key, &keyLine, &sectionEnd);
     if (keyLine < 0)
         return 0;
-    std::string k, v;
+    std::string_view k, v;
     entryOf(lines[static_cast<size_t>(keyLine)], &k, &v);
     if (outSize > 0) {
         size_t n = v.size() < outSize - 1 ? v.size() : outSize - 1;

@@ -197,6 +197,10 @@ TEST_F(Settings, MalformedFiles) {
         {"binary junk", std::string("[nv]\nRADIX=2\n\0\xff\xfe garbage\x01=\x02\n", 27), 2},
         {"overlong line", "[nv]\nLONG=" + std::string(100000, 'z') + "\nRADIX=16\n", 16},
         {"no line end", "[nv]\nRADIX=16", 16},
+        {"an empty section, then ours spaced and in capitals", "[]\n[ NV ]\n radix = 8 \n", 8},
+        {"the key in another section", "[other]\nRADIX=2\n[nv]\nRADIX=16\n", 16},
+        {"a key that only starts as ours", "[nv]\nRADIXES=2\n;RADIX=4\nRADIX=16\n", 16},
+        {"an empty value", "[nv]\nLONG=\nRADIX=16\n", 16},
     };
     for (const Case &c : cases) {
         spit(file, c.text);

@@ -1019,6 +1019,11 @@ Window *calcPanelCreate(const char *settingsFile) {
     return w;
 }
 
+void calcPanelChooseToolkitFonts(void) {
+    SetDefaultFontSpec(kFontBoldSerif, kBoldSerifSpec);
+    SetDefaultFontSpec(kFontSmall, kSmallSpec);
+}
+
 Calculator *calcPanelRecord(Window *panel) {
     Panel *p = panel && !panel->parent ? (Panel *)panel->extension : nullptr;
     return p && p->magic == kPanelMagic && p->window == panel ? &p->calc : nullptr;

@@ -11,6 +11,9 @@ struct Window;
 
 constexpr char kPanelTitle[] = "torva - Calculator v1.6";
 
+// Before the toolkit starts: names the fonts the panel gives the toolkit's dialogs, so that the
+// toolkit never makes the defaults the panel would replace.
+void calcPanelChooseToolkitFonts(void);
 // Builds the panel for the settings file (which the process keeps alive). The panel is not yet
 // shown. Null when the record or the window cannot be made.
 Window *calcPanelCreate(const char *settingsFile);

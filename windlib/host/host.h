@@ -332,6 +332,9 @@ struct HostOps {
     HostFont *(*selectFont)(HostDevice *device, HostFont *font); // the previous one
     int (*getTextMetrics)(HostDevice *device, HostTextMetrics *metrics);
     int (*getCharWidths)(HostDevice *device, int first, int last, int *widths);
+    // Whether a face that is shown with another installed family says so, once, on standard
+    // error (off until asked for). A face for which nothing at all is installed is always said.
+    void (*setFontNotes)(int on);
 
     // palette (palette-mode screens only)
     HostPalette *(*createPalette)(int entries);

@@ -65,6 +65,7 @@ HostFont *HostFontSelect(HostDevice *device, HostFont *font); // the previous on
 void HostFontDeviceGone(HostDevice *device);                  // drops the device's font
 int HostFontMetrics(HostDevice *device, HostTextMetrics *metrics);
 int HostFontCharWidths(HostDevice *device, int first, int last, int *widths);
+void HostFontSetNotes(int on); // substitutions said on standard error (off at start)
 // For tests: the n-th font creation from now fails (1: the next one); 0 disarms.
 void HostFontFailCreate(int n);
 // The backend closes: with no font left, cairo's font caches and the font configuration are
@@ -115,6 +116,7 @@ constexpr HostOps HostRendererOps(const char *name) {
     ops.selectFont = HostFontSelect;
     ops.getTextMetrics = HostFontMetrics;
     ops.getCharWidths = HostFontCharWidths;
+    ops.setFontNotes = HostFontSetNotes;
     ops.createPalette = HostPaletteCreate;
     ops.setPaletteEntry = HostPaletteSetEntry;
     ops.selectPalette = HostPaletteSelect;

@@ -5,6 +5,11 @@
 //
 // Sizes: the toolkit asks for a cell height (ascent + descent) in pixels, not an em size; the
 // em size is chosen so that the font's ascent and descent fill that height.
+//
+// Start-up: making a font only matches its face (each request once per process). The font file
+// is opened and scaled when the font is first measured or drawn, and a character's glyph and
+// advance are read when that character is first asked for, so fonts a program makes and never
+// shows (or replaces before showing) cost no more than their match.
 #include "hostdraw.h"
 
 #include <cairo-ft.h>
@@ -22,10 +27,14 @@
 #include <strings.h>
 
 struct HostFont {
-    cairo_scaled_font_t *scaled; // at the em size that fills `height`
+    cairo_font_face_t *face;     // the matched face; null once `scaled` is made from it
+    bool hinted;                 // hinting and hinted metrics (screens, not printers)
+    bool failed;                 // the face could not be scaled: the font measures nothing
+    cairo_scaled_font_t *scaled; // at the em size that fills `height`; null until first use
     int height;                  // ascent + descent, pixels
-    int ascent, descent;         //
+    int ascent, descent;         // valid once `scaled` is made
     int refs;                    // the creator's and every device's that has it selected
+    bool known[256];             // glyph and advance of the code have been read
     unsigned long glyph[256];    // glyph of each character code
     int advance[256];            // its advance, whole pixels
 };
@@ -50,7 +59,8 @@ constexpr Pin kPins[] = {
 // Faces that are fixed-pitch by name: a proportional match is refused for them.
 constexpr const char *kFixedFaces[] = {"Courier", "Courier New", "Fixedsys"};
 
-std::set<std::string> gNoted; // faces whose substitution was already reported
+std::set<std::string> gNoted; // faces whose substitution or absence was already reported
+bool gNotes;                  // substitutions are said (absences always are)
 HostFont *gDefault;           // for devices that never had a font selected
 int gLive;                    // fonts not yet released
 int gFailCreate;              // a creation that is to fail, counted down (tests)
@@ -130,12 +140,20 @@ const char *PinnedFamily(const char *face) {
     return nullptr;
 }
 
-// Says once per face, on standard error, which installed family stands in for it.
-FcPattern *Noted(const char *face, FcPattern *m) {
-    if (m && face && strcasecmp(FamilyOf(m).c_str(), face) != 0 && !gNoted.count(face)) {
-        gNoted.insert(face);
+// Says once per face, on standard error, which installed family stands in for it when that was
+// asked for, and always that nothing at all is installed to show it: the one a user must act on.
+FcPattern *Noted(const char *face, const char *fallback, FcPattern *m) {
+    const char *asked = face ? face : fallback;
+    if (gNoted.count(asked) || (m && (!face || !gNotes)))
+        return m;
+    if (!m) {
+        fprintf(stderr, "torva: no installed font can show \"%s\"\n", asked);
+    } else if (strcasecmp(FamilyOf(m).c_str(), face) != 0) {
         fprintf(stderr, "torva: font \"%s\" is shown with \"%s\"\n", face, FamilyOf(m).c_str());
+    } else {
+        return m;
     }
+    gNoted.insert(asked);
     return m;
 }
 
@@ -148,7 +166,7 @@ FcPattern *MatchRequest(const HostFontRequest *r) {
         if (const char *pinned = PinnedFamily(face)) {
             FcPattern *m = Match(&pinned, 1, r->weight, r->italic, false);
             if (m && strcasecmp(FamilyOf(m).c_str(), pinned) == 0)
-                return Noted(face, m);
+                return Noted(face, fallback, m);
             if (m)
                 FcPatternDestroy(m);
         }
@@ -160,7 +178,7 @@ FcPattern *MatchRequest(const HostFontRequest *r) {
         const char *mono = "monospace";
         m = Match(&mono, 1, r->weight, r->italic);
     }
-    return Noted(face, m);
+    return Noted(face, fallback, m);
 }
 
 cairo_scaled_font_t *Scale(cairo_font_face_t *face, double size, bool hinted) {
@@ -182,21 +200,58 @@ cairo_scaled_font_t *Scale(cairo_font_face_t *face, double size, bool hinted) {
     return scaled;
 }
 
-// Glyphs and whole-pixel advances of the 256 codes. The advances come from the font's metrics
-// tables (FT_Get_Advance), not from loading every glyph: that was most of a program's start-up.
-// Text is laid out with these same advances, so what is measured is what is drawn.
-void ReadGlyphs(HostFont *f) {
+// The scaled font, made on first use at the em size that makes ascent + descent the asked
+// height, from the font's own ratio. False when the face cannot be scaled.
+bool Scaled(HostFont *f) {
+    if (f->scaled || f->failed)
+        return f->scaled != nullptr;
+    cairo_scaled_font_t *probe = Scale(f->face, f->height, false);
+    if (probe) {
+        cairo_font_extents_t e;
+        cairo_scaled_font_extents(probe, &e);
+        cairo_scaled_font_destroy(probe);
+        double cell = e.ascent + e.descent;
+        double size = cell > 0 ? f->height * f->height / cell : f->height;
+        f->scaled = Scale(f->face, size, f->hinted);
+        if (f->scaled) {
+            f->ascent = (int)lround(e.ascent * size / f->height);
+            if (f->ascent > f->height)
+                f->ascent = f->height;
+            f->descent = f->height - f->ascent;
+        }
+    }
+    cairo_font_face_destroy(f->face); // the scaled font keeps its own reference
+    f->face = nullptr;
+    f->failed = f->scaled == nullptr;
+    return !f->failed;
+}
+
+// Reads the glyphs and whole-pixel advances of the codes not read yet, in one lock of the face.
+// The advances come from the font's metrics tables (FT_Get_Advance), not from loading each
+// glyph; text is laid out with these same advances, so what is measured is what is drawn.
+void Learn(HostFont *f, const unsigned char *codes, int count) {
+    int missing = 0;
+    for (int i = 0; i < count && !missing; i++)
+        missing = !f->known[codes[i]];
+    if (!missing || !Scaled(f))
+        return;
     FT_Face ft = cairo_ft_scaled_font_lock_face(f->scaled);
-    for (int c = 0; c < 256; c++) {
+    bool measureByCairo = false;
+    for (int i = 0; i < count; i++) {
+        int c = codes[i];
+        if (f->known[c])
+            continue;
         f->glyph[c] = ft ? FT_Get_Char_Index(ft, (FT_ULong)c) : 0;
         FT_Fixed advance = 0;
-        bool known = ft && FT_Get_Advance(ft, f->glyph[c], FT_LOAD_NO_HINTING, &advance) == 0;
-        f->advance[c] = known ? (int)lround((double)advance / 65536.0) : -1;
+        bool got = ft && FT_Get_Advance(ft, f->glyph[c], FT_LOAD_NO_HINTING, &advance) == 0;
+        f->advance[c] = got ? (int)lround((double)advance / 65536.0) : -1;
+        measureByCairo = measureByCairo || !got;
+        f->known[c] = true;
     }
     if (ft)
         cairo_ft_scaled_font_unlock_face(f->scaled);
-    for (int c = 0; c < 256; c++) { // cairo's own measure, outside the face's lock
-        if (f->advance[c] >= 0)
+    for (int c = 0; measureByCairo && c < 256; c++) { // cairo's own measure, outside the lock
+        if (!f->known[c] || f->advance[c] >= 0)
             continue;
         cairo_glyph_t g = {f->glyph[c], 0, 0};
         cairo_text_extents_t e;
@@ -208,7 +263,10 @@ void ReadGlyphs(HostFont *f) {
 void Release(HostFont *f) {
     if (!f || --f->refs > 0)
         return;
-    cairo_scaled_font_destroy(f->scaled);
+    if (f->scaled)
+        cairo_scaled_font_destroy(f->scaled);
+    if (f->face)
+        cairo_font_face_destroy(f->face);
     delete f;
     gLive--;
 }
@@ -226,6 +284,7 @@ HostFont *FontOf(HostDevice *d) {
 } // namespace
 
 void HostFontFailCreate(int n) { gFailCreate = n; }
+void HostFontSetNotes(int on) { gNotes = on != 0; }
 
 HostFont *HostFontCreate(const HostFontRequest *request, int dpiY) {
     if (!request || (gFailCreate > 0 && --gFailCreate == 0))
@@ -238,39 +297,18 @@ HostFont *HostFontCreate(const HostFontRequest *request, int dpiY) {
         return nullptr;
     cairo_font_face_t *face = cairo_ft_font_face_create_for_pattern(matched);
     FcPatternDestroy(matched);
-    if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS) {
+    HostFont *f = cairo_font_face_status(face) == CAIRO_STATUS_SUCCESS ? new (std::nothrow)
+                                                                             HostFont{}
+                                                                       : nullptr;
+    if (!f) {
         cairo_font_face_destroy(face);
         return nullptr;
     }
-    bool hinted = dpiY < kPrinterDpi;
-    // The em size that makes ascent + descent the asked height, from the font's own ratio.
-    HostFont *f = nullptr;
-    cairo_scaled_font_t *probe = Scale(face, height, false);
-    if (probe) {
-        cairo_font_extents_t e;
-        cairo_scaled_font_extents(probe, &e);
-        cairo_scaled_font_destroy(probe);
-        double cell = e.ascent + e.descent;
-        double size = cell > 0 ? height * height / cell : height;
-        cairo_scaled_font_t *scaled = Scale(face, size, hinted);
-        if (scaled) {
-            f = new (std::nothrow) HostFont{};
-            if (!f) {
-                cairo_scaled_font_destroy(scaled);
-            } else {
-                f->scaled = scaled;
-                f->height = height;
-                f->ascent = (int)lround(e.ascent * size / height);
-                if (f->ascent > height)
-                    f->ascent = height;
-                f->descent = height - f->ascent;
-                f->refs = 1;
-                gLive++;
-                ReadGlyphs(f);
-            }
-        }
-    }
-    cairo_font_face_destroy(face); // the scaled font keeps its own reference
+    f->face = face;
+    f->hinted = dpiY < kPrinterDpi;
+    f->height = height;
+    f->refs = 1;
+    gLive++;
     return f;
 }
 
@@ -292,7 +330,7 @@ void HostFontDeviceGone(HostDevice *device) {
 
 int HostFontMetrics(HostDevice *device, HostTextMetrics *m) {
     HostFont *f = FontOf(device);
-    if (!f || !m)
+    if (!f || !m || !Scaled(f))
         return 1;
     m->height = f->height;
     m->ascent = f->ascent;
@@ -305,6 +343,12 @@ int HostFontCharWidths(HostDevice *device, int first, int last, int *widths) {
     HostFont *f = FontOf(device);
     if (!f || !widths || first < 0 || last > 255 || first > last)
         return 1;
+    unsigned char codes[256];
+    for (int c = first; c <= last; c++)
+        codes[c - first] = (unsigned char)c;
+    Learn(f, codes, last - first + 1);
+    if (f->failed)
+        return 1;
     for (int c = first; c <= last; c++)
         widths[c - first] = f->advance[c];
     return 0;
@@ -316,6 +360,9 @@ void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int len
                      int updatePos) {
     HostFont *f = FontOf(device);
     if (!f || !text || length <= 0)
+        return;
+    Learn(f, (const unsigned char *)text, length);
+    if (f->failed)
         return;
     if (updatePos) {
         x = device->currentX;

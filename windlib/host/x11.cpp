@@ -1130,6 +1130,10 @@ void Block(int ms) {
             ms = (int)left;
     }
     XFlush(gX.dpy);
+    // Events Xlib read while flushing wait in its own queue, not on the socket: with no timer
+    // to end the wait they would sit there until the next event.
+    if (XQLength(gX.dpy) > 0)
+        return;
     pollfd fds[2] = {{ConnectionNumber(gX.dpy), POLLIN, 0}, {gX.wake[0], POLLIN, 0}};
     int r = poll(fds, 2, ms);
     if (r > 0 && (fds[1].revents & POLLIN))

@@ -7,6 +7,8 @@
 //   holds another, so a font taken over or recreated is never freed under a device.
 // - Metrics are read from the host font itself (through a device in memory), so they never
 //   depend on which device happens to be at hand, and are read again after RecreateFonts.
+//   Each is read when first asked for: the heights on the font's first use, a character's
+//   width when that character is first measured, so a font never shown costs the host nothing.
 #include "fonts.h"
 #include "gdi.h"
 #include "wind.h"
@@ -20,24 +22,27 @@
 namespace {
 
 struct FontEntry {
-    int16_t widths[256];     // advance of each character code, valid when metricsKnown
+    int16_t widths[256];     // advance of each character code, valid where widthKnown
+    bool widthKnown[256];    //
     HostFont *host;          // the host font
     std::string spec;        // the fontspec it was made from, or "default"; any length
     int16_t lineHeight;      // ascent + descent
     int16_t externalLeading; //
     int16_t heightValue;     // the height parameter (saturated to 16 bits)
     bool inUse;              //
-    bool metricsKnown;       //
+    bool metricsKnown;       // lineHeight and externalLeading have been read
     int useCount;            // 1 at creation, one more for every lookup that finds it
     int pixelHeight;         // the height the host font was asked for
 };
 
 struct Fonts {
     FontEntry entries[kFontCacheSize];
-    int dpiY; // the resolution fonts are made at now (the screen's, or a printer's)
+    int dpiY;          // the resolution fonts are made at now (the screen's, or a printer's)
+    HostDevice *gauge; // a device in memory at dpiY that metrics are read through, or null
 };
 
 Fonts gFonts;
+int gFontNotes; // the host says which installed family stands in for a face (SetFontNotes)
 
 const HostOps *Host(void) { return WindowHost(); }
 
@@ -71,26 +76,59 @@ HostFont *MakeHostFont(const char *specText, int dpiY, int *pixelHeight, int64_t
     return Host() ? Host()->createFont(&request, dpiY) : nullptr;
 }
 
-// Reads height, leading and the 256 advances from the host font through a device in memory.
+void DropGauge(void) {
+    if (gFonts.gauge && Host())
+        Host()->deleteMemoryDevice(gFonts.gauge);
+    gFonts.gauge = nullptr;
+}
+
+// The gauge with the entry's font selected, or null. The caller ends with Unselect, so the
+// gauge never keeps a font alive that its entry has let go.
+HostDevice *Gauge(FontEntry *e) {
+    const HostOps *h = Host();
+    if (!h)
+        return nullptr;
+    if (!gFonts.gauge)
+        gFonts.gauge = h->createMemoryDevice(1, 1, gFonts.dpiY);
+    if (gFonts.gauge)
+        h->selectFont(gFonts.gauge, e->host);
+    return gFonts.gauge;
+}
+
+void Unselect(HostDevice *d) { Host()->selectFont(d, nullptr); }
+
+// Reads height and leading from the host font.
 bool ReadMetrics(FontEntry *e) {
     if (e->metricsKnown)
         return true;
-    const HostOps *h = Host();
-    HostDevice *d = h ? h->createMemoryDevice(1, 1, gFonts.dpiY) : nullptr;
+    HostDevice *d = Gauge(e);
     if (!d)
         return false;
-    h->selectFont(d, e->host);
     HostTextMetrics m = {};
-    int widths[256];
-    bool ok = h->getTextMetrics(d, &m) == 0 && h->getCharWidths(d, 0, 255, widths) == 0;
-    h->deleteMemoryDevice(d);
+    bool ok = Host()->getTextMetrics(d, &m) == 0;
+    Unselect(d);
     if (!ok)
         return false;
     e->lineHeight = (int16_t)m.height;
     e->externalLeading = (int16_t)m.externalLeading;
-    for (int c = 0; c < 256; c++)
-        e->widths[c] = (int16_t)widths[c];
     e->metricsKnown = true;
+    return true;
+}
+
+// Reads the advance of one character code from the host font.
+bool ReadWidth(FontEntry *e, int c) {
+    if (e->widthKnown[c])
+        return true;
+    HostDevice *d = Gauge(e);
+    if (!d)
+        return false;
+    int width = 0;
+    bool ok = Host()->getCharWidths(d, c, c, &width) == 0;
+    Unselect(d);
+    if (!ok)
+        return false;
+    e->widths[c] = (int16_t)width;
+    e->widthKnown[c] = true;
     return true;
 }
 
@@ -200,6 +238,8 @@ void FontRequestFor(const FontSpec *spec, int dpiY, HostFontRequest *request) {
 int FontsInit(int dpiY) {
     FontsEnd();
     gFonts.dpiY = dpiY;
+    if (Host() && Host()->setFontNotes)
+        Host()->setFontNotes(gFontNotes);
     if (FontLookup(kDefaultFontSpec) != 0) {
         QuietDiagnostic("Can't get default font", kDefaultFontSpec);
         return 1;
@@ -208,6 +248,7 @@ int FontsInit(int dpiY) {
 }
 
 void FontsEnd(void) {
+    DropGauge();
     for (FontEntry &e : gFonts.entries) {
         DropHostFont(&e);
         Clear(&e);
@@ -238,6 +279,7 @@ int FontLookup(const char *spec) {
     e->pixelHeight = pixels;
     e->inUse = true;
     e->metricsKnown = false;
+    memset(e->widthKnown, 0, sizeof e->widthKnown);
     e->useCount = 1;
     return index;
 }
@@ -296,9 +338,13 @@ void RecreateFonts(GC *gc) {
         e.host = made;
         e.pixelHeight = pixels;
     }
+    if (gc->dpiY != gFonts.dpiY)
+        DropGauge();
     gFonts.dpiY = gc->dpiY;
-    for (FontEntry &e : gFonts.entries)
+    for (FontEntry &e : gFonts.entries) {
         e.metricsKnown = false;
+        memset(e.widthKnown, 0, sizeof e.widthKnown);
+    }
 }
 
 // ---- metrics -----------------------------------------------------------------------------------
@@ -328,8 +374,9 @@ int FontLeading(int index, GC *) {
 }
 
 int CharWidth(int character, int index, GC *) {
-    FontEntry *e = Measured(Valid(index) ? index : 0);
-    return e ? e->widths[character & 0xFF] : 0;
+    FontEntry *e = InUse(Valid(index) ? index : 0);
+    int c = character & 0xFF;
+    return e && ReadWidth(e, c) ? e->widths[c] : 0;
 }
 
 int FontUseCount(int index) { return InUse(index) ? gFonts.entries[index].useCount : 0; }
@@ -337,3 +384,9 @@ const char *FontSpecText(int index) {
     return InUse(index) ? gFonts.entries[index].spec.c_str() : nullptr;
 }
 int FontPixelHeight(int index) { return InUse(index) ? gFonts.entries[index].pixelHeight : 0; }
+
+void SetFontNotes(int on) {
+    gFontNotes = on != 0;
+    if (Host() && Host()->setFontNotes)
+        Host()->setFontNotes(gFontNotes);
+}

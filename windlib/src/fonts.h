@@ -58,6 +58,11 @@ int FontLeading(int index, GC *gc);     // external leading
 // The advance of a character code (0..255); an index out of range is taken as 0.
 int CharWidth(int character, int index, GC *gc);
 
+// Whether the host says, once per face on standard error, which installed family stands in for
+// a face that is not installed (off until asked for; kept across prologs). A face for which no
+// font at all is installed is said either way.
+void SetFontNotes(int on);
+
 // For tests: an entry's use count, its spec text (null when not in use), the pixel height and
 // resolution its host font was made with.
 int FontUseCount(int index);

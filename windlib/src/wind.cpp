@@ -344,6 +344,10 @@ constexpr DefaultFontRow kDefaultFonts[kDefaultFontCount] = {
     {kPlainFormat, "MS Sans Serif", {70, 90, 110}},
 };
 
+// The program's own choices of default fonts (SetDefaultFontSpec): kept across prologs, as the
+// choice of host is.
+const char *gFontChoice[kDefaultFontCount];
+
 void BuildDefaultFonts(void) {
     ToolkitDefaults &d = gCore.defaults;
     int w = d.cellWidth >> 16;
@@ -351,7 +355,7 @@ void BuildDefaultFonts(void) {
     for (int i = 0; i < kDefaultFontCount; i++) {
         const DefaultFontRow &row = kDefaultFonts[i];
         snprintf(gCore.fontSpec[i], kFontSpecSize, row.format, row.face, row.height[column]);
-        d.fontSpec[i] = gCore.fontSpec[i];
+        d.fontSpec[i] = gFontChoice[i] ? gFontChoice[i] : gCore.fontSpec[i];
         d.fontIndex[i] = FontLookup(d.fontSpec[i]);
     }
 }
@@ -911,6 +915,11 @@ int ScrollTextLines(int direction, Window *w) {
 // ---- defaults ----------------------------------------------------------------------------------
 
 const ToolkitDefaults *GetToolkitDefaults(void) { return gCore.up ? &gCore.defaults : nullptr; }
+
+void SetDefaultFontSpec(int which, const char *spec) {
+    if (which >= 0 && which < kDefaultFontCount)
+        gFontChoice[which] = spec;
+}
 
 int SetToolkitDefaults(const ToolkitDefaults *copy) {
     if (!gCore.up || !copy)

@@ -203,6 +203,11 @@ const ToolkitDefaults *GetToolkitDefaults(void);
 // Hands back a changed copy: every font whose text pointer changed is replaced, all other
 // values are copied. 0, or 1 when the toolkit is not up.
 int SetToolkitDefaults(const ToolkitDefaults *copy);
+// The default font `which` (DefaultFont) is made from `spec`, kept by pointer, at every
+// WindowProlog from now instead of the toolkit's own (null: the toolkit's own again). A program
+// that hands other dialog fonts back with SetToolkitDefaults names them here first, so that
+// the fonts it would replace are never made; handing back the same pointer replaces nothing.
+void SetDefaultFontSpec(int which, const char *spec);
 
 // ---- start and end ------------------------------------------------------------------------------
 

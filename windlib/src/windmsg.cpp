@@ -3,9 +3,10 @@
 // for focus and pointer crossing); EventLoop takes them from the ring and delivers them, and
 // between events runs the idle callbacks, hover and auto-repeat. Start reading at EventLoop.
 //
-// Waiting: the loop blocks in the host (woken by the 100 ms timer or any message) while it has
-// nothing to do; it only polls while idle callbacks report work, and waits in 20 ms slices while
-// hover or auto-repeat need their ticks, so a quiet program never spins a core.
+// Waiting: the loop blocks in the host while it has nothing to do, woken by any message and,
+// only while a quiet idle callback or a held button's repeat is waiting, by the 100 ms timer;
+// it only polls while idle callbacks report work, and waits in 20 ms slices while hover or
+// auto-repeat need their ticks, so a quiet program never spins a core and is never woken.
 #include "windmsg.h"
 #include "keys.h"
 
@@ -129,11 +130,19 @@ int Translate(int position, Window *from, Window *to) {
     return PackPosition(PositionX(position) + fx - tx, PositionY(position) + fy - ty);
 }
 
-// Blocks until the next host message (the timer bounds the wait) and dispatches it.
+int NextIdleSlot(void);
+
+// The 100 ms timer has two clients: an idle callback that reported no work (a running program
+// or plot waiting for its next call) and a held button's repeat (whose callback may post
+// nothing to wake the wait). Hover waits with a timeout of its own, and nothing else in the
+// toolkit is timed, so with neither the wait has no bound: a quiet program is never woken.
+bool TimerWanted(void) { return NextIdleSlot() >= 0 || WindowRefLive(gLoop.repeat); }
+
+// Blocks until the next host message (the timer, when armed, bounds the wait) and dispatches it.
 void WaitAndDispatch(void) {
     const HostOps *host = Host();
     Window *head = FirstTopWindow();
-    HostWindow *timerWindow = head ? head->host : nullptr;
+    HostWindow *timerWindow = head && TimerWanted() ? head->host : nullptr;
     if (timerWindow)
         host->setTimer(timerWindow, kLoopTimerId, kLoopTimerMs);
     HostMessage m;

@@ -8,6 +8,7 @@
 #include "gdi.h"
 #include "host.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -205,6 +206,59 @@ TEST_F(FontTest, DrawnTextIsExactlyAsWideAsMeasured) {
     }
     std::string shot = TestPicturePath("fonts_hello.png");
     EXPECT_EQ(0, HeadlessSavePng(top->host, shot.c_str()));
+}
+
+// Widths are read from the host one character at a time, when first asked for: in any order
+// they are the table the host gives for all 256 at once, from a font of its own.
+TEST_F(FontTest, WidthsReadOneAtATimeInAnyOrderAreTheWholeTable) {
+    const char *specs[] = {"face:helvetica!height:100", "face:Courier!height:140!bold:1",
+                           "face:MS Sans Serif!height:90!italic:1", "face:Times!height:120!serif:1",
+                           "face:Fixedsys!height:100!serif:0"};
+    const HostOps *h = WindowHost();
+    for (const char *text : specs) {
+        int font = FontLookup(text);
+        ASSERT_GE(font, 0) << text;
+        int lazy[256];
+        for (int k = 0; k < 256; k++) { // 167 is odd: every code once, scattered
+            int c = k * 167 % 256;
+            lazy[c] = CharWidth(c, font, nullptr);
+        }
+        FontSpec spec;
+        ParseFontSpec(text, &spec);
+        HostFontRequest request;
+        FontRequestFor(&spec, 96, &request);
+        HostFont *own = h->createFont(&request, 96);
+        HostDevice *d = h->createMemoryDevice(1, 1, 96);
+        ASSERT_NE(nullptr, own);
+        ASSERT_NE(nullptr, d);
+        h->selectFont(d, own);
+        int whole[256];
+        HostTextMetrics m = {};
+        EXPECT_EQ(0, h->getCharWidths(d, 0, 255, whole));
+        EXPECT_EQ(0, h->getTextMetrics(d, &m));
+        h->deleteMemoryDevice(d);
+        h->deleteFont(own);
+        for (int c = 0; c < 256; c++)
+            EXPECT_EQ(whole[c], lazy[c]) << text << " code " << c;
+        EXPECT_EQ(m.height, FontHeight(font, nullptr)) << text;
+        EXPECT_GT(lazy[(int)'M'], 0) << text;
+    }
+}
+
+// A face shown with another installed family is said on standard error only when asked for,
+// and then once.
+TEST_F(FontTest, SubstitutionsAreSaidOnlyWhenAskedAndOnce) {
+    testing::internal::CaptureStderr();
+    EXPECT_GE(FontLookup("face:No Such Face Quietly!height:100"), 0);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    SetFontNotes(1);
+    testing::internal::CaptureStderr();
+    EXPECT_GE(FontLookup("face:No Such Face Aloud!height:100"), 0);
+    EXPECT_GE(FontLookup("face:No Such Face Aloud!height:120"), 0);
+    std::string said = testing::internal::GetCapturedStderr();
+    SetFontNotes(0);
+    EXPECT_EQ(0u, said.find("torva: font \"No Such Face Aloud\" is shown with \"")) << said;
+    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
 }
 
 TEST_F(FontTest, FontsMadeForAPrinterComeBackExactlyForTheScreen) {

@@ -161,6 +161,38 @@ TEST_F(WindTest, HandingBackDefaultsCopiesValuesAndKeepsNewFontTexts) {
     EXPECT_EQ(0x101010u, d->shadow);
 }
 
+// A program that gives the dialogs fonts of its own names them before the prolog: the
+// toolkit's own are never made, and handing the same texts back replaces nothing.
+TEST_F(WindTest, ChosenDefaultFontsAreMadeInsteadOfTheToolkitsOwn) {
+    static const char bold[] = "face:helvetica!height:120!bold:0!italic:0!setwidth:1";
+    static const char small[] = "face:helvetica!height:100!bold:0!italic:0!setwidth:1";
+    SetDefaultFontSpec(kFontBoldSerif, bold);
+    SetDefaultFontSpec(kFontSmall, small);
+    WindowEpilog();
+    Start(24);
+    const ToolkitDefaults *d = GetToolkitDefaults();
+    EXPECT_EQ(bold, d->fontSpec[kFontBoldSerif]);
+    EXPECT_EQ(small, d->fontSpec[kFontSmall]);
+    EXPECT_STREQ(bold, FontSpecText(d->fontIndex[kFontBoldSerif]));
+    for (int i = 0; i < kFontCacheSize; i++) {
+        const char *made = FontSpecText(i);
+        EXPECT_TRUE(!made || !strstr(made, "Courier New")) << made;
+        EXPECT_TRUE(!made || !strstr(made, "MS Sans Serif!height:90")) << made;
+    }
+    ToolkitDefaults copy = *d;
+    int index = copy.fontIndex[kFontBoldSerif], uses = FontUseCount(index);
+    ASSERT_EQ(0, SetToolkitDefaults(&copy));
+    EXPECT_EQ(index, GetToolkitDefaults()->fontIndex[kFontBoldSerif]);
+    EXPECT_EQ(uses, FontUseCount(index));
+    // Without a choice the toolkit's own come back at the next prolog.
+    SetDefaultFontSpec(kFontBoldSerif, nullptr);
+    SetDefaultFontSpec(kFontSmall, nullptr);
+    WindowEpilog();
+    Start(24);
+    EXPECT_STREQ("face:Courier New!height:110!bold:1!italic:0!serif:1!setwidth:1",
+                 GetToolkitDefaults()->fontSpec[kFontBoldSerif]);
+}
+
 TEST_F(WindTest, SecondPrologStartsClean) {
     Window *top = Top("main");
     Window *item = Child("item", top, 0, 0, 4, 1, kWindowKindButton | kWindowTakesFocus);

@@ -389,18 +389,56 @@ TEST_F(LoopTest, ANestedLoopDoesNotReenterARunningIdleCallback) {
         EXPECT_EQ("b", *it);
 }
 
-TEST_F(LoopTest, AQuietLoopStaysBlocked) {
+// The timers running and the blocking waits made so far, at scripted moments: an action runs
+// inside the loop's wait, so it sees whether that wait has the loop's timer armed.
+struct WaitSample {
+    int timers;
+    long gets;
+};
+std::vector<WaitSample> gSamples;
+void Sample(void *) {
+    HeadlessStats s = HeadlessGetStats();
+    gSamples.push_back({s.timers, s.gets});
+}
+int QuietIdle(Window *) { return 0; }
+void DropIdle(void *window) { RemoveIdleCallback(static_cast<Window *>(window)); }
+
+TEST_F(LoopTest, AQuietLoopSleepsInOneWaitWithoutATimer) {
+    gSamples.clear();
+    At(2000, Sample);
+    At(8000, Sample);
     At(10000, CloseAll);
     HeadlessStats before = HeadlessGetStats();
     RunFor(top);
     HeadlessStats after = HeadlessGetStats();
-    long gets = after.gets - before.gets, peeks = after.peeks - before.peeks;
-    // Woken by the 100 ms timer: about one blocking wait per tick and never a spin.
-    EXPECT_GE(gets, 95);
-    EXPECT_LE(gets, 110);
-    EXPECT_LE(peeks, gets + 5);
+    ASSERT_EQ(2u, gSamples.size());
+    // Nothing is due: after the first paint one wait lasts until the script acts. (A scripted
+    // action ends the wait it runs in, as any wake-up would: the second sample's wait is the
+    // next one. With the timer there would be sixty between the samples.)
+    EXPECT_EQ(0, gSamples[0].timers);
+    EXPECT_EQ(0, gSamples[1].timers);
+    EXPECT_EQ(gSamples[0].gets + 1, gSamples[1].gets);
     EXPECT_EQ(after.timedWaits, before.timedWaits);
-    EXPECT_EQ(0, after.stalls);
+    EXPECT_EQ(0, after.stalls - before.stalls);
+}
+
+TEST_F(LoopTest, OnlyAQuietIdleCallbackKeepsTheTimerRunning) {
+    gSamples.clear();
+    ASSERT_EQ(0, AddIdleCallback(QuietIdle, a));
+    At(1050, Sample); // a quiet callback waits for its next call: the timer bounds the wait
+    At(1950, Sample);
+    At(2000, DropIdle, a);
+    At(3050, Sample); // nothing left to call: no timer, one wait
+    At(3950, Sample);
+    At(4000, CloseAll);
+    RunFor(top);
+    ASSERT_EQ(4u, gSamples.size());
+    EXPECT_EQ(1, gSamples[0].timers);
+    EXPECT_EQ(1, gSamples[1].timers);
+    EXPECT_EQ(9, gSamples[1].gets - gSamples[0].gets); // woken every 100 ms
+    EXPECT_EQ(0, gSamples[2].timers);
+    EXPECT_EQ(0, gSamples[3].timers);
+    EXPECT_EQ(gSamples[2].gets + 1, gSamples[3].gets); // only the sample's own wake
 }
 
 int BusyThenQuiet(Window *w) {
