@@ -40,7 +40,8 @@ const char kUsage[] =
     "Types each character of TEXT as a key, presses the panel key NAME and runs the step LINE,\n"
     "in the order given, then runs the program FILE; keys are read from standard input when\n"
     "none of these is given. Prints the display. --print-tape prints the tape of the keys typed\n"
-    "to FILE, PDF when its name ends in .pdf, else PostScript.\n";
+    "to FILE, PDF when its name ends in .pdf, else PostScript; FILE - is standard output,\n"
+    "which then holds the document alone.\n";
 
 enum InputKind {
     INPUT_KEYS,  // characters typed as keys
@@ -361,7 +362,9 @@ int main(int argc, char **argv) {
         line = displayShownText();
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
-    printf("%s\n", line.c_str());
+    // A tape printed to standard output ("-") is all that goes there.
+    if (!o.printTape || strcmp(o.printTape, "-") != 0)
+        printf("%s\n", line.c_str());
     if (o.indicators)
         printf("carry=%d overflow=%d\n", calc.carry, calc.overflow);
     // The calculator's error state wins: "Math Error" is both an error and a fatal message.

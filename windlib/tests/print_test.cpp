@@ -10,6 +10,7 @@
 #include "print.h"
 #include "textwind.h"
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -84,7 +85,7 @@ class PrintTest : public WindTest {
     }
     int PrintTo(const std::string &name) {
         snprintf(settings.name, sizeof settings.name, "%s", name.c_str());
-        return PrintTextWindow(&settings, list);
+        return PrintTextWindow(&settings, list, nullptr);
     }
     std::string dir;
     Window *top = nullptr, *list = nullptr;
@@ -322,7 +323,7 @@ TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
     EXPECT_EQ(1, s.fromPage);
     EXPECT_EQ(-1, s.toPage);
     EXPECT_EQ(-1, s.maxPage);
-    EXPECT_STREQ("", s.queue);
+    EXPECT_STREQ(kPrintSystemDefault, s.queue); // until a choice is made
 
     struct Case {
         const char *stored;
@@ -355,12 +356,20 @@ struct Answer {
     bool byReturn = false;                  // OK by Return in the file field
     int printer = 0;                        // the line of the printers list to choose, 0 for none
     std::vector<std::string> printers = {}; // what the list offered
+    bool waitForQueues = true;              // answer once lpstat has named the queues
+    int offeredLine = 0;                    // the line the dialog had chosen when answered
 };
 
 void Answering(void *context) {
     const Answer *a = (const Answer *)context;
     Window *d = OpenDialog();
     ASSERT_NE(nullptr, d);
+    // lpstat runs in real time while the virtual clock runs on: look again until it answered.
+    if (a->waitForQueues && PrintAskingForQueues()) {
+        usleep(1000);
+        HeadlessAt(HeadlessNow() + 20, Answering, context);
+        return;
+    }
     if (a->ok) {
         SetItemText("FILE", a->file.c_str(), -1, d);
         Click(FindNamedWindow("paper2", d), 3, 3); // A4
@@ -377,7 +386,9 @@ void Answering(void *context) {
                 text.pop_back();
             seen->printers.push_back(text);
         }
-        ListBoxSelectLine(a->printer > 0 ? a->printer : 1, list);
+        seen->offeredLine = t && t->buffer ? CurrentLineNumber(t->buffer) : 0;
+        if (a->printer > 0)
+            ListBoxSelectLine(a->printer, list);
     }
     if (a->byReturn) {
         HeadlessKeystroke(kHostKeyReturn, '\r');
@@ -429,8 +440,8 @@ TEST_F(PrintTest, TheDialogsChoicesAreUsedAndRemembered) {
     LoadPrintSettings(file.c_str(), &again);
     EXPECT_EQ(ok.file, again.name);
     Fill(2);
-    EXPECT_EQ(0, PrintTextWindow(s, list));
-    EXPECT_EQ(1, Pages(ok.file));
+    EXPECT_EQ(0, PrintTextWindow(s, list, nullptr));
+    EXPECT_EQ(2, Pages(ok.file)); // two copies of a one-page file: its page twice
 }
 
 TEST_F(PrintTest, ReturnInTheFileFieldIsOk) {
@@ -468,12 +479,12 @@ TEST_F(PrintTest, TheLargestFontPrintsEveryLineOnTheRightPages) {
 }
 
 // With CUPS's commands on the PATH (stand-ins here), the dialog offers the queues with the
-// default first, and a job on a queue is handed to lp with exactly its arguments; a failing lp
-// is reported and the temporary document does not stay behind.
+// default first, and a job on a queue is handed to lp with exactly its arguments, in the
+// background: the print returns at once, the window's title says where the document goes until
+// lp has it, and a failing lp is reported when it ends. The temporary document never stays.
 TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
-    std::string bin = dir + "/bin", spool = dir + "/spool";
+    std::string bin = dir + "/bin";
     ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
-    ASSERT_EQ(0, mkdir(spool.c_str(), 0755));
     std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n-e) printf 'office\\nlab\\n' ;;\n"
                                       "-d) echo 'system default destination: lab' ;;\nesac\n";
     std::ofstream(bin + "/lp")
@@ -489,7 +500,6 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     chmod((bin + "/lp").c_str(), 0755);
     std::string path = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", (bin + ":" + path).c_str(), 1);
-    setenv("TMPDIR", spool.c_str(), 1);
 
     Answer choose = {dir + "/unused.pdf", true};
     choose.printer = 3; // office
@@ -500,39 +510,90 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     PrintSettings s = *CurrentPrintSettings();
     EXPECT_STREQ("office", s.queue);
     Fill(3);
-    EXPECT_EQ(0, PrintTextWindow(&s, list));
+    EXPECT_EQ(0, PrintTextWindow(&s, list, nullptr));
+    EXPECT_STREQ("office", PrintSendingTo());
+    EXPECT_STREQ("tape - sending to office...", top->text);
+    ASSERT_TRUE(RunUntil([] { return PrintSendingTo() == nullptr; }));
+    EXPECT_STREQ("tape", top->text);
     std::string args = Contents(dir + "/lp.args");
     std::string tempName = args.substr(args.rfind("--\n") + 3);
     EXPECT_EQ("-d\noffice\n-t\ntape\n-n\n2\n--\n" + tempName, args);
-    EXPECT_EQ(0u, tempName.rfind(spool + "/", 0)) << tempName;
+    tempName.pop_back();
     EXPECT_EQ("%PDF", Contents(dir + "/lp.head"));
-    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    EXPECT_NE(0, access(tempName.c_str(), F_OK)) << tempName << " stayed";
     EXPECT_NE(0, access((dir + "/unused.pdf").c_str(), F_OK));
 
-    std::ofstream(dir + "/lp.status") << "3\n";
-    int boxes = HeadlessBoxCount();
-    EXPECT_EQ(1, PrintTextWindow(&s, list));
-    EXPECT_EQ(boxes + 1, HeadlessBoxCount());
-    EXPECT_STREQ("lp office failed with status 3: lp: The printer or class does not exist.",
-                 HeadlessBoxText(boxes));
-    // Without a word from lp the status alone.
-    std::ofstream(dir + "/lp.status") << "4\n";
-    boxes = HeadlessBoxCount();
-    EXPECT_EQ(1, PrintTextWindow(&s, list));
-    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
-    EXPECT_STREQ("lp office failed with status 4", HeadlessBoxText(boxes));
-    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    struct Case {
+        const char *status;
+        const char *said;
+    } const cases[] = {
+        {"3", "lp office failed with status 3: lp: The printer or class does not exist."},
+        {"4", "lp office failed with status 4"}, // without a word from lp, the status alone
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.status);
+        std::ofstream(dir + "/lp.status") << c.status << "\n";
+        int boxes = HeadlessBoxCount();
+        EXPECT_EQ(0, PrintTextWindow(&s, list, nullptr));
+        ASSERT_TRUE(RunUntil([] { return PrintSendingTo() == nullptr; }));
+        ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+        EXPECT_STREQ(c.said, HeadlessBoxText(boxes));
+        args = Contents(dir + "/lp.args");
+        tempName = args.substr(args.rfind("--\n") + 3);
+        tempName.pop_back();
+        EXPECT_NE(0, access(tempName.c_str(), F_OK)) << tempName << " stayed";
+    }
 
-    // No lp at all: said so, and nothing stays behind either.
+    // No lp at all: said so at once, and nothing stays behind either.
     unlink((bin + "/lp").c_str());
     setenv("PATH", bin.c_str(), 1);
-    boxes = HeadlessBoxCount();
-    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list, nullptr));
     ASSERT_EQ(boxes + 1, HeadlessBoxCount());
     EXPECT_STREQ("lp office could not run", HeadlessBoxText(boxes));
-    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    EXPECT_EQ(nullptr, PrintSendingTo());
     setenv("PATH", path.c_str(), 1);
-    unsetenv("TMPDIR");
+}
+
+// An lp that hangs never holds the windows: keys are delivered while it runs, and when its time
+// is up it is stopped, the document goes, and the user is told in plain words.
+TEST_F(PrintTest, AHangingLpNeitherFreezesTheWindowsNorOutlivesItsTime) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::ofstream(bin + "/lp") << "#!/bin/sh\nprintf '%s\\n' \"$8\" > " + dir +
+                                      "/lp.file\nexec sleep 60\n";
+    chmod((bin + "/lp").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    PrintSetSendSeconds(2);
+    top->onKey = LogKey;
+    SetFocusWindow(top);
+    Fill(3);
+    snprintf(settings.queue, sizeof settings.queue, "office");
+    int boxes = HeadlessBoxCount();
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(0, PrintTextWindow(&settings, list, nullptr));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    // A key typed while lp hangs reaches the window.
+    gLog.clear();
+    HeadlessChar('k');
+    EXPECT_TRUE(RunUntil([] { return !gLog.empty(); }, 1500));
+    EXPECT_STREQ("office", PrintSendingTo());
+    // A second document waits for the first: said so, nothing started.
+    EXPECT_EQ(1, PrintTextWindow(&settings, list, nullptr));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_NE(nullptr, strstr(HeadlessBoxText(boxes), "still on its way to office"));
+    ASSERT_TRUE(RunUntil([] { return PrintSendingTo() == nullptr; }, 10000));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    ASSERT_EQ(boxes + 2, HeadlessBoxCount());
+    EXPECT_STREQ("lp did not finish in 2 s; the document was not sent", HeadlessBoxText(boxes + 1));
+    std::string document = Contents(dir + "/lp.file");
+    ASSERT_FALSE(document.empty());
+    document.pop_back();
+    EXPECT_NE(0, access(document.c_str(), F_OK)) << document << " stayed";
+    EXPECT_STREQ("tape", top->text);
+    PrintSetSendSeconds(0);
+    setenv("PATH", path.c_str(), 1);
 }
 
 namespace {
@@ -593,7 +654,8 @@ TEST_F(PrintTest, TheDialogIsOpenOnceAtATime) {
 }
 
 // The queues come from lpstat in the C locale, the default first; when lpstat is missing,
-// fails or hangs, the dialog still opens, offering the file alone.
+// fails or hangs, the dialog still opens, offering the file alone: it opens at once, before
+// lpstat has answered, and a hung lpstat is stopped when the dialog closes.
 TEST_F(PrintTest, TheQueuesOfferedFollowLpstat) {
     std::string bin = dir + "/bin";
     ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
@@ -628,8 +690,11 @@ TEST_F(PrintTest, TheQueuesOfferedFollowLpstat) {
         // Without a script nothing else may answer for it: the PATH is the empty directory.
         setenv("PATH", c.script ? (bin + ":" + path).c_str() : bin.c_str(), 1);
         Answer cancel = {"", false};
+        cancel.waitForQueues = strcmp(c.what, "hung") != 0;
         HeadlessAt(HeadlessNow() + 100, Answering, &cancel);
+        auto opened = std::chrono::steady_clock::now();
         EXPECT_EQ(0, ReadPrintSettings(nullptr, top));
+        EXPECT_LT(std::chrono::steady_clock::now() - opened, std::chrono::seconds(5));
         setenv("PATH", path.c_str(), 1);
         EXPECT_EQ(c.offered, cancel.printers);
     }
