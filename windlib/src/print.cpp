@@ -673,8 +673,11 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
         AbandonJobOutput();
         return nullptr;
     }
+    // The colours first: lending the GC hands its colours to the printer already.
+    SetPrintingColors(colour ? kPrintingInColour : kPrintingInBlack);
     gPrinterGC = wGETGC(0, kGCPrinter, gDevice, window);
     if (!gPrinterGC) {
+        SetPrintingColors(kPrintingOff);
         h->deletePrinter(gDevice);
         gDevice = nullptr;
         AbandonJobOutput();
@@ -692,7 +695,6 @@ PrintSettings *wStartPrint(const PrintSettings *settings, Window *window) {
         gc->innerWidth = 0;
     if (gc->innerHeight < 0)
         gc->innerHeight = 0;
-    SetPrintingColors(colour ? kPrintingInColour : kPrintingInBlack);
     RecreateFonts(gc);
     if (window->font >= 0)
         SetFont(window->font, gc);

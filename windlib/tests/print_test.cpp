@@ -3,6 +3,8 @@
 // fonts back afterwards, failures reported and undone, the settings' defaults.
 #include "windtest.h"
 
+#include "pdfraster.h"
+
 #include "buffer.h"
 #include "dialog.h"
 #include "fonts.h"
@@ -10,6 +12,7 @@
 #include "print.h"
 #include "textwind.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -24,6 +27,7 @@
 #include <vector>
 
 using namespace windtest;
+using namespace pdfraster;
 
 namespace {
 
@@ -379,6 +383,7 @@ void Answering(void *context) {
     Answer *seen = (Answer *)context;
     if (Window *list = FindNamedWindow("PRINTERS", d)) {
         TextDesc *t = TextDescOf(list);
+        seen->offeredLine = t && t->buffer ? CurrentLineNumber(t->buffer) : 0;
         for (int line = 1; t && t->buffer && line < t->buffer->lineCount; line++) {
             BufferGoto(line, 1, t->buffer);
             std::string text(LockLine(t->buffer), (size_t)CurrentLineLength(t->buffer));
@@ -386,7 +391,6 @@ void Answering(void *context) {
                 text.pop_back();
             seen->printers.push_back(text);
         }
-        seen->offeredLine = t && t->buffer ? CurrentLineNumber(t->buffer) : 0;
         if (a->printer > 0)
             ListBoxSelectLine(a->printer, list);
     }
@@ -627,8 +631,13 @@ void Rescue(void *context) {
         Click(FindNamedWindow("Cancel", d), 4, 4);
 }
 
-// Presses Cancel when the dialog refused OK and is still open.
+// Presses Cancel when the dialog refused OK and is still open (once lpstat has answered, when
+// the answer could come).
 void CancelIfOpen(void *context) {
+    if (PrintAskingForQueues()) {
+        HeadlessAt(HeadlessNow() + 100, CancelIfOpen, context);
+        return;
+    }
     if (Window *d = OpenDialog()) {
         *(bool *)context = true;
         Click(FindNamedWindow("Cancel", d), 4, 4);
@@ -729,4 +738,179 @@ TEST_F(PrintTest, AQueueNeedsNoFileName) {
     PrintSettings again;
     LoadPrintSettings(file.c_str(), &again);
     EXPECT_EQ(dir + "/before.pdf", again.name);
+}
+
+namespace {
+
+// The header lines of a PDF's pages, blanks squeezed.
+std::vector<std::string> Headers(const std::string &pdf, const std::string &title) {
+    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
+    std::vector<std::string> headers;
+    for (std::string line; std::getline(text, line);) {
+        line.erase(0, line.find_first_not_of(" \f"));
+        if (line.rfind(title, 0) != 0)
+            continue;
+        std::string squeezed;
+        for (char c : line)
+            if (c != ' ' || (!squeezed.empty() && squeezed.back() != ' '))
+                squeezed += c;
+        headers.push_back(squeezed);
+    }
+    return headers;
+}
+
+} // namespace
+
+// Colour off: every colour on paper is black but the window's own background, which is the
+// paper; colour on keeps the colours (so the check can see them).
+TEST_F(PrintTest, ColourOffPrintsNothingButBlackAndWhite) {
+    Window *coloured = NewListBox(0, 0, 29, 19, 0xFF0000, 0x80FFFF, "coloured", 0, nullptr, top);
+    ASSERT_NE(nullptr, coloured);
+    coloured->font = list->font;
+    std::string text;
+    for (int i = 1; i <= 20; i++)
+        text += "blue on yellow " + std::to_string(i) + "\n";
+    ASSERT_EQ(0, ListBoxInsert(text.c_str(), (int)text.size(), nullptr, coloured));
+    for (int flags : {1, 0}) {
+        SCOPED_TRACE(flags);
+        settings.flags = flags;
+        std::string pdf = dir + "/colour" + std::to_string(flags) + ".pdf";
+        snprintf(settings.name, sizeof settings.name, "%s", pdf.c_str());
+        ASSERT_EQ(0, PrintTextWindow(&settings, coloured, "coloured"));
+        Raster page = Rasterize(pdf, 50, dir + "/colour" + std::to_string(flags));
+        ASSERT_GT(page.width, 0);
+        if (flags)
+            EXPECT_GT(ColouredPixels(page), 100);
+        else
+            EXPECT_EQ(0, ColouredPixels(page));
+    }
+}
+
+// A selected line prints as every other line does: the page is the same as without it.
+TEST_F(PrintTest, TheSelectionIsNotPrinted) {
+    Fill(8);
+    ASSERT_EQ(0, PrintTo(dir + "/plain.pdf"));
+    ASSERT_EQ(0, ListBoxSelectLine(3, list));
+    ASSERT_EQ(0, PrintTo(dir + "/selected.pdf"));
+    Raster plain = Rasterize(dir + "/plain.pdf", 40, dir + "/plain");
+    Raster selected = Rasterize(dir + "/selected.pdf", 40, dir + "/selected");
+    ASSERT_GT(plain.width, 0);
+    EXPECT_TRUE(plain.rgb == selected.rgb) << "the selected line looks different on paper";
+}
+
+// With a title every page begins with the header: the title, the date and time, the page of how
+// many; the lines below it still go over the pages once each and in order.
+TEST_F(PrintTest, EveryPageHasItsHeader) {
+    Fill(300);
+    std::string pdf = dir + "/headed.pdf";
+    snprintf(settings.name, sizeof settings.name, "%s", pdf.c_str());
+    ASSERT_EQ(0, PrintTextWindow(&settings, list, "the tape"));
+    int pages = Pages(pdf);
+    ASSERT_GT(pages, 1);
+    std::vector<std::string> headers = Headers(pdf, "the tape");
+    ASSERT_EQ((size_t)pages, headers.size());
+    for (int i = 0; i < pages; i++) {
+        const std::string &h = headers[(size_t)i];
+        std::string tail = "page " + std::to_string(i + 1) + " of " + std::to_string(pages);
+        EXPECT_EQ(tail, h.substr(h.size() - std::min(h.size(), tail.size()))) << h;
+        EXPECT_EQ("the tape 20", h.substr(0, 11)) << h; // then the date
+    }
+    std::vector<int> seen = LineNumbers(pdf);
+    ASSERT_EQ(300u, seen.size());
+    for (int i = 0; i < 300; i++)
+        ASSERT_EQ(i + 1, seen[(size_t)i]);
+}
+
+// From and To print those pages alone, as they are numbered in the whole document; copies of a
+// file repeat its pages; a range past the end prints nothing, says so, and leaves the old file.
+TEST_F(PrintTest, ThePageRangeAndCopiesOfAFile) {
+    Fill(300);
+    std::string whole = dir + "/whole.pdf";
+    ASSERT_EQ(0, PrintTo(whole));
+    int pages = Pages(whole);
+    ASSERT_GE(pages, 4);
+    settings.toPage = 1;
+    ASSERT_EQ(0, PrintTo(dir + "/first.pdf"));
+    EXPECT_EQ(1, Pages(dir + "/first.pdf"));
+    int perPage = (int)LineNumbers(dir + "/first.pdf").size();
+    ASSERT_GT(perPage, 0);
+
+    settings.fromPage = 2;
+    settings.toPage = 3;
+    std::string part = dir + "/part.pdf";
+    ASSERT_EQ(0, PrintTo(part));
+    EXPECT_EQ(2, Pages(part));
+    std::vector<int> seen = LineNumbers(part);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(perPage + 1, seen.front());
+    EXPECT_EQ(3 * perPage, seen.back());
+    EXPECT_EQ((size_t)(2 * perPage), seen.size());
+
+    settings.copies = 2;
+    std::string copies = dir + "/copies.pdf";
+    ASSERT_EQ(0, PrintTo(copies));
+    EXPECT_EQ(4, Pages(copies));
+    std::vector<int> twice = seen;
+    twice.insert(twice.end(), seen.begin(), seen.end());
+    EXPECT_EQ(twice, LineNumbers(copies));
+
+    settings.copies = 1;
+    settings.fromPage = pages + 1;
+    settings.toPage = -1;
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTo(whole));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_EQ("Nothing printed: there is no page " + std::to_string(pages + 1) +
+                  " (the document has " + std::to_string(pages) + " pages)",
+              HeadlessBoxText(boxes));
+    EXPECT_EQ(pages, Pages(whole));                                  // the old document stays
+    EXPECT_EQ("", Shell("ls -A '" + dir + "' | grep -v '[.]pdf$'")); // and nothing beside it
+}
+
+// An empty window prints no blank page: it says there is nothing to print, and makes no file.
+TEST_F(PrintTest, AnEmptyWindowHasNothingToPrint) {
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTo(dir + "/empty.pdf"));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("Nothing to print", HeadlessBoxText(boxes));
+    EXPECT_NE(0, access((dir + "/empty.pdf").c_str(), F_OK));
+}
+
+// The dialog offers the queue chosen last (kept in PRINT_QUEUE), the file when that was the
+// choice, and the system's default before any choice was made; a queue whose name lpstat gives
+// in UTF-8 is shown in the toolkit's Latin-1 and handed on as lpstat named it.
+TEST_F(PrintTest, TheQueueChosenLastIsOfferedAgain) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n"
+                                      "-e) printf 'office\\nlab\\nB\\303\\274ro\\n' ;;\n"
+                                      "-d) echo 'system default destination: lab' ;;\nesac\n";
+    chmod((bin + "/lpstat").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    std::string file = dir + "/torva.ini";
+    std::ofstream(file) << "[nv]\n";
+
+    struct Step {
+        int offered;       // the line the dialog chose: 1 File, 2 lab, 3 office, 4 Büro
+        int choose;        // the line the user chooses
+        const char *queue; // what the settings get
+    } const steps[] = {
+        {2, 3, "office"},      // no choice yet: the system's default
+        {3, 1, ""},            // office, chosen last; now the file
+        {1, 4, "B\xC3\xBCro"}, // the file, chosen last; now Büro
+        {4, 4, "B\xC3\xBCro"}, // Büro again
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.choose);
+        Answer answer = {dir + "/out.pdf", true};
+        answer.printer = step.choose;
+        HeadlessAt(HeadlessNow() + 100, Answering, &answer);
+        ASSERT_EQ(1, ReadPrintSettings(file.c_str(), top));
+        EXPECT_EQ((std::vector<std::string>{"File", "lab", "office", "B\xFCro"}), answer.printers);
+        EXPECT_EQ(step.offered, answer.offeredLine);
+        EXPECT_STREQ(step.queue, CurrentPrintSettings()->queue);
+    }
+    EXPECT_NE(std::string::npos, Contents(file).find("PRINT_QUEUE=B\xC3\xBCro\n"));
+    setenv("PATH", path.c_str(), 1);
 }
