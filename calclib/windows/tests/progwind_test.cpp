@@ -946,8 +946,9 @@ TEST_F(ProgramTest, ThePrintedArrowIsScaledAndSitsOnItsStep) {
     // At 72 dots per inch a pixel is a point, as the words' boxes are.
     pdfraster::Raster page = pdfraster::Rasterize(pdf, 72, configDir + "/steps");
     ASSERT_GT(page.width, 0);
+    const std::vector<pdfraster::Word> words = pdfraster::Words(pdf);
     const pdfraster::Word *plus = nullptr;
-    for (const pdfraster::Word &w : pdfraster::Words(pdf))
+    for (const pdfraster::Word &w : words)
         if (w.text == "+")
             plus = &w;
     ASSERT_NE(nullptr, plus);
