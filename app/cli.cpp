@@ -42,7 +42,8 @@ const char kUsage[] =
     "standard input when none of these is given. A key the panel refuses is named on standard\n"
     "error. Prints the display. The options set the calculator whatever their order: --format\n"
     "wins over the format --radix would choose. --print-tape prints the tape of the keys typed\n"
-    "to FILE, PDF when its name ends in .pdf, else PostScript.\n";
+    "to FILE, PDF when its name ends in .pdf, else PostScript; FILE - is standard output,\n"
+    "which then holds the document alone.\n";
 
 enum InputKind {
     INPUT_KEYS,  // characters typed as keys
@@ -371,7 +372,9 @@ int main(int argc, char **argv) {
         line = displayShownText();
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
-    printf("%s\n", line.c_str());
+    // A tape printed to standard output ("-") is all that goes there.
+    if (!o.printTape || strcmp(o.printTape, "-") != 0)
+        printf("%s\n", line.c_str());
     if (o.indicators)
         printf("carry=%d overflow=%d\n", calc.carry, calc.overflow);
     // The calculator's error state wins: "Math Error" is both an error and a fatal message.

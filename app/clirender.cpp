@@ -33,9 +33,10 @@ void failure(const char *what, const char *file) {
             what ? what : "");
 }
 
-// A relative name is the caller's, in the working directory: the print job wants a whole path.
+// A relative name is the caller's, in the working directory: the print job wants a whole path
+// ("-", standard output, stays as it is).
 bool absolutePath(const char *file, char *path, size_t size) {
-    if (file[0] == '/')
+    if (file[0] == '/' || strcmp(file, "-") == 0)
         return snprintf(path, size, "%s", file) < static_cast<int>(size);
     char cwd[PATH_MAX];
     return getcwd(cwd, sizeof cwd) && snprintf(path, size, "%s/%s", cwd, file) < (int)size;
@@ -163,9 +164,25 @@ int cliPrintTape(const std::string &text, const char *file, const char *settings
         int font = FontLookup(spec);
         if (font >= 0)
             list->font = font;
-        if (!text.empty())
-            ListBoxInsert(text.c_str(), (int)text.size(), nullptr, list);
-        failed = PrintTextWindow(&settings, list);
+        // The tape window drops its oldest lines; a tape from the command line is printed whole,
+        // so its list takes every line there is.
+        TextDesc *d = TextDescOf(list);
+        Buffer *b = d ? d->buffer : nullptr;
+        if (b)
+            b->lineLimit = INT32_MAX - 1;
+        std::string whole = text; // an operation field still waiting for its number ends a line
+        if (!whole.empty() && whole.back() != '\n')
+            whole += '\n';
+        long lines = 0;
+        for (char c : whole)
+            lines += c == '\n';
+        if (!b ||
+            (!whole.empty() && (BufferInsert(1, 1, whole.data(), (int32_t)whole.size(), b) != 0 ||
+                                b->lineCount - 1 != lines))) {
+            reportLine("the tape is too long to be printed whole; nothing was printed");
+        } else {
+            failed = PrintTextWindow(&settings, list, kTapeTitle);
+        }
     }
     WindowEpilog();
     return failed;

@@ -8,7 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
-    python3 bc
+    python3 bc util-linux
     libx11-dev libxtst-dev libcairo2-dev libfontconfig-dev libfreetype-dev libmpfr-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xclip xdotool x11-apps x11-utils x11-xkb-utils x11-xserver-utils imagemagick poppler-utils

@@ -162,9 +162,11 @@ fi
 # The program window's question is transient for it.
 load_program check
 
-# Alt+T opens the tape, which can be resized and is no dialog of anybody's.
+# Alt+T opens the tape, which can be resized and is no dialog of anybody's. A calculation gives
+# it lines: an empty tape has nothing to print, and says so instead of asking.
 xdotool windowfocus --sync "$id" 2>/dev/null
 xdotool key alt+t
+xdotool type '1+2='
 tape=$(window_named '^torva - printer$')
 if [ -z "$tape" ]; then
     fail "Alt+T showed no tape window"

@@ -4,6 +4,7 @@
 // buffer.h. Start reading at BufferInsert and DelRegion.
 #include "buffer.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -532,6 +533,9 @@ int BufferProlog(BufAllocFn allocate, BufReleaseFn release, BufReportFn error,
     gLib.error = error;
     gLib.message = message;
     gLib.messageText[0] = 0;
+    // A file over the size limit (ulimit -f) must fail its write with EFBIG, which the writer
+    // reports and recovers from, not end the process and the user's work with it.
+    signal(SIGXFSZ, SIG_IGN);
     return 0;
 }
 

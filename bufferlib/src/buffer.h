@@ -170,7 +170,8 @@ typedef void (*BufReportFn)(const char *text);
 // Installs the allocator and the two report callbacks: the error callback receives hard failures
 // (no memory, no buffer), the message callback soft ones as "prefix reason". Either may be null.
 // 0; 1 when allocate or release is missing (the error callback gets "Buffer Prolog: no malloc !"
-// and nothing changes). Called once at start-up; calling it again replaces the callbacks.
+// and nothing changes). Called once at start-up; calling it again replaces the callbacks. From
+// then on SIGXFSZ is ignored: a file past the size limit is a write error (EFBIG), not the end.
 int BufferProlog(BufAllocFn allocate, BufReleaseFn release, BufReportFn error, BufReportFn message);
 // Removes every temporary file the library created and forgets their names.
 void BufferEpilog();

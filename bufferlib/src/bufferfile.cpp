@@ -141,57 +141,6 @@ int SplitLines(FileStream *s, Buffer *b, int32_t *lines, int64_t *bytes) {
     return 0;
 }
 
-// Where WriteBuffer puts the text: the file the name resolves to (links followed), the directory
-// it is in, and its status when it exists.
-struct WriteTarget {
-    char path[kPathSize]; // the resolved file name
-    char dir[kPathSize];  // its directory
-    bool exists;          // the file exists (st is its status)
-    struct stat st;
-};
-
-// 0; 1 the name cannot be resolved: its directory is missing, it is too long, or it names
-// something other than a regular file.
-int ResolveTarget(const char *name, WriteTarget *t) {
-    char resolved[PATH_MAX];
-    t->exists = false;
-    if (realpath(name, resolved)) {
-        if (stat(resolved, &t->st) != 0 || !S_ISREG(t->st.st_mode))
-            return 1;
-        t->exists = true;
-    } else {
-        if (errno != ENOENT)
-            return 1;
-        // A new file: its directory must exist; the name within it is kept as given.
-        const char *slash = strrchr(name, '/');
-        const char *base = slash ? slash + 1 : name;
-        char dir[kPathSize];
-        size_t dirLength = !slash ? 0 : slash == name ? 1 : static_cast<size_t>(slash - name);
-        if (!base[0] || dirLength >= sizeof dir)
-            return 1;
-        if (dirLength == 0) {
-            dir[0] = '.';
-            dirLength = 1;
-        } else {
-            memcpy(dir, name, dirLength);
-        }
-        dir[dirLength] = 0;
-        char real[PATH_MAX];
-        if (!realpath(dir, real))
-            return 1;
-        const char *gap = strcmp(real, "/") == 0 ? "" : "/";
-        int n = snprintf(resolved, sizeof resolved, "%s%s%s", real, gap, base);
-        if (n < 0 || n >= static_cast<int>(sizeof resolved))
-            return 1;
-    }
-    memcpy(t->path, resolved, strlen(resolved) + 1);
-    const char *slash = strrchr(t->path, '/');
-    size_t dirLength = slash == t->path ? 1 : static_cast<size_t>(slash - t->path);
-    memcpy(t->dir, t->path, dirLength);
-    t->dir[dirLength] = 0;
-    return 0;
-}
-
 // Copies `count` bytes of the file behind `fd` from `offset` into the output, in chunks of 1024
 // bytes. 0; 1 the file ended early or a read or write failed.
 int CopyRange(int fd, int64_t offset, int64_t count, FileStream *out) {
@@ -281,17 +230,6 @@ void LinesToFile(Buffer *b) {
         n->fileOffset = at;
         at += len + (crlf && cr ? 1 : 0);
     }
-}
-
-// Makes the rename of a file in `dir` durable. Failure only costs durability, not the text.
-void SyncDirectory(const char *dir) {
-    int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    if (fsync(fd) != 0) {
-        // Some file systems cannot sync a directory; the rename itself has happened.
-    }
-    close(fd);
 }
 
 // The stream a written buffer reads from: a new working copy of the written file when the buffer
@@ -496,33 +434,29 @@ int WriteBuffer(Buffer *b) {
     const int32_t pageSize = old ? old->pageSize : kDefaultPageSize;
 
     Progress("Writing File", b);
-    WriteTarget target;
-    char temp[kPathSize];
-    int fd = -1;
-    if (ResolveTarget(b->name, &target) == 0) {
-        int n = snprintf(temp, sizeof temp, "%s/.torvaXXXXXX", target.dir);
-        if (n > 0 && n < static_cast<int>(sizeof temp))
-            fd = mkostemp(temp, O_CLOEXEC);
+    // The target by the rules of every output file (filesys.h): a regular file the writer may
+    // write, written as a new file beside it that keeps its mode and replaces it once whole.
+    OutputFile target;
+    FileStream *out = nullptr;
+    int opened = fOutputOpen(b->name, 0, &target);
+    if (opened == 0) {
+        struct stat made;
+        int mode = fstat(target.fd, &made) == 0 ? static_cast<int>(made.st_mode & 07777) : 0600;
+        out = fAdopt(target.fd, target.temp, mode, kWritePageSize);
+        if (out)
+            target.fd = -1; // the stream's now
     }
-    // The permission bits and owner of the file it replaces; 0600 for a new file.
-    int mode = target.exists ? static_cast<int>(target.st.st_mode & 07777) : 0600;
-    FileStream *out = fd >= 0 ? fAdopt(fd, temp, mode, kWritePageSize) : nullptr;
     if (!out) {
-        if (fd >= 0) {
-            close(fd);
-            unlink(temp);
-        }
+        fOutputClose(&target);
+        if (opened != 0)
+            BufReportMessage("WriteBuffer:", fOutputReason(opened));
         BufReportError("Panic: Original file repoen failure\n");
         return 1;
     }
-    if (target.exists && fchown(fd, target.st.st_uid, target.st.st_gid) != 0) {
-        // Only the owner's own files keep their owner; the new file is then the writer's.
-    }
-    bool written = fchmod(fd, static_cast<mode_t>(mode)) == 0 && WriteLines(old, out, b) == 0 &&
-                   fFlush(out) == 0 && fsync(fd) == 0;
+    bool written = WriteLines(old, out, b) == 0 && fFlush(out) == 0 && fsync(out->fd) == 0;
     if (!written) {
         fClose(out);
-        unlink(temp);
+        fOutputClose(&target);
         BufReportError("Write of file failed");
         return 1;
     }
@@ -532,7 +466,7 @@ int WriteBuffer(Buffer *b) {
     // new file cannot take its place.
     char backup[kPathSize];
     bool movedAway = false;
-    if ((b->flags & kBufBackup) && target.exists) {
+    if ((b->flags & kBufBackup) && target.replaced) {
         Progress("Creating Backup File", b);
         bool made = fBackupName(target.path, backup, sizeof backup) == 0 &&
                     (unlink(backup) == 0 || errno == ENOENT);
@@ -542,20 +476,19 @@ int WriteBuffer(Buffer *b) {
         }
         if (!made) {
             fClose(out);
-            unlink(temp);
+            fOutputClose(&target);
             BufReportError("Backup file Creation error");
             return 2;
         }
     }
-    if (rename(temp, target.path) != 0) {
+    if (fOutputCommit(&target) != 0) {
         if (movedAway)
             rename(backup, target.path);
         fClose(out);
-        unlink(temp);
+        fOutputClose(&target);
         BufReportError("Write of file failed");
         return 1;
     }
-    SyncDirectory(target.dir);
 
     struct stat st;
     if (fstat(out->fd, &st) == 0)

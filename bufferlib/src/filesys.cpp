@@ -1,10 +1,11 @@
 // File helpers of the text-buffer library: copies, status queries, backup names, replace and
-// remove, the temporary names and their private directory, and path expansion and splitting.
-// The stream itself is in filestream.cpp.
+// remove, the rules by which every output file reaches its name, the temporary names and their
+// private directory, and path expansion and splitting. The stream itself is in filestream.cpp.
 #include "filesys.h"
 #include "buffer.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -196,6 +197,234 @@ int fRemove(const char *name) {
         return 0;
     chmod(name, bits);
     return 1;
+}
+
+// ---- output files ------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kMostLinks = 40;                     // as the kernel follows them in a path
+constexpr const char *kOutputTempName = ".torva-"; // the new file beside a replaced one
+
+mode_t CurrentUmask() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+// Copies the directory part of `path` ("." without one, "/" for a file in the root) into `dir`.
+void DirectoryOf(const char *path, char *dir) {
+    const char *slash = strrchr(path, '/');
+    size_t length = !slash ? 0 : slash == path ? 1 : static_cast<size_t>(slash - path);
+    if (length == 0) {
+        memcpy(dir, ".", 2);
+        return;
+    }
+    memcpy(dir, path, length);
+    dir[length] = 0;
+}
+
+// Follows the symbolic links that `name` ends in into `path`: the file that is written, which
+// need not exist (a dangling link names the file to make). 0, or the reason.
+int FollowLinks(const char *name, char *path) {
+    size_t length = strlen(name);
+    if (length >= static_cast<size_t>(kPathSize))
+        return ENAMETOOLONG;
+    memcpy(path, name, length + 1);
+    for (int hops = 0; hops < kMostLinks; hops++) {
+        struct stat st;
+        if (lstat(path, &st) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode))
+            return 0;
+        char link[kPathSize];
+        ssize_t n = readlink(path, link, sizeof link - 1);
+        if (n <= 0)
+            return n < 0 ? errno : ENOENT;
+        link[n] = 0;
+        // A relative link is taken in the directory of the link itself.
+        const char *slash = link[0] == '/' ? nullptr : strrchr(path, '/');
+        size_t keep = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+        if (keep + static_cast<size_t>(n) >= static_cast<size_t>(kPathSize))
+            return ENAMETOOLONG;
+        memcpy(path + keep, link, static_cast<size_t>(n) + 1);
+    }
+    return kOutputTooManyLinks;
+}
+
+// Makes the rename of a file in `dir` durable. Failure only costs durability, not the text.
+void SyncDirectory(const char *dir) {
+    int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (fsync(fd) != 0) {
+        // Some file systems cannot sync a directory; the rename itself has happened.
+    }
+    close(fd);
+}
+
+// A FIFO, a character device or standard output, written as it is. 0, or the reason.
+int OpenDirect(const char *name, bool fifo, OutputFile *out) {
+    // Without a reader a FIFO would hold the open until one comes: it is refused at once.
+    int fd = open(name, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENXIO && fifo ? kOutputNoReader : errno;
+    ClearNonBlocking(fd);
+    out->fd = fd;
+    out->kind = kOutputDirect;
+    memcpy(out->path, name, strlen(name) + 1);
+    return 0;
+}
+
+// A regular file, existing (`old` its status) or not: a new file in its directory, with the
+// mode (and owner) it will keep. 0, or the reason.
+int OpenReplacing(const char *name, const struct stat *old, OutputFile *out) {
+    int rc = FollowLinks(name, out->path);
+    if (rc != 0)
+        return rc;
+    char dir[kPathSize];
+    DirectoryOf(out->path, dir);
+    int n = snprintf(out->temp, sizeof out->temp, "%s/%sXXXXXX", dir, kOutputTempName);
+    if (n < 0 || n >= static_cast<int>(sizeof out->temp)) {
+        out->temp[0] = 0;
+        return ENAMETOOLONG;
+    }
+    int fd = mkostemp(out->temp, O_CLOEXEC);
+    if (fd < 0) {
+        out->temp[0] = 0;
+        return errno;
+    }
+    mode_t mode = old ? old->st_mode & 07777 : 0666 & ~CurrentUmask();
+    // The owner goes with the file where the writer may give it; set-id bits never go to a
+    // file of another owner than they were given for.
+    if (old && (old->st_uid != geteuid() || old->st_gid != getegid()) &&
+        fchown(fd, old->st_uid, old->st_gid) != 0)
+        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    if (fchmod(fd, mode) != 0) {
+        int error = errno;
+        close(fd);
+        unlink(out->temp);
+        out->temp[0] = 0;
+        return error;
+    }
+    out->fd = fd;
+    out->kind = kOutputReplace;
+    out->replaced = old ? 1 : 0;
+    return 0;
+}
+
+int OpenOutput(const char *name, int flags, OutputFile *out) {
+    if (!name || !name[0])
+        return kOutputNoName;
+    if ((flags & kOutputDash) && strcmp(name, "-") == 0) {
+        int fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (fd < 0)
+            return errno;
+        out->fd = fd;
+        out->kind = kOutputDirect;
+        memcpy(out->path, "-", 2);
+        return 0;
+    }
+    if (strlen(name) >= static_cast<size_t>(kPathSize))
+        return ENAMETOOLONG;
+    struct stat st;
+    if (stat(name, &st) != 0)
+        return errno == ENOENT ? OpenReplacing(name, nullptr, out) : errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))
+        return flags & kOutputDevices ? OpenDirect(name, S_ISFIFO(st.st_mode), out)
+                                      : kOutputNotAFile;
+    if (!S_ISREG(st.st_mode))
+        return kOutputNotAFile;
+    // The rename needs only the directory: the file's own permission decides, as for `echo >`.
+    if (faccessat(AT_FDCWD, name, W_OK, AT_EACCESS) != 0)
+        return errno == EACCES ? kOutputReadOnly : errno;
+    return OpenReplacing(name, &st, out);
+}
+
+} // namespace
+
+int fOutputOpen(const char *name, int flags, OutputFile *out) {
+    if (!out)
+        return EINVAL;
+    memset(out, 0, sizeof *out);
+    out->fd = -1;
+    out->error = OpenOutput(name, flags, out);
+    return out->error;
+}
+
+int fOutputWrite(const void *bytes, size_t count, OutputFile *out) {
+    if (out->error)
+        return out->error;
+    if (out->fd < 0)
+        return out->error = EBADF;
+    // A reader that goes away is a write error, not the end of the process.
+    struct sigaction ignore = {}, old;
+    ignore.sa_handler = SIG_IGN;
+    bool pipe = out->kind == kOutputDirect && sigaction(SIGPIPE, &ignore, &old) == 0;
+    const char *p = static_cast<const char *>(bytes);
+    while (count > 0) {
+        ssize_t n = write(out->fd, p, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            out->error = n < 0 ? errno : EIO;
+            break;
+        }
+        p += n;
+        count -= static_cast<size_t>(n);
+    }
+    if (pipe)
+        sigaction(SIGPIPE, &old, nullptr);
+    return out->error;
+}
+
+int fOutputCommit(OutputFile *out) {
+    if (out->error || out->kind != kOutputReplace)
+        return out->error;
+    if (!out->temp[0])
+        return out->error = EINVAL;
+    if (out->fd >= 0 && fsync(out->fd) != 0)
+        return out->error = errno;
+    if (rename(out->temp, out->path) != 0)
+        return out->error = errno;
+    out->temp[0] = 0;
+    char dir[kPathSize];
+    DirectoryOf(out->path, dir);
+    SyncDirectory(dir);
+    return 0;
+}
+
+int fOutputClose(OutputFile *out) {
+    int rc = 0;
+    if (out->fd >= 0 && close(out->fd) != 0)
+        rc = errno;
+    out->fd = -1;
+    if (out->temp[0]) {
+        unlink(out->temp);
+        out->temp[0] = 0;
+    }
+    return rc;
+}
+
+const char *fOutputReason(int reason) {
+    switch (reason) {
+    case 0:
+        return "no error";
+    case kOutputReadOnly:
+        return "the file is read-only";
+    case kOutputNotAFile:
+        return "not a file that can be written";
+    case kOutputNoReader:
+        return "nothing reads from that pipe";
+    case kOutputNoName:
+        return "no file name";
+    case kOutputTooManyLinks:
+        return "too many symbolic links";
+    default:
+        return reason > 0 ? strerror(reason) : "cannot be written";
+    }
 }
 
 // ---- temporary names -------------------------------------------------------------------

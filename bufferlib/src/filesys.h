@@ -94,6 +94,65 @@ int fReplace(const char *source, const char *destination);
 // permission when the second attempt fails too). 0; 1 on failure.
 int fRemove(const char *name);
 
+// ---- output files --------------------------------------------------------------------------
+// Every file the program writes for the user (a tape's text, a printed document, a program)
+// reaches its name by these rules, so that a write never destroys what it was not meant to:
+//
+// - A regular file is written as a new file beside it and renamed over it once whole: a failure
+//   leaves the old file as it was. The new file keeps the old one's mode (and its owner where
+//   the writer may give it); a file that did not exist gets 0666 less the umask, as every
+//   editor's files do.
+// - A file is replaced only when its user could write it themselves (`echo >` it): a file
+//   without write permission for the writer is refused, whoever owns its directory.
+// - A symbolic link is written through: its target is written (or made, when it dangles), the
+//   link stays.
+// - With kOutputDevices, a FIFO or a character device (a terminal, /dev/null, /dev/stdout) is
+//   written into directly; with kOutputDash, "-" is standard output. Anything else that is not
+//   a regular file (a directory, a socket, a block device) is refused.
+//
+// Writes report their errno; SIGXFSZ is ignored from BufferProlog on, so a file over the size
+// limit is the error EFBIG ("File too large"), not the end of the process.
+
+constexpr int kOutputDevices = 0x1; // a FIFO or character device is written directly
+constexpr int kOutputDash = 0x2;    // "-" is standard output
+
+// The reasons of fOutputOpen that are no errno (negative, so they never meet one).
+constexpr int kOutputReadOnly = -1;     // the file exists and its writer may not write it
+constexpr int kOutputNotAFile = -2;     // a directory-like thing, socket or block device
+constexpr int kOutputNoReader = -3;     // a FIFO that nobody reads from
+constexpr int kOutputNoName = -4;       // an empty name
+constexpr int kOutputTooManyLinks = -5; // symbolic links that lead on and on
+
+enum OutputKind {
+    kOutputReplace = 1, // a new file beside the target, renamed over it by fOutputCommit
+    kOutputDirect = 2,  // the target itself (a FIFO, a character device, standard output)
+};
+
+struct OutputFile {
+    int fd;               // where the bytes go; -1 when closed (or handed to a stream)
+    int kind;             // OutputKind
+    char path[kPathSize]; // the file written: the name with its symbolic links followed
+    char temp[kPathSize]; // kOutputReplace: the new file until it is renamed, then ""
+    int replaced;         // kOutputReplace: a file was there (its mode and owner were kept)
+    int error;            // the first failure (an errno or a kOutput... reason), 0 while none
+};
+
+// Opens the output for `name` with kOutput... `flags`. 0; else the reason (an errno or a
+// kOutput... reason, also in out->error), with nothing made and nothing to close.
+int fOutputOpen(const char *name, int flags, OutputFile *out);
+// Writes all `count` bytes to the output. 0; else the errno, kept in out->error (every later
+// write and the commit then fail with it).
+int fOutputWrite(const void *bytes, size_t count, OutputFile *out);
+// Puts the written text in place: a replacing output is synced (while its descriptor is still
+// the output's) and renamed over the target, which then is whole. The descriptor stays open.
+// 0; else the reason (the target is untouched).
+int fOutputCommit(OutputFile *out);
+// Closes the descriptor (unless it is -1) and removes a new file that was not committed. 0, or
+// the errno of a failed close.
+int fOutputClose(OutputFile *out);
+// The reason in plain words: the system's text for an errno, the library's for its own.
+const char *fOutputReason(int reason);
+
 // ---- temporary names -----------------------------------------------------------------------
 
 // A new name in the private temporary directory: the letter 'T', the process identifier as

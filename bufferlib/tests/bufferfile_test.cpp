@@ -176,7 +176,8 @@ TEST_F(BufferFileTest, UnusableFilesLeaveTheBufferAsItWas) {
     }
 }
 
-TEST_F(BufferFileTest, MissingFileIsANewEmptyBufferWrittenWith0600) {
+// A new file gets what every editor's new files get: 0666 less the umask.
+TEST_F(BufferFileTest, MissingFileIsANewEmptyBufferWrittenWithTheUmasksMode) {
     Buffer *b = Open(Path("new.txt"), kLf);
     EXPECT_EQ(b->flags & (kBufNewFile | kBufInMemory | kBufModified), kBufNewFile | kBufInMemory);
     EXPECT_EQ(Shapes(b), std::vector<NodeShape>{kEmptyLast});
@@ -185,7 +186,7 @@ TEST_F(BufferFileTest, MissingFileIsANewEmptyBufferWrittenWith0600) {
     ASSERT_EQ(Insert(b, 1, 1, "hello\nworld\n"), 0);
     ASSERT_EQ(WriteBuffer(b), 0);
     EXPECT_EQ(ReadFile(Path("new.txt")), "hello\nworld\n");
-    EXPECT_EQ(Mode(Path("new.txt")), 0600);
+    EXPECT_EQ(Mode(Path("new.txt")), NewFileMode());
     EXPECT_EQ(b->flags & (kBufNewFile | kBufModified), 0);
     ASSERT_NE(b->fileStream, nullptr);
     EXPECT_EQ(Shapes(b), (std::vector<NodeShape>{InFile(0, 6), InFile(6, 6), kEmptyLast}));
@@ -442,7 +443,7 @@ TEST_F(BufferFileTest, UnreadNamedBufferIsWrittenAfterAReport) {
     ASSERT_EQ(WriteBuffer(b), 0);
     EXPECT_EQ(gMessages, Strings{"Not a new file, but no Pfile"});
     EXPECT_EQ(ReadFile(Path("never.txt")), "x\n");
-    EXPECT_EQ(Mode(Path("never.txt")), 0600);
+    EXPECT_EQ(Mode(Path("never.txt")), NewFileMode());
 }
 
 TEST_F(BufferFileTest, ReadingEmptiesUndoAndReportsProgress) {

@@ -1,7 +1,14 @@
 // The file helpers: the buffered stream (page writes, reads across pages, put back, seek errors,
 // page enlargement), refusing files that are not regular, copies, status queries, backup names,
-// replace and remove, temporary names and their removal, and path expansion and splitting.
+// replace and remove, the rules of output files, temporary names and their removal, and path
+// expansion and splitting.
 #include "filetest.h"
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -293,6 +300,175 @@ TEST_F(FileSysTest, SplitPath) {
     EXPECT_EQ(SplitPath("x/a-long-file-name", dir, sizeof dir, file, sizeof file), 1);
     EXPECT_STREQ(dir, "");
     EXPECT_STREQ(file, "");
+}
+
+// ---- output files ------------------------------------------------------------------------------
+
+// Writes `text` to `name` by the output rules: open, write, commit, close. 0 or the reason.
+int WriteOutput(const std::string &name, const std::string &text, int flags = kOutputDevices) {
+    OutputFile out;
+    int rc = fOutputOpen(name.c_str(), flags, &out);
+    if (rc == 0)
+        rc = fOutputWrite(text.data(), text.size(), &out);
+    if (rc == 0)
+        rc = fOutputCommit(&out);
+    int closed = fOutputClose(&out);
+    return rc ? rc : closed;
+}
+
+std::string LinkOf(const std::string &path) {
+    char target[PATH_MAX];
+    ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    return n < 0 ? std::string() : std::string(target, static_cast<size_t>(n));
+}
+
+// Whether `echo > name` would work: the file opened for writing as the shell opens it.
+bool ShellCouldWrite(const std::string &path) {
+    int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        close(fd);
+    return fd >= 0;
+}
+
+// Every kind of target by the rules: what the write answers, what the name holds afterwards
+// (still a FIFO, a device, a link), the mode of a replaced or new file, and that nothing is left
+// beside the target when the write is over.
+TEST_F(FileSysTest, OutputFilesFollowTheRulesForEveryKindOfTarget) {
+    mode_t oldMask = umask(027);
+    WriteFile(Path("plain"), "old\n", 0604);
+    WriteFile(Path("locked"), "old\n", 0444);
+    WriteFile(Path("target"), "old\n", 0620);
+    ASSERT_EQ(symlink("target", Path("link").c_str()), 0);
+    ASSERT_EQ(mkdir(Path("sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("../made", Path("sub/dangling").c_str()), 0);
+    // Two links naming each other (the fixture's listings cannot bear them: removed at the end).
+    ASSERT_EQ(symlink("loop2", Path("loop1").c_str()), 0);
+    ASSERT_EQ(symlink("loop1", Path("loop2").c_str()), 0);
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(Path("lonely").c_str(), 0600), 0);
+    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", Path("socket").c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    // The FIFO's reader, there before the writer; it reads what is written without blocking.
+    int reader = open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const bool lockedWritable = ShellCouldWrite(Path("locked"));
+    // Devices of the test's own where it may make them (as root: a fault that replaced one
+    // would replace these, not the system's), else the system's.
+    ASSERT_EQ(mkdir(Path("dev").c_str(), 0755), 0);
+    const bool own = geteuid() == 0 &&
+                     mknod(Path("dev/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                     mknod(Path("dev/full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    const std::string null = own ? Path("dev/null") : "/dev/null";
+    const std::string full = own ? Path("dev/full") : "/dev/full";
+
+    struct Case {
+        const char *name;
+        int flags;
+        int result;
+        const char *holds; // the text of the file the name reaches afterwards; null: none to read
+        int mode;          // its mode; -1: not checked
+    } const cases[] = {
+        {"plain", kOutputDevices, 0, "new\n", 0604},
+        {"fresh", kOutputDevices, 0, "new\n", 0640}, // 0666 less the umask 027
+        {"locked", 0, lockedWritable ? 0 : kOutputReadOnly, lockedWritable ? "new\n" : "old\n",
+         0444},
+        {"link", kOutputDevices, 0, "new\n", 0620}, // through to its target
+        {"sub/dangling", 0, 0, "new\n", 0640},      // its target made, beside the link's folder
+        {"loop1", 0, ELOOP, nullptr, -1},
+        {"fifo", kOutputDevices, 0, nullptr, -1},
+        {"fifo", 0, kOutputNotAFile, nullptr, -1},
+        {"lonely", kOutputDevices, kOutputNoReader, nullptr, -1},
+        {"socket", kOutputDevices, kOutputNotAFile, nullptr, -1},
+        {null.c_str(), kOutputDevices, 0, nullptr, -1},
+        {full.c_str(), kOutputDevices, ENOSPC, nullptr, -1},
+        {"sub", kOutputDevices, EISDIR, nullptr, -1},
+        {"missing/file", kOutputDevices, ENOENT, nullptr, -1},
+        {"", kOutputDevices, kOutputNoName, nullptr, -1},
+    };
+    for (const Case &c : cases) {
+        std::string path = c.name[0] == '/' || !c.name[0] ? c.name : Path(c.name);
+        SCOPED_TRACE(path + " flags " + std::to_string(c.flags));
+        EXPECT_EQ(WriteOutput(path, "new\n", c.flags), c.result) << fOutputReason(c.result);
+        if (c.holds) {
+            std::string reached = std::string(c.name) == "link"           ? Path("target")
+                                  : std::string(c.name) == "sub/dangling" ? Path("made")
+                                                                          : path;
+            EXPECT_EQ(ReadFile(reached), c.holds);
+            if (c.mode >= 0) {
+                EXPECT_EQ(Mode(reached), c.mode);
+            }
+        }
+    }
+    umask(oldMask);
+    EXPECT_EQ(LinkOf(Path("loop1")), "loop2");
+    unlink(Path("loop1").c_str());
+    unlink(Path("loop2").c_str());
+    // The links, the FIFOs, the devices and the socket are what they were.
+    EXPECT_EQ(LinkOf(Path("link")), "target");
+    EXPECT_EQ(LinkOf(Path("sub/dangling")), "../made");
+    struct stat st;
+    ASSERT_EQ(lstat(Path("fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    for (const std::string &device : {null, full}) {
+        ASSERT_EQ(stat(device.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << device;
+    }
+    char got[16] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), 4);
+    EXPECT_STREQ(got, "new\n");
+    close(reader);
+    close(sock);
+    EXPECT_EQ(DirFiles(), (Strings{"fifo", "fresh", "link", "locked", "lonely", "made", "plain",
+                                   "socket", "target"}));
+    EXPECT_EQ(DirFiles(Path("sub")), Strings{"dangling"});
+}
+
+// "-" is standard output with kOutputDash, and a file of that name without it.
+TEST_F(FileSysTest, ADashIsStandardOutputWhenAsked) {
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    int saved = dup(STDOUT_FILENO);
+    int file = open(Path("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    fflush(stdout);
+    dup2(file, STDOUT_FILENO);
+    int rc = WriteOutput("-", "to stdout\n", kOutputDevices | kOutputDash);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    close(file);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadFile(Path("stdout")), "to stdout\n");
+    EXPECT_EQ(WriteOutput("-", "a file\n", kOutputDevices), 0);
+    EXPECT_EQ(ReadFile(Path("-")), "a file\n");
+    ASSERT_EQ(chdir("/"), 0);
+}
+
+// Past the file size limit the write fails with EFBIG (the process goes on: BufferProlog
+// ignores SIGXFSZ), the commit refuses, and the old file and nothing else is left.
+TEST_F(FileSysTest, AFileTooLargeIsAnErrorAndLeavesTheOldFile) {
+    WriteFile(Path("big"), "old\n", 0644);
+    void (*before)(int) = signal(SIGXFSZ, SIG_DFL);
+    ASSERT_EQ(BufferProlog(failAllocate, failRelease, CollectError, CollectMessage), 0);
+    rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    OutputFile out;
+    ASSERT_EQ(fOutputOpen(Path("big").c_str(), 0, &out), 0);
+    std::string text(4000, 'x');
+    int wrote = fOutputWrite(text.data(), text.size(), &out);
+    int committed = fOutputCommit(&out);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(fOutputClose(&out), 0);
+    signal(SIGXFSZ, before);
+    EXPECT_EQ(wrote, EFBIG);
+    EXPECT_EQ(committed, EFBIG);
+    EXPECT_STREQ(fOutputReason(wrote), "File too large");
+    EXPECT_EQ(ReadFile(Path("big")), "old\n");
+    EXPECT_EQ(DirFiles(), Strings{"big"});
 }
 
 } // namespace

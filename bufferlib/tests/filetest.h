@@ -34,6 +34,13 @@ inline int Mode(const std::string &path) {
     return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
 }
 
+// The mode a new output file gets: 0666 less the umask.
+inline int NewFileMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<int>(0666 & ~mask);
+}
+
 // Where a buffer's line is: in the file at an offset, or in memory.
 struct NodeShape {
     bool inFile;

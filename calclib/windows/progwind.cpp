@@ -35,6 +35,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -263,19 +264,33 @@ int StatusLayout(Window *bar) {
 
 // ---- the listing ---------------------------------------------------------------------------
 
-void DrawArrow(int y, Color fill, Window *listing, GC *gc) {
+// The arrow is drawn for the screen's pixels; on paper it is scaled by the printer's resolution
+// over the screen's, as the listing's font is, so it keeps its size and its place on its step.
+double ListingScale(const GC *gc) {
+    const GC *screen = ScreenGC();
+    return PrintingColors() && screen && screen->dpiY > 0 && gc->dpiY > 0
+               ? (double)gc->dpiY / screen->dpiY
+               : 1.0;
+}
+
+int Scaled(int v, double scale) { return (int)lround(v * scale); }
+
+void DrawArrow(int y, Color fill, Window *listing, GC *gc, double scale) {
     static const int kOutline[][2] = {{3, 2}, {13, 2}, {17, 6}, {13, 10}, {3, 10}, {7, 6}, {3, 2}};
+    const int width = gc->lineWidth, style = gc->lineStyle, extra = gc->lineExtra;
+    SetLineAttributes(Scaled(1, scale) > width ? Scaled(1, scale) : width, style, extra, gc);
     SetForeground(listing->foreground, gc);
-    MovePen(kOutline[0][0], y + kOutline[0][1], gc);
+    MovePen(Scaled(kOutline[0][0], scale), y + Scaled(kOutline[0][1], scale), gc);
     for (int i = 1; i < 7; i++)
-        DrawLine(kOutline[i][0], y + kOutline[i][1], gc);
+        DrawLine(Scaled(kOutline[i][0], scale), y + Scaled(kOutline[i][1], scale), gc);
+    SetLineAttributes(width, style, extra, gc);
     SetForeground(fill, gc);
+    // Each row of the fill is one screen pixel high: a band of that height on paper.
     static const int kFill[][3] = {{5, 13, 3}, {6, 14, 4}, {7, 15, 5}, {8, 16, 6},
                                    {7, 15, 7}, {6, 14, 8}, {5, 13, 9}};
-    for (const auto &row : kFill) {
-        MovePen(row[0], y + row[2], gc);
-        DrawLine(row[1], y + row[2], gc);
-    }
+    for (const auto &row : kFill)
+        FillBox(Scaled(row[0], scale), y + Scaled(row[2], scale), Scaled(row[1] + 1, scale) - 1,
+                y + Scaled(row[2] + 1, scale) - 1, gc);
     SetForeground(listing->foreground, gc);
 }
 
@@ -292,13 +307,14 @@ void DrawListingLine(int x, int y, TextDesc *d, Window *listing) {
         n--;
     if (n > kLineTextLimit)
         n = kLineTextLimit;
-    const int start = x + (n > 0 && text[0] == ':' ? kLabelIndent : kStepIndent);
+    const double scale = ListingScale(gc);
+    const int start = x + Scaled(n > 0 && text[0] == ':' ? kLabelIndent : kStepIndent, scale);
     const int height = d->lineHeight > 0 ? d->lineHeight : 15;
     SetForeground(listing->background, gc);
     FillBox(0, y, start - 1, y + height - 1, gc);
     SetForeground(listing->foreground, gc);
     if (r && CurrentLineNumber(b) == b->markLine)
-        DrawArrow(y, r->arrow[plotArrowColor(r->calc)], listing, gc);
+        DrawArrow(y, r->arrow[plotArrowColor(r->calc)], listing, gc, scale);
     if (n > 0) {
         MovePen(start - (d->leftOffset > 0 ? d->leftOffset : 0), y, gc);
         DrawChars(text, n, gc);
@@ -914,10 +930,13 @@ int PrintPressed(int, Window *button) {
     // In a plot mode the plot is printed, header and all; otherwise the program's steps.
     if (r->calc->programMode == 0) {
         if (Window *listing = WindowRefGet(r->listing))
-            PrintTextWindow(settings, listing);
+            PrintTextWindow(settings, listing, window->text);
     } else if (Window *plot = WindowRefGet(r->plot)) {
         if (PrintSettings *job = wStartPrint(settings, plot)) {
-            PrintPage(job);
+            for (int run = 0; run < PrintRuns(job); run++) {
+                job->pageNumber = 1;
+                PrintPage(job);
+            }
             EndPrint(job);
         }
     }

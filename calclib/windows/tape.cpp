@@ -11,6 +11,7 @@
 #include "calc.h"
 #include "controls.h"
 #include "dialog.h"
+#include "filesys.h"
 #include "fonts.h"
 #include "inquire.h"
 #include "keys.h"
@@ -20,6 +21,7 @@
 #include "textwind.h"
 #include "windmsg.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -49,7 +51,7 @@ struct TapeWindow {
 
 int PrintWithToolkit(Window *list) {
     PrintSettings *settings = CurrentPrintSettings();
-    return settings ? PrintTextWindow(settings, list) : 1;
+    return settings ? PrintTextWindow(settings, list, kTapeTitle) : 1;
 }
 
 const TapePrinter kToolkitPrinter = {ReadPrintSettings, PrintWithToolkit};
@@ -168,6 +170,11 @@ int PrintPressed(int, Window *item) {
     if (!calc || !tape)
         return 0;
     WindowRef tapeRef = WindowRefOf(tape), panelRef = r->panel, listRef = r->list;
+    Buffer *b = BufferOf(WindowRefGet(listRef));
+    if (!b || LastTextLine(b) < 1) { // a blank page says nothing the empty tape does not
+        ReportError("The tape is empty: nothing to print", "Print");
+        return 0;
+    }
     if (gPrinter.dialog(calc->settingsFile, tape) != 1)
         return 0;
     // The dialog ran a loop of its own: the tape or the panel may have closed meanwhile, and
@@ -416,25 +423,27 @@ std::string tapeText(const PanelTape *tape) {
 
 int tapeSaveText(const char *path, const PanelTape *tape) {
     std::string text = tapeText(tape);
-    Buffer *out = path && path[0] ? BufferCreate(path, kCreateNoCopy) : nullptr;
-    int rc = 1;
-    if (out) {
-        out->flags |= kBufInMemory | kBufNewFile;
-        out->lineBreakMode = kBreakLineFeed;
-        out->recordLength = kListRecordLength;
-        // WriteBuffer goes through a new file beside the target, renamed over it when complete.
-        if (text.empty() || BufferInsert(1, 1, text.data(), (int32_t)text.size(), out) == 0) {
-            out->flags |= kBufModified;
-            rc = WriteBuffer(out) == 0 ? 0 : 1;
-        }
-        BufferFree(out);
+    // By the rules of every output file: a file is replaced in one step once whole, a pipe or a
+    // device is written as it is, a read-only file or anything else is refused.
+    char name[PATH_MAX];
+    OutputFile out;
+    int rc = !path || ExpandPath(name, sizeof name, path) < 0
+                 ? ENAMETOOLONG
+                 : fOutputOpen(name, kOutputDevices, &out);
+    if (rc == 0) {
+        rc = fOutputWrite(text.data(), text.size(), &out);
+        if (rc == 0)
+            rc = fOutputCommit(&out);
+        int closed = fOutputClose(&out);
+        rc = rc ? rc : closed;
     }
     if (rc != 0) {
         std::string message = std::string("The tape could not be written to ") +
-                              (path ? path : "") + "; nothing was changed there.";
+                              (path ? path : "") + ": " + fOutputReason(rc) +
+                              "; nothing was changed there.";
         ReportError(message.c_str(), "Save as text");
     }
-    return rc;
+    return rc == 0 ? 0 : 1;
 }
 
 void tapeClear(PanelTape *tape) {

@@ -36,8 +36,10 @@ void tapeClose(PanelTape *tape);
 int tapeAppend(const char *text, PanelTape *tape);
 // The tape's lines, each with its line feed; "" while it is closed.
 std::string tapeText(const PanelTape *tape);
-// Writes the tape's lines to `path`, replacing the file in one step. 0; 1 nothing was written
-// (after a message; an existing file is left as it was).
+// Writes the tape's lines to `path` by the rules of every output file (filesys.h): a file is
+// replaced in one step, a pipe or a device is written into, a read-only file, a directory and
+// the like are refused. 0; 1 nothing was written (after a message naming the reason; an existing
+// file is left as it was).
 int tapeSaveText(const char *path, const PanelTape *tape);
 // Empties the tape.
 void tapeClear(PanelTape *tape);

@@ -11,8 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace windtest {
@@ -93,6 +96,37 @@ inline void SafetyNet(void *) {
 inline int RunFor(Window *top, int64_t limitMs = 600000) {
     HeadlessAt(HeadlessNow() + limitMs, SafetyNet, nullptr);
     return RunModal(top);
+}
+
+// Runs the event loop until `done` holds, looking every 20 ms of virtual time, for at most
+// `realMs` of real time: a program the toolkit runs in the background (lp, lpstat) takes real
+// time, however fast the virtual clock goes. Whether `done` held.
+inline bool RunUntil(std::function<bool()> done, int realMs = 20000) {
+    struct Wait {
+        std::function<bool()> done;
+        std::chrono::steady_clock::time_point until;
+        Window *runner;
+        bool held;
+    } wait = {done, std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs), nullptr,
+              false};
+    if (done())
+        return true;
+    wait.runner = OpenWindow(0, 0, 1, 1, 0, 0, "until", 0, nullptr);
+    if (!wait.runner)
+        return false;
+    static void (*check)(void *) = [](void *context) {
+        Wait *w = (Wait *)context;
+        w->held = w->done();
+        if (w->held || std::chrono::steady_clock::now() > w->until) {
+            CloseWindow(w->runner);
+            return;
+        }
+        usleep(1000); // the program runs meanwhile; the loop need not spin
+        HeadlessAt(HeadlessNow() + 20, check, w);
+    };
+    HeadlessAt(HeadlessNow() + 20, check, &wait);
+    RunModal(wait.runner);
+    return wait.held;
 }
 
 // The innermost dialog the user is looking at: the focus window's dialog, or null.

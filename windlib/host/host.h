@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // A window of the host. Each backend derives its own record from this empty base (so the
 // records of two backends linked into one program never share a name) and downcasts handles
@@ -229,14 +230,13 @@ enum HostPictureKind {
 };
 
 struct HostPrinterRequest {
-    const char *name;  // printer or output file name ("out.ps")
-    int resolutionX;   // dots per inch
-    int resolutionY;   //
-    int bitsPerPixel;  // 1 or 24
-    int paper;         // 0..3
-    const char *queue; // a printer queue the document is handed to; null or empty: the file
-    const char *title; // the job's title for the queue
-    int copies;        // for the queue
+    const char *name; // the output's name ("out.ps"): ".pdf" at its end makes a PDF, else
+                      // PostScript; messages name it
+    int resolutionX;  // dots per inch
+    int resolutionY;  //
+    int bitsPerPixel; // 1 (black and white) or 24
+    int paper;        // 0..3
+    int fd;           // the descriptor the document is written to; it stays the caller's
 };
 
 // ---- the table --------------------------------------------------------------------------------
@@ -355,13 +355,12 @@ struct HostOps {
     const char *(*clipboardGet)(size_t *length);
 
     // printing
-    int (*enumPrinters)(void (*each)(const char *name, void *context), void *context);
     HostDevice *(*createPrinter)(const HostPrinterRequest *request);
     void (*deletePrinter)(HostDevice *printer);
     int (*startDoc)(HostDevice *printer, const char *documentName);
     int (*startPage)(HostDevice *printer);
     int (*endPage)(HostDevice *printer);
-    int (*endDoc)(HostDevice *printer);  // 0; 1 when the document could not be put in place
+    int (*endDoc)(HostDevice *printer);  // 0; 1 when the document could not be finished
     const char *(*printerFailure)(void); // why the last printer call failed
     // A picture of width x height pixels drawn at `dpi`, written to `file` when finished: a PNG
     // of the pixels or an SVG at the size in points (kHostPicture...). One at a time; null
@@ -391,3 +390,10 @@ const HostOps *HostChoose(const char *name);
 inline bool HostStyleFramed(uint32_t style) {
     return (style & kHostStyleCaptionBit) == kHostStyleCaptionBit;
 }
+
+// ---- text ---------------------------------------------------------------------------------------
+// The toolkit's texts are Latin-1; the world around it (the clipboard, the print spooler's names)
+// speaks UTF-8. At most `max` Latin-1 bytes of a UTF-8 text: a character Latin-1 cannot hold, or
+// a byte that begins no well-formed sequence, becomes one '?' (the thin spaces that group digits
+// become the no-break space).
+std::string HostLatin1FromUtf8(const std::string &utf8, size_t max);

@@ -321,3 +321,43 @@ HostRect HostCoreTakeUpdate(HostCoreWindow *w) {
     w->hasUpdate = false;
     return r;
 }
+
+// ---- text ---------------------------------------------------------------------------------------
+
+// At most `max` Latin-1 bytes: a character Latin-1 cannot hold, or a byte that begins no
+// well-formed sequence, becomes one '?'. Sequences of three and four bytes never hold a Latin-1
+// character, so only two-byte ones are decoded; but the thin and the narrow no-break space,
+// which group a number's digits, become the no-break space, so a pasted number keeps its
+// separators.
+std::string HostLatin1FromUtf8(const std::string &utf8, size_t max) {
+    std::string text;
+    size_t n = utf8.size();
+    for (size_t i = 0; i < n && text.size() < max;) {
+        unsigned char c = (unsigned char)utf8[i];
+        size_t length = c < 0x80                 ? 1
+                        : c >= 0xC2 && c <= 0xDF ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+        bool whole = length > 0 && i + length <= n;
+        for (size_t k = 1; whole && k < length; k++)
+            whole = ((unsigned char)utf8[i + k] & 0xC0) == 0x80;
+        if (!whole) {
+            text += '?';
+            i++;
+        } else if (length == 1) {
+            text += (char)c;
+            i++;
+        } else if (length == 2) {
+            unsigned code = (c & 0x1Fu) << 6 | ((unsigned char)utf8[i + 1] & 0x3Fu);
+            text += code < 0x100 ? (char)code : '?';
+            i += 2;
+        } else {
+            bool thin = length == 3 && utf8.compare(i, 2, "\xE2\x80") == 0 &&
+                        (utf8[i + 2] == '\x89' || utf8[i + 2] == '\xAF'); // U+2009, U+202F
+            text += thin ? '\xA0' : '?';
+            i += length;
+        }
+    }
+    return text;
+}

@@ -72,9 +72,7 @@ void HostFontFailCreate(int n);
 // released too.
 void HostFontsShutdown(void);
 
-// Printing (hostprint.cpp): PostScript or PDF files through cairo, one printer at a time.
-// The queues of lpstat, the default first; 1 without CUPS (files only).
-int HostEnumPrinters(void (*each)(const char *name, void *context), void *context);
+// Printing (hostprint.cpp): PostScript or PDF documents through cairo, one printer at a time.
 HostDevice *HostCreatePrinter(const HostPrinterRequest *request);
 void HostDeletePrinter(HostDevice *printer);
 int HostPrinterStartDoc(HostDevice *printer, const char *documentName);
@@ -121,7 +119,6 @@ constexpr HostOps HostRendererOps(const char *name) {
     ops.setPaletteEntry = HostPaletteSetEntry;
     ops.selectPalette = HostPaletteSelect;
     ops.deletePalette = HostPaletteDelete;
-    ops.enumPrinters = HostEnumPrinters;
     ops.createPrinter = HostCreatePrinter;
     ops.deletePrinter = HostDeletePrinter;
     ops.startDoc = HostPrinterStartDoc;

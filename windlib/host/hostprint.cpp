@@ -1,30 +1,23 @@
 // Printing on Linux: a printer device is a cairo PostScript surface, or a PDF one when the output
-// name ends in ".pdf", at 600 dots per inch. The pages go to a temporary file beside the output
-// and replace it only once the surface finished cleanly, so a full disk or a failing job never
-// leaves half a document under the user's name. Both backends print through this file.
+// name ends in ".pdf", at 600 dots per inch, writing the document to the descriptor the toolkit
+// opened for it. Where the document goes (a file put in place once whole, a pipe, a queue) is the
+// toolkit's business; here every write is checked, so a full disk is seen as it happens. Both
+// backends print through this file.
 #include "hostdraw.h"
 
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
 #include <cairo-svg.h>
 
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <strings.h>
-#include <sys/wait.h>
-#include <time.h>
 
 #include <cerrno>
-#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -34,14 +27,11 @@ constexpr int kPrinterDpi = 600;
 struct Printer {
     HostDevice *device;
     cairo_surface_t *surface;
-    std::string path; // where the document goes
-    std::string temp; // where it is written until it is whole
-    std::string queue, title;
-    int copies;
-    FILE *out;      // the temporary file, written by cairo through WriteOut
-    int writeError; // errno of the first failed write, 0 while none failed
+    std::string name; // the output's name, for messages
+    int fd;           // where the document goes (the toolkit's)
+    int writeError;   // errno of the first failed write, 0 while none failed
 };
-Printer gPrinter;
+Printer gPrinter = {nullptr, nullptr, "", -1, 0};
 std::string gFailure; // why the last printer call failed
 
 bool EndsWith(const char *text, const char *tail) {
@@ -89,226 +79,58 @@ void PaperSize(int paper, double *width, double *height) {
     *height = paper == 1 ? 792.0 : paper == 3 ? 1008.0 : 841.8898;
 }
 
-void Fail(const char *what, const std::string &path, int error) {
-    gFailure = std::string(what) + " " + path + (error ? std::string(": ") + strerror(error) : "");
-}
-
-// cairo writes the document through here, so a full disk is seen, not only at the end.
+// cairo writes the document through here. A reader of a pipe that goes away is a failed write,
+// as a full disk is, not the end of the program.
 cairo_status_t WriteOut(void *, const unsigned char *data, unsigned int length) {
-    if (!gPrinter.out || gPrinter.writeError)
+    if (gPrinter.fd < 0 || gPrinter.writeError)
         return CAIRO_STATUS_WRITE_ERROR;
-    if (fwrite(data, 1, length, gPrinter.out) != length) {
-        gPrinter.writeError = errno ? errno : EIO;
-        return CAIRO_STATUS_WRITE_ERROR;
-    }
-    return CAIRO_STATUS_SUCCESS;
-}
-
-// Flushes the document to the disk and closes it. 0, or the errno of the failure.
-int CloseOut(void) {
-    if (!gPrinter.out)
-        return gPrinter.writeError ? gPrinter.writeError : EIO;
-    int error = gPrinter.writeError;
-    if (!error && (fflush(gPrinter.out) != 0 || fsync(fileno(gPrinter.out)) != 0))
-        error = errno;
-    if (fclose(gPrinter.out) != 0 && !error)
-        error = errno;
-    gPrinter.out = nullptr;
-    return error;
-}
-
-void Forget(bool keepFailure) {
-    if (gPrinter.surface)
-        cairo_surface_destroy(gPrinter.surface);
-    if (gPrinter.out)
-        fclose(gPrinter.out);
-    if (!gPrinter.temp.empty())
-        unlink(gPrinter.temp.c_str());
-    gPrinter = Printer{};
-    if (!keepFailure)
-        gFailure.clear();
-}
-
-extern "C" char **environ;
-
-// Runs argv (found on PATH, no shell) in the C locale, collecting its standard output (and its
-// errors too with `withErrors`) for at most `seconds`: a hung print server must not freeze the
-// window. The exit status, or -1 when it could not run or was killed for taking too long.
-int RunCommand(const char *const argv[], std::string *out, int seconds, bool withErrors = false) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return -1;
-    std::vector<std::string> env;
-    for (char **e = environ; e && *e; e++)
-        if (strncmp(*e, "LC_ALL=", 7) != 0)
-            env.push_back(*e);
-    env.push_back("LC_ALL=C");
-    std::vector<char *> envp;
-    for (std::string &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    if (withErrors)
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-    else
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    // Nothing to read, and none of our descriptors (the display's connection among them).
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-    pid_t pid;
-    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, (char *const *)argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return -1;
-    }
-    timespec start;
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    bool late = false;
-    for (;;) {
-        timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        long left = seconds * 1000L - ((now.tv_sec - start.tv_sec) * 1000L +
-                                       (now.tv_nsec - start.tv_nsec) / 1000000L);
-        if (left <= 0) {
-            late = true;
+    struct sigaction ignore = {}, old;
+    ignore.sa_handler = SIG_IGN;
+    bool quiet = sigaction(SIGPIPE, &ignore, &old) == 0;
+    while (length > 0) {
+        ssize_t n = write(gPrinter.fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            gPrinter.writeError = n < 0 ? errno : EIO;
             break;
         }
-        pollfd p = {pipeFds[0], POLLIN, 0};
-        if (poll(&p, 1, (int)left) <= 0)
-            continue;
-        char buffer[4096];
-        ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        if (out && out->size() < (1u << 20))
-            out->append(buffer, (size_t)n);
+        data += n;
+        length -= (unsigned int)n;
     }
-    close(pipeFds[0]);
-    if (late)
-        kill(pid, SIGKILL);
-    int status = 0;
-    pid_t waited;
-    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-    }
-    // No status to be had (children reaped elsewhere) is no success.
-    if (late || waited != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    if (quiet)
+        sigaction(SIGPIPE, &old, nullptr);
+    return gPrinter.writeError ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
+}
+
+void Forget(void) {
+    if (gPrinter.surface)
+        cairo_surface_destroy(gPrinter.surface);
+    gPrinter = Printer{nullptr, nullptr, "", -1, 0};
 }
 
 } // namespace
-
-int HostEnumPrinters(void (*each)(const char *name, void *context), void *context) {
-    std::string queues, fallback;
-    const char *listing[] = {"lpstat", "-e", nullptr};
-    if (RunCommand(listing, &queues, 2) != 0)
-        return 1;
-    const char *asked[] = {"lpstat", "-d", nullptr};
-    RunCommand(asked, &fallback, 2);
-    // "system default destination: NAME"
-    std::string first;
-    size_t colon = fallback.find(':');
-    if (fallback.rfind("system default destination", 0) == 0 && colon != std::string::npos) {
-        first = fallback.substr(colon + 1);
-        first.erase(0, first.find_first_not_of(" \t"));
-        first.erase(first.find_last_not_of(" \t\r\n") + 1);
-    }
-    std::vector<std::string> names;
-    size_t at = 0;
-    while (at < queues.size()) {
-        size_t end = queues.find('\n', at);
-        std::string name =
-            queues.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        at = end == std::string::npos ? queues.size() : end + 1;
-        name.erase(name.find_last_not_of(" \t\r") + 1);
-        if (!name.empty() && name != first)
-            names.push_back(name);
-    }
-    if (!first.empty())
-        names.insert(names.begin(), first);
-    for (const std::string &name : names)
-        each(name.c_str(), context);
-    return 0;
-}
 
 HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
     if (!request || gPrinter.device) {
         gFailure = "The printer is busy";
         return nullptr;
     }
-    // A queue gets a PDF made in the temporary directory and handed to lp at the end.
-    bool queued = request->queue && *request->queue;
-    if (!queued && (!request->name || !*request->name)) {
+    if (request->fd < 0 || !request->name) {
         gFailure = "No output file";
         return nullptr;
     }
     gFailure.clear();
-    std::string path;
-    if (queued) {
-        const char *tmp = getenv("TMPDIR");
-        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/torva-print.pdf";
-    } else {
-        path = request->name;
-    }
-    // A relative name is taken in the home directory: the program's working directory is
-    // wherever it was started from, which the user does not see.
-    if (path[0] != '/') {
-        const char *home = getenv("HOME");
-        path = std::string(home && *home ? home : "/") + "/" + path;
-    }
-    if (path.size() >= PATH_MAX) {
-        Fail("Name too long:", path.substr(0, 64) + "...", 0);
-        return nullptr;
-    }
-    size_t slash = path.rfind('/');
-    std::string temp = path.substr(0, slash + 1) + ".torva-print-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        Fail("Cannot write", path, errno);
-        return nullptr;
-    }
-    // mkstemp's private mode would pass to the document: give it the mode of the file it
-    // replaces, or what a new file gets.
-    struct stat old;
-    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        fchmod(fd, old.st_mode & 07777);
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
-    gPrinter.out = fdopen(fd, "wb");
-    if (!gPrinter.out) {
-        close(fd);
-        unlink(name.data());
-        Fail("Cannot write", path, errno);
-        return nullptr;
-    }
-    gPrinter.temp = name.data();
-    gPrinter.path = path;
-    if (queued) {
-        gPrinter.queue = request->queue;
-        gPrinter.title = request->title && *request->title ? request->title : "torva";
-        gPrinter.copies = request->copies > 0 ? request->copies : 1;
-    }
-
+    gPrinter.name = request->name;
+    gPrinter.fd = request->fd;
     double width, height;
     PaperSize(request->paper, &width, &height);
-    gPrinter.surface = queued || EndsWith(path.c_str(), ".pdf")
+    gPrinter.surface = EndsWith(request->name, ".pdf")
                            ? cairo_pdf_surface_create_for_stream(WriteOut, nullptr, width, height)
                            : cairo_ps_surface_create_for_stream(WriteOut, nullptr, width, height);
     if (cairo_surface_status(gPrinter.surface) != CAIRO_STATUS_SUCCESS) {
-        Fail("Cannot write", path, 0);
-        Forget(true);
+        gFailure = "Cannot write " + gPrinter.name;
+        Forget();
         return nullptr;
     }
     cairo_t *cr = cairo_create(gPrinter.surface);
@@ -318,8 +140,8 @@ HostDevice *HostCreatePrinter(const HostPrinterRequest *request) {
         HostDeviceCreate(cr, nullptr, (int)(width * kPrinterDpi / 72),
                          (int)(height * kPrinterDpi / 72), kPrinterDpi, kPrinterDpi, bits, 0);
     if (!gPrinter.device) {
-        Fail("Out of memory for", path, 0);
-        Forget(true);
+        gFailure = "Out of memory for " + gPrinter.name;
+        Forget();
         return nullptr;
     }
     return gPrinter.device;
@@ -340,47 +162,20 @@ int HostPrinterEndPage(HostDevice *printer) {
     return cairo_status(printer->cr) == CAIRO_STATUS_SUCCESS ? 0 : 1;
 }
 
-// Finishes the document and puts it in place. 0, or 1 with the reason in HostPrinterFailure.
+// Finishes the document on its descriptor. 0, or 1 with the reason in HostPrinterFailure.
 int HostPrinterEndDoc(HostDevice *printer) {
     if (!printer || printer != gPrinter.device || !gPrinter.surface)
         return 1;
     cairo_surface_finish(gPrinter.surface);
     cairo_status_t status = cairo_surface_status(gPrinter.surface);
-    int error = CloseOut();
-    if (error) {
-        Fail("Cannot write", gPrinter.path, error);
+    if (gPrinter.writeError) {
+        gFailure = "Cannot write " + gPrinter.name + ": " + strerror(gPrinter.writeError);
         return 1;
     }
     if (status != CAIRO_STATUS_SUCCESS) {
-        gFailure = "Cannot write " + gPrinter.path + ": " + cairo_status_to_string(status);
+        gFailure = "Cannot write " + gPrinter.name + ": " + cairo_status_to_string(status);
         return 1;
     }
-    if (!gPrinter.queue.empty()) {
-        std::string copies = std::to_string(gPrinter.copies);
-        const char *argv[] = {
-            "lp",           "-d", gPrinter.queue.c_str(), "-t",   gPrinter.title.c_str(), "-n",
-            copies.c_str(), "--", gPrinter.temp.c_str(),  nullptr};
-        std::string said;
-        int status = RunCommand(argv, &said, 30, true);
-        if (status != 0) {
-            gFailure = "lp " + gPrinter.queue +
-                       (status < 0 ? std::string(" could not run")
-                                   : " failed with status " + std::to_string(status));
-            // lp's last words say why ("The printer or class does not exist.").
-            said.erase(said.find_last_not_of(" \t\r\n") + 1);
-            std::string last = said.substr(said.find_last_of('\n') + 1);
-            last.erase(0, last.find_first_not_of(" \t"));
-            if (!last.empty())
-                gFailure += ": " + last.substr(0, 200);
-            return 1;
-        }
-        return 0; // the temporary file goes with the printer
-    }
-    if (rename(gPrinter.temp.c_str(), gPrinter.path.c_str()) != 0) {
-        Fail("Cannot write", gPrinter.path, errno);
-        return 1;
-    }
-    gPrinter.temp.clear(); // in place: nothing to remove any more
     return 0;
 }
 
@@ -389,7 +184,7 @@ void HostDeletePrinter(HostDevice *printer) {
         return;
     HostDeviceDestroy(printer);
     gPrinter.device = nullptr;
-    Forget(true);
+    Forget();
 }
 
 const char *HostPrinterFailure(void) {

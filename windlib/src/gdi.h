@@ -125,9 +125,12 @@ void SetLineAttributes(int width, int style, int extra, GC *gc);
 void SetUnits(int units, GC *gc);
 // The drawing area's width and height in the GC's units, and the device's resolution.
 void GetResolution(int *width, int *height, int *dpiX, int *dpiY, GC *gc);
-// While a print job is active every colour reaches the device as RGB (the printing module).
-void SetPrintingColors(int on);
-int PrintingColors(void); // a print job is active
+// While a print job is active every colour reaches the device as RGB (the printing module); in
+// black and white the printer GC draws every colour black but for the paper's (white, and the
+// printed window's background), so nothing of the screen's colours reaches the paper.
+enum PrintingColorMode { kPrintingOff = 0, kPrintingInColour = 1, kPrintingInBlack = 2 };
+void SetPrintingColors(int mode); // PrintingColorMode
+int PrintingColors(void);         // the mode: non-zero while a print job is active
 // The toolkit's edges, a pixel wide, around the box from (left, top) to (right, bottom) in the
 // defaults' colours: raised (white and black, the shadow inside at the bottom and right), pressed
 // (the other way round), and a sunken well (shadow and white). The foreground is kept.

@@ -26,7 +26,7 @@ int TextOf(const Window *w, const char *message) {
 
 constexpr int64_t kCoordinateLimit = int64_t(1) << 30; // converted coordinates are clamped
 
-bool gPrinting; // a print job is active: colours reach the device as RGB
+int gPrinting; // PrintingColorMode: while a job is active colours reach the device as RGB
 
 int64_t Clamp(int64_t v) {
     return v < -kCoordinateLimit ? -kCoordinateLimit : v > kCoordinateLimit ? kCoordinateLimit : v;
@@ -57,20 +57,30 @@ int ToPixels(int v, bool vertical, const GC *gc) {
 int DeviceX(int pixels, const GC *gc) { return (int)Clamp((int64_t)pixels + gc->originX); }
 int DeviceY(int pixels, const GC *gc) { return (int)Clamp((int64_t)pixels + gc->originY); }
 
-// Colours reach the printer as RGB: it has no palette.
-HostColor DeviceColor(Color c) {
-    if (!gPrinting || !(c & kHostPaletteIndex))
+// Colours reach the printer as RGB: it has no palette. In black and white every colour the
+// printer gets is black but for the paper's: white and the printed window's own background,
+// which stay white; a text background is always the paper.
+HostColor DeviceColor(Color c, const GC *gc, bool background = false) {
+    if (!gPrinting)
         return c;
-    int r = 0, g = 0, b = 0;
-    ColorComponents(c, &r, &g, &b);
-    return (HostColor)(r | g << 8 | b << 16);
+    HostColor rgb = c;
+    if (c & kHostPaletteIndex) {
+        int r = 0, g = 0, b = 0;
+        ColorComponents(c, &r, &g, &b);
+        rgb = (HostColor)(r | g << 8 | b << 16);
+    }
+    if (gPrinting != kPrintingInBlack || gc != &gPrinterGC)
+        return rgb;
+    const Window *owner = WindowRefGet({gc->owner, gc->ownerGeneration});
+    bool paper = background || rgb == 0xFFFFFF || (owner && c == owner->background);
+    return paper ? 0xFFFFFF : 0x000000;
 }
 
 Color OpSetForeground(Color color, GC *gc) {
     Color old = gc->foreground;
     if (color != old) {
         gc->foreground = color;
-        Host()->setTextColor(gc->device, DeviceColor(color));
+        Host()->setTextColor(gc->device, DeviceColor(color, gc));
     }
     return old;
 }
@@ -79,7 +89,7 @@ Color OpSetBackground(Color color, GC *gc) {
     Color old = gc->background;
     if (color != old) {
         gc->background = color;
-        Host()->setBackColor(gc->device, DeviceColor(color));
+        Host()->setBackColor(gc->device, DeviceColor(color, gc, true));
     }
     return old;
 }
@@ -102,7 +112,7 @@ void OpLineTo(int x, int y, GC *gc) {
     const HostOps *h = Host();
     h->moveTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc));
     h->lineTo(gc->device, DeviceX(ex, gc), DeviceY(ey, gc), gc->lineWidth,
-              DeviceColor(gc->foreground));
+              DeviceColor(gc->foreground, gc));
     gc->currentX = tx;
     gc->currentY = ty;
     h->moveTo(gc->device, DeviceX(tx, gc), DeviceY(ty, gc));
@@ -111,7 +121,7 @@ void OpLineTo(int x, int y, GC *gc) {
 void OpPlot(int x, int y, GC *gc) {
     Host()->setPixel(gc->device, DeviceX(ToPixels(x, false, gc), gc),
                      DeviceY(ToPixels(y, true, gc), gc), gc->lineWidth,
-                     DeviceColor(gc->foreground));
+                     DeviceColor(gc->foreground, gc));
 }
 
 int OpCheckMode(int mode, GC *) {
@@ -130,7 +140,7 @@ void OpFillRect(int x1, int y1, int x2, int y2, GC *gc) {
     if (r < l || b < t)
         return;
     HostRect rect = {(int)l, (int)t, (int)Clamp(r + 1), (int)Clamp(b + 1)};
-    Host()->fillRect(gc->device, &rect, DeviceColor(gc->foreground));
+    Host()->fillRect(gc->device, &rect, DeviceColor(gc->foreground, gc));
 }
 
 // The text in the current colours on an opaque box, from the current position (or the
@@ -155,7 +165,7 @@ void OpDrawString(const char *text, GC *gc) {
         int y = gc->currentY + FontLineSpacing(gc->font, gc) - 1 - gc->lineWidth;
         h->moveTo(gc->device, DeviceX(gc->currentX - width, gc), DeviceY(y, gc));
         h->lineTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(y, gc), gc->lineWidth,
-                  DeviceColor(gc->foreground));
+                  DeviceColor(gc->foreground, gc));
     }
     h->moveTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc));
 }
@@ -167,7 +177,8 @@ void OpClearToEndOfLine(GC *gc) {
     int spacing = FontLineSpacing(gc->font >= 0 ? gc->font : 0, gc);
     HostRect band = {DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc),
                      DeviceX(gc->innerWidth, gc), DeviceY(gc->currentY + spacing, gc)};
-    Host()->fillRect(gc->device, &band, DeviceColor(owner ? owner->background : gc->background));
+    Host()->fillRect(gc->device, &band,
+                     DeviceColor(owner ? owner->background : gc->background, gc, true));
 }
 
 void OpDrawChars(const char *text, int count, GC *gc) {
@@ -251,11 +262,13 @@ void GraphicsEnd(void) {
             ReleaseGC(gc);
     FontsEnd();
     ColorsEnd();
-    gPrinting = false;
+    gPrinting = kPrintingOff;
 }
 
-void SetPrintingColors(int on) { gPrinting = on != 0; }
-int PrintingColors(void) { return gPrinting ? 1 : 0; }
+void SetPrintingColors(int mode) {
+    gPrinting = mode == kPrintingInColour || mode == kPrintingInBlack ? mode : kPrintingOff;
+}
+int PrintingColors(void) { return gPrinting; }
 
 void WindowDrawingOrigin(const Window *w, int *x, int *y) {
     *x = *y = 0;

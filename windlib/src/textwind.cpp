@@ -236,13 +236,16 @@ int PrefixWidth(const char *text, int n, TextDesc *d, Window *w, GC *gc) {
 
 } // namespace
 
-// Draws the current line at (x, y), the bytes of columns selFirst..selLast in exchanged colours.
-// Glyphs left of the damage are skipped (only measured), those past the right edge never drawn;
-// the pen ends after the text, where the paint clears the rest of the row.
+// Draws the current line at (x, y), the bytes of columns selFirst..selLast in exchanged colours
+// (on the screen only: a print shows no selection). Glyphs left of the damage are skipped (only
+// measured), those past the right edge never drawn; the pen ends after the text, where the paint
+// clears the rest of the row.
 void DrawLineSpans(int x, int y, int selFirst, int selLast, TextDesc *d, Window *w) {
     GC *gc = gPaintGC;
     if (!gc || y < 0)
         return;
+    if (PrintingColors()) // a selection is the screen's: the paper gets the text alone
+        selLast = selFirst - 1;
     Buffer *b = d->buffer;
     const char *text = LockLine(b);
     int n = text ? CurrentLineLength(b) : 0;
@@ -646,6 +649,16 @@ Window *NewTextWindow(int left, int top, int right, int bottom, Color foreground
     if (!w)
         ReportMemoryError(failure);
     return w;
+}
+
+int TextWindowRows(int height, GC *gc, Window *w) {
+    TextDesc *d = TextDescOf(w);
+    int h = d && IsBuffer(d->buffer) && gc ? GetLineSpacing(FontOf(w), gc) : 0;
+    if (h <= 0)
+        return 1;
+    int rows, margin;
+    RowLayout(height, h, d->buffer, &rows, &margin);
+    return rows;
 }
 
 TextDesc *TextDescOf(Window *w) {

@@ -102,6 +102,9 @@ Window *NewTextWindow(int left, int top, int right, int bottom, Color foreground
                       Buffer *buffer, uint32_t flags, Window *parent);
 // The window's TextDesc, or null when it is not a text window, list box or edit box.
 TextDesc *TextDescOf(Window *window);
+// The rows a paint of the window through `gc` shows in `height` pixels of it (at least 1): the
+// lines a printed page holds.
+int TextWindowRows(int height, GC *gc, Window *window);
 // Adds the rows of buffer lines from..to to the window's damage area.
 void InvalidateLines(int from, int to, Window *window);
 // Moves the buffer's cursor to the character under a window point (x in the high 16 bits, y in

@@ -9,6 +9,7 @@
 //   own descendants are found by following `parent` links, never by position in the chain.
 // - After any callback the window is checked for liveness before it is touched again.
 #include "wind.h"
+#include "command.h"
 #include "fonts.h"
 #include "gdi.h"
 #include "image.h"
@@ -29,7 +30,8 @@ constexpr int kFontSpecSize = 128;
 constexpr int kDiagnosticSize = 512;
 constexpr int kReportSize = 512;
 constexpr int kProgramIcon = 101;
-constexpr int kShadowStep = 64; // dialog background less this per component is the shadow
+constexpr int kShadowStep = 64;       // dialog background less this per component is the shadow
+constexpr int kCommandGraceMs = 5000; // the end waits this long for a document on its way to lp
 
 constexpr char kFileClass[] = "RylFileWindow";
 constexpr char kDialogClass[] = "RylDialogWindow";
@@ -585,6 +587,7 @@ void WindowEpilog(void) {
     gCore.epilogRunning = true;
     gCore.epilogPending = false;
     CloseTopWindows();
+    EndCommands(kCommandGraceMs);
     while (Window *w = gCore.freeList) {
         gCore.freeList = w->chain;
         gCore.release(w);

@@ -8,6 +8,7 @@
 // it only polls while idle callbacks report work, and waits in 20 ms slices while hover or
 // auto-repeat need their ticks, so a quiet program never spins a core and is never woken.
 #include "windmsg.h"
+#include "command.h"
 #include "keys.h"
 
 #include "host.h"
@@ -349,6 +350,7 @@ void HoverTick(int64_t now) {
 bool TicksWanted(void) { return WindowRefLive(gLoop.repeat) || WindowRefLive(gLoop.hover); }
 
 void IdleWork(void) {
+    PollCommands(); // programs in the background are watched at the loop's pace, never waited for
     RunIdleCallback();
     if (TicksWanted())
         gLoop.backoff = 0;

@@ -3,6 +3,8 @@
 // fonts back afterwards, failures reported and undone, the settings' defaults.
 #include "windtest.h"
 
+#include "pdfraster.h"
+
 #include "buffer.h"
 #include "dialog.h"
 #include "fonts.h"
@@ -10,6 +12,8 @@
 #include "print.h"
 #include "textwind.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +27,7 @@
 #include <vector>
 
 using namespace windtest;
+using namespace pdfraster;
 
 namespace {
 
@@ -84,7 +89,7 @@ class PrintTest : public WindTest {
     }
     int PrintTo(const std::string &name) {
         snprintf(settings.name, sizeof settings.name, "%s", name.c_str());
-        return PrintTextWindow(&settings, list);
+        return PrintTextWindow(&settings, list, nullptr);
     }
     std::string dir;
     Window *top = nullptr, *list = nullptr;
@@ -322,7 +327,7 @@ TEST_F(PrintTest, SettingsHaveTheirDefaultsAndAPaperOutOfRangeIsTheSystems) {
     EXPECT_EQ(1, s.fromPage);
     EXPECT_EQ(-1, s.toPage);
     EXPECT_EQ(-1, s.maxPage);
-    EXPECT_STREQ("", s.queue);
+    EXPECT_STREQ(kPrintSystemDefault, s.queue); // until a choice is made
 
     struct Case {
         const char *stored;
@@ -355,12 +360,20 @@ struct Answer {
     bool byReturn = false;                  // OK by Return in the file field
     int printer = 0;                        // the line of the printers list to choose, 0 for none
     std::vector<std::string> printers = {}; // what the list offered
+    bool waitForQueues = true;              // answer once lpstat has named the queues
+    int offeredLine = 0;                    // the line the dialog had chosen when answered
 };
 
 void Answering(void *context) {
     const Answer *a = (const Answer *)context;
     Window *d = OpenDialog();
     ASSERT_NE(nullptr, d);
+    // lpstat runs in real time while the virtual clock runs on: look again until it answered.
+    if (a->waitForQueues && PrintAskingForQueues()) {
+        usleep(1000);
+        HeadlessAt(HeadlessNow() + 20, Answering, context);
+        return;
+    }
     if (a->ok) {
         SetItemText("FILE", a->file.c_str(), -1, d);
         Click(FindNamedWindow("paper2", d), 3, 3); // A4
@@ -370,6 +383,7 @@ void Answering(void *context) {
     Answer *seen = (Answer *)context;
     if (Window *list = FindNamedWindow("PRINTERS", d)) {
         TextDesc *t = TextDescOf(list);
+        seen->offeredLine = t && t->buffer ? CurrentLineNumber(t->buffer) : 0;
         for (int line = 1; t && t->buffer && line < t->buffer->lineCount; line++) {
             BufferGoto(line, 1, t->buffer);
             std::string text(LockLine(t->buffer), (size_t)CurrentLineLength(t->buffer));
@@ -377,7 +391,8 @@ void Answering(void *context) {
                 text.pop_back();
             seen->printers.push_back(text);
         }
-        ListBoxSelectLine(a->printer > 0 ? a->printer : 1, list);
+        if (a->printer > 0)
+            ListBoxSelectLine(a->printer, list);
     }
     if (a->byReturn) {
         HeadlessKeystroke(kHostKeyReturn, '\r');
@@ -429,8 +444,8 @@ TEST_F(PrintTest, TheDialogsChoicesAreUsedAndRemembered) {
     LoadPrintSettings(file.c_str(), &again);
     EXPECT_EQ(ok.file, again.name);
     Fill(2);
-    EXPECT_EQ(0, PrintTextWindow(s, list));
-    EXPECT_EQ(1, Pages(ok.file));
+    EXPECT_EQ(0, PrintTextWindow(s, list, nullptr));
+    EXPECT_EQ(2, Pages(ok.file)); // two copies of a one-page file: its page twice
 }
 
 TEST_F(PrintTest, ReturnInTheFileFieldIsOk) {
@@ -468,12 +483,12 @@ TEST_F(PrintTest, TheLargestFontPrintsEveryLineOnTheRightPages) {
 }
 
 // With CUPS's commands on the PATH (stand-ins here), the dialog offers the queues with the
-// default first, and a job on a queue is handed to lp with exactly its arguments; a failing lp
-// is reported and the temporary document does not stay behind.
+// default first, and a job on a queue is handed to lp with exactly its arguments, in the
+// background: the print returns at once, the window's title says where the document goes until
+// lp has it, and a failing lp is reported when it ends. The temporary document never stays.
 TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
-    std::string bin = dir + "/bin", spool = dir + "/spool";
+    std::string bin = dir + "/bin";
     ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
-    ASSERT_EQ(0, mkdir(spool.c_str(), 0755));
     std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n-e) printf 'office\\nlab\\n' ;;\n"
                                       "-d) echo 'system default destination: lab' ;;\nesac\n";
     std::ofstream(bin + "/lp")
@@ -489,7 +504,6 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     chmod((bin + "/lp").c_str(), 0755);
     std::string path = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", (bin + ":" + path).c_str(), 1);
-    setenv("TMPDIR", spool.c_str(), 1);
 
     Answer choose = {dir + "/unused.pdf", true};
     choose.printer = 3; // office
@@ -500,39 +514,90 @@ TEST_F(PrintTest, AQueueGetsTheDocumentThroughLp) {
     PrintSettings s = *CurrentPrintSettings();
     EXPECT_STREQ("office", s.queue);
     Fill(3);
-    EXPECT_EQ(0, PrintTextWindow(&s, list));
+    EXPECT_EQ(0, PrintTextWindow(&s, list, nullptr));
+    EXPECT_STREQ("office", PrintSendingTo());
+    EXPECT_STREQ("tape - sending to office...", top->text);
+    ASSERT_TRUE(RunUntil([] { return PrintSendingTo() == nullptr; }));
+    EXPECT_STREQ("tape", top->text);
     std::string args = Contents(dir + "/lp.args");
     std::string tempName = args.substr(args.rfind("--\n") + 3);
     EXPECT_EQ("-d\noffice\n-t\ntape\n-n\n2\n--\n" + tempName, args);
-    EXPECT_EQ(0u, tempName.rfind(spool + "/", 0)) << tempName;
+    tempName.pop_back();
     EXPECT_EQ("%PDF", Contents(dir + "/lp.head"));
-    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    EXPECT_NE(0, access(tempName.c_str(), F_OK)) << tempName << " stayed";
     EXPECT_NE(0, access((dir + "/unused.pdf").c_str(), F_OK));
 
-    std::ofstream(dir + "/lp.status") << "3\n";
-    int boxes = HeadlessBoxCount();
-    EXPECT_EQ(1, PrintTextWindow(&s, list));
-    EXPECT_EQ(boxes + 1, HeadlessBoxCount());
-    EXPECT_STREQ("lp office failed with status 3: lp: The printer or class does not exist.",
-                 HeadlessBoxText(boxes));
-    // Without a word from lp the status alone.
-    std::ofstream(dir + "/lp.status") << "4\n";
-    boxes = HeadlessBoxCount();
-    EXPECT_EQ(1, PrintTextWindow(&s, list));
-    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
-    EXPECT_STREQ("lp office failed with status 4", HeadlessBoxText(boxes));
-    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    struct Case {
+        const char *status;
+        const char *said;
+    } const cases[] = {
+        {"3", "lp office failed with status 3: lp: The printer or class does not exist."},
+        {"4", "lp office failed with status 4"}, // without a word from lp, the status alone
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.status);
+        std::ofstream(dir + "/lp.status") << c.status << "\n";
+        int boxes = HeadlessBoxCount();
+        EXPECT_EQ(0, PrintTextWindow(&s, list, nullptr));
+        ASSERT_TRUE(RunUntil([] { return PrintSendingTo() == nullptr; }));
+        ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+        EXPECT_STREQ(c.said, HeadlessBoxText(boxes));
+        args = Contents(dir + "/lp.args");
+        tempName = args.substr(args.rfind("--\n") + 3);
+        tempName.pop_back();
+        EXPECT_NE(0, access(tempName.c_str(), F_OK)) << tempName << " stayed";
+    }
 
-    // No lp at all: said so, and nothing stays behind either.
+    // No lp at all: said so at once, and nothing stays behind either.
     unlink((bin + "/lp").c_str());
     setenv("PATH", bin.c_str(), 1);
-    boxes = HeadlessBoxCount();
-    EXPECT_EQ(1, PrintTextWindow(&s, list));
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTextWindow(&s, list, nullptr));
     ASSERT_EQ(boxes + 1, HeadlessBoxCount());
     EXPECT_STREQ("lp office could not run", HeadlessBoxText(boxes));
-    EXPECT_EQ("", Shell("ls -A '" + spool + "'"));
+    EXPECT_EQ(nullptr, PrintSendingTo());
     setenv("PATH", path.c_str(), 1);
-    unsetenv("TMPDIR");
+}
+
+// An lp that hangs never holds the windows: keys are delivered while it runs, and when its time
+// is up it is stopped, the document goes, and the user is told in plain words.
+TEST_F(PrintTest, AHangingLpNeitherFreezesTheWindowsNorOutlivesItsTime) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::ofstream(bin + "/lp") << "#!/bin/sh\nprintf '%s\\n' \"$8\" > " + dir +
+                                      "/lp.file\nexec sleep 60\n";
+    chmod((bin + "/lp").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    PrintSetSendSeconds(2);
+    top->onKey = LogKey;
+    SetFocusWindow(top);
+    Fill(3);
+    snprintf(settings.queue, sizeof settings.queue, "office");
+    int boxes = HeadlessBoxCount();
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(0, PrintTextWindow(&settings, list, nullptr));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    // A key typed while lp hangs reaches the window.
+    gLog.clear();
+    HeadlessChar('k');
+    EXPECT_TRUE(RunUntil([] { return !gLog.empty(); }, 1500));
+    EXPECT_STREQ("office", PrintSendingTo());
+    // A second document waits for the first: said so, nothing started.
+    EXPECT_EQ(1, PrintTextWindow(&settings, list, nullptr));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_NE(nullptr, strstr(HeadlessBoxText(boxes), "still on its way to office"));
+    ASSERT_TRUE(RunUntil([] { return PrintSendingTo() == nullptr; }, 10000));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    ASSERT_EQ(boxes + 2, HeadlessBoxCount());
+    EXPECT_STREQ("lp did not finish in 2 s; the document was not sent", HeadlessBoxText(boxes + 1));
+    std::string document = Contents(dir + "/lp.file");
+    ASSERT_FALSE(document.empty());
+    document.pop_back();
+    EXPECT_NE(0, access(document.c_str(), F_OK)) << document << " stayed";
+    EXPECT_STREQ("tape", top->text);
+    PrintSetSendSeconds(0);
+    setenv("PATH", path.c_str(), 1);
 }
 
 namespace {
@@ -566,8 +631,13 @@ void Rescue(void *context) {
         Click(FindNamedWindow("Cancel", d), 4, 4);
 }
 
-// Presses Cancel when the dialog refused OK and is still open.
+// Presses Cancel when the dialog refused OK and is still open (once lpstat has answered, when
+// the answer could come).
 void CancelIfOpen(void *context) {
+    if (PrintAskingForQueues()) {
+        HeadlessAt(HeadlessNow() + 100, CancelIfOpen, context);
+        return;
+    }
     if (Window *d = OpenDialog()) {
         *(bool *)context = true;
         Click(FindNamedWindow("Cancel", d), 4, 4);
@@ -593,7 +663,8 @@ TEST_F(PrintTest, TheDialogIsOpenOnceAtATime) {
 }
 
 // The queues come from lpstat in the C locale, the default first; when lpstat is missing,
-// fails or hangs, the dialog still opens, offering the file alone.
+// fails or hangs, the dialog still opens, offering the file alone: it opens at once, before
+// lpstat has answered, and a hung lpstat is stopped when the dialog closes.
 TEST_F(PrintTest, TheQueuesOfferedFollowLpstat) {
     std::string bin = dir + "/bin";
     ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
@@ -628,8 +699,11 @@ TEST_F(PrintTest, TheQueuesOfferedFollowLpstat) {
         // Without a script nothing else may answer for it: the PATH is the empty directory.
         setenv("PATH", c.script ? (bin + ":" + path).c_str() : bin.c_str(), 1);
         Answer cancel = {"", false};
+        cancel.waitForQueues = strcmp(c.what, "hung") != 0;
         HeadlessAt(HeadlessNow() + 100, Answering, &cancel);
+        auto opened = std::chrono::steady_clock::now();
         EXPECT_EQ(0, ReadPrintSettings(nullptr, top));
+        EXPECT_LT(std::chrono::steady_clock::now() - opened, std::chrono::seconds(5));
         setenv("PATH", path.c_str(), 1);
         EXPECT_EQ(c.offered, cancel.printers);
     }
@@ -664,4 +738,179 @@ TEST_F(PrintTest, AQueueNeedsNoFileName) {
     PrintSettings again;
     LoadPrintSettings(file.c_str(), &again);
     EXPECT_EQ(dir + "/before.pdf", again.name);
+}
+
+namespace {
+
+// The header lines of a PDF's pages, blanks squeezed.
+std::vector<std::string> Headers(const std::string &pdf, const std::string &title) {
+    std::istringstream text(Shell("pdftotext -layout '" + pdf + "' -"));
+    std::vector<std::string> headers;
+    for (std::string line; std::getline(text, line);) {
+        line.erase(0, line.find_first_not_of(" \f"));
+        if (line.rfind(title, 0) != 0)
+            continue;
+        std::string squeezed;
+        for (char c : line)
+            if (c != ' ' || (!squeezed.empty() && squeezed.back() != ' '))
+                squeezed += c;
+        headers.push_back(squeezed);
+    }
+    return headers;
+}
+
+} // namespace
+
+// Colour off: every colour on paper is black but the window's own background, which is the
+// paper; colour on keeps the colours (so the check can see them).
+TEST_F(PrintTest, ColourOffPrintsNothingButBlackAndWhite) {
+    Window *coloured = NewListBox(0, 0, 29, 19, 0xFF0000, 0x80FFFF, "coloured", 0, nullptr, top);
+    ASSERT_NE(nullptr, coloured);
+    coloured->font = list->font;
+    std::string text;
+    for (int i = 1; i <= 20; i++)
+        text += "blue on yellow " + std::to_string(i) + "\n";
+    ASSERT_EQ(0, ListBoxInsert(text.c_str(), (int)text.size(), nullptr, coloured));
+    for (int flags : {1, 0}) {
+        SCOPED_TRACE(flags);
+        settings.flags = flags;
+        std::string pdf = dir + "/colour" + std::to_string(flags) + ".pdf";
+        snprintf(settings.name, sizeof settings.name, "%s", pdf.c_str());
+        ASSERT_EQ(0, PrintTextWindow(&settings, coloured, "coloured"));
+        Raster page = Rasterize(pdf, 50, dir + "/colour" + std::to_string(flags));
+        ASSERT_GT(page.width, 0);
+        if (flags)
+            EXPECT_GT(ColouredPixels(page), 100);
+        else
+            EXPECT_EQ(0, ColouredPixels(page));
+    }
+}
+
+// A selected line prints as every other line does: the page is the same as without it.
+TEST_F(PrintTest, TheSelectionIsNotPrinted) {
+    Fill(8);
+    ASSERT_EQ(0, PrintTo(dir + "/plain.pdf"));
+    ASSERT_EQ(0, ListBoxSelectLine(3, list));
+    ASSERT_EQ(0, PrintTo(dir + "/selected.pdf"));
+    Raster plain = Rasterize(dir + "/plain.pdf", 40, dir + "/plain");
+    Raster selected = Rasterize(dir + "/selected.pdf", 40, dir + "/selected");
+    ASSERT_GT(plain.width, 0);
+    EXPECT_TRUE(plain.rgb == selected.rgb) << "the selected line looks different on paper";
+}
+
+// With a title every page begins with the header: the title, the date and time, the page of how
+// many; the lines below it still go over the pages once each and in order.
+TEST_F(PrintTest, EveryPageHasItsHeader) {
+    Fill(300);
+    std::string pdf = dir + "/headed.pdf";
+    snprintf(settings.name, sizeof settings.name, "%s", pdf.c_str());
+    ASSERT_EQ(0, PrintTextWindow(&settings, list, "the tape"));
+    int pages = Pages(pdf);
+    ASSERT_GT(pages, 1);
+    std::vector<std::string> headers = Headers(pdf, "the tape");
+    ASSERT_EQ((size_t)pages, headers.size());
+    for (int i = 0; i < pages; i++) {
+        const std::string &h = headers[(size_t)i];
+        std::string tail = "page " + std::to_string(i + 1) + " of " + std::to_string(pages);
+        EXPECT_EQ(tail, h.substr(h.size() - std::min(h.size(), tail.size()))) << h;
+        EXPECT_EQ("the tape 20", h.substr(0, 11)) << h; // then the date
+    }
+    std::vector<int> seen = LineNumbers(pdf);
+    ASSERT_EQ(300u, seen.size());
+    for (int i = 0; i < 300; i++)
+        ASSERT_EQ(i + 1, seen[(size_t)i]);
+}
+
+// From and To print those pages alone, as they are numbered in the whole document; copies of a
+// file repeat its pages; a range past the end prints nothing, says so, and leaves the old file.
+TEST_F(PrintTest, ThePageRangeAndCopiesOfAFile) {
+    Fill(300);
+    std::string whole = dir + "/whole.pdf";
+    ASSERT_EQ(0, PrintTo(whole));
+    int pages = Pages(whole);
+    ASSERT_GE(pages, 4);
+    settings.toPage = 1;
+    ASSERT_EQ(0, PrintTo(dir + "/first.pdf"));
+    EXPECT_EQ(1, Pages(dir + "/first.pdf"));
+    int perPage = (int)LineNumbers(dir + "/first.pdf").size();
+    ASSERT_GT(perPage, 0);
+
+    settings.fromPage = 2;
+    settings.toPage = 3;
+    std::string part = dir + "/part.pdf";
+    ASSERT_EQ(0, PrintTo(part));
+    EXPECT_EQ(2, Pages(part));
+    std::vector<int> seen = LineNumbers(part);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(perPage + 1, seen.front());
+    EXPECT_EQ(3 * perPage, seen.back());
+    EXPECT_EQ((size_t)(2 * perPage), seen.size());
+
+    settings.copies = 2;
+    std::string copies = dir + "/copies.pdf";
+    ASSERT_EQ(0, PrintTo(copies));
+    EXPECT_EQ(4, Pages(copies));
+    std::vector<int> twice = seen;
+    twice.insert(twice.end(), seen.begin(), seen.end());
+    EXPECT_EQ(twice, LineNumbers(copies));
+
+    settings.copies = 1;
+    settings.fromPage = pages + 1;
+    settings.toPage = -1;
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTo(whole));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_EQ("Nothing printed: there is no page " + std::to_string(pages + 1) +
+                  " (the document has " + std::to_string(pages) + " pages)",
+              HeadlessBoxText(boxes));
+    EXPECT_EQ(pages, Pages(whole));                                  // the old document stays
+    EXPECT_EQ("", Shell("ls -A '" + dir + "' | grep -v '[.]pdf$'")); // and nothing beside it
+}
+
+// An empty window prints no blank page: it says there is nothing to print, and makes no file.
+TEST_F(PrintTest, AnEmptyWindowHasNothingToPrint) {
+    int boxes = HeadlessBoxCount();
+    EXPECT_EQ(1, PrintTo(dir + "/empty.pdf"));
+    ASSERT_EQ(boxes + 1, HeadlessBoxCount());
+    EXPECT_STREQ("Nothing to print", HeadlessBoxText(boxes));
+    EXPECT_NE(0, access((dir + "/empty.pdf").c_str(), F_OK));
+}
+
+// The dialog offers the queue chosen last (kept in PRINT_QUEUE), the file when that was the
+// choice, and the system's default before any choice was made; a queue whose name lpstat gives
+// in UTF-8 is shown in the toolkit's Latin-1 and handed on as lpstat named it.
+TEST_F(PrintTest, TheQueueChosenLastIsOfferedAgain) {
+    std::string bin = dir + "/bin";
+    ASSERT_EQ(0, mkdir(bin.c_str(), 0755));
+    std::ofstream(bin + "/lpstat") << "#!/bin/sh\ncase \"$1\" in\n"
+                                      "-e) printf 'office\\nlab\\nB\\303\\274ro\\n' ;;\n"
+                                      "-d) echo 'system default destination: lab' ;;\nesac\n";
+    chmod((bin + "/lpstat").c_str(), 0755);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    std::string file = dir + "/torva.ini";
+    std::ofstream(file) << "[nv]\n";
+
+    struct Step {
+        int offered;       // the line the dialog chose: 1 File, 2 lab, 3 office, 4 Büro
+        int choose;        // the line the user chooses
+        const char *queue; // what the settings get
+    } const steps[] = {
+        {2, 3, "office"},      // no choice yet: the system's default
+        {3, 1, ""},            // office, chosen last; now the file
+        {1, 4, "B\xC3\xBCro"}, // the file, chosen last; now Büro
+        {4, 4, "B\xC3\xBCro"}, // Büro again
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.choose);
+        Answer answer = {dir + "/out.pdf", true};
+        answer.printer = step.choose;
+        HeadlessAt(HeadlessNow() + 100, Answering, &answer);
+        ASSERT_EQ(1, ReadPrintSettings(file.c_str(), top));
+        EXPECT_EQ((std::vector<std::string>{"File", "lab", "office", "B\xFCro"}), answer.printers);
+        EXPECT_EQ(step.offered, answer.offeredLine);
+        EXPECT_STREQ(step.queue, CurrentPrintSettings()->queue);
+    }
+    EXPECT_NE(std::string::npos, Contents(file).find("PRINT_QUEUE=B\xC3\xBCro\n"));
+    setenv("PATH", path.c_str(), 1);
 }

@@ -3,6 +3,7 @@
 // plot modes with the plot window's pixels, closing in the middle of things, and the geometry
 // kept in the settings.
 #include "paneltest.h"
+#include "pdfraster.h"
 
 #include "display.h"
 #include "keys.h"
@@ -893,6 +894,81 @@ TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
         ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str())) << c.mode;
         EXPECT_NE(std::string::npos, ReadFile(text).find(c.want)) << c.mode;
     }
+}
+
+// Colour off prints the plot in black and white: its coloured axes and lines come out black on
+// the white page (with colour on they keep their colours, so the check can see them).
+TEST_F(ProgramTest, ColourOffPrintsThePlotInBlackAndWhite) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("2D Plot");
+    PressIn("Run");
+    RunToEnd();
+    for (bool colour : {true, false}) {
+        SCOPED_TRACE(colour);
+        const std::string pdf = configDir + (colour ? "/colour.pdf" : "/black.pdf");
+        DialogAnswer print{"Print", [pdf, colour](Window *d) {
+                               SetItemText("FILE", pdf.c_str(), -1, d);
+                               if (GetButtonCheck("colour", d) != (colour ? 1 : 0))
+                                   Click(FindNamedWindow("colour", d), 3, 3);
+                               Click(FindNamedWindow("OK", d), 4, 4);
+                           }};
+        Answer(&print);
+        PressIn("Print", 2000);
+        ASSERT_TRUE(print.answered);
+        pdfraster::Raster page = pdfraster::Rasterize(pdf, 50, configDir + "/page");
+        ASSERT_GT(page.width, 0);
+        if (colour)
+            EXPECT_GT(pdfraster::ColouredPixels(page), 20);
+        else
+            EXPECT_EQ(0, pdfraster::ColouredPixels(page));
+    }
+}
+
+// The listing on paper: the arrow is scaled with the printer's resolution as the font is, and
+// sits on the step it marks (its middle within that step's line), left of the step's text.
+TEST_F(ProgramTest, ThePrintedArrowIsScaledAndSitsOnItsStep) {
+    const std::string program = configDir + "/steps.tor";
+    WriteFile(program, std::string("1\n+\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("Step"); // the arrow moves to the second step
+    const std::string pdf = configDir + "/steps.pdf";
+    DialogAnswer print{"Print", [pdf](Window *d) {
+                           SetItemText("FILE", pdf.c_str(), -1, d);
+                           Click(FindNamedWindow("OK", d), 4, 4);
+                       }};
+    Answer(&print);
+    PressIn("Print", 2000);
+    ASSERT_TRUE(print.answered);
+    // At 72 dots per inch a pixel is a point, as the words' boxes are.
+    pdfraster::Raster page = pdfraster::Rasterize(pdf, 72, configDir + "/steps");
+    ASSERT_GT(page.width, 0);
+    const std::vector<pdfraster::Word> words = pdfraster::Words(pdf);
+    const pdfraster::Word *plus = nullptr;
+    for (const pdfraster::Word &w : words)
+        if (w.text == "+")
+            plus = &w;
+    ASSERT_NE(nullptr, plus);
+    const double line = plus->yMax - plus->yMin;
+    // The dark pixels left of the step's text, around its line: the arrow.
+    int top = page.height, bottom = -1, left = page.width, right = -1;
+    for (int y = (int)(plus->yMin - 2 * line); y <= (int)(plus->yMax + 2 * line); y++)
+        for (int x = 0; x < (int)plus->xMin - 1; x++)
+            if (y >= 0 && y < page.height && page.Dark(x, y)) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_GE(bottom, 0) << "no arrow beside the step";
+    EXPECT_GE(bottom - top + 1, 0.4 * line) << "an arrow of " << bottom - top + 1 << " points";
+    EXPECT_GE(right - left + 1, 0.5 * line);
+    const double middle = (top + bottom) / 2.0;
+    EXPECT_GE(middle, plus->yMin);
+    EXPECT_LE(middle, plus->yMax);
 }
 
 // Allocation failures: with the n-th allocation failing (the toolkit's, the buffers' and the

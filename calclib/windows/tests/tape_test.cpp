@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -508,40 +510,93 @@ TEST_F(TapeTest, SaveAsTextWritesTheTapesLines) {
     EXPECT_EQ(0, HeadlessBoxCount());
 }
 
-// A write that fails at any point says so and leaves the file there as it was.
+// A write that fails says why and leaves the file there as it was: a file over the size
+// limit (the process lives on), a folder that is not there, a directory in the file's place.
 TEST_F(TapeTest, AFailedSaveLeavesTheOldFileAsItWas) {
     ASSERT_NE(nullptr, Build());
     ASSERT_NE(nullptr, OpenTape());
     Type("1+2=");
     PanelTape tape = {WindowRefOf(Tape()), WindowRefOf(List())};
     std::string path = configDir + "/kept.txt";
-    {
-        std::ofstream old(path);
-        old << "the old text\n";
-    }
-    int saved = 0;
-    for (int n = 1; n < 60 && !saved; n++) {
+    std::ofstream(path) << "the old text\n";
+    ASSERT_EQ(0, mkdir((configDir + "/taken").c_str(), 0755));
+    struct Case {
+        std::string target;
+        rlim_t limit; // bytes a file may grow to, 0: no limit
+        const char *reason;
+    } const cases[] = {
+        {path, 8, "File too large"},
+        {configDir + "/no/such/dir/tape.txt", 0, "No such file or directory"},
+        {configDir + "/taken", 0, "Is a directory"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.target);
         HeadlessBoxClear();
-        FailAllocation(n);
-        int rc = tapeSaveText(path.c_str(), &tape);
-        FailAllocation(0);
-        if (rc == 0) {
-            saved = n;
-            break;
-        }
-        EXPECT_EQ("the old text\n", ReadFile(path)) << n;
-        ASSERT_EQ(1, HeadlessBoxCount()) << n;
-        EXPECT_NE(nullptr, strstr(HeadlessBoxText(0), path.c_str())) << n;
+        rlimit old;
+        ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+        rlimit limited = old;
+        limited.rlim_cur = c.limit ? c.limit : old.rlim_cur;
+        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+        int rc = tapeSaveText(c.target.c_str(), &tape);
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(1, rc);
+        ASSERT_EQ(1, HeadlessBoxCount());
+        std::string said = HeadlessBoxText(0);
+        EXPECT_NE(std::string::npos, said.find(c.target + ": " + c.reason)) << said;
     }
-    EXPECT_GT(saved, 1);
-    EXPECT_EQ("           1 \n+          2 \n=          3 \n", ReadFile(path));
-    // A directory that does not exist: a message, and nothing made.
-    HeadlessBoxClear();
-    std::string missing = configDir + "/no/such/dir/tape.txt";
-    EXPECT_EQ(1, tapeSaveText(missing.c_str(), &tape));
-    EXPECT_EQ(1, HeadlessBoxCount());
+    EXPECT_EQ("the old text\n", ReadFile(path));
     EXPECT_NE(0, access((configDir + "/no").c_str(), F_OK));
+    EXPECT_NE(0, system(("ls -A '" + configDir + "' | grep -q '^\\.torva-'").c_str()))
+        << "a new file stayed beside the old one";
     HeadlessBoxClear();
+    EXPECT_EQ(0, tapeSaveText(path.c_str(), &tape));
+    EXPECT_EQ("           1 \n+          2 \n=          3 \n", ReadFile(path));
+}
+
+// Save as text by the rules of every output file: a FIFO's reader gets the text and the FIFO
+// stays, a device is written into and stays a device, a link is written through and stays a
+// link, and a file keeps its mode; a new one gets 0666 less the umask.
+TEST_F(TapeTest, SaveAsTextWritesIntoPipesDevicesAndLinksAndKeepsModes) {
+    ASSERT_NE(nullptr, Build());
+    ASSERT_NE(nullptr, OpenTape());
+    Type("1+2=");
+    PanelTape tape = {WindowRefOf(Tape()), WindowRefOf(List())};
+    const std::string text = "           1 \n+          2 \n=          3 \n";
+    std::string fifo = configDir + "/fifo", null = configDir + "/null";
+    std::string target = configDir + "/target", link = configDir + "/link";
+    std::string kept = configDir + "/kept", fresh = configDir + "/fresh";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    // A device of the test's own where it may make one, else the system's.
+    if (geteuid() != 0 || mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        null = "/dev/null";
+    std::ofstream(target) << "old\n";
+    ASSERT_EQ(0, symlink("target", link.c_str()));
+    std::ofstream(kept) << "old\n";
+    ASSERT_EQ(0, chmod(kept.c_str(), 0604));
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    mode_t mask = umask(027);
+    for (const std::string &to : {fifo, null, link, kept, fresh})
+        EXPECT_EQ(0, tapeSaveText(to.c_str(), &tape)) << to;
+    umask(mask);
+    EXPECT_EQ(0, HeadlessBoxCount());
+    char got[256] = {};
+    EXPECT_EQ((ssize_t)text.size(), read(reader, got, sizeof got - 1));
+    close(reader);
+    EXPECT_EQ(text, got);
+    struct stat st;
+    ASSERT_EQ(0, lstat(fifo.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(0, stat(null.c_str(), &st));
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(0, lstat(link.c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(text, ReadFile(target));
+    ASSERT_EQ(0, stat(kept.c_str(), &st));
+    EXPECT_EQ(0604u, st.st_mode & 07777);
+    ASSERT_EQ(0, stat(fresh.c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    EXPECT_EQ(text, ReadFile(fresh));
 }
 
 // ---- printing -----------------------------------------------------------------------------------
@@ -661,7 +716,13 @@ TEST_F(TapeTest, PrintWritesTheTapeAndNothingWhenTheTapeClosedMeanwhile) {
         if (!line.empty())
             got += Squeezed(line) + "\n";
     }
-    EXPECT_EQ(want, got);
+    // The header first: the tape's title, the date and time, the page of how many.
+    size_t headerEnd = got.find('\n');
+    ASSERT_NE(std::string::npos, headerEnd);
+    std::string header = got.substr(0, headerEnd);
+    EXPECT_EQ(0u, header.rfind("torva - printer 20", 0)) << header;
+    EXPECT_NE(std::string::npos, header.find(" page 1 of 1")) << header;
+    EXPECT_EQ(want, got.substr(headerEnd + 1));
     ASSERT_NE(nullptr, Tape());
 
     // Closed by its close box: a nested wait here would end the dialog's loop as well.
