@@ -109,6 +109,9 @@ struct Calculator : NumContext {
     PlotNode *plotTail = nullptr;        // its last node
     PlotNode *plotLastPainted = nullptr; // the node up to which the plot window is painted
     long stepLimit = 10000000;           // most steps of one run or plot evaluation
+    // A slice of a run is going (runSlice): the display and the listing's mark are drawn once
+    // when it ends (runRefresh), not step by step.
+    int runQuiet = 0;
     // The plot engine's realm and view (PLOT_REALM_..., PLOT_ANGLE_..., PLOT_REALM_DELTA).
     double plotMinX = -200.0, plotMinY = -200.0; // lower corner of the realm
     double plotMaxX = 200.0, plotMaxY = 200.0;   // upper corner

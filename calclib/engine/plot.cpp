@@ -328,7 +328,7 @@ int startPlot3D(Calculator *calc) {
 static void finishPlot(Calculator *calc) {
     if (calc->plotOriginMode == 1) {
         plotFitView(calc);
-        calc->paintCounter = 10000000;
+        calc->paintCounter = kPaintLetThrough;
         if (calc->hooks.plotPaint)
             calc->hooks.plotPaint(1, calc);
     }
@@ -463,16 +463,6 @@ long plotRun(Calculator *calc) {
             plotStep3D(calc);
     }
     return calc->plotEvaluations;
-}
-
-void stopPlot(Calculator *calc) {
-    if (calc->hooks.programIdle)
-        calc->hooks.programIdle(0, calc);
-    calc->recorderMode = 0;
-    // The throttle may have held back the last lines: one paint that it lets through.
-    calc->paintCounter = 10000000;
-    if (calc->hooks.plotPaint)
-        calc->hooks.plotPaint(0, calc);
 }
 
 int plotArrowColor(const Calculator *calc) {

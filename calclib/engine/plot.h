@@ -15,9 +15,9 @@ constexpr int kPlotMaxPoints = 100000;     // points on one axis of the realm; m
 constexpr long kWindowStepLimit = 1000000; // steps of one evaluation inside the program window
 constexpr int kPlotHeaderLength = 256;     // room for one header line
 
-// Refresh thresholds: incremental paint requests counted before one is painted while running.
-constexpr int kPlotRefreshMinimum = 10000;
-constexpr int kPlotRefreshMedium = 100;
+// paintCounter at or above this lets the next incremental paint of a running plot through (the
+// end of a run, a paced paint); below it, the request is only counted.
+constexpr int kPaintLetThrough = 10000000;
 
 // ---- settings -------------------------------------------------------------------------------
 
@@ -51,9 +51,6 @@ void plotStep3D(Calculator *calc);
 // the start) and the task stepped until the plot ends, without a window or loop. The number of
 // evaluations, or -1 when the run could not start (no Program, Normal mode, a refused realm).
 long plotRun(Calculator *calc);
-// Stop during a plot: the idle callback goes, the run ends (recorderMode 0) and a last paint
-// shows the lines appended since the throttled paints.
-void stopPlot(Calculator *calc);
 // The plot colour table entry the listing's state arrow is filled with: 2 (red) after a fatal
 // program error, else 4 (blue) recording, 1 (white) running, 3 (green) in Edit.
 int plotArrowColor(const Calculator *calc);

@@ -4,6 +4,7 @@
 
 #include "calc.h"
 #include "number.h"
+#include "plot.h"
 #include "program.h"
 
 #include <climits>
@@ -53,7 +54,7 @@ void resetPointMemory(Calculator *calc) {
     if (calc->plotHead) {
         // The list goes first: the repaint that clears the window must find no node of it.
         freePointMemory(calc);
-        calc->paintCounter = 10000000;
+        calc->paintCounter = kPaintLetThrough;
         if (calc->hooks.plotPaint)
             calc->hooks.plotPaint(1, calc);
     }

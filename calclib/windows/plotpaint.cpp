@@ -10,6 +10,7 @@
 #include "program.h"
 #include "windmsg.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -28,6 +29,7 @@ struct PlotView {
     bool ownsPaintHook;      // the hooks below were set by the attachment
     bool ownsIdleHook;       //
     double extentW, extentH; // the window's extents in points (the background of a print)
+    int64_t lastRefresh;     // the clock at the run's last paced paint
 };
 
 PlotView gView;
@@ -83,19 +85,19 @@ Color PlotColor(int index, const Window *w) {
     return gView.colors[index < 5 ? index : 0];
 }
 
-int RunStepTask(Window *) {
-    if (gView.calc)
-        runStep(gView.calc);
-    PumpHostMessage();
-    return 1;
-}
-
 // The calculator's plotPaint hook: a line was appended (incremental) or the memory was reset
-// (full). A full paint already waiting is left full, so it is not shrunk to the new lines.
+// (full). While a run goes, the lines wait for the run's paced paint (or a forced one, which
+// sets paintCounter to kPaintLetThrough): each paint copies the window out to the screen, which
+// costs far more than computing a line. A full paint already waiting is left full, so it is not
+// shrunk to the new lines.
 void PaintHook(int full, Calculator *calc) {
     Window *w = WindowRefGet(gView.plot);
     if (!w || calc != gView.calc)
         return;
+    if (!full && calc->recorderMode < 0 && calc->paintCounter < kPaintLetThrough) {
+        calc->paintCounter++;
+        return;
+    }
     const bool fullPending = w->damageTop >= 0 && w->damageBottom >= w->damageTop;
     if (full || fullPending) {
         w->damageLeft = w->damageTop = 0;
@@ -107,18 +109,24 @@ void PaintHook(int full, Calculator *calc) {
     RepaintWindow(w);
 }
 
+int64_t SteadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t (*gClock)(void) = SteadyMicros;
+
 void IdleHook(int start, Calculator *calc) {
     Window *owner = WindowRefGet(gView.idleOwner);
     if (!owner || calc != gView.calc)
         return;
     RemoveIdleCallback(owner);
-    static const WindowProc kTask[] = {nullptr, RunStepTask, plotTask2D, plotTask3D};
-    if (start >= 1 && start <= 3)
-        AddIdleCallback(kTask[start], owner);
-}
-
-int Threshold(int refreshRate) {
-    return refreshRate == 0 ? kPlotRefreshMinimum : refreshRate == 1 ? kPlotRefreshMedium : 1;
+    if (start >= 1 && start <= 3) {
+        // The first slice paints: the first pixels of a plot come at once.
+        gView.lastRefresh = gClock() - kPlotRefreshPeriod[0];
+        AddIdleCallback(plotRunTask, owner);
+    }
 }
 
 void DrawHeader(const Window *w, GC *gc, const Calculator *calc) {
@@ -201,17 +209,30 @@ void plotDetach(Calculator *calc) {
     gView = PlotView{};
 }
 
-int plotTask2D(Window *) {
-    if (gView.calc)
-        plotStep2D(gView.calc);
-    PumpHostMessage();
-    return 1;
-}
+void plotSetRunClock(int64_t (*micros)(void)) { gClock = micros ? micros : SteadyMicros; }
 
-int plotTask3D(Window *) {
-    if (gView.calc)
-        plotStep3D(gView.calc);
+int plotRunTask(Window *) {
+    Calculator *calc = gView.calc;
+    if (!calc)
+        return 0;
+    runSlice(gClock() + kRunSliceMicros, gClock, calc);
+    const int rate = calc->plotRefreshRate < 0   ? 0
+                     : calc->plotRefreshRate > 2 ? 2
+                                                 : calc->plotRefreshRate;
+    const int64_t now = gClock(), period = kPlotRefreshPeriod[rate];
+    if (calc->recorderMode < 0 && now - gView.lastRefresh >= period) {
+        // Paced from the last paint's due time, not from when the slice ended, so the rate holds
+        // on average; a run held up for longer than a period does not paint twice to catch up.
+        gView.lastRefresh = now - gView.lastRefresh < 2 * period ? gView.lastRefresh + period : now;
+        runRefresh(calc);
+        calc->paintCounter = kPaintLetThrough;
+        if (calc->hooks.plotPaint)
+            calc->hooks.plotPaint(0, calc);
+    }
+    // Input between the slices: the loop takes what the host has after this returns, and this
+    // lets one message in even when the loop would not look.
     PumpHostMessage();
+    // A run asks for the next idle turn itself, for as long as it goes.
     return 1;
 }
 
@@ -220,12 +241,6 @@ int paintPlot(Window *w) {
     if (!calc || w != WindowRefGet(gView.plot))
         return 0;
     const bool incremental = w->damageBottom == -2;
-    // Only the incremental paints of a running plot are throttled: an expose or a print must
-    // paint everything, or the window would keep holes until the next full paint.
-    calc->paintCounter++;
-    if (incremental && calc->recorderMode < 0 &&
-        calc->paintCounter < Threshold(calc->plotRefreshRate))
-        return 0;
     calc->paintCounter = 0;
     if (w->damageTop > w->damageBottom)
         return 0;

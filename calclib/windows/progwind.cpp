@@ -601,13 +601,7 @@ void StopRun(ProgramWindow *r) {
     Calculator *calc = r->calc;
     if (calc->recorderMode >= 0)
         return;
-    if (calc->programMode == 0) {
-        if (calc->hooks.programIdle)
-            calc->hooks.programIdle(0, calc);
-        calc->recorderMode = 0;
-    } else {
-        stopPlot(calc);
-    }
+    stopRun(calc);
     RefreshStatus(r);
 }
 
@@ -655,7 +649,7 @@ void StepProgram(ProgramWindow *r) {
     if (calc->recorderMode < 0)
         calc->recorderMode = 0;
     // What the step drew shows now, not at the next run's first paint.
-    calc->paintCounter = 10000000;
+    calc->paintCounter = kPaintLetThrough;
     if (calc->hooks.plotPaint)
         calc->hooks.plotPaint(0, calc);
 }

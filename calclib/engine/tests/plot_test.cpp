@@ -344,7 +344,7 @@ TEST(Plot3D, ProjectionOfTheZeroFunction) {
     EXPECT_EQ(199, v);
     project3D(0, 1e300, 1.0, nullptr, &v, &r.calc); // far beyond the int range: pinned
     EXPECT_EQ(INT_MAX, v);
-    stopPlot(&r.calc);
+    stopRun(&r.calc);
 }
 
 // ---- ends and messages ---------------------------------------------------------------------
@@ -497,7 +497,7 @@ TEST(PlotEnds, StopEndsTheRunAndPaintsOnce) {
     for (int i = 0; i < 5; i++)
         plotStep2D(&r.calc);
     paints.clear();
-    stopPlot(&r.calc);
+    stopRun(&r.calc);
     EXPECT_EQ(std::vector<int>({1}), paints); // one incremental paint the throttle lets through
     EXPECT_EQ(0, r.calc.recorderMode);
     EXPECT_EQ(3, plotArrowColor(&r.calc));

@@ -256,34 +256,44 @@ TEST_F(PlotPaintTest, StopAndExposeLeaveNoHoles) {
     for (int i = 0; i < 5; i++) // x up to 150, held back again
         plotStep2D(&calc);
     EXPECT_EQ(kWhite, Pixel(220, 180)); // the curve at x = 150
-    stopPlot(&calc);
+    stopRun(&calc);
     EXPECT_EQ(0, calc.recorderMode);
     EXPECT_TRUE(Near(220, 180, kBlack));
     EXPECT_EQ(kWhite, Pixel(270, 155)); // never computed
 }
 
-// The refresh rate: while a plot runs, one incremental paint in 10 000 requests (Minimum), in 100
-// (Medium) or every one (Maximum); the end of the plot paints once more whatever the rate.
-TEST_F(PlotPaintTest, RefreshRateThrottlesIncrementalPaints) {
+// The refresh rate paces the paints of a running plot by the clock: 4 (Minimum), 15 (Medium)
+// or 60 (Maximum) a second, and the end of the plot paints once more whatever the rate. The
+// clock here moves 50 microseconds each time it is read, so the slices and paints fall the same
+// way on every machine.
+int64_t gTicks;
+int64_t CountingClock() { return gTicks += 50; }
+
+TEST_F(PlotPaintTest, RefreshRatePacesThePaints) {
     static int painted;
     static void (*paint)(int, Calculator *);
     paint = calc.hooks.plotPaint;
     calc.hooks.plotPaint = [](int full, Calculator *c) {
         paint(full, c);
-        // An incremental paint let through starts counting anew.
-        painted += !full && c->paintCounter == 0;
+        painted += !full && c->paintCounter == 0; // a paint let through starts counting anew
     };
-    struct Case {
-        int rate, paints;
-    } cases[] = {{0, 1}, {1, 3283 / 100 + 1}, {2, 3283 + 1}};
-    for (const Case &c : cases) {
-        calc.plotRefreshRate = c.rate;
-        Load({"0", "=", "__ end __"});
-        calc.programMode = 2;
+    plotSetRunClock(CountingClock);
+    std::vector<int> counts;
+    for (int rate = 0; rate <= 2; rate++) {
+        calc.plotRefreshRate = rate;
         painted = 0;
-        EXPECT_EQ(3362, plotRun(&calc)); // 3280 grid lines and the 3 axes
-        EXPECT_EQ(c.paints, painted) << c.rate;
+        gTicks = 0;
+        RunPlot(2, {"0", "=", "__ end __"});
+        EXPECT_EQ(3362, calc.plotEvaluations); // 3280 grid lines and the 3 axes
+        // The first slice paints, then one paint a period, then the end's.
+        const double expected = static_cast<double>(gTicks) / kPlotRefreshPeriod[rate] + 2;
+        EXPECT_NEAR(expected, painted, 1.5) << "rate " << rate << ", " << gTicks << " us";
+        counts.push_back(painted);
     }
+    plotSetRunClock(nullptr);
+    EXPECT_LT(counts[0], counts[1]);
+    EXPECT_LT(counts[1], counts[2]);
+    EXPECT_GT(counts[2], 3 * counts[1] - 6); // four times as many, give or take the ends
 }
 
 // Colours and the pen through incremental and full paints. Each line is painted as it is
