@@ -219,6 +219,7 @@ void BM_Window3DDefault(benchmark::State &state) {
         first += gFirstSeen ? std::chrono::duration<double>(gFirst - gStart).count() : 0;
     }
     state.counters["first_ms"] = 1000 * first / static_cast<double>(state.iterations());
+    state.counters["points"] = static_cast<double>(gDesk->calc->plotEvaluations);
 }
 BENCHMARK(BM_Window3DDefault)
     ->Arg(0)
@@ -250,6 +251,7 @@ void BM_Window2D10000(benchmark::State &state) {
         first += gFirstSeen ? std::chrono::duration<double>(gFirst - gStart).count() : 0;
     }
     state.counters["first_ms"] = 1000 * first / static_cast<double>(state.iterations());
+    state.counters["points"] = static_cast<double>(gDesk->calc->plotEvaluations);
 }
 BENCHMARK(BM_Window2D10000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -30,6 +31,7 @@ struct PlotView {
     bool ownsIdleHook;       //
     double extentW, extentH; // the window's extents in points (the background of a print)
     int64_t lastRefresh;     // the clock at the run's last paced paint
+    std::vector<int> lines;  // the lines of one paint, kept so its room is reused
 };
 
 PlotView gView;
@@ -275,6 +277,9 @@ int paintPlot(Window *w) {
     SetForeground(PlotColor(colorIndex, w), gc);
     const double left = -kClipMargin, top = -kClipMargin;
     const double right = width + kClipMargin, bottom = height + kClipMargin;
+    // The lines of one colour go to the device together, one path for all of them.
+    std::vector<int> &lines = gView.lines;
+    lines.clear();
     for (; node; node = node->next) {
         switch (node->kind) {
         case PLOT_MOVE:
@@ -285,13 +290,14 @@ int paintPlot(Window *w) {
             double x0 = penX, y0 = penY, x1 = node->x, y1 = node->y;
             penX = x1;
             penY = y1;
-            if (ClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom)) {
-                MovePen(static_cast<int>(std::lround(x0)), static_cast<int>(std::lround(y0)), gc);
-                DrawLine(static_cast<int>(std::lround(x1)), static_cast<int>(std::lround(y1)), gc);
-            }
+            if (ClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom))
+                for (double v : {x0, y0, x1, y1})
+                    lines.push_back(static_cast<int>(std::lround(v)));
             break;
         }
         case PLOT_COLOR:
+            DrawLines(lines.data(), static_cast<int>(lines.size() / 4), gc);
+            lines.clear();
             colorIndex = node->x;
             SetForeground(PlotColor(colorIndex, w), gc);
             break;
@@ -299,6 +305,8 @@ int paintPlot(Window *w) {
             break;
         }
     }
+    DrawLines(lines.data(), static_cast<int>(lines.size() / 4), gc);
+    lines.clear();
     if (!printing) {
         gView.penX = penX;
         gView.penY = penY;

@@ -42,6 +42,9 @@ void HostDrawMoveTo(HostDevice *device, int x, int y);
 void HostDrawGetCurrentPos(HostDevice *device, int *x, int *y);
 void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color);
 void HostDrawSetPixel(HostDevice *device, int x, int y, int width, HostColor color);
+void HostDrawSegments(HostDevice *device, const int *xyxy, int count, int width, HostColor color);
+void HostDrawSmoothPath(HostDevice *device, const double *xy, int count, double width,
+                        HostColor color);
 void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color);
 void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int length, int updatePos);
 int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, int sourceX,
@@ -107,6 +110,8 @@ constexpr HostOps HostRendererOps(const char *name) {
     ops.getCurrentPos = HostDrawGetCurrentPos;
     ops.lineTo = HostDrawLineTo;
     ops.setPixel = HostDrawSetPixel;
+    ops.segments = HostDrawSegments;
+    ops.smoothPath = HostDrawSmoothPath;
     ops.fillRect = HostDrawFillRect;
     ops.textOut = HostDrawTextOut;
     ops.putBitmap = HostDrawPutBitmap;
