@@ -64,6 +64,9 @@ struct ProgramWindow {
     int shownMark;     // the line the arrow was last drawn on
     Color arrow[5];    // the plot colour table, for the state arrow
     Recorder recorder; // the steps of the number being typed, for the delete key
+    // The panel's own key handler while a run goes: the window holds the panel's keys then, so
+    // Escape on the panel stops the run (PanelKeyWhileRunning).
+    WindowValueProc panelKey;
 };
 
 int ProgramRelease(Window *w);
@@ -149,7 +152,34 @@ void ShowLine(ProgramWindow *r) {
     }
 }
 
+int StopRunKey(ProgramWindow *r);
+
+// While a run goes the panel's keys come here first: Escape stops the run (the README promises
+// it, and the panel has no use of its own for Escape), every other key is the panel's.
+int PanelKeyWhileRunning(int key, Window *panel) {
+    ProgramWindow *r = gOpen && gOpen->magic == kProgramMagic ? gOpen : nullptr;
+    WindowValueProc own = r ? r->panelKey : nullptr;
+    if (r && key == keyEscape && r->calc->recorderMode < 0)
+        return StopRunKey(r);
+    return own ? own(key, panel) : 0;
+}
+
+// The panel's keys are held while a run goes and given back when it ends or the window goes.
+void HoldPanelKeys(bool hold, ProgramWindow *r) {
+    Window *panel = WindowRefGet(r->panel);
+    if (!panel)
+        return;
+    if (hold && panel->onKey != PanelKeyWhileRunning) {
+        r->panelKey = panel->onKey;
+        panel->onKey = PanelKeyWhileRunning;
+    } else if (!hold && panel->onKey == PanelKeyWhileRunning) {
+        panel->onKey = r->panelKey;
+        r->panelKey = nullptr;
+    }
+}
+
 void RefreshStatus(ProgramWindow *r) {
+    HoldPanelKeys(r->calc->recorderMode < 0, r);
     Buffer *b = ProgramOfRecord(r);
     Window *status = WindowRefGet(r->status);
     ShowLine(r);
@@ -573,6 +603,7 @@ void NewProgram(ProgramWindow *r) {
 // Everything a closing window must end: the run or plot, the recording, the dialogs it opened,
 // the hooks into the calculator. Safe to call more than once.
 void Detach(ProgramWindow *r) {
+    HoldPanelKeys(false, r);
     progOptionsClose(&r->options);
     if (Window *insert = WindowRefGet(r->insert)) {
         r->insert = {};
@@ -979,6 +1010,11 @@ int ProgramCloseEvent(Window *window) {
     return 0;
 }
 
+int StopRunKey(ProgramWindow *r) {
+    StopRun(r);
+    return 0;
+}
+
 int ProgramKey(int key, Window *window) {
     ProgramWindow *r = RecordOf(window);
     if (!r)
@@ -986,10 +1022,8 @@ int ProgramKey(int key, Window *window) {
     const bool shift = (KeyModifiers() & kKeyModShift) != 0;
     switch (key) {
     case keyEscape:
-        if (r->calc->recorderMode < 0) {
-            StopRun(r);
-            return 0;
-        }
+        if (r->calc->recorderMode < 0)
+            return StopRunKey(r);
         return DialogKeyDefault(key, window);
     case 15: // ^O
         LoadProgram(r);
@@ -1008,6 +1042,13 @@ int ProgramKey(int key, Window *window) {
     // Everything else is the calculator's, so a program is recorded from the keyboard too.
     Window *panel = WindowRefGet(r->panel);
     return panel && panel->onKey ? panel->onKey(key, panel) : 0;
+}
+
+// The keys of the children that have no use for keys (the plot, the scroller, the status bar,
+// the labels) are the window's: Escape stops a run wherever the keyboard is.
+int ChildKey(int key, Window *child) {
+    Window *window = ProgramOf(child);
+    return window && window->onKey ? window->onKey(key, window) : 0;
 }
 
 const DialogItem kButtons[] = {
@@ -1030,6 +1071,14 @@ const DialogItem kButtons[] = {
     {0, 34, kButtonColumn, 2, kDialogButtonItem, "Close", nullptr, nullptr},
 };
 constexpr int kButtonCount = sizeof kButtons / sizeof kButtons[0];
+
+// The buttons of the column take Space and Return themselves and give the rest to the window.
+bool HasOwnKeys(const Window *w) {
+    for (const DialogItem &item : kButtons)
+        if (item.flags != kDialogLabelItem && w->name && strcmp(w->name, item.name) == 0)
+            return true;
+    return false;
+}
 
 struct Handler {
     const char *name;
@@ -1157,6 +1206,9 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     listing->onKey = ListingKey;
     plot->background = defaults->white;
     plot->foreground = defaults->black;
+    for (Window *c = window->chain; c; c = c->chain)
+        if (WindowIsDescendant(c, window) && c != listing && !HasOwnKeys(c))
+            c->onKey = ChildKey;
 
     calc->hooks.recordStep = RecordStep;
     calc->hooks.recordText = RecordText;

@@ -9,6 +9,7 @@
 #include "number.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
 #include "program.h"
 #include "progwind.h"
 #include "textwind.h"
@@ -701,6 +702,50 @@ TEST_F(ProgramTest, WhileRunningTheProgramCounterStaysAndEscapeStops) {
     EXPECT_NE(nullptr, Program());
 }
 
+// Escape stops a run wherever the keyboard is: in any child of the program window (after a
+// click on Run, on the plot, on the scroller), or on the panel while the run goes; a plot as a
+// normal run. Escape on the panel with no run going is the panel's again.
+TEST_F(ProgramTest, EscapeFromAnyChildOrThePanelStopsARun) {
+    const std::string loop = configDir + "/loop.tor", half = configDir + "/half.tor";
+    WriteFile(loop, std::string(":top\n1\n+\n1\n=\ngoto top\n") + kEndMarker + "\n");
+    WriteFile(half, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    const WindowValueProc panelKey = panel->onKey;
+    std::vector<WindowRef> children;
+    for (Window *c = Program()->chain; c; c = c->chain)
+        if (WindowIsDescendant(c, Program()))
+            children.push_back(WindowRefOf(c));
+    ASSERT_GT(children.size(), 20u); // the buttons, the listing, the plot, the scroller, the bar
+    children.push_back(WindowRefOf(Program()));
+    children.push_back(WindowRefOf(panel));
+    struct Case {
+        const char *mode;
+        const std::string &program;
+    } cases[] = {{"Normal", loop}, {"2D Plot", half}};
+    for (const Case &c : cases) {
+        LoadFile(c.program);
+        PressIn(c.mode);
+        calc()->plotDelta = 1;
+        calc()->plotMaxX = 90000; // a plot that goes on far longer than this test
+        for (WindowRef ref : children) {
+            Window *child = WindowRefGet(ref);
+            ASSERT_NE(nullptr, child);
+            const std::string name = std::string(c.mode) + ": " + NameOf(child);
+            Click(Item("Run"), 3, 3);
+            Passes(5);
+            ASSERT_GT(0, calc()->recorderMode) << name << ", " << Field("report");
+            SetFocusWindow(child);
+            HeadlessChar(keyEscape);
+            Passes(5);
+            EXPECT_EQ(0, calc()->recorderMode) << name;
+            EXPECT_EQ(0, IdleCount()) << name;
+            EXPECT_EQ("Edit", Field("status")) << name;
+        }
+    }
+    EXPECT_NE(nullptr, Program());
+    EXPECT_EQ(panelKey, panel->onKey); // given back once the runs ended
+}
+
 // A 3D plot needs the registers A and B: without them Run reports and does not start.
 TEST_F(ProgramTest, ThreeDimensionalRunWithoutRegistersReports) {
     ASSERT_NE(nullptr, Open());
@@ -848,6 +893,37 @@ TEST_F(ProgramTest, ModesAndAStepThatDraws) {
     const int before = ink();
     PressIn("Step"); // plot Line: from (10, 10) to (200, 10)
     EXPECT_GT(ink(), before + 150);
+}
+
+// Stop ends a normal run with a paint, as it ends a plot: a line drawn since the last paced
+// paint shows. The clock moves 50 us a read, so the line comes after the first paint and long
+// before the next one at the Minimum rate (a quarter of a second of the clock).
+int64_t gTicks;
+int64_t CountingClock() { return gTicks += 50; }
+
+TEST_F(ProgramTest, StopPaintsWhatANormalRunDrew) {
+    const std::string program = configDir + "/draw.tor";
+    WriteFile(program, std::string("1\n0\n0\n0\nstore A\n:count\nrecall A\n-\n1\n=\nstore A\n"
+                                   "if >= 0 goto count\n"
+                                   "5\n0\n=\nplot X\nplot Y\nplot Move\n1\n5\n0\n=\nplot X\n"
+                                   "plot Line\n:top\ngoto top\n") +
+                           kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    calc()->plotRefreshRate = 0;
+    plotSetRunClock(CountingClock);
+    Window *plot = Item("progplot");
+    ASSERT_NE(nullptr, plot);
+    // The line from (50, 50) to (150, 50) points: pixels (66, 66) to (200, 66).
+    Click(Item("Run"), 3, 3);
+    Passes(20);
+    EXPECT_GT(0, calc()->recorderMode);
+    EXPECT_EQ(calc()->plotTail->kind, PLOT_LINE);            // drawn, in the point memory
+    EXPECT_EQ(0xFFFFFF, HeadlessPixel(plot->host, 133, 66)); // not painted yet
+    PressIn("Stop");
+    plotSetRunClock(nullptr);
+    EXPECT_EQ(0, calc()->recorderMode);
+    EXPECT_EQ(0x000000, HeadlessPixel(plot->host, 133, 66));
 }
 
 // Options opens the options dialog for the window's calculator; closing the window while it
