@@ -58,6 +58,9 @@ struct ProgramWindow {
     Calculator *calc; // the panel's; valid while the panel lives, which closes this window first
     WindowRef window, listing, scroller, plot, status;
     WindowRef options; // the options dialog while it runs
+    // The options dialog is open: a run, a new program or a new mode now would use values the
+    // dialog is about to change, so their buttons and keys wait until it closes.
+    bool optionsOpen;
     bool asking;       // "Save changes?" is open: a second close or Load waits for its answer
     WindowRef insert;  // the Insert list while it runs
     int written[4];    // PROGRAM_WINDOW_ULX, _ULY, _WIDTH, _HEIGHT as last written
@@ -108,7 +111,7 @@ void SetProgramButtons(bool busy, ProgramWindow *r) {
         return;
     const bool recording = busy && r->calc->recorderMode > 0;
     const bool running = busy && r->calc->recorderMode < 0;
-    const bool idle = !busy;
+    const bool idle = !busy && !r->optionsOpen;
     for (const char *name :
          {"Load", "Save", "Record", "Run", "Normal", "2D Plot", "3D Plot", "Options", "Print"})
         EnableItem(name, idle, w);
@@ -555,7 +558,8 @@ void LoadProgram(ProgramWindow *r) {
     Window *window = WindowRefGet(r->window);
     Buffer *b = ProgramOfRecord(r);
     WindowRef ref = r->window;
-    if (!window || !b || r->calc->recorderMode != 0 || !ConfirmDiscard(r) || !WindowRefLive(ref))
+    if (!window || !b || r->calc->recorderMode != 0 || r->optionsOpen || !ConfirmDiscard(r) ||
+        !WindowRefLive(ref))
         return;
     char path[PATH_MAX];
     if (InquireFile("Load Program", path, sizeof path, b->name[0] ? b->name : "*.tor", 0, window) !=
@@ -586,7 +590,7 @@ void LoadProgram(ProgramWindow *r) {
 
 void NewProgram(ProgramWindow *r) {
     WindowRef ref = r->window;
-    if (!WindowRefLive(ref) || r->calc->recorderMode != 0 || !ConfirmDiscard(r) ||
+    if (!WindowRefLive(ref) || r->calc->recorderMode != 0 || r->optionsOpen || !ConfirmDiscard(r) ||
         !WindowRefLive(ref))
         return;
     Buffer *fresh = programCreate();
@@ -638,7 +642,7 @@ void StopRun(ProgramWindow *r) {
 
 void RunProgram(ProgramWindow *r) {
     Calculator *calc = r->calc;
-    if (calc->recorderMode != 0 || !calc->program)
+    if (calc->recorderMode != 0 || !calc->program || r->optionsOpen)
         return;
     plotSetArea(calc);
     calc->recorderMode = -1;
@@ -668,7 +672,7 @@ void RunProgram(ProgramWindow *r) {
 
 void StepProgram(ProgramWindow *r) {
     Calculator *calc = r->calc;
-    if (calc->recorderMode != 0 || calc->programMode != 0 || !calc->program)
+    if (calc->recorderMode != 0 || calc->programMode != 0 || !calc->program || r->optionsOpen)
         return;
     if (calc->restartPending) {
         if (prepareRun(calc) != 0)
@@ -812,7 +816,7 @@ int EditPressed(int, Window *button) {
 
 int RecordPressed(int, Window *button) {
     ProgramWindow *r = Pressed(button);
-    if (!r || r->calc->recorderMode < 0)
+    if (!r || r->calc->recorderMode < 0 || r->optionsOpen)
         return 0;
     r->calc->recorderMode = r->calc->recorderMode > 0 ? 0 : 1;
     r->calc->plotState = 0;
@@ -905,9 +909,10 @@ int ModePressed(int, Window *button) {
     if (!r || !window || !button->name)
         return 0;
     const int mode = button->name[0] == '2' ? 1 : button->name[0] == '3' ? 2 : 0;
+    const int now = r->calc->recorderMode != 0 || r->optionsOpen ? r->calc->programMode : mode;
     for (int m = 0; m < 3; m++)
-        SetButtonCheck(ModeRadio(m), m == mode, window);
-    if (r->calc->recorderMode != 0 || mode == r->calc->programMode)
+        SetButtonCheck(ModeRadio(m), m == now, window);
+    if (now == r->calc->programMode)
         return 0;
     r->calc->programMode = mode;
     WriteIntSetting("PROGRAM_MODE", mode, r->calc->settingsFile);
@@ -920,15 +925,24 @@ int ModePressed(int, Window *button) {
 int OptionsPressed(int, Window *button) {
     ProgramWindow *r = Pressed(button);
     Window *window = ProgramOf(button);
-    if (r && window && r->calc->recorderMode == 0)
-        progOptionsOpen(window, r->calc, &r->options);
+    if (!r || !window || r->calc->recorderMode != 0 || r->optionsOpen)
+        return 0;
+    WindowRef ref = r->window;
+    r->optionsOpen = true;
+    RefreshStatus(r);
+    progOptionsOpen(window, r->calc, &r->options);
+    // The window may have closed while the dialog ran (and taken the dialog with it).
+    if (RecordOf(WindowRefGet(ref)) == r) {
+        r->optionsOpen = false;
+        RefreshStatus(r);
+    }
     return 0;
 }
 
 int PrintPressed(int, Window *button) {
     ProgramWindow *r = Pressed(button);
     Window *window = ProgramOf(button);
-    if (!r || !window || r->calc->recorderMode != 0)
+    if (!r || !window || r->calc->recorderMode != 0 || r->optionsOpen)
         return 0;
     WindowRef ref = r->window;
     if (ReadPrintSettings(r->calc->settingsFile, window) != 1 || !WindowRefLive(ref))

@@ -3,7 +3,9 @@
 // Escape and the close box leave alone, and its modal run ended from outside.
 #include "paneltest.h"
 
+#include "keys.h"
 #include "progopts.h"
+#include "textwind.h"
 
 #include <sys/stat.h>
 
@@ -173,6 +175,46 @@ TEST_F(ProgOptsTest, TheDefaultsFillTheDialog) {
          },
          Push("Cancel")});
     EXPECT_EQ(0, HeadlessBoxCount());
+}
+
+// Each field shows its whole value when the dialog opens (not scrolled to its end), the first
+// one with its text selected for typing over; a field the cursor has left keeps no selection.
+TEST_F(ProgOptsTest, FieldsOpenShowingTheirWholeValueAndKeepNoSelection) {
+    ASSERT_NE(nullptr, Build());
+    auto selected = [this](const char *name) {
+        TextDesc *d = TextDescOf(Item(name));
+        return d && d->buffer && d->buffer->markLine >= 1;
+    };
+    auto offset = [this](const char *name) {
+        TextDesc *d = TextDescOf(Item(name));
+        return d ? d->leftOffset : 99;
+    };
+    // Pixels of the field painted dark: the selection's box, or only the glyphs of the text.
+    auto dark = [this](const char *name) {
+        Window *w = Item(name);
+        int n = 0;
+        for (int y = 3; w && y < w->bottom - w->top - 3; y++)
+            for (int x = 3; x < w->right - w->left - 3; x++)
+                n += (HeadlessPixel(w->host, x, y) & 0xC0C0C0) == 0;
+        return n;
+    };
+    Run({[&] {
+             EXPECT_EQ(Item("minx"), FocusWindow());
+             EXPECT_TRUE(selected("minx"));
+             for (const char *name : {"minx", "maxx", "miny", "xang", "delta"})
+                 EXPECT_GE(0, offset(name)) << name;
+             HeadlessKeystroke(kHostKeyTab, '\t');
+         },
+         [&] {
+             EXPECT_EQ(Item("maxx"), FocusWindow());
+             EXPECT_FALSE(selected("minx"));
+             EXPECT_GE(0, offset("minx"));
+             EXPECT_TRUE(selected("maxx"));
+             EXPECT_GE(0, offset("maxx"));
+             // On the screen too: the selection's box has gone from the field left.
+             EXPECT_GT(dark("maxx"), 2 * dark("minx")) << dark("maxx") << " " << dark("minx");
+         },
+         Push("Cancel")});
 }
 
 // A value shows with four places in eight characters, unless that passes the field's 32.

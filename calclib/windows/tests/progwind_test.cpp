@@ -944,6 +944,44 @@ TEST_F(ProgramTest, OptionsDialogGoesWithTheWindow) {
     EXPECT_EQ("8|", Shown());
 }
 
+// While Program Options is open nothing can start what would use the values it is about to
+// change: Run, Step, Load, Record, the modes, Print and Options itself are unavailable, and
+// their presses and keys do nothing; when it closes they are back.
+TEST_F(ProgramTest, RunAndTheModesWaitWhileOptionsIsOpen) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    const std::vector<std::string> waiting = {"Load",    "Record",  "Step",    "Run",  "Normal",
+                                              "2D Plot", "3D Plot", "Options", "Print"};
+    DialogAnswer options{"Program Options", [&](Window *d) {
+                             for (const std::string &name : waiting)
+                                 EXPECT_FALSE(On(name.c_str())) << name;
+                             EXPECT_TRUE(On("Close"));
+                             EXPECT_TRUE(On("Undo"));
+                             Click(Item("Run"), 3, 3);
+                             Click(Item("2D Plot"), 3, 3);
+                             Program()->onKey(15, Program()); // ^O
+                             Program()->onKey(14, Program()); // ^N
+                             Passes(20);
+                             EXPECT_EQ(0, calc()->recorderMode);
+                             EXPECT_EQ(0, calc()->programMode);
+                             EXPECT_TRUE(GetButtonCheck("Normal", Program()));
+                             EXPECT_FALSE(GetButtonCheck("2D Plot", Program()));
+                             EXPECT_EQ(nullptr, FindDialog("Open_File"));
+                             EXPECT_EQ(4u, Listing().size()); // the program is still there
+                             Click(FindNamedWindow("Cancel", d), 4, 4);
+                         }};
+    Answer(&options);
+    PressIn("Options", 600);
+    EXPECT_TRUE(options.answered);
+    EXPECT_EQ(nullptr, FindDialog("Program Options"));
+    for (const std::string &name : waiting)
+        EXPECT_TRUE(On(name.c_str())) << name;
+    PressIn("Run");
+    RunToEnd();
+}
+
 // Print in a plot mode writes the plot with its header; in Normal mode the steps.
 TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
     const std::string program = configDir + "/half.tor";
