@@ -351,15 +351,24 @@ static bool xValue(double *value, Calculator *calc) {
 static StepResult stepPlot(const std::string &s, Calculator *calc) {
     if (!textAt(s, 1, "lot"))
         return STEP_DONE; // any other word beginning with 'p' does nothing
+    // In the graph view plot X and plot Y are in the realm's units, as the curve's points.
+    const bool graph = calc->plotView == 1;
     if (textAt(s, 5, "Color")) {
         size_t i = 10;
         while (at(s, i) == ' ' || at(s, i) == '\t')
             i++;
-        appendColor(atoi(s.c_str() + i), calc);
-    } else if (textAt(s, 5, "Move")) {
-        appendMove(calc->plotX, calc->plotY, calc);
-    } else if (textAt(s, 5, "Line")) {
-        appendLine(calc->plotX, calc->plotY, calc);
+        if (graph)
+            graphAppendColor(atoi(s.c_str() + i), calc);
+        else
+            appendColor(atoi(s.c_str() + i), calc);
+    } else if (textAt(s, 5, "Move") || textAt(s, 5, "Line")) {
+        const bool line = textAt(s, 5, "Line");
+        if (graph)
+            graphAppend(line, calc->plotX, calc->plotY, 0.0, calc);
+        else if (line)
+            appendLine(calc->plotX, calc->plotY, calc);
+        else
+            appendMove(calc->plotX, calc->plotY, calc);
     } else if (at(s, 5) == 'X' || at(s, 5) == 'Y') {
         double &coordinate = at(s, 5) == 'X' ? calc->plotX : calc->plotY;
         coordinate = 0.0;
@@ -542,6 +551,10 @@ int runStep(Calculator *calc) {
         break;
     }
     if (calcIsError(calc)) {
+        if (calc->plotEvaluating) { // a graph's point without a value: a gap, not the end
+            calc->plotPointFailed = 1;
+            return 0;
+        }
         programMessage("Math Error", 2, calc);
         stopProgram(calc);
         return 0;

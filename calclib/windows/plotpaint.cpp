@@ -3,6 +3,7 @@
 // plot tasks, and the attachment that ties a window to the calculator's hooks.
 #include "plotpaint.h"
 #include "plot.h"
+#include "plotgraph.h"
 
 #include "calc.h"
 #include "gdi.h"
@@ -32,6 +33,7 @@ struct PlotView {
     double extentW, extentH; // the window's extents in points (the background of a print)
     int64_t lastRefresh;     // the clock at the run's last paced paint
     std::vector<int> lines;  // the lines of one paint, kept so its room is reused
+    GraphPaintState graph;   // the graph view's paint position
 };
 
 PlotView gView;
@@ -39,45 +41,6 @@ PlotView gView;
 // A segment is clipped this far outside the drawing area, so a line's width and its ends are
 // never cut at the window's edge.
 constexpr double kClipMargin = 8.0;
-
-// Liang-Barsky: the part of (x0,y0)-(x1,y1) inside the box, in doubles so coordinates pinned to
-// the int range cannot overflow. False when nothing of it is inside.
-bool ClipSegment(double *x0, double *y0, double *x1, double *y1, double left, double top,
-                 double right, double bottom) {
-    const double dx = *x1 - *x0, dy = *y1 - *y0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {*x0 - left, right - *x0, *y0 - top, bottom - *y0};
-    double t0 = 0.0, t1 = 1.0;
-    for (int i = 0; i < 4; i++) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (t > t1)
-                return false;
-            if (t > t0)
-                t0 = t;
-        } else {
-            if (t < t0)
-                return false;
-            if (t < t1)
-                t1 = t;
-        }
-    }
-    const double sx = *x0, sy = *y0;
-    if (t1 < 1.0) {
-        *x1 = sx + t1 * dx;
-        *y1 = sy + t1 * dy;
-    }
-    if (t0 > 0.0) {
-        *x0 = sx + t0 * dx;
-        *y0 = sy + t0 * dy;
-    }
-    return true;
-}
 
 // The colour of a colour node's index: the table has five entries, and the indexes 5 to 19 that
 // a node may hold name none of them, so they draw as colour 0.
@@ -259,6 +222,20 @@ int paintPlot(Window *w) {
     const double width = printing && gView.extentW > 0 ? gView.extentW : areaW;
     const double height = printing && gView.extentH > 0 ? gView.extentH : areaH;
 
+    if (calc->plotView == 1) {
+        // A print lays the graph out on paper, and leaves the screen's paint position alone.
+        GraphPaintState paper = {};
+        GraphPaintState *state = printing ? &paper : &gView.graph;
+        const double header = 20 + GetLineSpacing(GetGCFont(gc), gc) * 72.0 / dpiY;
+        if (graphPaint(!incremental || printing, width, height, header, gView.colors, w, gc, state,
+                       calc))
+            DrawHeader(w, gc, calc);
+        if (!printing)
+            calc->plotLastPainted = calc->plotTail;
+        w->damageTop = w->damageBottom = -1;
+        ReleaseGC(gc);
+        return 0;
+    }
     // A print paints the whole list on paper and leaves the screen's paint position alone.
     double penX = gView.penX, penY = gView.penY;
     int colorIndex = gView.colorIndex;
@@ -290,7 +267,7 @@ int paintPlot(Window *w) {
             double x0 = penX, y0 = penY, x1 = node->x, y1 = node->y;
             penX = x1;
             penY = y1;
-            if (ClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom))
+            if (plotClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom))
                 for (double v : {x0, y0, x1, y1})
                     lines.push_back(static_cast<int>(std::lround(v)));
             break;

@@ -7,6 +7,8 @@
 
 #include <cairo.h>
 
+#include <string>
+
 struct HostDevice {
     cairo_t *cr;          // drawing context, translated to the device origin and clipped
     HostWindow *window;   // the window drawn on, null for a printer
@@ -20,6 +22,10 @@ struct HostDevice {
     int currentY;         //
     HostFont *font;       // selected font, null for the default
     HostPalette *palette; // selected palette, null for none
+    // An SVG picture's texts as SVG text elements, in points: cairo draws text there as glyph
+    // outlines, and these go into the file beside them so its words can be found. Null
+    // elsewhere.
+    std::string *textLayer;
 };
 
 // Makes a device over `cr` (which the device then owns). Null when memory runs out.
@@ -85,6 +91,10 @@ int HostPrinterEndPage(HostDevice *printer);
 int HostPrinterEndDoc(HostDevice *printer);
 const char *HostPrinterFailure(void);
 HostDevice *HostCreatePicture(const char *file, int kind, int width, int height, int dpi);
+// Notes a text drawn on a device with a text layer: its left end at x and baseline at y, device
+// pixels, in a font `size` pixels high.
+void HostNoteText(HostDevice *device, double x, double y, double size, const char *text,
+                  int length);
 int HostFinishPicture(HostDevice *picture);
 
 // The classic system colours both backends report.
