@@ -146,7 +146,8 @@ void Layout3D(double width, double height, double headerHeight, int font, GC *gc
     l->scale = std::fmin((f.right - f.left) / spanH, (f.bottom - f.top) / spanV);
     l->h0 = (hMin + hMax) / 2;
     l->v0 = (vMin + vMax) / 2;
-    l->px0 = (f.left + f.right) / 2;
+    // In the middle of the area, as far as z's labels at the left let it be.
+    l->px0 = std::fmax(width / 2, f.left + (l->h0 - hMin) * l->scale);
     l->py0 = (f.top + f.bottom) / 2;
 }
 

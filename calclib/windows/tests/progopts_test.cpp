@@ -366,6 +366,47 @@ TEST_F(ProgOptsTest, ARateOutOfRangeShowsMaximum) {
     EXPECT_EQ("2", Setting("PLOT_REFRESH_RATE"));
 }
 
+// The view: Graph takes a delta of any decimal (kept as a decimal in the file), 1:1 points only
+// whole ones; Fit Y is kept with it; and the dialog opens showing the graph's step.
+TEST_F(ProgOptsTest, TheGraphViewTakesADecimalStep) {
+    ASSERT_NE(nullptr, Build());
+    EXPECT_EQ(0, calc()->plotView);
+    Run({[this] {
+             EXPECT_TRUE(Checked("ptview"));
+             EXPECT_FALSE(Checked("grview"));
+             EXPECT_TRUE(Checked("fity"));
+         },
+         Push("grview"), Push("fity"), Enter("delta", "0.01"), Push("OK")});
+    EXPECT_EQ(1, calc()->plotView);
+    EXPECT_EQ(0, calc()->plotFitY);
+    EXPECT_EQ(0.01, calc()->plotStep);
+    EXPECT_EQ("0.01", Setting("PLOT_REALM_DELTA"));
+    EXPECT_EQ("1", Setting("PLOT_VIEW"));
+    EXPECT_EQ("0", Setting("PLOT_FIT_Y"));
+    EXPECT_EQ(0, HeadlessBoxCount());
+    // Back to 1:1 points with the fraction still in the field: refused, nothing changes.
+    Run({[this] {
+             EXPECT_TRUE(Checked("grview"));
+             EXPECT_EQ("0.01", Text("delta"));
+         },
+         Push("ptview"), Push("OK"),
+         [this] {
+             EXPECT_NE(nullptr, Dialog());
+             EXPECT_FALSE(Checked("grview"));
+         },
+         Push("Cancel")});
+    ASSERT_EQ(1, HeadlessBoxCount());
+    EXPECT_NE(nullptr, strstr(HeadlessBoxText(0), "Delta"));
+    EXPECT_EQ(1, calc()->plotView);
+    EXPECT_EQ("0.01", Setting("PLOT_REALM_DELTA"));
+    // A whole step in 1:1 points.
+    Run({Push("ptview"), Enter("delta", "5"), Push("OK")});
+    EXPECT_EQ(0, calc()->plotView);
+    EXPECT_EQ(5, calc()->plotDelta);
+    EXPECT_EQ(5.0, calc()->plotStep);
+    EXPECT_EQ("5", Setting("PLOT_REALM_DELTA"));
+}
+
 // A refused value names its field and stores nothing, not even the good values beside it; the
 // dialog stays up for the value to be put right.
 TEST_F(ProgOptsTest, ValuesOutOfRangeAreRefusedAndNothingIsStored) {
