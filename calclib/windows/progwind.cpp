@@ -43,8 +43,9 @@ namespace {
 constexpr uint32_t kProgramMagic = 0x50524F47;
 constexpr int kButtonColumn = 8;      // cells: the buttons' width
 constexpr int kProgramMinHeight = 38; // cells: the buttons' column and the status bar below it
-constexpr int kListingWidth = 120;    // pixels: the listing's widest
-constexpr int kListingGap = 16;       // pixels between the listing and the plot: its scroller
+// Pixels on an ordinary screen; a HiDPI screen's scale (ScreenScale) multiplies them.
+constexpr int kListingWidth = 120; // the listing's widest
+constexpr int kListingGap = 16;    // between the listing and the plot: its scroller
 constexpr int kLastLine = kRecorderLastLine;
 constexpr int kLineTextLimit = 223; // characters of a step drawn
 // Steps start right of the state arrow; a label stands out to the left of the other steps.
@@ -296,19 +297,22 @@ int StatusLayout(Window *bar) {
 
 // ---- the listing ---------------------------------------------------------------------------
 
+// The arrow as the description draws it on an ordinary screen, each pixel s by s on a HiDPI one.
 void DrawArrow(int y, Color fill, Window *listing, GC *gc) {
+    const int s = ScreenScale();
     static const int kOutline[][2] = {{3, 2}, {13, 2}, {17, 6}, {13, 10}, {3, 10}, {7, 6}, {3, 2}};
     SetForeground(listing->foreground, gc);
-    MovePen(kOutline[0][0], y + kOutline[0][1], gc);
+    MovePen(kOutline[0][0] * s, y + kOutline[0][1] * s, gc);
     for (int i = 1; i < 7; i++)
-        DrawLine(kOutline[i][0], y + kOutline[i][1], gc);
+        DrawLine(kOutline[i][0] * s, y + kOutline[i][1] * s, gc);
     SetForeground(fill, gc);
     static const int kFill[][3] = {{5, 13, 3}, {6, 14, 4}, {7, 15, 5}, {8, 16, 6},
                                    {7, 15, 7}, {6, 14, 8}, {5, 13, 9}};
-    for (const auto &row : kFill) {
-        MovePen(row[0], y + row[2], gc);
-        DrawLine(row[1], y + row[2], gc);
-    }
+    for (const auto &row : kFill)
+        for (int k = 0; k < s; k++) {
+            MovePen(row[0] * s, y + row[2] * s + k, gc);
+            DrawLine(row[1] * s, y + row[2] * s + k, gc);
+        }
     SetForeground(listing->foreground, gc);
 }
 
@@ -325,7 +329,7 @@ void DrawListingLine(int x, int y, TextDesc *d, Window *listing) {
         n--;
     if (n > kLineTextLimit)
         n = kLineTextLimit;
-    const int start = x + (n > 0 && text[0] == ':' ? kLabelIndent : kStepIndent);
+    const int start = x + (n > 0 && text[0] == ':' ? kLabelIndent : kStepIndent) * ScreenScale();
     const int height = d->lineHeight > 0 ? d->lineHeight : 15;
     SetForeground(listing->background, gc);
     FillBox(0, y, start - 1, y + height - 1, gc);
@@ -351,7 +355,8 @@ int ListingLayout(Window *listing) {
     const int clientW = window->right - window->left + 1;
     const int clientH = window->bottom - window->top + 1;
     const int x = CellsToPixels(kButtonColumn, d->cellWidth);
-    int width = clientW - 23 < kListingWidth ? clientW - 23 : kListingWidth;
+    const int s = ScreenScale();
+    int width = clientW - 23 * s < kListingWidth * s ? clientW - 23 * s : kListingWidth * s;
     int height = clientH - statusHeight;
     width = width > 1 ? width : 1;
     height = height > 1 ? height : 1;
@@ -362,7 +367,7 @@ int ListingLayout(Window *listing) {
     if (!WindowRefLive(ref))
         return 0;
     if (Window *plot = WindowRefGet(r->plot)) {
-        const int plotX = x + width + kListingGap;
+        const int plotX = x + width + kListingGap * s;
         const int plotW = clientW - plotX > 1 ? clientW - plotX : 1;
         if (plot->left != plotX || plot->top != 0 || plot->right - plot->left + 1 != plotW ||
             plot->bottom - plot->top + 1 != height)
