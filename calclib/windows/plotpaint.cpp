@@ -107,6 +107,65 @@ void DrawHeader(const Window *w, GC *gc, const Calculator *calc) {
     }
 }
 
+// The 1:1 view on paper: the whole plot, the window's area and every line beyond it, scaled to
+// the printable area below the header (one scale for both axes, centred across), not the
+// window's area cut at its edges. Lines are drawn as vectors, each run of them one path.
+void PaintOnPaper(double width, double height, double header, Window *w, GC *gc,
+                  const Calculator *calc) {
+    double x0 = 0, y0 = 0, x1 = gView.extentW > 0 ? gView.extentW : width;
+    double y1 = gView.extentH > 0 ? gView.extentH : height;
+    for (const PlotNode *n = calc->plotHead; n; n = n->next)
+        if (n->kind == PLOT_MOVE || n->kind == PLOT_LINE) {
+            x0 = std::fmin(x0, n->x);
+            y0 = std::fmin(y0, n->y);
+            x1 = std::fmax(x1, n->x);
+            y1 = std::fmax(y1, n->y);
+        }
+    const double top = header + 10; // the plot starts below the header's lines
+    const double scale = std::fmin(width / (x1 - x0), (height - top) / (y1 - y0));
+    const double left = (width - (x1 - x0) * scale) / 2;
+    auto place = [&](double x, double y, std::vector<double> *path) {
+        path->push_back(left + (x - x0) * scale);
+        path->push_back(top + (y - y0) * scale);
+    };
+    SetForeground(w->background, gc);
+    FillBox(0, 0, static_cast<int>(width), static_cast<int>(height), gc);
+    Color color = PlotColor(-1, w);
+    std::vector<double> path;
+    auto flush = [&] {
+        if (path.size() >= 4) {
+            SetForeground(color, gc);
+            DrawSmoothPath(path.data(), static_cast<int>(path.size() / 2), 0.6, gc);
+        }
+        path.clear();
+    };
+    double penX = 0, penY = 0;
+    for (const PlotNode *n = calc->plotHead; n; n = n->next) {
+        switch (n->kind) {
+        case PLOT_MOVE:
+            flush();
+            penX = n->x;
+            penY = n->y;
+            break;
+        case PLOT_LINE:
+            if (path.empty())
+                place(penX, penY, &path);
+            place(n->x, n->y, &path);
+            penX = n->x;
+            penY = n->y;
+            break;
+        case PLOT_COLOR:
+            flush();
+            color = PlotColor(n->x, w);
+            break;
+        default:
+            break;
+        }
+    }
+    flush();
+    DrawHeader(w, gc, calc);
+}
+
 } // namespace
 
 void plotSetArea(Calculator *calc) {
@@ -218,16 +277,25 @@ int paintPlot(Window *w) {
     SetUnits(kUnitsPoints, gc);
     int areaW = 0, areaH = 0, dpiX = 0, dpiY = 0;
     GetResolution(&areaW, &areaH, &dpiX, &dpiY, gc);
-    // On paper the plot keeps the window's size in points; on the screen it fills the window.
-    const double width = printing && gView.extentW > 0 ? gView.extentW : areaW;
-    const double height = printing && gView.extentH > 0 ? gView.extentH : areaH;
-
+    // The plot fills the window on the screen, and the printable area on paper.
+    const double width = areaW, height = areaH;
+    const double header = 20 + GetLineSpacing(GetGCFont(gc), gc) * 72.0 / (dpiY > 0 ? dpiY : 96);
+    if (printing && calc->plotView == 0) {
+        PaintOnPaper(width, height, header, w, gc, calc);
+        w->damageTop = w->damageBottom = -1;
+        ReleaseGC(gc);
+        return 0;
+    }
     if (calc->plotView == 1) {
         // A print lays the graph out on paper, and leaves the screen's paint position alone.
         GraphPaintState paper = {};
         GraphPaintState *state = printing ? &paper : &gView.graph;
-        const double header = 20 + GetLineSpacing(GetGCFont(gc), gc) * 72.0 / dpiY;
-        if (graphPaint(!incremental || printing, width, height, header, gView.colors, w, gc, state,
+        // On paper the graph takes the printable width, and the window's proportions as far as
+        // the page's height allows: a graph, not a strip as tall as the page.
+        double tall = height;
+        if (printing && gView.extentW > 0 && gView.extentH > 0)
+            tall = std::fmin(height, header + (width * gView.extentH / gView.extentW));
+        if (graphPaint(!incremental || printing, width, tall, header, gView.colors, w, gc, state,
                        calc))
             DrawHeader(w, gc, calc);
         if (!printing)

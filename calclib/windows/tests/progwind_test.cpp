@@ -10,6 +10,7 @@
 #include "plot.h"
 #include "plotmem.h"
 #include "plotpaint.h"
+#include "print.h"
 #include "program.h"
 #include "progwind.h"
 #include "textwind.h"
@@ -19,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -1007,6 +1009,78 @@ TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
         const std::string text = configDir + "/out.txt";
         ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str())) << c.mode;
         EXPECT_NE(std::string::npos, ReadFile(text).find(c.want)) << c.mode;
+    }
+}
+
+// A printed plot is the whole plot fitted to the page's printable area below its header, not
+// the window's area cut at its edge: y = x / 2 over the default realm reaches 415 points right
+// in a window less than 300 points wide, and on the A4 page (pdftoppm at 72 dpi) its axes and
+// curve span the printable width, in both views, inside the page's margins.
+TEST_F(ProgramTest, APrintedPlotFitsThePage) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("2D Plot");
+    for (int view : {0, 1}) {
+        calc()->plotView = view;
+        calc()->plotStep = 10;
+        PressIn("Run");
+        RunToEnd();
+        Window *plot = Item("progplot");
+        ASSERT_LT(plot->right - plot->left, 400); // the window shows the plot cut off
+        const std::string pdf = configDir + "/fit" + std::to_string(view) + ".pdf";
+        DialogAnswer print{"Print", [pdf](Window *d) {
+                               SetItemText("FILE", pdf.c_str(), -1, d);
+                               Click(FindNamedWindow("OK", d), 4, 4);
+                           }};
+        Answer(&print);
+        PressIn("Print", 2000);
+        ASSERT_TRUE(print.answered) << view;
+        const std::string base = configDir + "/fit" + std::to_string(view);
+        ASSERT_EQ(0, system(("pdftoppm -r 72 -png -singlefile " + pdf + " " + base).c_str()));
+        cairo_surface_t *page = cairo_image_surface_create_from_png((base + ".png").c_str());
+        ASSERT_EQ(CAIRO_STATUS_SUCCESS, cairo_surface_status(page)) << view;
+        const int width = cairo_image_surface_get_width(page);
+        const int height = cairo_image_surface_get_height(page);
+        EXPECT_NEAR(595, width, 2); // A4
+        EXPECT_NEAR(842, height, 2);
+        cairo_surface_flush(page);
+        const unsigned char *data = cairo_image_surface_get_data(page);
+        const int stride = cairo_image_surface_get_stride(page);
+        int left = width, right = -1, top = height, bottom = -1, blue = 0;
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < width; x++) {
+                uint32_t argb;
+                memcpy(&argb, data + y * stride + x * 4, 4);
+                const int r = argb >> 16 & 0xFF, g = argb >> 8 & 0xFF, b = argb & 0xFF;
+                if (r > 0xE0 && g > 0xE0 && b > 0xE0)
+                    continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+                blue += b > 0xC0 && r < 0x80 && g < 0x80;
+            }
+        cairo_surface_destroy(page);
+        // Inside the printable area, and across its whole width.
+        PrintSettings paper;
+        LoadPrintSettings(settings.c_str(), &paper);
+        ASSERT_GT(paper.resolutionX, 0);
+        const double toPoints = 72.0 / paper.resolutionX;
+        const double areaLeft = paper.leftMargin * toPoints;
+        const double areaRight = width - paper.rightMargin * toPoints;
+        const double areaTop = paper.topMargin * 72.0 / paper.resolutionY;
+        const double areaBottom = height - paper.bottomMargin * 72.0 / paper.resolutionY;
+        EXPECT_GE(left, areaLeft - 2) << view;
+        EXPECT_LE(right, areaRight + 2) << view;
+        EXPECT_GE(top, areaTop - 2) << view;
+        EXPECT_LE(bottom, areaBottom + 2) << view;
+        EXPECT_GT(right - left, 0.95 * (areaRight - areaLeft)) << view;
+        EXPECT_GT(blue, 300) << view; // the axes, drawn whole
+        const std::string text = configDir + "/fit.txt";
+        ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str()));
+        EXPECT_NE(std::string::npos, ReadFile(text).find("torva plot")) << view;
     }
 }
 
