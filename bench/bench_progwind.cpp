@@ -255,6 +255,20 @@ void BM_Window2D10000(benchmark::State &state) {
 }
 BENCHMARK(BM_Window2D10000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The same points in the graph view: y fitted to the values as they come, so the picture is
+// laid out again (painted in full) whenever their range outgrows its ticks.
+void BM_Window2D10000Graph(benchmark::State &state) {
+    Load(kSlope, 1);
+    Realm(0, 9999, -200, 200, 1);
+    gDesk->calc->plotView = 1;
+    gDesk->calc->plotStep = 1;
+    gDesk->calc->plotRefreshRate = 2;
+    for (auto _ : state)
+        Report(state, RunInWindow());
+    gDesk->calc->plotView = 0;
+}
+BENCHMARK(BM_Window2D10000Graph)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 void BM_Cli2D10000(benchmark::State &state) {
     const std::string program = WriteProgram("slope.tor", kSlope);
     const std::string png = gDesk->dir + "/slope.png";
