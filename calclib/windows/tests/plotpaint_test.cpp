@@ -400,7 +400,7 @@ class GraphViewTest : public PlotPaintTest {
     // edge) for most of their length.
     FramePixels Frame() {
         FramePixels f;
-        auto edge = [this](int64_t p) { return p == kFrameGrey || p == kBlue; };
+        auto edge = [](int64_t p) { return p == kFrameGrey || p == kBlue; };
         for (int x = 0; x < 400; x++) {
             int n = 0;
             for (int y = 0; y < 300; y++)
