@@ -2,15 +2,19 @@
 // engine-only torva-cli and its renderer understand (clirender.h).
 #include "clirender.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
 const char kCliPlotUsage[] =
-    "       torva-cli --plot PICTURE [--plot-3d] [--plot-size WxH]\n"
-    "                 [--realm MINX,MAXX,MINY,MAXY,DELTA] [--angles AX,AY] [options] FILE\n"
+    "       torva-cli --plot PICTURE [--plot-3d] [--plot-size WxH] [--view points|graph]\n"
+    "                 [--realm MINX,MAXX,MINY,MAXY,DELTA] [--angles AX,AY] [--fit-y on|off]\n"
+    "                 [options] FILE\n"
     "Runs the program FILE as a 2D (or 3D) plot and writes the plot window's picture to\n"
-    "PICTURE: PNG, PDF or SVG by its name. Exit status 1 when the plot ends in a fatal error.\n";
+    "PICTURE: PNG, PDF or SVG by its name. The graph view fits the realm to the picture, in its\n"
+    "own units with a DELTA of any size; points draws one point per unit. Exit status 1 when the\n"
+    "plot ends in a fatal error.\n";
 
 namespace {
 
@@ -69,7 +73,8 @@ int cliPlotTakeOptions(int *argc, char **argv, CliPlotOptions *o, std::string *p
             o->threeD = true;
             continue;
         }
-        if (a != "--plot" && a != "--plot-size" && a != "--realm" && a != "--angles") {
+        if (a != "--plot" && a != "--plot-size" && a != "--realm" && a != "--angles" &&
+            a != "--view" && a != "--fit-y") {
             argv[kept++] = argv[i];
             continue;
         }
@@ -86,15 +91,23 @@ int cliPlotTakeOptions(int *argc, char **argv, CliPlotOptions *o, std::string *p
             ok = readSize(v, &o->width, &o->height);
         } else if (a == "--realm") {
             double r[5] = {0, 0, 0, 0, 0};
-            ok = readNumbers(v, 5, r) && r[4] == static_cast<int>(r[4]);
+            ok = readNumbers(v, 5, r);
             if (ok) {
                 o->realm = true;
                 o->minX = r[0];
                 o->maxX = r[1];
                 o->minY = r[2];
                 o->maxY = r[3];
-                o->delta = static_cast<int>(r[4]);
+                o->delta = r[4];
             }
+        } else if (a == "--view") {
+            const std::string w = v;
+            ok = w == "points" || w == "graph";
+            o->view = w == "graph" ? 1 : 0;
+        } else if (a == "--fit-y") {
+            const std::string w = v;
+            ok = w == "on" || w == "off";
+            o->fitY = w == "on" ? 1 : 0;
         } else {
             double r[2] = {0, 0};
             ok = readNumbers(v, 2, r);
@@ -109,8 +122,14 @@ int cliPlotTakeOptions(int *argc, char **argv, CliPlotOptions *o, std::string *p
     }
     argv[kept] = nullptr;
     *argc = kept;
-    if ((o->threeD || o->realm || o->angles) && !o->file) {
+    if ((o->threeD || o->realm || o->angles || o->view >= 0 || o->fitY >= 0) && !o->file) {
         *problem = "the plot options need --plot";
+        return 2;
+    }
+    // The 1:1 view steps by whole points; only the graph view takes a fraction. Without --view
+    // the settings file's view decides, when the plot runs.
+    if (o->realm && o->view == 0 && !(std::floor(o->delta) == o->delta && o->delta <= 1e9)) {
+        *problem = "a DELTA of whole points for --view points";
         return 2;
     }
     return 0;

@@ -20,6 +20,7 @@
 #include "wind.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,12 +84,19 @@ int cliPlot(const CliPlotOptions &o, const char *programFile, const char *settin
         fprintf(stderr, "torva-cli: cannot read the program %s\n", programFile);
         return 2;
     }
+    if (o.view >= 0)
+        calc->plotView = o.view;
+    if (o.fitY >= 0)
+        calc->plotFitY = o.fitY;
     if (o.realm) {
         calc->plotMinX = o.minX;
         calc->plotMaxX = o.maxX;
         calc->plotMinY = o.minY;
         calc->plotMaxY = o.maxY;
-        calc->plotDelta = o.delta;
+        calc->plotStep = o.delta;
+        // A fraction is no delta of the 1:1 view: the realm check refuses 0.
+        const bool whole = std::floor(o.delta) == o.delta && std::fabs(o.delta) <= 1e9;
+        calc->plotDelta = whole ? static_cast<int>(o.delta) : 0;
     }
     if (o.angles) {
         calc->plotAngleX = o.angleX;

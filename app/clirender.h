@@ -14,9 +14,11 @@ struct CliPlotOptions {
     int width = 400, height = 300; // --plot-size WxH, pixels of the plot window
     bool realm = false;            // --realm MINX,MAXX,MINY,MAXY,DELTA given
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    int delta = 0;
+    double delta = 0;    // a whole number but in the graph view
     bool angles = false; // --angles AX,AY given
     double angleX = 0, angleY = 0;
+    int view = -1; // --view points|graph: 0 or 1; -1 the settings file's (PLOT_VIEW)
+    int fitY = -1; // --fit-y on|off: 1 or 0; -1 the settings file's (PLOT_FIT_Y)
 };
 
 extern const char kCliPlotUsage[];

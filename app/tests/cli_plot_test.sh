@@ -81,6 +81,27 @@ head -c 300 flat.svg | grep -q '<svg.*width="225pt" height="150pt"' || fail "SVG
 "$cli" --plot flat3d.png --plot-3d flat.tor >/dev/null 2>&1
 cmp -s flat2d.png flat3d.png && fail "--plot-3d draws the 2D picture"
 
+# The graph view: y = x^2 over -2..2 by 0.01 fills the picture, its ticks labelled -2..2 and
+# 0..4 (the SVG's texts, the header's two lines last); the y axis runs blue down the middle.
+printf 'x^2\n__ end __\n' >square.tor
+"$cli" --plot square.svg --view graph --realm -2,2,0,0,0.01 square.tor >/dev/null 2>&1 ||
+    fail "the graph view's SVG"
+labels=$(grep -o '<text[^>]*>[^<]*</text>' square.svg | sed 's/<[^>]*>//g' | head -10 | tr '\n' ' ')
+[ "$labels" == "-2 -1 0 1 2 0 1 2 3 4 " ] || fail "graph view labels: $labels"
+"$cli" --plot square.png --view graph --realm -2,2,0,0,0.01 square.tor >/dev/null 2>&1 ||
+    fail "the graph view's PNG"
+column=$(pixels square.png $(for x in $(seq 185 215); do echo "$x,150"; done) | grep -c 0000ff)
+[ "$column" -ge 1 ] || fail "graph view: no y axis down the middle"
+# A pole is a gap, not the plot's end.
+printf '1/X\n__ end __\n' >inverse.tor
+"$cli" --plot inverse.png --view graph --realm -2,2,0,0,0.25 inverse.tor >/dev/null 2>&1
+rc=$?
+[ "$rc" -eq 0 ] || fail "1/x in the graph view exits $rc"
+# A fraction of a point is no delta of the points view: refused at the run.
+err=$("$cli" --plot frac.png --realm 0,10,0,10,0.5 half.tor 2>&1 >/dev/null)
+rc=$?
+[ "$rc" -eq 1 ] && [[ "$err" == *"Fatal Error: bad realm"* ]] || fail "delta 0.5: $rc $err"
+
 err=$("$cli" --plot bad.png bad.tor 2>&1 >/dev/null)
 rc=$?
 [ "$rc" -eq 1 ] || fail "a fatal plot exits $rc"
@@ -99,7 +120,10 @@ rc=$?
 
 for args in "--plot out.txt half.tor" "--realm 0,1,0,1,1 half.tor" "--plot out.png" \
     "--plot out.png --realm 0,1,0,1 half.tor" "--plot out.png --plot-size 10x10 half.tor" \
-    "--plot out.png --angles 30 half.tor" "--plot out.png missing.tor"; do
+    "--plot out.png --angles 30 half.tor" "--plot out.png missing.tor" \
+    "--plot out.png --view bogus half.tor" "--view graph half.tor" \
+    "--plot out.png --fit-y maybe half.tor" \
+    "--plot out.png --view points --realm 0,1,0,1,0.5 half.tor"; do
     # shellcheck disable=SC2086
     "$cli" $args </dev/null >/dev/null 2>&1
     rc=$?

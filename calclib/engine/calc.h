@@ -15,6 +15,7 @@ struct Number;
 struct Calculator;
 struct Buffer;
 struct PlotNode;
+struct GraphChunk;
 
 constexpr uint32_t kCalculatorMagic = 0xABCD4359; // every callback through a window checks it
 
@@ -109,6 +110,9 @@ struct Calculator : NumContext {
     PlotNode *plotTail = nullptr;        // its last node
     PlotNode *plotLastPainted = nullptr; // the node up to which the plot window is painted
     long stepLimit = 10000000;           // most steps of one run or plot evaluation
+    // A slice of a run is going (runSlice): the display and the listing's mark are drawn once
+    // when it ends (runRefresh), not step by step.
+    int runQuiet = 0;
     // The plot engine's realm and view (PLOT_REALM_..., PLOT_ANGLE_..., PLOT_REALM_DELTA).
     double plotMinX = -200.0, plotMinY = -200.0; // lower corner of the realm
     double plotMaxX = 200.0, plotMaxY = 200.0;   // upper corner
@@ -131,6 +135,20 @@ struct Calculator : NumContext {
     long plotIndexX = 0, plotIndexY = 0, plotLineIndex = 0;
     int plotDoneX = 0, plotDoneY = 0;
     long plotCountX = 0, plotCountY = 0; // points on each axis of the realm
+    // The graph view (PLOT_VIEW 1): the realm in its own units, with a step of any size, fitted
+    // to the window when it is painted. Its points are kept in the graph memory (plotmem.h).
+    int plotView = 0;                    // PLOT_VIEW: 0 one point per unit, 1 the graph view
+    int plotFitY = 1;                    // PLOT_FIT_Y: the 2D graph's y fitted to its values
+    double plotStep = 10.0;              // PLOT_REALM_DELTA as a decimal: the graph's step
+    GraphChunk *graphHead = nullptr;     // the graph memory, chunk after chunk
+    GraphChunk *graphTail = nullptr;     //
+    long graphCount = 0;                 // its points
+    int graphPenUp = 1;                  // the next line only moves: no point before it
+    double graphMinY = 0, graphMaxY = 0; // the finite values of the points, 2D y ...
+    double graphMinZ = 0, graphMaxZ = 0; // ... and 3D z
+    int graphHasY = 0, graphHasZ = 0;    // a finite value has come
+    int plotEvaluating = 0;              // an evaluation of the graph view runs: no fatal math
+    int plotPointFailed = 0;             // the evaluation failed: the point is a gap
 };
 
 // ---- the tape -----------------------------------------------------------------------------

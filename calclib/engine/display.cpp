@@ -8,10 +8,21 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 static const char kSourceName[] = "calclib\\src\\display";
 
 static EntryFields gEntry;
+
+// A drawing deferred during a run: the fields as they were to be drawn. A run draws thousands
+// of times a second; the cells show only what the last of those drawings would have shown.
+struct KeptDrawing {
+    char *mantissa, *exponent; // copies of the fields, as large as theirs
+    int mantissaLength, mantissaNegative, exponentLength, exponentNegative;
+    int request; // the drawing's request, 0 when nothing is kept
+};
+static KeptDrawing gKept;
+static bool gDeferred;
 
 const EntryFields *displayEntry() { return &gEntry; }
 
@@ -21,7 +32,10 @@ void displayRelease() {
     numRelease(gEntry.tapeLine);
     numRelease(gEntry.parseBuffer);
     numRelease(gEntry.shown);
+    numRelease(gKept.mantissa);
+    numRelease(gKept.exponent);
     gEntry = EntryFields{};
+    gKept = KeptDrawing{};
 }
 
 // Room for a point after every mantissa byte, the signs, a blank and the exponent.
@@ -40,8 +54,10 @@ void displayRebuild(Calculator *calc) {
     // A point may ride on every mantissa byte: 1.2.3. is six characters for three digits.
     gEntry.parseBuffer = static_cast<char *>(numAllocate(2 * digits + exponentDigits + 5));
     gEntry.shown = static_cast<char *>(numAllocate(shownSize(calc->digits, calc->exponentDigits)));
+    gKept.mantissa = static_cast<char *>(numAllocate(digits + 1));
+    gKept.exponent = static_cast<char *>(numAllocate(exponentDigits + 1));
     if (!gEntry.mantissa || !gEntry.exponent || !gEntry.tapeLine || !gEntry.parseBuffer ||
-        !gEntry.shown) {
+        !gEntry.shown || !gKept.mantissa || !gKept.exponent) {
         displayRelease();
         numAssertReport(kSourceName, __LINE__);
         return;
@@ -62,6 +78,39 @@ static bool entryReady(Calculator *calc) {
 }
 
 void displayDetach(int detached) { gEntry.detached = detached; }
+
+void displayDefer(int deferred) { gDeferred = deferred != 0; }
+
+// The kept drawing and the fields trade places (twice: there and back again).
+static void tradeKept() {
+    std::swap(gEntry.mantissa, gKept.mantissa);
+    std::swap(gEntry.exponent, gKept.exponent);
+    std::swap(gEntry.mantissaLength, gKept.mantissaLength);
+    std::swap(gEntry.mantissaNegative, gKept.mantissaNegative);
+    std::swap(gEntry.exponentLength, gKept.exponentLength);
+    std::swap(gEntry.exponentNegative, gKept.exponentNegative);
+}
+
+static void keepDrawing(int request) {
+    memcpy(gKept.mantissa, gEntry.mantissa, static_cast<size_t>(gEntry.digits) + 1);
+    memcpy(gKept.exponent, gEntry.exponent, static_cast<size_t>(gEntry.exponentDigits) + 1);
+    gKept.mantissaLength = gEntry.mantissaLength;
+    gKept.mantissaNegative = gEntry.mantissaNegative;
+    gKept.exponentLength = gEntry.exponentLength;
+    gKept.exponentNegative = gEntry.exponentNegative;
+    gKept.request = request;
+}
+
+void displayFlush(Calculator *calc) {
+    const int request = gKept.request;
+    if (!request || !gEntry.mantissa)
+        return;
+    gKept.request = 0;
+    tradeKept();
+    if (calc->hooks.drawEntry)
+        calc->hooks.drawEntry(request, calc);
+    tradeKept();
+}
 
 // The fields as the tape's number text into out (at least shownSize bytes).
 static void entryText(int request, char *out) {
@@ -104,6 +153,11 @@ static void entryDraw(int request, Calculator *calc) {
         dashesText(gEntry.shown);
     else
         entryText(request, gEntry.shown);
+    if (gDeferred) {
+        keepDrawing(request);
+        return;
+    }
+    gKept.request = 0;
     if (calc->hooks.drawEntry)
         calc->hooks.drawEntry(request, calc);
 }

@@ -51,6 +51,12 @@ int displayParseText(const char *text, Calculator *calc, Number **value);
 void displayRebuild(Calculator *calc);
 // Detaches (1) or reattaches (0) the cells: while detached nothing is drawn.
 void displayDetach(int detached);
+// Defers (1) the drawings, or ends the deferral (0): while deferred, what a drawing would show
+// is kept instead (the last one wins), and displayFlush draws it. A drawing made after the
+// deferral ends drops what was kept. The shown text (displayShownText) is always up to date.
+void displayDefer(int deferred);
+// Draws what a deferred drawing kept, once; nothing when nothing is kept.
+void displayFlush(Calculator *calc);
 // What the display shows, as the tape's number text: the mantissa sign ('-' or a blank), the
 // mantissa with a '.' after the digit that carries the point ("0" when empty), the exponent
 // sign ('-' or a blank) and the exponent digits (none when no exponent is shown); the error

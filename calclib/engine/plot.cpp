@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 // 3.14159 / 180: the degree factor plots have always used, kept so a view looks as it did.
 constexpr double kDegree = 0.01745327777777778;
@@ -43,7 +44,15 @@ void plotReadSettings(const char *file, Calculator *calc) {
     calc->plotMaxY = readDoubleSetting("PLOT_REALM_MAXY", "200.0", 200.0, file);
     calc->plotAngleX = readDoubleSetting("PLOT_ANGLE_X", "30.0", 30.0, file);
     calc->plotAngleY = readDoubleSetting("PLOT_ANGLE_Y", "30.0", 30.0, file);
-    calc->plotDelta = ReadIntSetting("PLOT_REALM_DELTA", 10, file);
+    // One delta for both views, as typed: the graph view steps by any decimal, the 1:1 view by
+    // whole points (a fraction there leaves a delta the realm check refuses).
+    calc->plotStep = readDoubleSetting("PLOT_REALM_DELTA", "10", 10.0, file);
+    calc->plotDelta = calc->plotStep >= 1 && calc->plotStep <= 1e9
+                          ? static_cast<int>(calc->plotStep)
+                      : calc->plotStep > 1e9 ? 1000000000
+                                             : 0;
+    calc->plotView = ReadIntSetting("PLOT_VIEW", 0, file) == 1 ? 1 : 0;
+    calc->plotFitY = ReadIntSetting("PLOT_FIT_Y", 1, file) != 0;
     static const char *const kColorKey[] = {"PLOT_COLOR_2", "PLOT_COLOR_3", "PLOT_COLOR_4"};
     static const int kDefault[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
     for (int i = 0; i < 3; i++) {
@@ -86,6 +95,9 @@ static Number *operandOf(double v, Calculator *calc) {
 // Steps 2 to 4 of both evaluators: the program from its first line, x alone in X.
 static bool startEvaluation(double x, Calculator *calc) {
     calc->plotEvaluations++;
+    // In the graph view a point whose value fails is a gap in the curve, not the plot's end.
+    calc->plotEvaluating = calc->plotView == 1;
+    calc->plotPointFailed = 0;
     if (!calc->program) {
         programMessage("no program", 2, calc);
         return false;
@@ -114,6 +126,12 @@ static double finishEvaluation(Calculator *calc) {
         if (!runStep(calc))
             break;
     }
+    const bool gaps = calc->plotEvaluating != 0;
+    calc->plotEvaluating = 0;
+    if (gaps && calc->plotPointFailed) {
+        calcClear(1, calc); // the error state goes with the point
+        return std::nan("");
+    }
     // After a fatal message in the program the value is still read, but a second message
     // would only hide the first, which names the cause.
     const bool quiet = calc->plotState < 0;
@@ -128,6 +146,8 @@ static double finishEvaluation(Calculator *calc) {
     bool ok = copy && numCopy(x, copy) == 0 && floatValue(copy, &value, calc) == 0;
     numFreeTemps(&calc->temporaries);
     if (!ok) {
+        if (gaps)
+            return std::nan("");
         if (!quiet)
             programMessage("Y range", 2, calc);
         return 0.0;
@@ -136,23 +156,29 @@ static double finishEvaluation(Calculator *calc) {
 }
 
 double evaluate2D(double x, Calculator *calc) {
-    if (!startEvaluation(x, calc))
+    if (!startEvaluation(x, calc)) {
+        calc->plotEvaluating = 0;
         return 0.0;
+    }
     return finishEvaluation(calc);
 }
 
 double evaluate3D(double x, double y, Calculator *calc) {
-    if (!startEvaluation(x, calc))
+    if (!startEvaluation(x, calc)) {
+        calc->plotEvaluating = 0;
         return 0.0;
+    }
     calcStore(1, calc);
     if (calcIsError(calc)) {
         programMessage("Can't store X in A", 2, calc);
+        calc->plotEvaluating = 0;
         return 0.0;
     }
     calcEmptyStacks(calc);
     Number *n = operandOf(y, calc);
     if (!n) {
         programMessage("Y operand create failed", 2, calc);
+        calc->plotEvaluating = 0;
         return 0.0;
     }
     calcPushOperand(n, calc);
@@ -160,6 +186,7 @@ double evaluate3D(double x, double y, Calculator *calc) {
     calcStore(2, calc);
     if (calcIsError(calc)) {
         programMessage("Can't store Y in B", 2, calc);
+        calc->plotEvaluating = 0;
         return 0.0;
     }
     return finishEvaluation(calc);
@@ -202,6 +229,11 @@ void project3D(double x, double y, double scale, int *screenX, int *screenY, Cal
 // Projects (x, y) and moves or draws there. The evaluation may end the plot with a fatal
 // message: the point is still appended, as the evaluation returned a value.
 static void projectTo(double x, double y, bool line, Calculator *calc) {
+    if (calc->plotView == 1) { // the painter projects, once it knows the values' range
+        const double z = calc->plotFunction ? calc->plotFunction(x, y, calc) : 0.0;
+        graphAppend(line, x, y, z, calc);
+        return;
+    }
     double h, v;
     projectOffsets(x, y, &h, &v, calc);
     if (line)
@@ -214,7 +246,7 @@ static void projectTo(double x, double y, bool line, Calculator *calc) {
 
 // Points on an axis from min to the last min + i * delta not above max (at least the minimum
 // itself), or -1 for more than kPlotMaxPoints.
-static long axisPoints(double min, double max, int delta) {
+static long axisPoints(double min, double max, double delta) {
     const double span = (max - min) / delta;
     if (!(span < kPlotMaxPoints))
         return -1;
@@ -229,14 +261,19 @@ static long axisPoints(double min, double max, int delta) {
     return n + 1;
 }
 
+double plotStepOf(const Calculator *calc) {
+    return calc->plotView == 1 ? calc->plotStep : static_cast<double>(calc->plotDelta);
+}
+
 int plotCheckRealm(Calculator *calc) {
     const double bounds[] = {calc->plotMinX, calc->plotMaxX, calc->plotMinY, calc->plotMaxY};
-    bool bad = calc->plotDelta <= 0;
+    const double step = plotStepOf(calc);
+    bool bad = !(step > 0) || !std::isfinite(step);
     for (double b : bounds)
         bad = bad || !std::isfinite(b);
     if (!bad) {
-        calc->plotCountX = axisPoints(calc->plotMinX, calc->plotMaxX, calc->plotDelta);
-        calc->plotCountY = axisPoints(calc->plotMinY, calc->plotMaxY, calc->plotDelta);
+        calc->plotCountX = axisPoints(calc->plotMinX, calc->plotMaxX, step);
+        calc->plotCountY = axisPoints(calc->plotMinY, calc->plotMaxY, step);
         bad = calc->plotCountX < 0 || (calc->programMode == 2 && calc->plotCountY < 0);
     }
     if (!bad)
@@ -261,6 +298,10 @@ int startPlot2D(Calculator *calc) {
     clearReport(calc);
     if (plotCheckRealm(calc))
         return 1;
+    if (calc->plotView == 1) { // the painter draws the graph's axes, where the values put them
+        startIdle(2, calc);
+        return 0;
+    }
     const double minX = calc->plotMinX, maxX = calc->plotMaxX;
     const double minY = calc->plotMinY, maxY = calc->plotMaxY;
     // The realm's lower left corner 15 points from the left edge, 14 above the bottom.
@@ -298,6 +339,11 @@ int startPlot3D(Calculator *calc) {
     calc->plotOriginY =
         std::trunc(calc->plotAreaHeight / 2) + (calc->plotMinY + calc->plotMaxY) / 2;
     calc->plotFunction = zeroFunction; // the axes lie in the plane z = 0
+    if (calc->plotView == 1) {
+        calc->plotFunction = programFunction;
+        startIdle(3, calc);
+        return 0;
+    }
     if (calc->plotAbscissaMode & 1) {
         projectTo(calc->plotMinX, 0, false, calc);
         appendColor(2, calc);
@@ -328,7 +374,7 @@ int startPlot3D(Calculator *calc) {
 static void finishPlot(Calculator *calc) {
     if (calc->plotOriginMode == 1) {
         plotFitView(calc);
-        calc->paintCounter = 10000000;
+        calc->paintCounter = kPaintLetThrough;
         if (calc->hooks.plotPaint)
             calc->hooks.plotPaint(1, calc);
     }
@@ -342,8 +388,20 @@ static void nextState(int state, Calculator *calc) {
         calc->plotState = state;
 }
 
+// A point of the 2D curve: in the window's points (1:1 view) or in the realm's units (graph).
+static void curvePoint(double x, double y, bool line, Calculator *calc) {
+    if (calc->plotView == 1) {
+        graphAppend(line, x, y, 0.0, calc);
+        return;
+    }
+    const double px = calc->plotOriginX + x, py = calc->plotOriginY - y;
+    if (line)
+        appendLine(px, py, calc);
+    else
+        appendMove(px, py, calc);
+}
+
 void plotStep2D(Calculator *calc) {
-    const double ox = calc->plotOriginX, oy = calc->plotOriginY;
     switch (calc->plotState) {
     case 0:
         calc->plotIndexX = 0;
@@ -353,17 +411,17 @@ void plotStep2D(Calculator *calc) {
     case 1: {
         const double y = evaluate2D(calc->plotX, calc);
         calc->plotY = y;
-        appendMove(ox + calc->plotX, oy - y, calc);
+        curvePoint(calc->plotX, y, false, calc);
         nextState(2, calc);
         break;
     }
     case 2: {
         const double y = evaluate2D(calc->plotX, calc);
         calc->plotY = y;
-        appendLine(ox + calc->plotX, oy - y, calc);
+        curvePoint(calc->plotX, y, true, calc);
         // The next x from the index, not from plot X: the program may have set plot X.
         calc->plotIndexX++;
-        calc->plotX = calc->plotMinX + static_cast<double>(calc->plotIndexX) * calc->plotDelta;
+        calc->plotX = calc->plotMinX + static_cast<double>(calc->plotIndexX) * plotStepOf(calc);
         if (calc->plotIndexX >= calc->plotCountX)
             nextState(3, calc);
         break;
@@ -376,13 +434,13 @@ void plotStep2D(Calculator *calc) {
     }
 }
 
-static double gridValue(double min, long index, int delta) {
+static double gridValue(double min, long index, double delta) {
     return min + static_cast<double>(index) * delta;
 }
 
 void plotStep3D(Calculator *calc) {
     const double minX = calc->plotMinX, minY = calc->plotMinY;
-    const int delta = calc->plotDelta;
+    const double delta = plotStepOf(calc);
     switch (calc->plotState) {
     case 0:
         calc->plotIndexX = calc->plotIndexY = 0;
@@ -465,16 +523,6 @@ long plotRun(Calculator *calc) {
     return calc->plotEvaluations;
 }
 
-void stopPlot(Calculator *calc) {
-    if (calc->hooks.programIdle)
-        calc->hooks.programIdle(0, calc);
-    calc->recorderMode = 0;
-    // The throttle may have held back the last lines: one paint that it lets through.
-    calc->paintCounter = 10000000;
-    if (calc->hooks.plotPaint)
-        calc->hooks.plotPaint(0, calc);
-}
-
 int plotArrowColor(const Calculator *calc) {
     if (calc->plotState < 0)
         return 2;
@@ -483,12 +531,83 @@ int plotArrowColor(const Calculator *calc) {
     return calc->recorderMode < 0 ? 1 : 3;
 }
 
+// ---- the graph view's axes ------------------------------------------------------------------
+
+double graphTickStep(double span, int parts) {
+    if (!(span > 0) || !std::isfinite(span))
+        return 1.0;
+    const double raw = span / (parts > 0 ? parts : 1);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double norm = raw / magnitude;
+    // A hair of slack, so 0.2000000001 of a magnitude is still a step of 2.
+    return (norm <= 1.000001 ? 1 : norm <= 2.000001 ? 2 : norm <= 5.000001 ? 5 : 10) * magnitude;
+}
+
+void graphAxis(double min, double max, int parts, bool widen, GraphAxis *a) {
+    if (!std::isfinite(min) || !std::isfinite(max)) {
+        min = -1;
+        max = 1;
+    }
+    if (max < min)
+        std::swap(min, max);
+    if (max - min <= std::fabs(max) * 1e-12) { // no width: a band around the value
+        const double half = min == 0 ? 1.0 : std::fabs(min) * 0.1;
+        min -= half;
+        max += half;
+    }
+    a->step = graphTickStep(max - min, parts);
+    if (widen) {
+        min = std::floor(min / a->step + 1e-9) * a->step;
+        max = std::ceil(max / a->step - 1e-9) * a->step;
+    }
+    a->min = min;
+    a->max = max;
+    a->first = std::ceil(min / a->step - 1e-9) * a->step;
+    const double count = std::floor((max - a->first) / a->step + 1e-9) + 1;
+    a->ticks = count < 0 ? 0 : count > 1000 ? 1000 : static_cast<int>(count);
+    const double biggest = std::fmax(std::fabs(min), std::fabs(max));
+    const int places = static_cast<int>(-std::floor(std::log10(a->step) + 1e-9));
+    a->decimals = biggest >= 1e7 || places > 6 ? -1 : places > 0 ? places : 0;
+}
+
+double graphTick(int i, const GraphAxis *a) { return a->first + i * a->step; }
+
+void graphTickLabel(double value, const GraphAxis *a, char *text, int size) {
+    if (std::fabs(value) < a->step * 1e-6)
+        value = 0; // not -0, nor 1e-17
+    if (a->decimals < 0)
+        snprintf(text, static_cast<size_t>(size), "%.6g", value);
+    else
+        snprintf(text, static_cast<size_t>(size), "%.*f", a->decimals, value);
+}
+
+bool graphRangeY(const Calculator *calc, double *min, double *max) {
+    if (!calc->plotFitY && calc->plotMinY < calc->plotMaxY) {
+        *min = calc->plotMinY;
+        *max = calc->plotMaxY;
+        return true;
+    }
+    *min = calc->graphMinY;
+    *max = calc->graphMaxY;
+    return calc->graphHasY != 0;
+}
+
 void plotHeader(char *line1, char *line2, const Calculator *calc) {
     line1[0] = line2[0] = 0;
     if (calc->program) {
         snprintf(line1, kPlotHeaderLength, "torva plot     program: %.200s", calc->program->name);
     } else {
         snprintf(line1, kPlotHeaderLength, "torva plot");
+    }
+    if (calc->plotView == 1) { // the graph's realm as typed, and its step
+        if (calc->programMode == 1)
+            snprintf(line2, kPlotHeaderLength, "X= %g to %g    step %g", calc->plotMinX,
+                     calc->plotMaxX, calc->plotStep);
+        else if (calc->programMode == 2)
+            snprintf(line2, kPlotHeaderLength, "X= %g to %g    Y= %g to %g    step %g",
+                     calc->plotMinX, calc->plotMaxX, calc->plotMinY, calc->plotMaxY,
+                     calc->plotStep);
+        return;
     }
     if (calc->programMode == 1)
         snprintf(line2, kPlotHeaderLength, "X= %f to %f", calc->plotMinX, calc->plotMaxX);

@@ -15,9 +15,9 @@ constexpr int kPlotMaxPoints = 100000;     // points on one axis of the realm; m
 constexpr long kWindowStepLimit = 1000000; // steps of one evaluation inside the program window
 constexpr int kPlotHeaderLength = 256;     // room for one header line
 
-// Refresh thresholds: incremental paint requests counted before one is painted while running.
-constexpr int kPlotRefreshMinimum = 10000;
-constexpr int kPlotRefreshMedium = 100;
+// paintCounter at or above this lets the next incremental paint of a running plot through (the
+// end of a run, a paced paint); below it, the request is only counted.
+constexpr int kPaintLetThrough = 10000000;
 
 // ---- settings -------------------------------------------------------------------------------
 
@@ -37,6 +37,8 @@ double evaluate3D(double x, double y, Calculator *calc);
 // (saturated to the int range); either output may be null.
 void project3D(double x, double y, double scale, int *screenX, int *screenY, Calculator *calc);
 
+// The step of the realm loops: the graph view's decimal step, or the 1:1 view's whole delta.
+double plotStepOf(const Calculator *calc);
 // Checks the realm: 0, or 1 after the fatal message "bad realm" (a non-finite bound, a delta of
 // 0 or below, or more than kPlotMaxPoints points on an axis).
 int plotCheckRealm(Calculator *calc);
@@ -51,14 +53,35 @@ void plotStep3D(Calculator *calc);
 // the start) and the task stepped until the plot ends, without a window or loop. The number of
 // evaluations, or -1 when the run could not start (no Program, Normal mode, a refused realm).
 long plotRun(Calculator *calc);
-// Stop during a plot: the idle callback goes, the run ends (recorderMode 0) and a last paint
-// shows the lines appended since the throttled paints.
-void stopPlot(Calculator *calc);
 // The plot colour table entry the listing's state arrow is filled with: 2 (red) after a fatal
 // program error, else 4 (blue) recording, 1 (white) running, 3 (green) in Edit.
 int plotArrowColor(const Calculator *calc);
 // The header's two lines ("torva plot ...", and the realm of the program mode).
 void plotHeader(char *line1, char *line2, const Calculator *calc);
+
+// ---- the graph view's axes ------------------------------------------------------------------
+
+// An axis of the graph view: the range it shows and its ticks at a 1-2-5 step.
+struct GraphAxis {
+    double min, max; // the range shown
+    double step;     // between two ticks: 1, 2 or 5 times a power of ten
+    double first;    // the first tick: the smallest multiple of step not below min
+    int ticks;       // ticks from first on, not above max
+    int decimals;    // places after the point a tick's label needs; -1: labels in %g
+};
+
+// The 1-2-5 step that cuts `span` into at most about `parts` parts (at least one).
+double graphTickStep(double span, int parts);
+// The axis over [min, max] with about `parts` parts between ticks. `widen` moves the ends out
+// to the ticks around them (a range fitted to values), else the range stays as given. A range
+// without width is widened around its value; one that is not finite is -1..1.
+void graphAxis(double min, double max, int parts, bool widen, GraphAxis *axis);
+// The value of tick i (from 0) and its label, "0" for a value that is zero but for rounding.
+double graphTick(int i, const GraphAxis *axis);
+void graphTickLabel(double value, const GraphAxis *axis, char *text, int size);
+// The y range of the 2D graph: the values computed when y is fitted (or when nothing has come
+// and Min Y is not below Max Y), else Min Y to Max Y. false when there is nothing to fit to.
+bool graphRangeY(const Calculator *calc, double *min, double *max);
 
 // The fitted view (origin mode 1): after the plot, every move and line is scaled and shifted so
 // the picture (axes included) fills the plot area less the margins and the header, with one

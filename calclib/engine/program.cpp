@@ -7,7 +7,9 @@
 
 #include "buffer.h"
 #include "calc.h"
+#include "display.h"
 #include "number.h"
+#include "plot.h"
 #include "plotmem.h"
 
 #include <algorithm>
@@ -125,8 +127,9 @@ int programMessage(const char *text, int severity, Calculator *calc) {
 void stopProgram(Calculator *calc) {
     if (calc->hooks.programIdle)
         calc->hooks.programIdle(0, calc);
+    runRefresh(calc);
     // Let the refresh throttle pass the next paint: lines appended since the last paint show.
-    calc->paintCounter = 10000000;
+    calc->paintCounter = kPaintLetThrough;
     if (calc->hooks.plotPaint)
         calc->hooks.plotPaint(0, calc);
     calc->restartPending = 1;
@@ -149,7 +152,7 @@ int prepareRun(Calculator *calc) {
 static void programMoveTo(int32_t line, Calculator *calc) {
     BufferGoto(line, 1, calc->program);
     calc->program->markLine = CurrentLineNumber(calc->program);
-    if (calc->hooks.programMarked)
+    if (calc->hooks.programMarked && !calc->runQuiet)
         calc->hooks.programMarked(calc);
 }
 
@@ -348,15 +351,24 @@ static bool xValue(double *value, Calculator *calc) {
 static StepResult stepPlot(const std::string &s, Calculator *calc) {
     if (!textAt(s, 1, "lot"))
         return STEP_DONE; // any other word beginning with 'p' does nothing
+    // In the graph view plot X and plot Y are in the realm's units, as the curve's points.
+    const bool graph = calc->plotView == 1;
     if (textAt(s, 5, "Color")) {
         size_t i = 10;
         while (at(s, i) == ' ' || at(s, i) == '\t')
             i++;
-        appendColor(atoi(s.c_str() + i), calc);
-    } else if (textAt(s, 5, "Move")) {
-        appendMove(calc->plotX, calc->plotY, calc);
-    } else if (textAt(s, 5, "Line")) {
-        appendLine(calc->plotX, calc->plotY, calc);
+        if (graph)
+            graphAppendColor(atoi(s.c_str() + i), calc);
+        else
+            appendColor(atoi(s.c_str() + i), calc);
+    } else if (textAt(s, 5, "Move") || textAt(s, 5, "Line")) {
+        const bool line = textAt(s, 5, "Line");
+        if (graph)
+            graphAppend(line, calc->plotX, calc->plotY, 0.0, calc);
+        else if (line)
+            appendLine(calc->plotX, calc->plotY, calc);
+        else
+            appendMove(calc->plotX, calc->plotY, calc);
     } else if (at(s, 5) == 'X' || at(s, 5) == 'Y') {
         double &coordinate = at(s, 5) == 'X' ? calc->plotX : calc->plotY;
         coordinate = 0.0;
@@ -539,6 +551,10 @@ int runStep(Calculator *calc) {
         break;
     }
     if (calcIsError(calc)) {
+        if (calc->plotEvaluating) { // a graph's point without a value: a gap, not the end
+            calc->plotPointFailed = 1;
+            return 0;
+        }
         programMessage("Math Error", 2, calc);
         stopProgram(calc);
         return 0;
@@ -552,6 +568,55 @@ int runStep(Calculator *calc) {
     if (calc->programMode == 0)
         stopProgram(calc);
     return 0;
+}
+
+// ---- slices of a run ------------------------------------------------------------------------
+
+void runRefresh(Calculator *calc) {
+    displayFlush(calc);
+    if (calc->program && calc->hooks.programMarked)
+        calc->hooks.programMarked(calc);
+}
+
+// Steps between two looks at the clock: a step takes well under a microsecond, a plot point
+// a whole program run.
+constexpr long kStepsPerLook = 32;
+
+long runSlice(int64_t deadline, int64_t (*clock)(void), Calculator *calc) {
+    const int mode = calc->programMode;
+    const long perLook = mode == 0 ? kStepsPerLook : 1;
+    calc->runQuiet = 1;
+    displayDefer(1);
+    long units = 0;
+    while (calc->recorderMode < 0 && calc->program) {
+        if (mode == 1)
+            plotStep2D(calc);
+        else if (mode == 2)
+            plotStep3D(calc);
+        else if (!runStep(calc))
+            break;
+        // A plot task that has nowhere to go (a fatal message left plotState at -1) is done.
+        if (mode != 0 && (calc->plotState < 0 || calc->plotState > 6))
+            break;
+        if (++units % perLook == 0 && clock() >= deadline)
+            break;
+    }
+    displayDefer(0);
+    calc->runQuiet = 0;
+    if (calc->recorderMode >= 0)
+        runRefresh(calc);
+    return units;
+}
+
+void stopRun(Calculator *calc) {
+    if (calc->hooks.programIdle)
+        calc->hooks.programIdle(0, calc);
+    calc->recorderMode = 0;
+    runRefresh(calc);
+    // The paced paints may have held back the last lines: one paint that shows them.
+    calc->paintCounter = kPaintLetThrough;
+    if (calc->hooks.plotPaint)
+        calc->hooks.plotPaint(0, calc);
 }
 
 long programRun(int untilStopped, Calculator *calc) {

@@ -5,6 +5,8 @@
 // run headless (tests, torva-cli) as they do in the window.
 #pragma once
 
+#include <cstdint>
+
 struct Buffer;
 struct Calculator;
 
@@ -63,6 +65,17 @@ void stopProgram(Calculator *calc);
 int prepareRun(Calculator *calc);
 // Moves to line 1 and starts the idle callback that runs the steps.
 void startNormalRun(Calculator *calc);
+// One slice of the run that is going: normal steps (Normal mode) or plot points (the plot
+// modes), as many as fit before `clock()` (microseconds) reaches `deadline`, until the run ends.
+// Meanwhile the display and the listing's mark are not drawn step by step; a slice that ends
+// the run draws them (runRefresh). The clock is read every few steps. The steps or points run.
+long runSlice(int64_t deadline, int64_t (*clock)(void), Calculator *calc);
+// Draws what a run has left undrawn: the display as its last drawing would have shown it, and
+// the listing's mark on the current line.
+void runRefresh(Calculator *calc);
+// Stop (the user's, in any mode): the idle callback goes, the run ends (recorderMode 0), and
+// the display, the mark and the plot window show where it ended; restartPending is left alone.
+void stopRun(Calculator *calc);
 // Runs steps as the idle loop would, until runStep returns 0 or, with `untilStopped`, until the
 // run is stopped. A run past calc->stepLimit steps ends with the fatal "step limit reached".
 // Returns the number of steps run.

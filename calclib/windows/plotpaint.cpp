@@ -3,6 +3,7 @@
 // plot tasks, and the attachment that ties a window to the calculator's hooks.
 #include "plotpaint.h"
 #include "plot.h"
+#include "plotgraph.h"
 
 #include "calc.h"
 #include "gdi.h"
@@ -10,7 +11,9 @@
 #include "program.h"
 #include "windmsg.h"
 
+#include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -28,6 +31,9 @@ struct PlotView {
     bool ownsPaintHook;      // the hooks below were set by the attachment
     bool ownsIdleHook;       //
     double extentW, extentH; // the window's extents in points (the background of a print)
+    int64_t lastRefresh;     // the clock at the run's last paced paint
+    std::vector<int> lines;  // the lines of one paint, kept so its room is reused
+    GraphPaintState graph;   // the graph view's paint position
 };
 
 PlotView gView;
@@ -35,45 +41,6 @@ PlotView gView;
 // A segment is clipped this far outside the drawing area, so a line's width and its ends are
 // never cut at the window's edge.
 constexpr double kClipMargin = 8.0;
-
-// Liang-Barsky: the part of (x0,y0)-(x1,y1) inside the box, in doubles so coordinates pinned to
-// the int range cannot overflow. False when nothing of it is inside.
-bool ClipSegment(double *x0, double *y0, double *x1, double *y1, double left, double top,
-                 double right, double bottom) {
-    const double dx = *x1 - *x0, dy = *y1 - *y0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {*x0 - left, right - *x0, *y0 - top, bottom - *y0};
-    double t0 = 0.0, t1 = 1.0;
-    for (int i = 0; i < 4; i++) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (t > t1)
-                return false;
-            if (t > t0)
-                t0 = t;
-        } else {
-            if (t < t0)
-                return false;
-            if (t < t1)
-                t1 = t;
-        }
-    }
-    const double sx = *x0, sy = *y0;
-    if (t1 < 1.0) {
-        *x1 = sx + t1 * dx;
-        *y1 = sy + t1 * dy;
-    }
-    if (t0 > 0.0) {
-        *x0 = sx + t0 * dx;
-        *y0 = sy + t0 * dy;
-    }
-    return true;
-}
 
 // The colour of a colour node's index: the table has five entries, and the indexes 5 to 19 that
 // a node may hold name none of them, so they draw as colour 0.
@@ -83,19 +50,19 @@ Color PlotColor(int index, const Window *w) {
     return gView.colors[index < 5 ? index : 0];
 }
 
-int RunStepTask(Window *) {
-    if (gView.calc)
-        runStep(gView.calc);
-    PumpHostMessage();
-    return 1;
-}
-
 // The calculator's plotPaint hook: a line was appended (incremental) or the memory was reset
-// (full). A full paint already waiting is left full, so it is not shrunk to the new lines.
+// (full). While a run goes, the lines wait for the run's paced paint (or a forced one, which
+// sets paintCounter to kPaintLetThrough): each paint copies the window out to the screen, which
+// costs far more than computing a line. A full paint already waiting is left full, so it is not
+// shrunk to the new lines.
 void PaintHook(int full, Calculator *calc) {
     Window *w = WindowRefGet(gView.plot);
     if (!w || calc != gView.calc)
         return;
+    if (!full && calc->recorderMode < 0 && calc->paintCounter < kPaintLetThrough) {
+        calc->paintCounter++;
+        return;
+    }
     const bool fullPending = w->damageTop >= 0 && w->damageBottom >= w->damageTop;
     if (full || fullPending) {
         w->damageLeft = w->damageTop = 0;
@@ -107,18 +74,24 @@ void PaintHook(int full, Calculator *calc) {
     RepaintWindow(w);
 }
 
+int64_t SteadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t (*gClock)(void) = SteadyMicros;
+
 void IdleHook(int start, Calculator *calc) {
     Window *owner = WindowRefGet(gView.idleOwner);
     if (!owner || calc != gView.calc)
         return;
     RemoveIdleCallback(owner);
-    static const WindowProc kTask[] = {nullptr, RunStepTask, plotTask2D, plotTask3D};
-    if (start >= 1 && start <= 3)
-        AddIdleCallback(kTask[start], owner);
-}
-
-int Threshold(int refreshRate) {
-    return refreshRate == 0 ? kPlotRefreshMinimum : refreshRate == 1 ? kPlotRefreshMedium : 1;
+    if (start >= 1 && start <= 3) {
+        // The first slice paints: the first pixels of a plot come at once.
+        gView.lastRefresh = gClock() - kPlotRefreshPeriod[0];
+        AddIdleCallback(plotRunTask, owner);
+    }
 }
 
 void DrawHeader(const Window *w, GC *gc, const Calculator *calc) {
@@ -132,6 +105,65 @@ void DrawHeader(const Window *w, GC *gc, const Calculator *calc) {
         MovePen(15, 20, gc);
         DrawString(line2, gc);
     }
+}
+
+// The 1:1 view on paper: the whole plot, the window's area and every line beyond it, scaled to
+// the printable area below the header (one scale for both axes, centred across), not the
+// window's area cut at its edges. Lines are drawn as vectors, each run of them one path.
+void PaintOnPaper(double width, double height, double header, Window *w, GC *gc,
+                  const Calculator *calc) {
+    double x0 = 0, y0 = 0, x1 = gView.extentW > 0 ? gView.extentW : width;
+    double y1 = gView.extentH > 0 ? gView.extentH : height;
+    for (const PlotNode *n = calc->plotHead; n; n = n->next)
+        if (n->kind == PLOT_MOVE || n->kind == PLOT_LINE) {
+            x0 = std::fmin(x0, n->x);
+            y0 = std::fmin(y0, n->y);
+            x1 = std::fmax(x1, n->x);
+            y1 = std::fmax(y1, n->y);
+        }
+    const double top = header + 10; // the plot starts below the header's lines
+    const double scale = std::fmin(width / (x1 - x0), (height - top) / (y1 - y0));
+    const double left = (width - (x1 - x0) * scale) / 2;
+    auto place = [&](double x, double y, std::vector<double> *path) {
+        path->push_back(left + (x - x0) * scale);
+        path->push_back(top + (y - y0) * scale);
+    };
+    SetForeground(w->background, gc);
+    FillBox(0, 0, static_cast<int>(width), static_cast<int>(height), gc);
+    Color color = PlotColor(-1, w);
+    std::vector<double> path;
+    auto flush = [&] {
+        if (path.size() >= 4) {
+            SetForeground(color, gc);
+            DrawSmoothPath(path.data(), static_cast<int>(path.size() / 2), 0.6, gc);
+        }
+        path.clear();
+    };
+    double penX = 0, penY = 0;
+    for (const PlotNode *n = calc->plotHead; n; n = n->next) {
+        switch (n->kind) {
+        case PLOT_MOVE:
+            flush();
+            penX = n->x;
+            penY = n->y;
+            break;
+        case PLOT_LINE:
+            if (path.empty())
+                place(penX, penY, &path);
+            place(n->x, n->y, &path);
+            penX = n->x;
+            penY = n->y;
+            break;
+        case PLOT_COLOR:
+            flush();
+            color = PlotColor(n->x, w);
+            break;
+        default:
+            break;
+        }
+    }
+    flush();
+    DrawHeader(w, gc, calc);
 }
 
 } // namespace
@@ -201,17 +233,30 @@ void plotDetach(Calculator *calc) {
     gView = PlotView{};
 }
 
-int plotTask2D(Window *) {
-    if (gView.calc)
-        plotStep2D(gView.calc);
-    PumpHostMessage();
-    return 1;
-}
+void plotSetRunClock(int64_t (*micros)(void)) { gClock = micros ? micros : SteadyMicros; }
 
-int plotTask3D(Window *) {
-    if (gView.calc)
-        plotStep3D(gView.calc);
+int plotRunTask(Window *) {
+    Calculator *calc = gView.calc;
+    if (!calc)
+        return 0;
+    runSlice(gClock() + kRunSliceMicros, gClock, calc);
+    const int rate = calc->plotRefreshRate < 0   ? 0
+                     : calc->plotRefreshRate > 2 ? 2
+                                                 : calc->plotRefreshRate;
+    const int64_t now = gClock(), period = kPlotRefreshPeriod[rate];
+    if (calc->recorderMode < 0 && now - gView.lastRefresh >= period) {
+        // Paced from the last paint's due time, not from when the slice ended, so the rate holds
+        // on average; a run held up for longer than a period does not paint twice to catch up.
+        gView.lastRefresh = now - gView.lastRefresh < 2 * period ? gView.lastRefresh + period : now;
+        runRefresh(calc);
+        calc->paintCounter = kPaintLetThrough;
+        if (calc->hooks.plotPaint)
+            calc->hooks.plotPaint(0, calc);
+    }
+    // Input between the slices: the loop takes what the host has after this returns, and this
+    // lets one message in even when the loop would not look.
     PumpHostMessage();
+    // A run asks for the next idle turn itself, for as long as it goes.
     return 1;
 }
 
@@ -220,12 +265,6 @@ int paintPlot(Window *w) {
     if (!calc || w != WindowRefGet(gView.plot))
         return 0;
     const bool incremental = w->damageBottom == -2;
-    // Only the incremental paints of a running plot are throttled: an expose or a print must
-    // paint everything, or the window would keep holes until the next full paint.
-    calc->paintCounter++;
-    if (incremental && calc->recorderMode < 0 &&
-        calc->paintCounter < Threshold(calc->plotRefreshRate))
-        return 0;
     calc->paintCounter = 0;
     if (w->damageTop > w->damageBottom)
         return 0;
@@ -238,10 +277,33 @@ int paintPlot(Window *w) {
     SetUnits(kUnitsPoints, gc);
     int areaW = 0, areaH = 0, dpiX = 0, dpiY = 0;
     GetResolution(&areaW, &areaH, &dpiX, &dpiY, gc);
-    // On paper the plot keeps the window's size in points; on the screen it fills the window.
-    const double width = printing && gView.extentW > 0 ? gView.extentW : areaW;
-    const double height = printing && gView.extentH > 0 ? gView.extentH : areaH;
-
+    // The plot fills the window on the screen, and the printable area on paper.
+    const double width = areaW, height = areaH;
+    const double header = 20 + GetLineSpacing(GetGCFont(gc), gc) * 72.0 / (dpiY > 0 ? dpiY : 96);
+    if (printing && calc->plotView == 0) {
+        PaintOnPaper(width, height, header, w, gc, calc);
+        w->damageTop = w->damageBottom = -1;
+        ReleaseGC(gc);
+        return 0;
+    }
+    if (calc->plotView == 1) {
+        // A print lays the graph out on paper, and leaves the screen's paint position alone.
+        GraphPaintState paper = {};
+        GraphPaintState *state = printing ? &paper : &gView.graph;
+        // On paper the graph takes the printable width, and the window's proportions as far as
+        // the page's height allows: a graph, not a strip as tall as the page.
+        double tall = height;
+        if (printing && gView.extentW > 0 && gView.extentH > 0)
+            tall = std::fmin(height, header + (width * gView.extentH / gView.extentW));
+        if (graphPaint(!incremental || printing, width, tall, header, gView.colors, w, gc, state,
+                       calc))
+            DrawHeader(w, gc, calc);
+        if (!printing)
+            calc->plotLastPainted = calc->plotTail;
+        w->damageTop = w->damageBottom = -1;
+        ReleaseGC(gc);
+        return 0;
+    }
     // A print paints the whole list on paper and leaves the screen's paint position alone.
     double penX = gView.penX, penY = gView.penY;
     int colorIndex = gView.colorIndex;
@@ -260,6 +322,9 @@ int paintPlot(Window *w) {
     SetForeground(PlotColor(colorIndex, w), gc);
     const double left = -kClipMargin, top = -kClipMargin;
     const double right = width + kClipMargin, bottom = height + kClipMargin;
+    // The lines of one colour go to the device together, one path for all of them.
+    std::vector<int> &lines = gView.lines;
+    lines.clear();
     for (; node; node = node->next) {
         switch (node->kind) {
         case PLOT_MOVE:
@@ -270,13 +335,14 @@ int paintPlot(Window *w) {
             double x0 = penX, y0 = penY, x1 = node->x, y1 = node->y;
             penX = x1;
             penY = y1;
-            if (ClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom)) {
-                MovePen(static_cast<int>(std::lround(x0)), static_cast<int>(std::lround(y0)), gc);
-                DrawLine(static_cast<int>(std::lround(x1)), static_cast<int>(std::lround(y1)), gc);
-            }
+            if (plotClipSegment(&x0, &y0, &x1, &y1, left, top, right, bottom))
+                for (double v : {x0, y0, x1, y1})
+                    lines.push_back(static_cast<int>(std::lround(v)));
             break;
         }
         case PLOT_COLOR:
+            DrawLines(lines.data(), static_cast<int>(lines.size() / 4), gc);
+            lines.clear();
             colorIndex = node->x;
             SetForeground(PlotColor(colorIndex, w), gc);
             break;
@@ -284,6 +350,8 @@ int paintPlot(Window *w) {
             break;
         }
     }
+    DrawLines(lines.data(), static_cast<int>(lines.size() / 4), gc);
+    lines.clear();
     if (!printing) {
         gView.penX = penX;
         gView.penY = penY;

@@ -4,6 +4,8 @@
 
 #include "plot.h"
 
+#include <cstdint>
+
 struct Window;
 
 // The plot window's attachment: `plot` paints the point memory of `calc` (its onPaint becomes
@@ -19,6 +21,13 @@ void plotSetArea(Calculator *calc);
 // The plot window's onPaint: incremental while a plot is computed (throttled by the refresh
 // rate), full on expose, mode change and print (header included).
 int paintPlot(Window *plot);
-// The idle callbacks of the plot tasks: one point, one pass of the host's message pump; 1.
-int plotTask2D(Window *owner);
-int plotTask3D(Window *owner);
+// The idle callback of a run, normal or plot: one slice of kRunSliceMicros (runSlice), then,
+// when the refresh rate's period has passed, the display, the listing's mark and the new lines
+// of the plot drawn (kPlotRefreshPeriod: Minimum, Medium, Maximum), and one pass of the host's
+// message pump. 1 (more work) while the run goes.
+int plotRunTask(Window *owner);
+constexpr int64_t kRunSliceMicros = 4000;
+constexpr int64_t kPlotRefreshPeriod[3] = {250000, 66667, 16667}; // 4, 15, 60 paints a second
+// The clock runs are sliced and paced by, in microseconds; null for the steady clock. Tests
+// count with a clock of their own.
+void plotSetRunClock(int64_t (*micros)(void));

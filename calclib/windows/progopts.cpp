@@ -58,6 +58,12 @@ const DialogItem kDescription[] = {
     {18, 11, 4, 1, kCheckItem, "pltX", " X", nullptr},
     {18, 12, 4, 1, kCheckItem, "pltY", " Y", nullptr},
     {18, 13, 4, 1, kCheckItem, "pltZ", " Z", nullptr},
+    // The view: one point per unit as always, or the graph in the realm's units fitted to the
+    // window, whose y may follow the values.
+    {19, 7, 7, 1, kWindowKindLabel, "View:", nullptr, nullptr},
+    {26, 7, 10, 1, kRadioItem, "ptview", " 1:1 points", nullptr},
+    {26, 8, 10, 1, kRadioItem, "grview", " Graph", nullptr},
+    {19, 8, 7, 1, kCheckItem, "fity", " Fit Y", nullptr},
     {},
 };
 
@@ -83,6 +89,7 @@ struct OptionsDialog {
     Calculator *calc;                           //
     WindowRef *slot;                            // the caller's reference, cleared on close
     int rate;                                   // the refresh rate chosen in the dialog
+    int view;                                   // the view chosen: 0 1:1 points, 1 graph
     char shown[kDecimalFields][kFieldSize + 1]; // the texts the decimal fields were filled with
 };
 
@@ -173,13 +180,24 @@ int OptionsOk(int, Window *button) {
     }
     char deltaText[kFieldSize + 1];
     GetItemText("delta", deltaText, sizeof deltaText, dialog);
+    // A delta of 0 or below never ends a plot; the plot engine would refuse it at Run. The
+    // 1:1 view steps by whole points (the digits before a point), the graph view by any decimal.
     errno = 0;
     long delta = strtol(deltaText, nullptr, 10);
-    // A delta of 0 or below never ends a plot; the plot engine would refuse it at Run.
-    if (errno == ERANGE || delta < 1 || delta > (long)kLargest) {
+    double step = static_cast<double>(delta);
+    if (r->view == 0 && (errno == ERANGE || delta < 1 || delta > (long)kLargest)) {
         Refuse("Delta", "between 1 and 1e9", "delta", dialog);
         return 0;
     }
+    if (r->view == 1) {
+        step = DecimalValue(deltaText);
+        if (!(step > 0 && step <= kLargest)) {
+            Refuse("Delta", "above 0 and not above 1e9", "delta", dialog);
+            return 0;
+        }
+        delta = std::floor(step) == step ? static_cast<long>(step) : 0;
+    }
+    const int fitY = GetButtonCheck("fity", dialog) ? 1 : 0;
     int abscissa = (GetButtonCheck("pltX", dialog) ? kAxisX : 0) |
                    (GetButtonCheck("pltY", dialog) ? kAxisY : 0) |
                    (GetButtonCheck("pltZ", dialog) ? kAxisZ : 0);
@@ -194,9 +212,27 @@ int OptionsOk(int, Window *button) {
         WriteStringSetting(kDecimal[i].key, text[i], file);
         changed = true;
     }
-    if (delta != calc->plotDelta) {
+    if (delta != calc->plotDelta || step != calc->plotStep) {
         calc->plotDelta = (int)delta;
-        WriteIntSetting("PLOT_REALM_DELTA", calc->plotDelta, file);
+        calc->plotStep = step;
+        // A whole delta as the integer it is; a fraction (the graph view's) as a decimal.
+        if (step == static_cast<double>(delta)) {
+            WriteIntSetting("PLOT_REALM_DELTA", calc->plotDelta, file);
+        } else {
+            char text[kFieldSize + 1];
+            snprintf(text, sizeof text, "%.15g", step);
+            WriteStringSetting("PLOT_REALM_DELTA", text, file);
+        }
+        changed = true;
+    }
+    if (r->view != calc->plotView) {
+        calc->plotView = r->view;
+        WriteIntSetting("PLOT_VIEW", r->view, file);
+        changed = true;
+    }
+    if (fitY != calc->plotFitY) {
+        calc->plotFitY = fitY;
+        WriteIntSetting("PLOT_FIT_Y", fitY, file);
         changed = true;
     }
     if (abscissa != calc->plotAbscissaMode) {
@@ -229,6 +265,18 @@ int RatePressed(int, Window *button) {
     SetButtonCheck(RateButton(r->rate), 0, dialog);
     SetButtonCheck(RateButton(rate), 1, dialog);
     r->rate = rate;
+    return 0;
+}
+
+// The view buttons are one group, as the refresh buttons are.
+int ViewPressed(int, Window *button) {
+    OptionsDialog *r = RecordOf(button);
+    Window *dialog = DialogOf(button);
+    if (!r || !button->name)
+        return 0;
+    r->view = button->name[0] == 'g' ? 1 : 0;
+    SetButtonCheck("ptview", r->view == 0, dialog);
+    SetButtonCheck("grview", r->view == 1, dialog);
     return 0;
 }
 
@@ -291,9 +339,15 @@ void progOptionsOpen(Window *programWindow, Calculator *calc, WindowRef *open) {
 
     for (int i = 0; i < kDecimalFields; i++)
         ShowDecimal(i, calc->*kDecimal[i].value, &record, dialog);
-    char delta[16];
-    int n = snprintf(delta, sizeof delta, "%d", calc->plotDelta);
+    // The graph view's step may be a fraction; the 1:1 view's delta is whole.
+    char delta[kFieldSize + 1];
+    int n = calc->plotView == 1 ? snprintf(delta, sizeof delta, "%.10g", calc->plotStep)
+                                : snprintf(delta, sizeof delta, "%d", calc->plotDelta);
     SetItemText("delta", delta, n, dialog);
+    record.view = calc->plotView == 1 ? 1 : 0;
+    SetButtonCheck("ptview", record.view == 0, dialog);
+    SetButtonCheck("grview", record.view == 1, dialog);
+    SetButtonCheck("fity", calc->plotFitY != 0, dialog);
     SetButtonCheck(RateButton(record.rate), 1, dialog);
     SetButtonCheck("pltX", (calc->plotAbscissaMode & kAxisX) != 0, dialog);
     SetButtonCheck("pltY", (calc->plotAbscissaMode & kAxisY) != 0, dialog);
@@ -302,6 +356,8 @@ void progOptionsOpen(Window *programWindow, Calculator *calc, WindowRef *open) {
     SetButtonFunction("Cancel", CloseDialogButton, dialog);
     for (const char *name : {"minref", "medref", "maxref"})
         SetButtonFunction(name, RatePressed, dialog);
+    for (const char *name : {"ptview", "grview"})
+        SetButtonFunction(name, ViewPressed, dialog);
     SetButtonFunction("OK", OptionsOk, dialog);
     ShowDialog(dialog);
     if (WindowRefLive(ref))

@@ -44,8 +44,9 @@ namespace {
 constexpr uint32_t kProgramMagic = 0x50524F47;
 constexpr int kButtonColumn = 8;      // cells: the buttons' width
 constexpr int kProgramMinHeight = 38; // cells: the buttons' column and the status bar below it
-constexpr int kListingWidth = 120;    // pixels: the listing's widest
-constexpr int kListingGap = 16;       // pixels between the listing and the plot: its scroller
+// Pixels on an ordinary screen; a HiDPI screen's scale (ScreenScale) multiplies them.
+constexpr int kListingWidth = 120; // the listing's widest
+constexpr int kListingGap = 16;    // between the listing and the plot: its scroller
 constexpr int kLastLine = kRecorderLastLine;
 constexpr int kLineTextLimit = 223; // characters of a step drawn
 // Steps start right of the state arrow; a label stands out to the left of the other steps.
@@ -59,12 +60,18 @@ struct ProgramWindow {
     Calculator *calc; // the panel's; valid while the panel lives, which closes this window first
     WindowRef window, listing, scroller, plot, status;
     WindowRef options; // the options dialog while it runs
+    // The options dialog is open: a run, a new program or a new mode now would use values the
+    // dialog is about to change, so their buttons and keys wait until it closes.
+    bool optionsOpen;
     bool asking;       // "Save changes?" is open: a second close or Load waits for its answer
     WindowRef insert;  // the Insert list while it runs
     int written[4];    // PROGRAM_WINDOW_ULX, _ULY, _WIDTH, _HEIGHT as last written
     int shownMark;     // the line the arrow was last drawn on
     Color arrow[5];    // the plot colour table, for the state arrow
     Recorder recorder; // the steps of the number being typed, for the delete key
+    // The panel's own key handler while a run goes: the window holds the panel's keys then, so
+    // Escape on the panel stops the run (PanelKeyWhileRunning).
+    WindowValueProc panelKey;
 };
 
 int ProgramRelease(Window *w);
@@ -106,7 +113,7 @@ void SetProgramButtons(bool busy, ProgramWindow *r) {
         return;
     const bool recording = busy && r->calc->recorderMode > 0;
     const bool running = busy && r->calc->recorderMode < 0;
-    const bool idle = !busy;
+    const bool idle = !busy && !r->optionsOpen;
     for (const char *name :
          {"Load", "Save", "Record", "Run", "Normal", "2D Plot", "3D Plot", "Options", "Print"})
         EnableItem(name, idle, w);
@@ -150,7 +157,34 @@ void ShowLine(ProgramWindow *r) {
     }
 }
 
+int StopRunKey(ProgramWindow *r);
+
+// While a run goes the panel's keys come here first: Escape stops the run (the README promises
+// it, and the panel has no use of its own for Escape), every other key is the panel's.
+int PanelKeyWhileRunning(int key, Window *panel) {
+    ProgramWindow *r = gOpen && gOpen->magic == kProgramMagic ? gOpen : nullptr;
+    WindowValueProc own = r ? r->panelKey : nullptr;
+    if (r && key == keyEscape && r->calc->recorderMode < 0)
+        return StopRunKey(r);
+    return own ? own(key, panel) : 0;
+}
+
+// The panel's keys are held while a run goes and given back when it ends or the window goes.
+void HoldPanelKeys(bool hold, ProgramWindow *r) {
+    Window *panel = WindowRefGet(r->panel);
+    if (!panel)
+        return;
+    if (hold && panel->onKey != PanelKeyWhileRunning) {
+        r->panelKey = panel->onKey;
+        panel->onKey = PanelKeyWhileRunning;
+    } else if (!hold && panel->onKey == PanelKeyWhileRunning) {
+        panel->onKey = r->panelKey;
+        r->panelKey = nullptr;
+    }
+}
+
 void RefreshStatus(ProgramWindow *r) {
+    HoldPanelKeys(r->calc->recorderMode < 0, r);
     Buffer *b = ProgramOfRecord(r);
     Window *status = WindowRefGet(r->status);
     ShowLine(r);
@@ -264,13 +298,15 @@ int StatusLayout(Window *bar) {
 
 // ---- the listing ---------------------------------------------------------------------------
 
-// The arrow is drawn for the screen's pixels; on paper it is scaled by the printer's resolution
-// over the screen's, as the listing's font is, so it keeps its size and its place on its step.
+// The arrow and the indents are drawn in an ordinary screen's pixels, each one s by s on a HiDPI
+// screen (ScreenScale); on paper they are scaled further by the printer's resolution over the
+// screen's, as the listing's font is, so the arrow keeps its size and its place on its step.
 double ListingScale(const GC *gc) {
     const GC *screen = ScreenGC();
-    return PrintingColors() && screen && screen->dpiY > 0 && gc->dpiY > 0
-               ? (double)gc->dpiY / screen->dpiY
-               : 1.0;
+    const double paper = PrintingColors() && screen && screen->dpiY > 0 && gc->dpiY > 0
+                             ? (double)gc->dpiY / screen->dpiY
+                             : 1.0;
+    return ScreenScale() * paper;
 }
 
 int Scaled(int v, double scale) { return (int)lround(v * scale); }
@@ -334,7 +370,8 @@ int ListingLayout(Window *listing) {
     const int clientW = window->right - window->left + 1;
     const int clientH = window->bottom - window->top + 1;
     const int x = CellsToPixels(kButtonColumn, d->cellWidth);
-    int width = clientW - 23 < kListingWidth ? clientW - 23 : kListingWidth;
+    const int s = ScreenScale();
+    int width = clientW - 23 * s < kListingWidth * s ? clientW - 23 * s : kListingWidth * s;
     int height = clientH - statusHeight;
     width = width > 1 ? width : 1;
     height = height > 1 ? height : 1;
@@ -345,7 +382,7 @@ int ListingLayout(Window *listing) {
     if (!WindowRefLive(ref))
         return 0;
     if (Window *plot = WindowRefGet(r->plot)) {
-        const int plotX = x + width + kListingGap;
+        const int plotX = x + width + kListingGap * s;
         const int plotW = clientW - plotX > 1 ? clientW - plotX : 1;
         if (plot->left != plotX || plot->top != 0 || plot->right - plot->left + 1 != plotW ||
             plot->bottom - plot->top + 1 != height)
@@ -541,7 +578,8 @@ void LoadProgram(ProgramWindow *r) {
     Window *window = WindowRefGet(r->window);
     Buffer *b = ProgramOfRecord(r);
     WindowRef ref = r->window;
-    if (!window || !b || r->calc->recorderMode != 0 || !ConfirmDiscard(r) || !WindowRefLive(ref))
+    if (!window || !b || r->calc->recorderMode != 0 || r->optionsOpen || !ConfirmDiscard(r) ||
+        !WindowRefLive(ref))
         return;
     char path[PATH_MAX];
     if (InquireFile("Load Program", path, sizeof path, b->name[0] ? b->name : "*.tor", 0, window) !=
@@ -572,7 +610,7 @@ void LoadProgram(ProgramWindow *r) {
 
 void NewProgram(ProgramWindow *r) {
     WindowRef ref = r->window;
-    if (!WindowRefLive(ref) || r->calc->recorderMode != 0 || !ConfirmDiscard(r) ||
+    if (!WindowRefLive(ref) || r->calc->recorderMode != 0 || r->optionsOpen || !ConfirmDiscard(r) ||
         !WindowRefLive(ref))
         return;
     Buffer *fresh = programCreate();
@@ -589,6 +627,7 @@ void NewProgram(ProgramWindow *r) {
 // Everything a closing window must end: the run or plot, the recording, the dialogs it opened,
 // the hooks into the calculator. Safe to call more than once.
 void Detach(ProgramWindow *r) {
+    HoldPanelKeys(false, r);
     progOptionsClose(&r->options);
     if (Window *insert = WindowRefGet(r->insert)) {
         r->insert = {};
@@ -617,19 +656,13 @@ void StopRun(ProgramWindow *r) {
     Calculator *calc = r->calc;
     if (calc->recorderMode >= 0)
         return;
-    if (calc->programMode == 0) {
-        if (calc->hooks.programIdle)
-            calc->hooks.programIdle(0, calc);
-        calc->recorderMode = 0;
-    } else {
-        stopPlot(calc);
-    }
+    stopRun(calc);
     RefreshStatus(r);
 }
 
 void RunProgram(ProgramWindow *r) {
     Calculator *calc = r->calc;
-    if (calc->recorderMode != 0 || !calc->program)
+    if (calc->recorderMode != 0 || !calc->program || r->optionsOpen)
         return;
     plotSetArea(calc);
     calc->recorderMode = -1;
@@ -659,7 +692,7 @@ void RunProgram(ProgramWindow *r) {
 
 void StepProgram(ProgramWindow *r) {
     Calculator *calc = r->calc;
-    if (calc->recorderMode != 0 || calc->programMode != 0 || !calc->program)
+    if (calc->recorderMode != 0 || calc->programMode != 0 || !calc->program || r->optionsOpen)
         return;
     if (calc->restartPending) {
         if (prepareRun(calc) != 0)
@@ -671,7 +704,7 @@ void StepProgram(ProgramWindow *r) {
     if (calc->recorderMode < 0)
         calc->recorderMode = 0;
     // What the step drew shows now, not at the next run's first paint.
-    calc->paintCounter = 10000000;
+    calc->paintCounter = kPaintLetThrough;
     if (calc->hooks.plotPaint)
         calc->hooks.plotPaint(0, calc);
 }
@@ -803,7 +836,7 @@ int EditPressed(int, Window *button) {
 
 int RecordPressed(int, Window *button) {
     ProgramWindow *r = Pressed(button);
-    if (!r || r->calc->recorderMode < 0)
+    if (!r || r->calc->recorderMode < 0 || r->optionsOpen)
         return 0;
     r->calc->recorderMode = r->calc->recorderMode > 0 ? 0 : 1;
     r->calc->plotState = 0;
@@ -896,9 +929,10 @@ int ModePressed(int, Window *button) {
     if (!r || !window || !button->name)
         return 0;
     const int mode = button->name[0] == '2' ? 1 : button->name[0] == '3' ? 2 : 0;
+    const int now = r->calc->recorderMode != 0 || r->optionsOpen ? r->calc->programMode : mode;
     for (int m = 0; m < 3; m++)
-        SetButtonCheck(ModeRadio(m), m == mode, window);
-    if (r->calc->recorderMode != 0 || mode == r->calc->programMode)
+        SetButtonCheck(ModeRadio(m), m == now, window);
+    if (now == r->calc->programMode)
         return 0;
     r->calc->programMode = mode;
     WriteIntSetting("PROGRAM_MODE", mode, r->calc->settingsFile);
@@ -911,15 +945,24 @@ int ModePressed(int, Window *button) {
 int OptionsPressed(int, Window *button) {
     ProgramWindow *r = Pressed(button);
     Window *window = ProgramOf(button);
-    if (r && window && r->calc->recorderMode == 0)
-        progOptionsOpen(window, r->calc, &r->options);
+    if (!r || !window || r->calc->recorderMode != 0 || r->optionsOpen)
+        return 0;
+    WindowRef ref = r->window;
+    r->optionsOpen = true;
+    RefreshStatus(r);
+    progOptionsOpen(window, r->calc, &r->options);
+    // The window may have closed while the dialog ran (and taken the dialog with it).
+    if (RecordOf(WindowRefGet(ref)) == r) {
+        r->optionsOpen = false;
+        RefreshStatus(r);
+    }
     return 0;
 }
 
 int PrintPressed(int, Window *button) {
     ProgramWindow *r = Pressed(button);
     Window *window = ProgramOf(button);
-    if (!r || !window || r->calc->recorderMode != 0)
+    if (!r || !window || r->calc->recorderMode != 0 || r->optionsOpen)
         return 0;
     WindowRef ref = r->window;
     if (ReadPrintSettings(r->calc->settingsFile, window) != 1 || !WindowRefLive(ref))
@@ -1004,6 +1047,11 @@ int ProgramCloseEvent(Window *window) {
     return 0;
 }
 
+int StopRunKey(ProgramWindow *r) {
+    StopRun(r);
+    return 0;
+}
+
 int ProgramKey(int key, Window *window) {
     ProgramWindow *r = RecordOf(window);
     if (!r)
@@ -1011,10 +1059,8 @@ int ProgramKey(int key, Window *window) {
     const bool shift = (KeyModifiers() & kKeyModShift) != 0;
     switch (key) {
     case keyEscape:
-        if (r->calc->recorderMode < 0) {
-            StopRun(r);
-            return 0;
-        }
+        if (r->calc->recorderMode < 0)
+            return StopRunKey(r);
         return DialogKeyDefault(key, window);
     case 15: // ^O
         LoadProgram(r);
@@ -1033,6 +1079,13 @@ int ProgramKey(int key, Window *window) {
     // Everything else is the calculator's, so a program is recorded from the keyboard too.
     Window *panel = WindowRefGet(r->panel);
     return panel && panel->onKey ? panel->onKey(key, panel) : 0;
+}
+
+// The keys of the children that have no use for keys (the plot, the scroller, the status bar,
+// the labels) are the window's: Escape stops a run wherever the keyboard is.
+int ChildKey(int key, Window *child) {
+    Window *window = ProgramOf(child);
+    return window && window->onKey ? window->onKey(key, window) : 0;
 }
 
 const DialogItem kButtons[] = {
@@ -1055,6 +1108,14 @@ const DialogItem kButtons[] = {
     {0, 34, kButtonColumn, 2, kDialogButtonItem, "Close", nullptr, nullptr},
 };
 constexpr int kButtonCount = sizeof kButtons / sizeof kButtons[0];
+
+// The buttons of the column take Space and Return themselves and give the rest to the window.
+bool HasOwnKeys(const Window *w) {
+    for (const DialogItem &item : kButtons)
+        if (item.flags != kDialogLabelItem && w->name && strcmp(w->name, item.name) == 0)
+            return true;
+    return false;
+}
 
 struct Handler {
     const char *name;
@@ -1182,6 +1243,9 @@ Window *OpenProgramWindow(Window *panel, Window *tape, WindowRef *slot) {
     listing->onKey = ListingKey;
     plot->background = defaults->white;
     plot->foreground = defaults->black;
+    for (Window *c = window->chain; c; c = c->chain)
+        if (WindowIsDescendant(c, window) && c != listing && !HasOwnKeys(c))
+            c->onKey = ChildKey;
 
     calc->hooks.recordStep = RecordStep;
     calc->hooks.recordText = RecordText;

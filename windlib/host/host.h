@@ -319,6 +319,13 @@ struct HostOps {
     // A solid line of `width` from the current position up to, not including, (x, y).
     void (*lineTo)(HostDevice *device, int x, int y, int width, HostColor color);
     void (*setPixel)(HostDevice *device, int x, int y, int width, HostColor color);
+    // `count` lines in one path, each from (x0, y0) to (x1, y1) of its four numbers and drawn
+    // as lineTo draws it: the pixels of a long plot in one go.
+    void (*segments)(HostDevice *device, const int *xyxy, int count, int width, HostColor color);
+    // An anti-aliased line of `width` pixels through `count` points (x, y pairs, pixels), with
+    // round joins and ends, in one stroke.
+    void (*smoothPath)(HostDevice *device, const double *xy, int count, double width,
+                       HostColor color);
     void (*fillRect)(HostDevice *device, const HostRect *rect, HostColor color);
     // Text in the text colour on the background colour; with updatePos the text starts at the
     // current position, which moves past it.

@@ -261,6 +261,49 @@ void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color
     cairo_stroke(cr);
 }
 
+// Each line as lineTo draws it; the device keeps its current position. Filled into one path,
+// lines that overlap would not light the same pixels without anti-aliasing.
+void HostDrawSegments(HostDevice *device, const int *xyxy, int count, int width, HostColor color) {
+    if (!xyxy)
+        return;
+    const int x = device->currentX, y = device->currentY;
+    for (int i = 0; i < count; i++) {
+        const int *p = xyxy + 4 * i;
+        device->currentX = p[0];
+        device->currentY = p[1];
+        HostDrawLineTo(device, p[2], p[3], width, color);
+    }
+    device->currentX = x;
+    device->currentY = y;
+}
+
+// Anti-aliased, whatever the device's own pixel rules: a curve drawn smooth. Points are cut to
+// a band around the device first (cairo's coordinates are 24.8 fixed point).
+void HostDrawSmoothPath(HostDevice *device, const double *xy, int count, double width,
+                        HostColor color) {
+    if (!xy || count < 2)
+        return;
+    const double limit = 4.0 * (device->width + device->height) + 1000.0;
+    cairo_t *cr = device->cr;
+    cairo_new_path(cr);
+    for (int i = 0; i < count; i++) {
+        const double x = std::clamp(xy[2 * i], -limit, limit);
+        const double y = std::clamp(xy[2 * i + 1], -limit, limit);
+        if (i == 0)
+            cairo_move_to(cr, x, y);
+        else
+            cairo_line_to(cr, x, y);
+    }
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    cairo_set_line_width(cr, width > 0 ? width : 1.0);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    HostDrawSetSource(device, color);
+    cairo_stroke(cr);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+}
+
 void HostDrawSetPixel(HostDevice *device, int x, int y, int width, HostColor color) {
     if (width < 1)
         width = 1;

@@ -7,6 +7,8 @@
 
 #include <cairo.h>
 
+#include <string>
+
 struct HostDevice {
     cairo_t *cr;          // drawing context, translated to the device origin and clipped
     HostWindow *window;   // the window drawn on, null for a printer
@@ -20,6 +22,10 @@ struct HostDevice {
     int currentY;         //
     HostFont *font;       // selected font, null for the default
     HostPalette *palette; // selected palette, null for none
+    // An SVG picture's texts as SVG text elements, in points: cairo draws text there as glyph
+    // outlines, and these go into the file beside them so its words can be found. Null
+    // elsewhere.
+    std::string *textLayer;
 };
 
 // Makes a device over `cr` (which the device then owns). Null when memory runs out.
@@ -42,6 +48,9 @@ void HostDrawMoveTo(HostDevice *device, int x, int y);
 void HostDrawGetCurrentPos(HostDevice *device, int *x, int *y);
 void HostDrawLineTo(HostDevice *device, int x, int y, int width, HostColor color);
 void HostDrawSetPixel(HostDevice *device, int x, int y, int width, HostColor color);
+void HostDrawSegments(HostDevice *device, const int *xyxy, int count, int width, HostColor color);
+void HostDrawSmoothPath(HostDevice *device, const double *xy, int count, double width,
+                        HostColor color);
 void HostDrawFillRect(HostDevice *device, const HostRect *rect, HostColor color);
 void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int length, int updatePos);
 int HostDrawPutBitmap(HostDevice *device, int x, int y, int width, int height, int sourceX,
@@ -81,6 +90,10 @@ int HostPrinterEndPage(HostDevice *printer);
 int HostPrinterEndDoc(HostDevice *printer);
 const char *HostPrinterFailure(void);
 HostDevice *HostCreatePicture(const char *file, int kind, int width, int height, int dpi);
+// Notes a text drawn on a device with a text layer: its left end at x and baseline at y, device
+// pixels, in a font `size` pixels high.
+void HostNoteText(HostDevice *device, double x, double y, double size, const char *text,
+                  int length);
 int HostFinishPicture(HostDevice *picture);
 
 // The classic system colours both backends report.
@@ -106,6 +119,8 @@ constexpr HostOps HostRendererOps(const char *name) {
     ops.getCurrentPos = HostDrawGetCurrentPos;
     ops.lineTo = HostDrawLineTo;
     ops.setPixel = HostDrawSetPixel;
+    ops.segments = HostDrawSegments;
+    ops.smoothPath = HostDrawSmoothPath;
     ops.fillRect = HostDrawFillRect;
     ops.textOut = HostDrawTextOut;
     ops.putBitmap = HostDrawPutBitmap;

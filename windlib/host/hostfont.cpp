@@ -383,6 +383,8 @@ void HostDrawTextOut(HostDevice *device, int x, int y, const char *text, int len
     HostDrawSetSource(device, device->textColor);
     cairo_show_glyphs(device->cr, glyphs, length);
     delete[] glyphs;
+    if (device->textLayer)
+        HostNoteText(device, x, y + f->ascent, f->height, text, length);
     if (updatePos)
         device->currentX = pen;
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -231,14 +232,83 @@ HostDevice *HostCreatePicture(const char *file, int kind, int width, int height,
         gFailure = "Out of memory";
         return nullptr;
     }
+    if (kind == kHostPictureSvg)
+        device->textLayer = new (std::nothrow) std::string;
     gFailure.clear();
     gPicture = {device, surface, file, kind};
     return device;
 }
 
+void HostNoteText(HostDevice *device, double x, double y, double size, const char *text,
+                  int length) {
+    const double points = 72.0 / (device->dpiX > 0 ? device->dpiX : 96);
+    char head[160];
+    snprintf(head, sizeof head, "<text x=\"%.2f\" y=\"%.2f\" font-size=\"%.2f\">", x * points,
+             y * points, size * points);
+    std::string &layer = *device->textLayer;
+    layer += head;
+    for (int i = 0; i < length; i++) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+        case '&':
+            layer += "&amp;";
+            break;
+        case '<':
+            layer += "&lt;";
+            break;
+        case '>':
+            layer += "&gt;";
+            break;
+        default:
+            if (c >= 0x20 && c < 0x7F) {
+                layer += static_cast<char>(c);
+            } else if (c >= 0xA0) { // Latin-1 as the character it is
+                char ref[16];
+                snprintf(ref, sizeof ref, "&#%u;", c);
+                layer += ref;
+            }
+        }
+    }
+    layer += "</text>\n";
+}
+
+namespace {
+
+// Puts the text layer into the SVG file cairo wrote, before its end, as a group that is not
+// painted (the glyphs are): replaced in one step, so a failure leaves cairo's file whole.
+bool AddTextLayer(const std::string &file, const std::string &layer) {
+    FILE *in = fopen(file.c_str(), "rb");
+    if (!in)
+        return false;
+    std::string svg;
+    char chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, in)) > 0)
+        svg.append(chunk, n);
+    fclose(in);
+    const size_t end = svg.rfind("</svg>");
+    if (end == std::string::npos)
+        return false;
+    svg.insert(end, "<g fill-opacity=\"0\" font-family=\"sans-serif\">\n" + layer + "</g>\n");
+    const std::string temporary = file + ".text";
+    FILE *out = fopen(temporary.c_str(), "wb");
+    if (!out)
+        return false;
+    const bool written = fwrite(svg.data(), 1, svg.size(), out) == svg.size();
+    if (fclose(out) != 0 || !written || rename(temporary.c_str(), file.c_str()) != 0) {
+        remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int HostFinishPicture(HostDevice *picture) {
     if (!picture || picture != gPicture.device)
         return 1;
+    std::string *layer = picture->textLayer;
+    picture->textLayer = nullptr;
     HostDeviceDestroy(picture);
     cairo_surface_t *surface = gPicture.surface;
     cairo_status_t status = gPicture.kind == kHostPicturePng
@@ -247,6 +317,12 @@ int HostFinishPicture(HostDevice *picture) {
     if (status != CAIRO_STATUS_SUCCESS)
         gFailure = "Cannot write " + gPicture.file + ": " + cairo_status_to_string(status);
     cairo_surface_destroy(surface);
+    bool failed = status != CAIRO_STATUS_SUCCESS;
+    if (!failed && layer && !layer->empty() && !AddTextLayer(gPicture.file, *layer)) {
+        gFailure = "Cannot write " + gPicture.file + ": " + strerror(errno);
+        failed = true;
+    }
+    delete layer;
     gPicture = {};
-    return status == CAIRO_STATUS_SUCCESS ? 0 : 1;
+    return failed ? 1 : 0;
 }

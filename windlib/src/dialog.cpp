@@ -435,19 +435,21 @@ void SetCurrentItem(Window *item) {
         return;
     dialog->current = item;
     WindowRef ref = WindowRefOf(item);
-    if (WindowIsLive(previous) && previous->parent == dialog) {
-        if (IsTextItem(previous)) {
-            TextSelectColumns(1, 0, previous);
-            previous->damageLeft = previous->damageTop = 0;
-            previous->damageRight = previous->right - previous->left;
-            previous->damageBottom = previous->bottom - previous->top;
-        }
-        PostEvent(kEventRedraw, 0, previous);
-    }
-    if (!WindowRefLive(ref))
-        return;
+    WindowRef left =
+        WindowIsLive(previous) && previous->parent == dialog ? WindowRefOf(previous) : WindowRef{};
     if (item->flags & kWindowTakesFocus)
         FocusItem(item);
+    // The item left loses its selection after the focus has moved: the focus change repaints it
+    // only to hide its caret, and would leave the old selection on the screen.
+    if (Window *gone = WindowRefGet(left)) {
+        if (IsTextItem(gone)) {
+            TextSelectColumns(1, 0, gone);
+            gone->damageLeft = gone->damageTop = 0;
+            gone->damageRight = gone->right - gone->left;
+            gone->damageBottom = gone->bottom - gone->top;
+        }
+        PostEvent(kEventRedraw, 0, gone);
+    }
     if (WindowRefLive(ref))
         PostEvent(kEventRedraw, 0, item);
 }

@@ -119,6 +119,12 @@ Color SetForeground(Color color, GC *gc); // the previous colour
 Color SetBackground(Color color, GC *gc);
 void MovePen(int x, int y, GC *gc);
 void DrawLine(int x, int y, GC *gc); // from the current position; both ends drawn
+// `count` lines, each from (x0, y0) to (x1, y1) of its four numbers, drawn as DrawLine draws
+// them, in one go; the current position ends at the last line's end.
+void DrawLines(const int *xyxy, int count, GC *gc);
+// An anti-aliased line `width` units wide through `count` points (x, y pairs in the GC's units,
+// fractions kept), with round joins and ends: a smooth curve.
+void DrawSmoothPath(const double *xy, int count, double width, GC *gc);
 void PlotPoint(int x, int y, GC *gc);
 void FillBox(int x1, int y1, int x2, int y2, GC *gc); // both corners included
 void SetLineAttributes(int width, int style, int extra, GC *gc);

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -392,6 +393,56 @@ void MovePen(int x, int y, GC *gc) {
 void DrawLine(int x, int y, GC *gc) {
     if (Usable(gc, OPERATION(gc, lineTo), __LINE__))
         gc->operations.lineTo(x, y, gc);
+}
+
+void DrawLines(const int *xyxy, int count, GC *gc) {
+    if (!Usable(gc, OPERATION(gc, lineTo), __LINE__) || !xyxy || count <= 0)
+        return;
+    const HostOps *h = Host();
+    std::vector<int> device(4 * static_cast<size_t>(count));
+    for (int i = 0; i < count; i++) {
+        const int *p = xyxy + 4 * i;
+        const int x0 = ToPixels(p[0], false, gc), y0 = ToPixels(p[1], true, gc);
+        int x1 = ToPixels(p[2], false, gc), y1 = ToPixels(p[3], true, gc);
+        // As OpLineTo: an axis-aligned line reaches one pixel further, so both ends are drawn.
+        if (y1 == y0)
+            x1 += x1 >= x0 ? 1 : -1;
+        else if (x1 == x0)
+            y1 += y1 > y0 ? 1 : -1;
+        int *d = device.data() + 4 * i;
+        d[0] = DeviceX(x0, gc);
+        d[1] = DeviceY(y0, gc);
+        d[2] = DeviceX(x1, gc);
+        d[3] = DeviceY(y1, gc);
+    }
+    h->segments(gc->device, device.data(), count, gc->lineWidth, DeviceColor(gc->foreground, gc));
+    const int *last = xyxy + 4 * (count - 1);
+    gc->currentX = ToPixels(last[2], false, gc);
+    gc->currentY = ToPixels(last[3], true, gc);
+    h->moveTo(gc->device, DeviceX(gc->currentX, gc), DeviceY(gc->currentY, gc));
+}
+
+void DrawSmoothPath(const double *xy, int count, double width, GC *gc) {
+    if (!Usable(gc, OPERATION(gc, lineTo), __LINE__) || !xy || count < 2)
+        return;
+    double sx = 1.0, sy = 1.0; // units to pixels, fractions kept
+    if (gc->units == kUnitsPoints) {
+        sx = gc->dpiX / 72.0;
+        sy = gc->dpiY / 72.0;
+    } else if (gc->units == kUnitsHundredthPoints) {
+        sx = gc->dpiX / 7200.0;
+        sy = gc->dpiY / 7200.0;
+    } else if (gc->units == kUnitsCells) {
+        const ToolkitDefaults *d = GetToolkitDefaults();
+        sx = d ? d->cellWidth / 65536.0 : 1.0;
+        sy = d ? d->cellHeight / 65536.0 : 1.0;
+    }
+    std::vector<double> device(2 * static_cast<size_t>(count));
+    for (int i = 0; i < count; i++) {
+        device[2 * i] = xy[2 * i] * sx + gc->originX;
+        device[2 * i + 1] = xy[2 * i + 1] * sy + gc->originY;
+    }
+    Host()->smoothPath(gc->device, device.data(), count, width * sx, DeviceColor(gc->foreground, gc));
 }
 
 void PlotPoint(int x, int y, GC *gc) {

@@ -362,12 +362,14 @@ int TextPaint(Window *w) {
         }
     }
 
-    // Keep the cursor column in view.
+    // Keep the cursor column in view; a cursor within the first width of the line shows the
+    // line from its start, so a short text is seen whole wherever the cursor is in it.
     int m = PrefixWidth(LockLine(b), b->currentColumn - 1, d, w, gc);
     if (d->scrollLock != kScrollLockValue &&
         (d->leftOffset < 0 || m < d->leftOffset || m >= d->leftOffset + gc->innerWidth)) {
         DamageAll(w);
-        d->leftOffset = m - gc->innerWidth / 2 > 0 ? m - gc->innerWidth / 2 : 0;
+        d->leftOffset =
+            m < gc->innerWidth || m - gc->innerWidth / 2 < 0 ? 0 : m - gc->innerWidth / 2;
     }
 
     GC *outer = gPaintGC;

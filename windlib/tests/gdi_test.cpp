@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace windtest;
 
@@ -40,6 +41,8 @@ class GdiTest : public WindTest {
                 n += HeadlessPixel(top->host, x, y) == rgb;
         return n;
     }
+    // A coordinate in those units as pixels at the window's 96 dpi.
+    static int DeviceUnits(int v, int units) { return units == kUnitsPoints ? v * 96 / 72 : v; }
     Window *top = nullptr;
 };
 
@@ -72,6 +75,61 @@ TEST_F(GdiTest, LinesDrawBothEndsAndFillsIncludeBothCorners) {
         ReleaseGC(gc);
         EXPECT_EQ(c.pixels, Count(kInkRgb)) << c.label;
     }
+}
+
+// Many lines in one go light exactly the pixels DrawLine lights one by one, in points as in
+// pixels, whatever their directions and lengths.
+TEST_F(GdiTest, LinesInOneGoLightWhatLineByLineLights) {
+    const std::vector<int> lines = {
+        0,   0,   300, 250, 10, 200, 10, 20, 40,  30,  290, 30, 310, 250, 5,   3,   // mixed
+        100, 100, 101, 140, 60, 60,  60, 60, -50, 120, 900, 80, 200, 10,  190, 255, // and more
+    };
+    const int count = static_cast<int>(lines.size() / 4);
+    for (int units : {kUnitsPixels, kUnitsPoints}) {
+        std::vector<int64_t> one, all;
+        for (int pass = 0; pass < 2; pass++) {
+            GC *gc = Fresh();
+            SetUnits(units, gc);
+            if (pass == 0) {
+                for (int i = 0; i < count; i++) {
+                    MovePen(lines[4 * i], lines[4 * i + 1], gc);
+                    DrawLine(lines[4 * i + 2], lines[4 * i + 3], gc);
+                }
+            } else {
+                DrawLines(lines.data(), count, gc);
+                EXPECT_EQ(DeviceUnits(lines[4 * count - 2], units), gc->currentX);
+            }
+            ReleaseGC(gc);
+            std::vector<int64_t> &pixels = pass == 0 ? one : all;
+            for (int y = 0; y < 260; y++)
+                for (int x = 0; x < 320; x++)
+                    pixels.push_back(HeadlessPixel(top->host, x, y));
+        }
+        EXPECT_EQ(one, all) << "units " << units;
+        EXPECT_GT(Count(kInkRgb), 900) << "units " << units;
+    }
+}
+
+// A smooth path is anti-aliased: its edges take shades between the ink and the paper, and it
+// keeps to where its points lie.
+TEST_F(GdiTest, SmoothPathsAreAntiAliased) {
+    GC *gc = Fresh();
+    SetUnits(kUnitsPoints, gc);
+    const double points[] = {10, 10, 100.5, 60.25, 200, 20};
+    DrawSmoothPath(points, 3, 1.5, gc);
+    ReleaseGC(gc);
+    int shades = 0, ink = 0, away = 0;
+    for (int y = 0; y < 260; y++)
+        for (int x = 0; x < 320; x++) {
+            const int64_t p = HeadlessPixel(top->host, x, y);
+            const bool painted = p != 0xFFFFFF;
+            shades += painted && p != kInkRgb && (p & 0xFF0000) == 0xFF0000;
+            ink += painted;
+            away += painted && (y > 90 || x > 275 || x < 10); // 60.25 points is 80 pixels down
+        }
+    EXPECT_GT(shades, 100);
+    EXPECT_GT(ink, 300);
+    EXPECT_EQ(0, away);
 }
 
 TEST_F(GdiTest, UnitsConvertToDevicePixels) {

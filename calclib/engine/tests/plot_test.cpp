@@ -344,7 +344,7 @@ TEST(Plot3D, ProjectionOfTheZeroFunction) {
     EXPECT_EQ(199, v);
     project3D(0, 1e300, 1.0, nullptr, &v, &r.calc); // far beyond the int range: pinned
     EXPECT_EQ(INT_MAX, v);
-    stopPlot(&r.calc);
+    stopRun(&r.calc);
 }
 
 // ---- ends and messages ---------------------------------------------------------------------
@@ -497,7 +497,7 @@ TEST(PlotEnds, StopEndsTheRunAndPaintsOnce) {
     for (int i = 0; i < 5; i++)
         plotStep2D(&r.calc);
     paints.clear();
-    stopPlot(&r.calc);
+    stopRun(&r.calc);
     EXPECT_EQ(std::vector<int>({1}), paints); // one incremental paint the throttle lets through
     EXPECT_EQ(0, r.calc.recorderMode);
     EXPECT_EQ(3, plotArrowColor(&r.calc));
@@ -652,3 +652,171 @@ TEST(PlotCoordinates, SteepCurveStaysInRange) {
 }
 
 } // namespace
+
+// ---- the graph view ----------------------------------------------------------------------------
+
+namespace {
+
+// The graph memory as "MOVE(-2,4) LINE(-1.5,2.25) COLOR3 ..." (x and y in %g).
+std::string GraphText(const Calculator &calc) {
+    std::string s;
+    for (const GraphChunk *c = calc.graphHead; c; c = c->next)
+        for (int i = 0; i < c->count; i++) {
+            const GraphPoint &p = c->points[i];
+            char text[64];
+            if (p.kind == GRAPH_COLOR)
+                snprintf(text, sizeof text, "COLOR%g", p.x);
+            else
+                snprintf(text, sizeof text, "%s(%g,%g)", p.kind == GRAPH_LINE ? "LINE" : "MOVE",
+                         p.x, p.y);
+            s += (s.empty() ? "" : " ") + std::string(text);
+        }
+    return s;
+}
+
+} // namespace
+
+// The graph view's settings: a delta of any decimal (the 1:1 view keeps its whole part, none
+// for a fraction), the view and whether y is fitted.
+TEST(PlotSettings, GraphViewStepViewAndFit) {
+    char dir[] = "/tmp/torva-plot-settings-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    const std::string file = std::string(dir) + "/torva.ini";
+    struct Case {
+        const char *text;
+        double step;
+        int delta, view, fitY;
+    } cases[] = {
+        {"PLOT_REALM_DELTA=0.01\nPLOT_VIEW=1\nPLOT_FIT_Y=0\n", 0.01, 0, 1, 0},
+        {"PLOT_REALM_DELTA=25\nPLOT_VIEW=7\n", 25, 25, 0, 1},
+        {"PLOT_REALM_DELTA=2.5\n", 2.5, 2, 0, 1},
+        {"PLOT_REALM_DELTA=abc\n", 10, 10, 0, 1},
+        {"", 10, 10, 0, 1},
+    };
+    for (const Case &c : cases) {
+        std::ofstream(file) << "[nv]\n" << c.text;
+        Calculator calc;
+        plotReadSettings(file.c_str(), &calc);
+        EXPECT_EQ(c.step, calc.plotStep) << c.text;
+        EXPECT_EQ(c.delta, calc.plotDelta) << c.text;
+        EXPECT_EQ(c.view, calc.plotView) << c.text;
+        EXPECT_EQ(c.fitY, calc.plotFitY) << c.text;
+    }
+    EXPECT_EQ(0, system(("rm -rf " + std::string(dir)).c_str()));
+}
+
+// Axes at 1-2-5 steps: the step, the range shown (widened to ticks for fitted values), the first
+// tick, how many, and their labels.
+TEST(GraphAxes, StepsRangesAndLabels) {
+    struct Case {
+        double min, max;
+        int parts;
+        bool widen;
+        double step, shownMin, shownMax;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {0, 4, 5, true, 1, 0, 4, {"0", "1", "2", "3", "4"}},
+        {-0.99, 0.97, 5, true, 0.5, -1, 1, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},
+        {-2 * M_PI, 2 * M_PI, 6, false, 5, -2 * M_PI, 2 * M_PI, {"-5", "0", "5"}},
+        {0.1, 0.37, 5, true, 0.1, 0.1, 0.4, {"0.1", "0.2", "0.3", "0.4"}},
+        {0, 0.03, 3, true, 0.01, 0, 0.03, {"0.00", "0.01", "0.02", "0.03"}},
+        {10, 20, 6, false, 2, 10, 20, {"10", "12", "14", "16", "18", "20"}},
+        {-3e9, 5e9, 4, true, 2e9, -4e9, 6e9, {"-4e+09", "-2e+09", "0", "2e+09", "4e+09", "6e+09"}},
+        {5, 5, 4, true, 0.5, 4.5, 5.5, {"4.5", "5.0", "5.5"}},
+        {0, 0, 4, true, 0.5, -1, 1, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},
+        {std::nan(""), 3, 4, true, 0.5, -1, 1, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},
+    };
+    for (const Case &c : cases) {
+        GraphAxis a;
+        graphAxis(c.min, c.max, c.parts, c.widen, &a);
+        const std::string name = std::to_string(c.min) + ".." + std::to_string(c.max);
+        EXPECT_DOUBLE_EQ(c.step, a.step) << name;
+        EXPECT_NEAR(c.shownMin, a.min, 1e-9 * std::fabs(c.shownMin) + 1e-12) << name;
+        EXPECT_NEAR(c.shownMax, a.max, 1e-9 * std::fabs(c.shownMax) + 1e-12) << name;
+        std::vector<std::string> labels;
+        for (int i = 0; i < a.ticks; i++) {
+            char text[32];
+            graphTickLabel(graphTick(i, &a), &a, text, sizeof text);
+            labels.push_back(text);
+        }
+        EXPECT_EQ(c.labels, labels) << name;
+    }
+}
+
+// A 2D run in the graph view keeps its points in the realm's units, the step a decimal, and
+// draws no axes into memory (the painter lays them out).
+TEST(GraphView, PointsInTheRealmsUnits) {
+    PlotRun r;
+    r.calc.plotView = 1;
+    r.calc.plotMinX = -2;
+    r.calc.plotMaxX = 2;
+    r.calc.plotStep = 0.5;
+    EXPECT_EQ(10, r.plot(1, {"x^2", kEnd}));
+    EXPECT_EQ("", r.reported());
+    EXPECT_EQ("MOVE(-2,4) LINE(-2,4) LINE(-1.5,2.25) LINE(-1,1) LINE(-0.5,0.25) LINE(0,0) "
+              "LINE(0.5,0.25) LINE(1,1) LINE(1.5,2.25) LINE(2,4)",
+              GraphText(r.calc));
+    EXPECT_EQ("START", r.text());
+    double min = 0, max = 0;
+    EXPECT_TRUE(graphRangeY(&r.calc, &min, &max));
+    EXPECT_EQ(0, min);
+    EXPECT_EQ(4, max);
+    // Min Y and Max Y when y is not fitted.
+    r.calc.plotFitY = 0;
+    r.calc.plotMinY = -3;
+    r.calc.plotMaxY = 7;
+    EXPECT_TRUE(graphRangeY(&r.calc, &min, &max));
+    EXPECT_EQ(-3, min);
+    EXPECT_EQ(7, max);
+}
+
+// A point whose value fails is a gap: 1/x at 0 and e^x past the double are left out, the pen
+// lifted, and the plot goes on to its end with the calculator out of its error state. A syntax
+// error is the program's own fault and still ends the plot.
+TEST(GraphView, FailingPointsAreGaps) {
+    struct Case {
+        std::vector<std::string> program;
+        double minX, maxX, step;
+        const char *points, *reported;
+    } cases[] = {
+        {{"1/X", kEnd},
+         -1,
+         1,
+         0.5,
+         "MOVE(-1,-1) LINE(-1,-1) LINE(-0.5,-2) MOVE(0.5,2) LINE(1,1)",
+         ""},
+        {{"X", "4", "0", "0", "=", "e^x", kEnd},
+         0,
+         2,
+         1,
+         "MOVE(0,1) LINE(0,1) LINE(1,5.22147e+173)", // e^800 is past the double
+         ""},
+        {{"1/X", "plot Z", kEnd}, -1, 1, 1, "MOVE(-1,-1)", "Fatal Error: syntax error"},
+    };
+    for (const Case &c : cases) {
+        PlotRun r;
+        r.calc.plotView = 1;
+        r.calc.plotMinX = c.minX;
+        r.calc.plotMaxX = c.maxX;
+        r.calc.plotStep = c.step;
+        r.plot(1, c.program);
+        EXPECT_EQ(c.points, GraphText(r.calc)) << c.program[0];
+        EXPECT_EQ(c.reported, r.reported()) << c.program[0];
+        EXPECT_FALSE(calcIsError(&r.calc)) << c.program[0];
+        EXPECT_EQ(0, r.calc.recorderMode);
+    }
+}
+
+// Plot steps draw in the realm's units in the graph view, colours and all; as in the 1:1 view
+// the curve's point takes plot X as the program left it.
+TEST(GraphView, PlotStepsDrawInTheRealmsUnits) {
+    PlotRun r;
+    r.calc.plotView = 1;
+    r.calc.plotMinX = 0;
+    r.calc.plotMaxX = 0;
+    r.plot(1, {"plot Color 2", "1", ".", "5", "=", "plot X", "plot Y", "plot Line", "2", "=",
+               "plot X", "plot Line", "0", "=", kEnd});
+    EXPECT_EQ("COLOR2 MOVE(1.5,1.5) LINE(2,1.5) MOVE(2,0) COLOR2 LINE(1.5,1.5) LINE(2,1.5) "
+              "LINE(2,0)",
+              GraphText(r.calc));
+}

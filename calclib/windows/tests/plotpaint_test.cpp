@@ -9,12 +9,17 @@
 #include "plot.h"
 #include "plotmem.h"
 #include "plotpaint.h"
+#include "print.h"
 #include "program.h"
 #include "programtext.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -256,34 +261,44 @@ TEST_F(PlotPaintTest, StopAndExposeLeaveNoHoles) {
     for (int i = 0; i < 5; i++) // x up to 150, held back again
         plotStep2D(&calc);
     EXPECT_EQ(kWhite, Pixel(220, 180)); // the curve at x = 150
-    stopPlot(&calc);
+    stopRun(&calc);
     EXPECT_EQ(0, calc.recorderMode);
     EXPECT_TRUE(Near(220, 180, kBlack));
     EXPECT_EQ(kWhite, Pixel(270, 155)); // never computed
 }
 
-// The refresh rate: while a plot runs, one incremental paint in 10 000 requests (Minimum), in 100
-// (Medium) or every one (Maximum); the end of the plot paints once more whatever the rate.
-TEST_F(PlotPaintTest, RefreshRateThrottlesIncrementalPaints) {
+// The refresh rate paces the paints of a running plot by the clock: 4 (Minimum), 15 (Medium)
+// or 60 (Maximum) a second, and the end of the plot paints once more whatever the rate. The
+// clock here moves 50 microseconds each time it is read, so the slices and paints fall the same
+// way on every machine.
+int64_t gTicks;
+int64_t CountingClock() { return gTicks += 50; }
+
+TEST_F(PlotPaintTest, RefreshRatePacesThePaints) {
     static int painted;
     static void (*paint)(int, Calculator *);
     paint = calc.hooks.plotPaint;
     calc.hooks.plotPaint = [](int full, Calculator *c) {
         paint(full, c);
-        // An incremental paint let through starts counting anew.
-        painted += !full && c->paintCounter == 0;
+        painted += !full && c->paintCounter == 0; // a paint let through starts counting anew
     };
-    struct Case {
-        int rate, paints;
-    } cases[] = {{0, 1}, {1, 3283 / 100 + 1}, {2, 3283 + 1}};
-    for (const Case &c : cases) {
-        calc.plotRefreshRate = c.rate;
-        Load({"0", "=", "__ end __"});
-        calc.programMode = 2;
+    plotSetRunClock(CountingClock);
+    std::vector<int> counts;
+    for (int rate = 0; rate <= 2; rate++) {
+        calc.plotRefreshRate = rate;
         painted = 0;
-        EXPECT_EQ(3362, plotRun(&calc)); // 3280 grid lines and the 3 axes
-        EXPECT_EQ(c.paints, painted) << c.rate;
+        gTicks = 0;
+        RunPlot(2, {"0", "=", "__ end __"});
+        EXPECT_EQ(3362, calc.plotEvaluations); // 3280 grid lines and the 3 axes
+        // The first slice paints, then one paint a period, then the end's.
+        const double expected = static_cast<double>(gTicks) / kPlotRefreshPeriod[rate] + 2;
+        EXPECT_NEAR(expected, painted, 1.5) << "rate " << rate << ", " << gTicks << " us";
+        counts.push_back(painted);
     }
+    plotSetRunClock(nullptr);
+    EXPECT_LT(counts[0], counts[1]);
+    EXPECT_LT(counts[1], counts[2]);
+    EXPECT_GT(counts[2], 3 * counts[1] - 6); // four times as many, give or take the ends
 }
 
 // Colours and the pen through incremental and full paints. Each line is painted as it is
@@ -363,6 +378,289 @@ TEST_F(PlotPaintTest, ThreeDimensionalAxes) {
     for (const Case &c : cases)
         EXPECT_TRUE(Near(c.x, c.y, c.color)) << c.what << ": " << std::hex << Pixel(c.x, c.y)
                                              << " at " << std::dec << c.x << "," << c.y;
+}
+
+// ---- the graph view ---------------------------------------------------------------------------
+
+// The graph view's frame as painted: its edges in pixels, found by their grey at mid-height and
+// mid-width.
+struct FramePixels {
+    int left = -1, right = -1, top = -1, bottom = -1;
+};
+
+class GraphViewTest : public PlotPaintTest {
+  protected:
+    static constexpr int64_t kFrameGrey = 0x808080;
+
+    void SetUp() override {
+        PlotPaintTest::SetUp();
+        calc.plotView = 1;
+    }
+    // The frame's edges: the columns and rows painted grey (blue where an axis runs along the
+    // edge) for most of their length.
+    FramePixels Frame() {
+        FramePixels f;
+        auto edge = [](int64_t p) { return p == kFrameGrey || p == kBlue; };
+        for (int x = 0; x < 400; x++) {
+            int n = 0;
+            for (int y = 0; y < 300; y++)
+                n += edge(Pixel(x, y));
+            if (n > 150) {
+                f.left = f.left < 0 ? x : f.left;
+                f.right = x;
+            }
+        }
+        for (int y = 0; y < 300; y++) {
+            int n = 0;
+            for (int x = 0; x < 400; x++)
+                n += edge(Pixel(x, y));
+            if (n > 250) {
+                f.top = f.top < 0 ? y : f.top;
+                f.bottom = y;
+            }
+        }
+        return f;
+    }
+    // The texts of the plot window's SVG picture, in the order they were drawn.
+    std::vector<std::string> SvgTexts(const char *name) {
+        const std::string path = TestPicturePath(name);
+        EXPECT_EQ(0, wSavePicture(path.c_str(), plot));
+        std::ifstream in(path);
+        std::stringstream svg;
+        svg << in.rdbuf();
+        std::vector<std::string> texts;
+        const std::string all = svg.str();
+        static const std::regex text("<text[^>]*>([^<]*)</text>");
+        for (auto m = std::sregex_iterator(all.begin(), all.end(), text);
+             m != std::sregex_iterator(); ++m)
+            texts.push_back((*m)[1]);
+        return texts;
+    }
+    bool Dark(int x, int y) {
+        const int64_t p = Pixel(x, y);
+        return p >= 0 && (p >> 16 & 0xFF) < 0x80 && (p >> 8 & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
+    }
+    bool DarkNear(double x, double y, int reach = 2) {
+        for (int dy = -reach; dy <= reach; dy++)
+            for (int dx = -reach; dx <= reach; dx++)
+                if (Dark(static_cast<int>(std::lround(x)) + dx,
+                         static_cast<int>(std::lround(y)) + dy))
+                    return true;
+        return false;
+    }
+};
+
+// A table of realms in the graph view: the frame fills the window below the header, the axes
+// lie where zero does (or along the frame's edge when zero is outside), the curve passes where
+// its values put it, and the ticks are labelled at a 1-2-5 step (the SVG's texts, after the
+// header's two lines).
+TEST_F(GraphViewTest, AxesTicksAndLabelsForATableOfRealms) {
+    struct Case {
+        const char *name;
+        std::vector<std::string> program;
+        bool radians;
+        double minX, maxX, step;
+        bool fitY;
+        double minY, maxY; // the range the y axis must show
+        std::vector<std::string> xLabels, yLabels;
+        double (*f)(double);
+    } cases[] = {
+        {"square",
+         {"x^2", "__ end __"},
+         false,
+         -2,
+         2,
+         0.01,
+         true,
+         0,
+         4,
+         {"-2", "-1", "0", "1", "2"},
+         {"0", "1", "2", "3", "4"},
+         [](double x) { return x * x; }},
+        {"sine",
+         {"sin", "__ end __"},
+         true,
+         -2 * M_PI,
+         2 * M_PI,
+         0.01,
+         true,
+         -1,
+         1,
+         {"-5", "0", "5"},
+         {"-1.0", "-0.5", "0.0", "0.5", "1.0"},
+         [](double x) { return std::sin(x); }},
+        {"away from zero",
+         {"/", "2", "=", "__ end __"},
+         false,
+         10,
+         20,
+         0.5,
+         true,
+         5,
+         10,
+         {"10", "12", "14", "16", "18", "20"},
+         {"5", "6", "7", "8", "9", "10"},
+         [](double x) { return x / 2; }},
+        {"given y",
+         {"x^2", "__ end __"},
+         false,
+         -2,
+         2,
+         0.05,
+         false,
+         -2,
+         6,
+         {"-2", "-1", "0", "1", "2"},
+         {"-2", "0", "2", "4", "6"},
+         [](double x) { return x * x; }},
+    };
+    for (const Case &c : cases) {
+        calc.radians = c.radians;
+        calc.plotMinX = c.minX;
+        calc.plotMaxX = c.maxX;
+        calc.plotStep = c.step;
+        calc.plotFitY = c.fitY;
+        calc.plotMinY = c.fitY ? -200 : c.minY;
+        calc.plotMaxY = c.fitY ? 200 : c.maxY;
+        RunPlot(1, c.program);
+        EXPECT_EQ(std::vector<std::string>{}, reports) << c.name;
+        Expose();
+        SavePng((std::string("graph-") + c.name + ".png").c_str());
+        const FramePixels f = Frame();
+        // Below the header (two lines from 5 points down), to within a margin of the edges.
+        EXPECT_GT(f.top, 38) << c.name;
+        EXPECT_LT(f.top, 60) << c.name;
+        EXPECT_GT(f.bottom, 260) << c.name;
+        EXPECT_LT(f.left, 60) << c.name;
+        EXPECT_GT(f.right, 370) << c.name;
+        auto px = [&](double x) {
+            return f.left + (x - c.minX) * (f.right - f.left) / (c.maxX - c.minX);
+        };
+        auto py = [&](double y) {
+            return f.bottom - (y - c.minY) * (f.bottom - f.top) / (c.maxY - c.minY);
+        };
+        // The y axis at x = 0, or along the left edge; the x axis at y = 0, or along the bottom.
+        const double axisX = c.minX <= 0 && 0 <= c.maxX ? px(0) : f.left;
+        const double axisY = c.minY <= 0 && 0 <= c.maxY ? py(0) : f.bottom;
+        for (int y = f.top + 5; y < f.bottom - 5; y += 7)
+            EXPECT_TRUE(Near(static_cast<int>(std::lround(axisX)), y, kBlue) ||
+                        DarkNear(axisX, y, 1))
+                << c.name << " y axis at " << y;
+        for (int x = f.left + 5; x < f.right - 5; x += 7)
+            EXPECT_TRUE(Near(x, static_cast<int>(std::lround(axisY)), kBlue) ||
+                        DarkNear(x, axisY, 1))
+                << c.name << " x axis at " << x;
+        // The curve where its values put it, across the whole width.
+        for (int i = 0; i <= 8; i++) {
+            const double x = c.minX + (c.maxX - c.minX) * i / 8;
+            const double y = c.f(x);
+            if (y < c.minY || y > c.maxY)
+                continue;
+            EXPECT_TRUE(DarkNear(px(x), py(y))) << c.name << " curve at x = " << x;
+        }
+        EXPECT_FALSE(DarkNear(px(c.minX + (c.maxX - c.minX) / 4), py(c.maxY) + 4, 1)) << c.name;
+        // The labels: the header's two lines, then x's ticks and y's.
+        const std::vector<std::string> texts =
+            SvgTexts((std::string("graph-") + c.name + ".svg").c_str());
+        std::vector<std::string> want = c.xLabels;
+        want.insert(want.end(), c.yLabels.begin(), c.yLabels.end());
+        ASSERT_GE(texts.size(), 2u) << c.name;
+        EXPECT_EQ(want, std::vector<std::string>(texts.begin(), texts.end() - 2)) << c.name;
+        EXPECT_EQ(0u, texts[texts.size() - 2].find("torva plot")) << c.name;
+    }
+    calc.radians = 0;
+}
+
+// y = x^2 over -2..2: a parabola that fills the frame from edge to edge and bottom to top.
+TEST_F(GraphViewTest, TheParabolaFillsTheWindow) {
+    calc.plotMinX = -2;
+    calc.plotMaxX = 2;
+    calc.plotStep = 0.01;
+    RunPlot(1, {"x^2", "__ end __"});
+    EXPECT_EQ(402, calc.plotEvaluations); // 401 points, the first one twice (a move, a line)
+    const FramePixels f = Frame();
+    int left = 400, right = -1, top = 300, bottom = -1;
+    for (int y = f.top - 3; y <= f.bottom + 3; y++)
+        for (int x = f.left - 3; x <= f.right + 3; x++)
+            if (Dark(x, y) && Pixel(x, y) != kBlue && Pixel(x, y) != kFrameGrey) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    EXPECT_LE(std::abs(left - f.left), 3);
+    EXPECT_LE(std::abs(right - f.right), 3);
+    EXPECT_LE(std::abs(top - f.top), 3);
+    EXPECT_LE(std::abs(bottom - f.bottom), 3);
+    // Anti-aliased: shades of grey along the curve, not only black.
+    int shades = 0;
+    for (int y = f.top; y <= f.bottom; y++)
+        for (int x = f.left; x <= f.right; x++) {
+            const int64_t p = Pixel(x, y);
+            shades +=
+                p != kWhite && p != kBlack && (p & 0xFF) == (p >> 16 & 0xFF) && (p & 0xFF) < 0xC0;
+        }
+    EXPECT_GT(shades, 100);
+}
+
+// 1/x over -2..2: x = 0 has no value; the curve has a gap there instead of a line through the
+// pole, and the plot goes on to its end without a message.
+TEST_F(GraphViewTest, APoleLeavesAGap) {
+    calc.plotMinX = -2;
+    calc.plotMaxX = 2;
+    calc.plotStep = 0.25;
+    RunPlot(1, {"1/X", "__ end __"});
+    EXPECT_EQ(std::vector<std::string>{}, reports);
+    EXPECT_EQ(18, calc.plotEvaluations); // 17 points, the first one twice
+    EXPECT_EQ(17, calc.graphCount);      // the point at 0 is missing
+    EXPECT_FALSE(calcIsError(&calc));
+    const FramePixels f = Frame();
+    const double zeroX = (f.left + f.right) / 2.0;
+    auto py = [&](double y) { return f.bottom - (y + 4) * (f.bottom - f.top) / 8.0; };
+    // Both branches come near the pole...
+    EXPECT_TRUE(DarkNear(zeroX + (f.right - f.left) / 16.0, py(4)));
+    EXPECT_TRUE(DarkNear(zeroX - (f.right - f.left) / 16.0, py(-4)));
+    // ...and nothing of the curve crosses between them.
+    for (int y = static_cast<int>(py(3)); y <= static_cast<int>(py(-3)); y++)
+        for (int x = static_cast<int>(zeroX) - 3; x <= static_cast<int>(zeroX) + 3; x++)
+            EXPECT_FALSE(Dark(x, y) && Pixel(x, y) != kBlue) << x << "," << y;
+    SavePng("graph-pole.png");
+}
+
+// The 3D graph: the bowl fitted to the window whatever the realm's size (the same picture for
+// a realm of 4 and of 40 000), filling its height below the header, with z labelled in the
+// values' own units.
+TEST_F(GraphViewTest, ThreeDimensionalGraphIsFittedToTheWindow) {
+    std::vector<std::vector<int>> boxes;
+    for (double half : {2.0, 200.0, 20000.0}) {
+        calc.plotMinX = calc.plotMinY = -half;
+        calc.plotMaxX = calc.plotMaxY = half;
+        calc.plotStep = half / 10;
+        RunPlot(2, {"recall A", "x^2", "+", "recall B", "x^2", "=", "__ end __"});
+        EXPECT_EQ(std::vector<std::string>{}, reports);
+        std::vector<int> box = {400, 300, -1, -1}; // the ink's left, top, right, bottom
+        for (int y = 45; y < 300; y++)
+            for (int x = 0; x < 400; x++)
+                if (Dark(x, y)) {
+                    box[0] = std::min(box[0], x);
+                    box[1] = std::min(box[1], y);
+                    box[2] = std::max(box[2], x);
+                    box[3] = std::max(box[3], y);
+                }
+        EXPECT_GT(box[3] - box[1], 180) << half;
+        EXPECT_GT(box[2] - box[0], 180) << half;
+        EXPECT_NEAR(200, (box[0] + box[2]) / 2, 40) << half;
+        boxes.push_back(box);
+        SavePng(("graph-bowl-" + std::to_string(boxes.size()) + ".png").c_str());
+        const std::vector<std::string> texts = SvgTexts("graph-bowl.svg");
+        char highest[32]; // z's top tick: the bowl's rim at the realm's corners
+        snprintf(highest, sizeof highest, "%g", 2 * half * half);
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), std::string(highest))) << half;
+    }
+    // The same bowl in the same place; only z's labels at the left grow with the values.
+    for (size_t i = 1; i < boxes.size(); i++)
+        for (int k = 1; k < 4; k++)
+            EXPECT_NEAR(boxes[0][k], boxes[i][k], 3) << i << " " << k;
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 // Escape and the close box leave alone, and its modal run ended from outside.
 #include "paneltest.h"
 
+#include "keys.h"
 #include "progopts.h"
+#include "textwind.h"
 
 #include <sys/stat.h>
 
@@ -175,6 +177,46 @@ TEST_F(ProgOptsTest, TheDefaultsFillTheDialog) {
     EXPECT_EQ(0, HeadlessBoxCount());
 }
 
+// Each field shows its whole value when the dialog opens (not scrolled to its end), the first
+// one with its text selected for typing over; a field the cursor has left keeps no selection.
+TEST_F(ProgOptsTest, FieldsOpenShowingTheirWholeValueAndKeepNoSelection) {
+    ASSERT_NE(nullptr, Build());
+    auto selected = [this](const char *name) {
+        TextDesc *d = TextDescOf(Item(name));
+        return d && d->buffer && d->buffer->markLine >= 1;
+    };
+    auto offset = [this](const char *name) {
+        TextDesc *d = TextDescOf(Item(name));
+        return d ? d->leftOffset : 99;
+    };
+    // Pixels of the field painted dark: the selection's box, or only the glyphs of the text.
+    auto dark = [this](const char *name) {
+        Window *w = Item(name);
+        int n = 0;
+        for (int y = 3; w && y < w->bottom - w->top - 3; y++)
+            for (int x = 3; x < w->right - w->left - 3; x++)
+                n += (HeadlessPixel(w->host, x, y) & 0xC0C0C0) == 0;
+        return n;
+    };
+    Run({[&] {
+             EXPECT_EQ(Item("minx"), FocusWindow());
+             EXPECT_TRUE(selected("minx"));
+             for (const char *name : {"minx", "maxx", "miny", "xang", "delta"})
+                 EXPECT_GE(0, offset(name)) << name;
+             HeadlessKeystroke(kHostKeyTab, '\t');
+         },
+         [&] {
+             EXPECT_EQ(Item("maxx"), FocusWindow());
+             EXPECT_FALSE(selected("minx"));
+             EXPECT_GE(0, offset("minx"));
+             EXPECT_TRUE(selected("maxx"));
+             EXPECT_GE(0, offset("maxx"));
+             // On the screen too: the selection's box has gone from the field left.
+             EXPECT_GT(dark("maxx"), 2 * dark("minx")) << dark("maxx") << " " << dark("minx");
+         },
+         Push("Cancel")});
+}
+
 // A value shows with four places in eight characters, unless that passes the field's 32.
 TEST_F(ProgOptsTest, ValuesShowWithFourPlacesWhenTheyFit) {
     ASSERT_NE(nullptr, Build());
@@ -322,6 +364,47 @@ TEST_F(ProgOptsTest, ARateOutOfRangeShowsMaximum) {
     EXPECT_NE(nullptr, strstr(HeadlessBoxText(0), "progopts"));
     EXPECT_EQ(2, calc()->plotRefreshRate);
     EXPECT_EQ("2", Setting("PLOT_REFRESH_RATE"));
+}
+
+// The view: Graph takes a delta of any decimal (kept as a decimal in the file), 1:1 points only
+// whole ones; Fit Y is kept with it; and the dialog opens showing the graph's step.
+TEST_F(ProgOptsTest, TheGraphViewTakesADecimalStep) {
+    ASSERT_NE(nullptr, Build());
+    EXPECT_EQ(0, calc()->plotView);
+    Run({[this] {
+             EXPECT_TRUE(Checked("ptview"));
+             EXPECT_FALSE(Checked("grview"));
+             EXPECT_TRUE(Checked("fity"));
+         },
+         Push("grview"), Push("fity"), Enter("delta", "0.01"), Push("OK")});
+    EXPECT_EQ(1, calc()->plotView);
+    EXPECT_EQ(0, calc()->plotFitY);
+    EXPECT_EQ(0.01, calc()->plotStep);
+    EXPECT_EQ("0.01", Setting("PLOT_REALM_DELTA"));
+    EXPECT_EQ("1", Setting("PLOT_VIEW"));
+    EXPECT_EQ("0", Setting("PLOT_FIT_Y"));
+    EXPECT_EQ(0, HeadlessBoxCount());
+    // Back to 1:1 points with the fraction still in the field: refused, nothing changes.
+    Run({[this] {
+             EXPECT_TRUE(Checked("grview"));
+             EXPECT_EQ("0.01", Text("delta"));
+         },
+         Push("ptview"), Push("OK"),
+         [this] {
+             EXPECT_NE(nullptr, Dialog());
+             EXPECT_FALSE(Checked("grview"));
+         },
+         Push("Cancel")});
+    ASSERT_EQ(1, HeadlessBoxCount());
+    EXPECT_NE(nullptr, strstr(HeadlessBoxText(0), "Delta"));
+    EXPECT_EQ(1, calc()->plotView);
+    EXPECT_EQ("0.01", Setting("PLOT_REALM_DELTA"));
+    // A whole step in 1:1 points.
+    Run({Push("ptview"), Enter("delta", "5"), Push("OK")});
+    EXPECT_EQ(0, calc()->plotView);
+    EXPECT_EQ(5, calc()->plotDelta);
+    EXPECT_EQ(5.0, calc()->plotStep);
+    EXPECT_EQ("5", Setting("PLOT_REALM_DELTA"));
 }
 
 // A refused value names its field and stores nothing, not even the good values beside it; the

@@ -10,6 +10,8 @@
 #include "number.h"
 #include "plot.h"
 #include "plotmem.h"
+#include "plotpaint.h"
+#include "print.h"
 #include "program.h"
 #include "progwind.h"
 #include "textwind.h"
@@ -19,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -602,6 +605,7 @@ TEST_F(ProgramTest, ClosingEndsRunsAndRecordings) {
     LoadFile(program);
     PressIn("3D Plot");
     calc()->plotRefreshRate = 0;
+    calc()->plotDelta = 1; // 160 000 points: far more than the passes below compute
     Click(Item("Run"), 3, 3);
     Passes(30);
     ASSERT_GT(0, calc()->recorderMode);
@@ -699,6 +703,50 @@ TEST_F(ProgramTest, WhileRunningTheProgramCounterStaysAndEscapeStops) {
     EXPECT_EQ(0, IdleCount());
     EXPECT_NE(nullptr, b);
     EXPECT_NE(nullptr, Program());
+}
+
+// Escape stops a run wherever the keyboard is: in any child of the program window (after a
+// click on Run, on the plot, on the scroller), or on the panel while the run goes; a plot as a
+// normal run. Escape on the panel with no run going is the panel's again.
+TEST_F(ProgramTest, EscapeFromAnyChildOrThePanelStopsARun) {
+    const std::string loop = configDir + "/loop.tor", half = configDir + "/half.tor";
+    WriteFile(loop, std::string(":top\n1\n+\n1\n=\ngoto top\n") + kEndMarker + "\n");
+    WriteFile(half, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    const WindowValueProc panelKey = panel->onKey;
+    std::vector<WindowRef> children;
+    for (Window *c = Program()->chain; c; c = c->chain)
+        if (WindowIsDescendant(c, Program()))
+            children.push_back(WindowRefOf(c));
+    ASSERT_GT(children.size(), 20u); // the buttons, the listing, the plot, the scroller, the bar
+    children.push_back(WindowRefOf(Program()));
+    children.push_back(WindowRefOf(panel));
+    struct Case {
+        const char *mode;
+        const std::string &program;
+    } cases[] = {{"Normal", loop}, {"2D Plot", half}};
+    for (const Case &c : cases) {
+        LoadFile(c.program);
+        PressIn(c.mode);
+        calc()->plotDelta = 1;
+        calc()->plotMaxX = 90000; // a plot that goes on far longer than this test
+        for (WindowRef ref : children) {
+            Window *child = WindowRefGet(ref);
+            ASSERT_NE(nullptr, child);
+            const std::string name = std::string(c.mode) + ": " + NameOf(child);
+            Click(Item("Run"), 3, 3);
+            Passes(5);
+            ASSERT_GT(0, calc()->recorderMode) << name << ", " << Field("report");
+            SetFocusWindow(child);
+            HeadlessChar(keyEscape);
+            Passes(5);
+            EXPECT_EQ(0, calc()->recorderMode) << name;
+            EXPECT_EQ(0, IdleCount()) << name;
+            EXPECT_EQ("Edit", Field("status")) << name;
+        }
+    }
+    EXPECT_NE(nullptr, Program());
+    EXPECT_EQ(panelKey, panel->onKey); // given back once the runs ended
 }
 
 // A 3D plot needs the registers A and B: without them Run reports and does not start.
@@ -850,6 +898,37 @@ TEST_F(ProgramTest, ModesAndAStepThatDraws) {
     EXPECT_GT(ink(), before + 150);
 }
 
+// Stop ends a normal run with a paint, as it ends a plot: a line drawn since the last paced
+// paint shows. The clock moves 50 us a read, so the line comes after the first paint and long
+// before the next one at the Minimum rate (a quarter of a second of the clock).
+int64_t gTicks;
+int64_t CountingClock() { return gTicks += 50; }
+
+TEST_F(ProgramTest, StopPaintsWhatANormalRunDrew) {
+    const std::string program = configDir + "/draw.tor";
+    WriteFile(program, std::string("1\n0\n0\n0\nstore A\n:count\nrecall A\n-\n1\n=\nstore A\n"
+                                   "if >= 0 goto count\n"
+                                   "5\n0\n=\nplot X\nplot Y\nplot Move\n1\n5\n0\n=\nplot X\n"
+                                   "plot Line\n:top\ngoto top\n") +
+                           kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    calc()->plotRefreshRate = 0;
+    plotSetRunClock(CountingClock);
+    Window *plot = Item("progplot");
+    ASSERT_NE(nullptr, plot);
+    // The line from (50, 50) to (150, 50) points: pixels (66, 66) to (200, 66).
+    Click(Item("Run"), 3, 3);
+    Passes(20);
+    EXPECT_GT(0, calc()->recorderMode);
+    EXPECT_EQ(calc()->plotTail->kind, PLOT_LINE);            // drawn, in the point memory
+    EXPECT_EQ(0xFFFFFF, HeadlessPixel(plot->host, 133, 66)); // not painted yet
+    PressIn("Stop");
+    plotSetRunClock(nullptr);
+    EXPECT_EQ(0, calc()->recorderMode);
+    EXPECT_EQ(0x000000, HeadlessPixel(plot->host, 133, 66));
+}
+
 // Options opens the options dialog for the window's calculator; closing the window while it
 // runs closes it first.
 TEST_F(ProgramTest, OptionsDialogGoesWithTheWindow) {
@@ -866,6 +945,44 @@ TEST_F(ProgramTest, OptionsDialogGoesWithTheWindow) {
     Press("AllClr");
     Type("2X4=");
     EXPECT_EQ("8|", Shown());
+}
+
+// While Program Options is open nothing can start what would use the values it is about to
+// change: Run, Step, Load, Record, the modes, Print and Options itself are unavailable, and
+// their presses and keys do nothing; when it closes they are back.
+TEST_F(ProgramTest, RunAndTheModesWaitWhileOptionsIsOpen) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    const std::vector<std::string> waiting = {"Load",    "Record",  "Step",    "Run",  "Normal",
+                                              "2D Plot", "3D Plot", "Options", "Print"};
+    DialogAnswer options{"Program Options", [&](Window *d) {
+                             for (const std::string &name : waiting)
+                                 EXPECT_FALSE(On(name.c_str())) << name;
+                             EXPECT_TRUE(On("Close"));
+                             EXPECT_TRUE(On("Undo"));
+                             Click(Item("Run"), 3, 3);
+                             Click(Item("2D Plot"), 3, 3);
+                             Program()->onKey(15, Program()); // ^O
+                             Program()->onKey(14, Program()); // ^N
+                             Passes(20);
+                             EXPECT_EQ(0, calc()->recorderMode);
+                             EXPECT_EQ(0, calc()->programMode);
+                             EXPECT_TRUE(GetButtonCheck("Normal", Program()));
+                             EXPECT_FALSE(GetButtonCheck("2D Plot", Program()));
+                             EXPECT_EQ(nullptr, FindDialog("Open_File"));
+                             EXPECT_EQ(4u, Listing().size()); // the program is still there
+                             Click(FindNamedWindow("Cancel", d), 4, 4);
+                         }};
+    Answer(&options);
+    PressIn("Options", 600);
+    EXPECT_TRUE(options.answered);
+    EXPECT_EQ(nullptr, FindDialog("Program Options"));
+    for (const std::string &name : waiting)
+        EXPECT_TRUE(On(name.c_str())) << name;
+    PressIn("Run");
+    RunToEnd();
 }
 
 // Print in a plot mode writes the plot with its header; in Normal mode the steps.
@@ -893,6 +1010,78 @@ TEST_F(ProgramTest, PrintWritesThePlotOrTheSteps) {
         const std::string text = configDir + "/out.txt";
         ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str())) << c.mode;
         EXPECT_NE(std::string::npos, ReadFile(text).find(c.want)) << c.mode;
+    }
+}
+
+// A printed plot is the whole plot fitted to the page's printable area below its header, not
+// the window's area cut at its edge: y = x / 2 over the default realm reaches 415 points right
+// in a window less than 300 points wide, and on the A4 page (pdftoppm at 72 dpi) its axes and
+// curve span the printable width, in both views, inside the page's margins.
+TEST_F(ProgramTest, APrintedPlotFitsThePage) {
+    const std::string program = configDir + "/half.tor";
+    WriteFile(program, std::string("/\n2\n=\n") + kEndMarker + "\n");
+    ASSERT_NE(nullptr, Open());
+    LoadFile(program);
+    PressIn("2D Plot");
+    for (int view : {0, 1}) {
+        calc()->plotView = view;
+        calc()->plotStep = 10;
+        PressIn("Run");
+        RunToEnd();
+        Window *plot = Item("progplot");
+        ASSERT_LT(plot->right - plot->left, 400); // the window shows the plot cut off
+        const std::string pdf = configDir + "/fit" + std::to_string(view) + ".pdf";
+        DialogAnswer print{"Print", [pdf](Window *d) {
+                               SetItemText("FILE", pdf.c_str(), -1, d);
+                               Click(FindNamedWindow("OK", d), 4, 4);
+                           }};
+        Answer(&print);
+        PressIn("Print", 2000);
+        ASSERT_TRUE(print.answered) << view;
+        const std::string base = configDir + "/fit" + std::to_string(view);
+        ASSERT_EQ(0, system(("pdftoppm -r 72 -png -singlefile " + pdf + " " + base).c_str()));
+        cairo_surface_t *page = cairo_image_surface_create_from_png((base + ".png").c_str());
+        ASSERT_EQ(CAIRO_STATUS_SUCCESS, cairo_surface_status(page)) << view;
+        const int width = cairo_image_surface_get_width(page);
+        const int height = cairo_image_surface_get_height(page);
+        EXPECT_NEAR(595, width, 2); // A4
+        EXPECT_NEAR(842, height, 2);
+        cairo_surface_flush(page);
+        const unsigned char *data = cairo_image_surface_get_data(page);
+        const int stride = cairo_image_surface_get_stride(page);
+        int left = width, right = -1, top = height, bottom = -1, blue = 0;
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < width; x++) {
+                uint32_t argb;
+                memcpy(&argb, data + y * stride + x * 4, 4);
+                const int r = argb >> 16 & 0xFF, g = argb >> 8 & 0xFF, b = argb & 0xFF;
+                if (r > 0xE0 && g > 0xE0 && b > 0xE0)
+                    continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+                blue += b > 0xC0 && r < 0x80 && g < 0x80;
+            }
+        cairo_surface_destroy(page);
+        // Inside the printable area, and across its whole width.
+        PrintSettings paper;
+        LoadPrintSettings(settings.c_str(), &paper);
+        ASSERT_GT(paper.resolutionX, 0);
+        const double toPoints = 72.0 / paper.resolutionX;
+        const double areaLeft = paper.leftMargin * toPoints;
+        const double areaRight = width - paper.rightMargin * toPoints;
+        const double areaTop = paper.topMargin * 72.0 / paper.resolutionY;
+        const double areaBottom = height - paper.bottomMargin * 72.0 / paper.resolutionY;
+        EXPECT_GE(left, areaLeft - 2) << view;
+        EXPECT_LE(right, areaRight + 2) << view;
+        EXPECT_GE(top, areaTop - 2) << view;
+        EXPECT_LE(bottom, areaBottom + 2) << view;
+        EXPECT_GT(right - left, 0.95 * (areaRight - areaLeft)) << view;
+        EXPECT_GT(blue, 300) << view; // the axes, drawn whole
+        const std::string text = configDir + "/fit.txt";
+        ASSERT_EQ(0, system(("pdftotext " + pdf + " " + text).c_str()));
+        EXPECT_NE(std::string::npos, ReadFile(text).find("torva plot")) << view;
     }
 }
 
