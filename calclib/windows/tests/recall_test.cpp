@@ -8,7 +8,7 @@
 #include "tape.h"
 #include "textwind.h"
 
-#include <vector>
+#include <string>
 
 using namespace windtest;
 using namespace paneltest;
@@ -136,12 +136,12 @@ TEST_F(RecallTest, ADoubleClickOrReturnOnATapeLineEntersItsNumber) {
     EXPECT_EQ("12", ClipboardText());
     Press("AllClr"); // the tape's "--- clear all ---" line
     Type("5");
-    std::vector<std::string> lines;
     int clearLine = 0;
     for (int line = 1; line <= b->lineCount; line++) {
         BufferGoto(line, 1, b);
-        const char *text = LockLine(b);
-        if (text && strstr(text, "clear all"))
+        const char *text = LockLine(b); // the line's bytes, not a string
+        if (text &&
+            std::string(text, (size_t)CurrentLineLength(b)).find("clear all") != std::string::npos)
             clearLine = line;
     }
     ASSERT_GT(clearLine, 0);
