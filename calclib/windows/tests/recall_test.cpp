@@ -95,6 +95,43 @@ TEST_F(RecallTest, ControlZTakesBackAKeyAndControlYPutsItBack) {
     EXPECT_EQ(bells + 1, HeadlessBellCount());
 }
 
+// A conversion types several keys; one Ctrl+Z takes it back whole, and a refused one's error
+// state too.
+TEST_F(RecallTest, AConversionIsOneStep) {
+    const char *file = settings.c_str();
+    WriteStringSetting("CONVERSIONS", "close", file);
+    for (const char *item : {"cm->in ( / 2.54 )", "bad ( * 1.2.3 )"})
+        AppendSequenceItem(item, file);
+    ASSERT_NE(nullptr, Build());
+    auto convert = [this](int line) {
+        Press("Conv");
+        Window *list = nullptr;
+        for (Window *w = panel->chain; w; w = w->chain)
+            if (w->name && strcmp(w->name, "convlist") == 0)
+                list = w;
+        ASSERT_NE(nullptr, list);
+        ASSERT_EQ(0, ListBoxSelectLine(line, list));
+        HeadlessKeystroke(kHostKeyReturn, '\r');
+        Settle();
+    };
+    Type("3+10");
+    convert(2);
+    Type("=");
+    ASSERT_EQ("6.937007874|", Shown());
+    Control('Z'); // the Equals
+    Control('Z'); // the whole conversion
+    EXPECT_EQ("10|", Shown());
+    EXPECT_EQ(ENTRY_MANTISSA, calc()->state);
+    Type("=");
+    EXPECT_EQ("13|", Shown());
+    convert(3);
+    ASSERT_EQ(CALC_ERROR, calc()->state);
+    HeadlessBoxClear();
+    Control('Z');
+    EXPECT_EQ("13|", Shown());
+    EXPECT_EQ(RESULT_SHOWN, calc()->state);
+}
+
 TEST_F(RecallTest, ADoubleClickOrReturnOnATapeLineEntersItsNumber) {
     ASSERT_NE(nullptr, Build());
     Press("Printer");
