@@ -35,12 +35,14 @@ const char kUsage[] =
     "                 [--exact-functions] [--settings FILE] [--raw] [--tape] [--print-tape FILE] "
     "[--indicators]\n"
     "                 [--max-steps N] [-k TEXT | --keys TEXT] ... [-p NAME | --press NAME] ...\n"
-    "                 [-e LINE | --step LINE] ... [FILE]\n"
+    "                 [-e LINE | --step LINE] ... [--undo] ... [--redo] ... [FILE]\n"
     "       torva-cli --help | --version\n"
     "Types each character of TEXT as a key of the panel's keyboard, presses the panel key NAME\n"
     "and runs the step LINE, in the order given, then runs the program FILE; keys are read from\n"
-    "standard input when none of these is given. A key the panel refuses is named on standard\n"
-    "error. Prints the display. The options set the calculator whatever their order: --format\n"
+    "standard input when none of these is given. --undo and --redo among them take back the last\n"
+    "key that changed the calculator and put it back, as Ctrl+Z and Ctrl+Y on the panel; with\n"
+    "nothing to take back they are refused. A key the panel refuses is named on standard error.\n"
+    "Prints the display. The options set the calculator whatever their order: --format\n"
     "wins over the format --radix would choose. --print-tape prints the tape of the keys typed\n"
     "to FILE, PDF when its name ends in .pdf, else PostScript; FILE - is standard output,\n"
     "which then holds the document alone.\n";
@@ -49,6 +51,8 @@ enum InputKind {
     INPUT_KEYS,  // characters typed as keys
     INPUT_PRESS, // a panel key by name
     INPUT_STEP,  // a step line, run as a one-line program
+    INPUT_UNDO,  // --undo: the last key that changed the calculator taken back
+    INPUT_REDO,  // --redo: the last key taken back put back
 };
 
 struct Input {
@@ -142,6 +146,10 @@ int parseOptions(int argc, char **argv, Options *o) {
         }
         if (a == "--exact-functions") {
             o->session.exactFunctions = 1;
+            continue;
+        }
+        if (a == "--undo" || a == "--redo") {
+            o->inputs.push_back({a == "--undo" ? INPUT_UNDO : INPUT_REDO, ""});
             continue;
         }
         if (a[0] != '-' && i == argc - 1) {
@@ -339,6 +347,10 @@ int main(int argc, char **argv) {
             typeKeys(in.text, &calc);
         } else if (in.kind == INPUT_STEP) {
             runStepLine(in.text, &calc);
+        } else if (in.kind == INPUT_UNDO || in.kind == INPUT_REDO) {
+            // Nothing to take back is said as the panel's bell would be: a refusal.
+            if (const char *why = calcUndo(in.kind == INPUT_REDO, &calc))
+                refused(why);
         } else {
             // A key the panel shows disabled cannot be pressed.
             const CalcKeyFunction *key = calcKeyFunction(in.text.c_str());

@@ -150,6 +150,17 @@ else
     echo "FAIL step limit message"
 fi
 
+# Undo and redo between keys: the key taken back is as if it had never been typed.
+check "undo an operand" 0 " 6" "" -- -k 2+3 --undo -k 4=
+check "undo an operator" 0 " 6" "" -- -k '2+' --undo -k 'X3='
+check "undo out of the error state" 0 " 0.25" "" -- -k '1/0=' --undo -k '4='
+check "a store kept" 0 " 5" "" -- -k 5 -e 'store A' -k 7 -e 'recall A'
+check "a store taken back" 1 "ERR" "" -- -k 5 -e 'store A' --undo -k 7 -e 'recall A'
+check "redo" 0 " 15" "" -- -k '12+3=' --undo --undo --redo --redo
+check "a new key ends redo" 0 " 19" "" -- -k '12+3=' --undo --undo -k 7 --redo -k '='
+check "nothing to undo" 0 " 5" "" -- --undo -k 5
+check "undo and the radix switch" 0 " 255" "" -- -k 255 -p mr16 --undo
+check "undo on the tape" 0 $'           2 \n+         \nundo       2 \n           4 \n=          6 \n 6' "" -- --tape -k 2+3 --undo -k 4=
 check "bad radix" 2 "" "" -- --radix 7
 check "unknown key" 2 "" "" -- -p Nope
 check "unknown option" 2 "" "" -- --colour

@@ -228,6 +228,21 @@ else
     focus
     xdotool type --delay 40 "2+3="
     expect "the calculator with its tape" "          5|   "
+    # Ctrl+Z takes the Equals back, Ctrl+Y and Ctrl+Shift+Z put it back.
+    xdotool key ctrl+z
+    expect "Ctrl+Z takes back =" "          3|   "
+    xdotool key ctrl+y
+    expect "Ctrl+Y puts it back" "          5|   "
+    xdotool key ctrl+z ctrl+shift+z
+    expect "Ctrl+Shift+Z puts it back" "          5|   "
+    # A double click on the tape's first line (the 2 typed first, below the menu bar and the
+    # list's inset) enters its number as X, which starts a new calculation after the result.
+    xdotool mousemove --sync $((tx + 60)) $((ty + 2 * 13 + 14)) click --repeat 2 --delay 80 1
+    expect "a double click recalls the tape's 2" "          2|   "
+    [ -n "$keep" ] && import -window root "$keep/torva_e2e-recall.png" 2>/dev/null
+    focus
+    xdotool type --delay 40 "X4="
+    expect "the recalled 2 X 4" "          8|   "
 fi
 
 # Alt+G opens the program window (with the tape closed, so that it opens where the tape was).

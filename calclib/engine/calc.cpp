@@ -126,6 +126,17 @@ static const NumHooks kCalcNumHooks = {numIndicatorsChanged, numTapeWrite};
 
 Calculator::Calculator() { numHooks = &kCalcNumHooks; }
 
+Calculator::~Calculator() { calcUndoForget(this); }
+
+// One key: the state before it is kept for undo when the key changes anything.
+struct UndoScope {
+    Calculator *calc;
+    explicit UndoScope(Calculator *c) : calc(c) { calcUndoBegin(c); }
+    ~UndoScope() { calcUndoEnd(calc); }
+    UndoScope(const UndoScope &) = delete;
+    UndoScope &operator=(const UndoScope &) = delete;
+};
+
 static bool recording(const Calculator *calc) { return calc->recorderMode > 0; }
 
 static void recordStep(int code, Calculator *calc) {
@@ -213,6 +224,7 @@ void calcEmptyStacks(Calculator *calc) {
 }
 
 void calcRelease(Calculator *calc) {
+    calcUndoForget(calc);
     calcEmptyStacks(calc);
     calcAllocRegisters(0, calc);
 }
@@ -350,6 +362,7 @@ static bool evaluateAndShow(int count, Calculator *calc) {
 }
 
 void calcBinaryOp(int code, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
         return;
     if (!takeEntry(calc))
@@ -372,6 +385,7 @@ void calcBinaryOp(int code, Calculator *calc) {
 }
 
 void calcUnaryOp(int code, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
         return;
     if (!takeEntry(calc))
@@ -386,6 +400,7 @@ void calcUnaryOp(int code, Calculator *calc) {
 }
 
 void calcDigit(int character, Calculator *calc) {
+    const UndoScope key(calc);
     switch (calc->state) {
     case ENTRY_MANTISSA:
     case ENTRY_EXPONENT:
@@ -408,6 +423,7 @@ void calcDigit(int character, Calculator *calc) {
 }
 
 void calcSignChange(Calculator *calc) {
+    const UndoScope key(calc);
     switch (calc->state) {
     case ENTRY_MANTISSA:
     case ENTRY_EXPONENT:
@@ -424,6 +440,7 @@ void calcSignChange(Calculator *calc) {
 }
 
 void calcEnterExponent(Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state != ENTRY_MANTISSA && calc->state != OPERATOR_PENDING)
         return;
     calc->state = ENTRY_EXPONENT;
@@ -432,6 +449,7 @@ void calcEnterExponent(Calculator *calc) {
 }
 
 void calcDeleteDigit(Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state != ENTRY_MANTISSA && calc->state != ENTRY_EXPONENT)
         return;
     const int field = calc->state == ENTRY_EXPONENT ? 2 : 1;
@@ -441,6 +459,7 @@ void calcDeleteDigit(Calculator *calc) {
 }
 
 void calcEquals(Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
         return;
     if (!takeEntry(calc))
@@ -451,6 +470,7 @@ void calcEquals(Calculator *calc) {
 }
 
 void calcOpenParen(Calculator *calc) {
+    const UndoScope key(calc);
     // Only a number being typed refuses it ("5(" keeps the 5): at the start and after a clear
     // the empty entry is no number yet, and the parenthesis opens as after an operator.
     const bool typing = calc->state == ENTRY_EXPONENT ||
@@ -468,6 +488,7 @@ void calcOpenParen(Calculator *calc) {
 }
 
 void calcCloseParen(Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->parenDepth == 0 || calc->state == OPERATOR_PENDING || calc->state == CALC_ERROR)
         return;
     if (!takeEntry(calc))
@@ -483,6 +504,7 @@ void calcCloseParen(Calculator *calc) {
 }
 
 void calcClear(int all, Calculator *calc) {
+    const UndoScope key(calc);
     if (!all) {
         // In the error state only clear-all helps; elsewhere the stacks stay, and an exponent
         // being typed is dropped with the mantissa so the next digits start a new number.
@@ -505,6 +527,7 @@ void calcClear(int all, Calculator *calc) {
 }
 
 void calcDuplicate(Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == CALC_ERROR || !takeEntry(calc))
         return;
     Number *x = calc->operands;
@@ -530,6 +553,7 @@ static const char kPiText[] = "3.14159265358979323846264338327950";
 
 // X becomes a constant: from its text, or pi when text is null.
 static void enterConstant(const char *text, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == CALC_ERROR)
         return;
     if (calc->state == OPERAND_ENTERED || calc->state == RESULT_SHOWN)
@@ -555,6 +579,7 @@ static void enterConstant(const char *text, Calculator *calc) {
 }
 
 void calcEnterValue(Number *x, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == OPERAND_ENTERED || calc->state == RESULT_SHOWN)
         calcEmptyStacks(calc);
     displayEmptyEntry(calc);
@@ -569,6 +594,7 @@ void calcEnterConstant(const char *text, Calculator *calc) { enterConstant(text,
 void calcEnterPi(Calculator *calc) { enterConstant(nullptr, calc); }
 
 void calcSetFormat(int format, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == CALC_ERROR) {
         calc->format = format;
         return;
@@ -600,6 +626,7 @@ static void requestFormat(int format, Calculator *calc) {
 }
 
 void calcSetRadix(int radix, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == CALC_ERROR) {
         calc->radix = radix;
         return;
@@ -683,6 +710,7 @@ int calcKey(int key, Calculator *calc) {
         numAssertReport(kSourceName, __LINE__);
         return 0;
     }
+    const UndoScope scope(calc);
     key = calcKeyCharacter(key);
     switch (key) {
     case 8:
@@ -812,6 +840,7 @@ static Number *registerAtLength(const Number *value, Calculator *calc) {
 }
 
 void calcStore(int n, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == CALC_ERROR)
         return;
     if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT) {
@@ -824,6 +853,7 @@ void calcStore(int n, Calculator *calc) {
     const int index = n - 1;
     if (index < 0 || index >= calc->registerCount || !calc->operands)
         return;
+    calcUndoNoteRegister(index, calc);
     Number *&slot = calc->registers[index];
     if (slot && slot->length != calc->digits) { // made before the digit count changed
         numFree(slot);
@@ -845,6 +875,7 @@ void calcStore(int n, Calculator *calc) {
 }
 
 void calcRecall(int n, Calculator *calc) {
+    const UndoScope key(calc);
     if (calc->state == CALC_ERROR)
         return;
     if (calc->state == ENTRY_MANTISSA || calc->state == ENTRY_EXPONENT)

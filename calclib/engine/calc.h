@@ -16,6 +16,7 @@ struct Calculator;
 struct Buffer;
 struct PlotNode;
 struct GraphChunk;
+struct CalcUndo;
 
 constexpr uint32_t kCalculatorMagic = 0xABCD4359; // every callback through a window checks it
 
@@ -67,6 +68,9 @@ struct CalcHooks {
     void (*programIdle)(int start, Calculator *calc);
     void (*programStopped)(Calculator *calc);
     void (*plotPaint)(int full, Calculator *calc);
+    // Panel: undo or redo put a whole state back; the radix and format switches, the keys they
+    // enable and the status fields follow it.
+    void (*restored)(Calculator *calc);
     void *context;
 };
 
@@ -74,7 +78,10 @@ struct CalcHooks {
 // record's base: the
 // engine hands the calculator itself to every number operation.
 struct Calculator : NumContext {
-    Calculator();                      // hooks the number engine's listeners to `hooks`
+    Calculator();  // hooks the number engine's listeners to `hooks`
+    ~Calculator(); // forgets the undo steps (the rest is calcRelease's)
+    Calculator(const Calculator &) = delete;
+    Calculator &operator=(const Calculator &) = delete;
     uint32_t magic = kCalculatorMagic; // kCalculatorMagic while the record is alive
     int digits = 10;                   // mantissa digits of every Number the engine makes (>= 2)
     int exponentDigits = 2;            // width of the display's exponent field (>= 0)
@@ -149,6 +156,7 @@ struct Calculator : NumContext {
     int graphHasY = 0, graphHasZ = 0;    // a finite value has come
     int plotEvaluating = 0;              // an evaluation of the graph view runs: no fatal math
     int plotPointFailed = 0;             // the evaluation failed: the point is a gap
+    CalcUndo *undo = nullptr;            // the states before past keys (calcundo.cpp); lazily
 };
 
 // ---- the tape -----------------------------------------------------------------------------
@@ -206,6 +214,34 @@ void calcEmptyStacks(Calculator *calc);
 void calcPushOperand(Number *n, Calculator *calc);
 // Releases everything the record holds (stacks, temporaries, registers); it stays usable.
 void calcRelease(Calculator *calc);
+
+// ---- undo ---------------------------------------------------------------------------------
+
+// Undo keeps the whole state from before each key that changed it (X, the entry, both stacks,
+// the parenthesis depth, the registers the key touched, the indicators, radix and format): at
+// most kUndoSteps of them, and no more than kUndoBytes of memory, the oldest dropped first.
+// Redo keeps what undo took back until a key changes the calculator again.
+constexpr int kUndoSteps = 100;
+constexpr long kUndoBytes = 4L << 20;
+
+// Takes back the last key that changed the calculator (redo 0) or puts back the last state
+// taken back (redo 1): the display shows exactly what it showed then, and the tape gets a line
+// "undo" or "redo" with that number (the paper is never rewritten). Null when done; else why
+// not ("nothing to undo"), and nothing changed. Off while a program runs or is recorded, and
+// across a change of the display precision (digit counts, notation, fixed places).
+const char *calcUndo(int redo, Calculator *calc);
+// The steps undo (redo 0) or redo (1) can take now.
+int calcUndoCount(int redo, Calculator *calc);
+// The memory the kept states hold, in bytes, as counted against kUndoBytes.
+long calcUndoBytes(const Calculator *calc);
+// Forgets every kept state (a session starts; the record is released).
+void calcUndoForget(Calculator *calc);
+// Each entry point that may change the state runs between these two; nested calls count as the
+// outermost one, and a program run is one step. The state before is kept when it changed.
+void calcUndoBegin(Calculator *calc);
+void calcUndoEnd(Calculator *calc);
+// A register is about to change in the key in progress: its value before goes with the step.
+void calcUndoNoteRegister(int index, Calculator *calc);
 
 // ---- memory registers ----------------------------------------------------------------------
 

@@ -9,11 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-std::string calcClipText(const Calculator *calc) {
-    const EntryFields *e = displayEntry();
-    if (calc->state == CALC_ERROR || (e && e->shownDashes))
-        return "";
-    const char *s = displayShownText();
+// A number as the display and the tape spell it (sign, mantissa with its point, sign, exponent
+// digits) as the clipboard's text in the radix.
+static std::string clipTextOf(const char *s, int radix) {
     if (!s[0])
         return "";
     std::string mantissa, exponent;
@@ -31,17 +29,60 @@ std::string calcClipText(const Calculator *calc) {
     if (mantissa.empty())
         mantissa = "0";
     std::string out = s[0] == '-' ? "-" : "";
-    const char *prefix = calc->radix == 16  ? "0x"
-                         : calc->radix == 8 ? "0o"
-                         : calc->radix == 2 ? "0b"
-                                            : "";
+    const char *prefix = radix == 16 ? "0x" : radix == 8 ? "0o" : radix == 2 ? "0b" : "";
     out += prefix + mantissa;
     if (!exponent.empty() && exponent != "0") {
         std::string sign = negativeExponent ? "-" : "";
-        out += calc->radix == 10 ? "e" + sign + exponent
-                                 : "*" + std::to_string(calc->radix) + "^" + sign + exponent;
+        out += radix == 10 ? "e" + sign + exponent
+                           : "*" + std::to_string(radix) + "^" + sign + exponent;
     }
     return out;
+}
+
+std::string calcClipText(const Calculator *calc) {
+    const EntryFields *e = displayEntry();
+    if (calc->state == CALC_ERROR || (e && e->shownDashes))
+        return "";
+    return clipTextOf(displayShownText(), calc->radix);
+}
+
+static bool tapeDigit(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+std::string calcTapeLineText(const char *line, const Calculator *calc) {
+    if (!line || strlen(line) <= kTapeFieldWidth)
+        return "";
+    // After the operation column: a sign, digits with at most one point, the exponent's sign
+    // and its digits, nothing else but the line's end. The error dashes and the tape's own
+    // texts ("--- clear all ---", parentheses, messages) have no such shape.
+    std::string number = line + kTapeFieldWidth;
+    while (!number.empty() && (number.back() == '\n' || number.back() == '\r'))
+        number.pop_back();
+    size_t i = 0;
+    if (number[i] != ' ' && number[i] != '-')
+        return "";
+    int digits = 0, points = 0;
+    for (i = 1; i < number.size() && (tapeDigit(number[i]) || number[i] == '.'); i++)
+        number[i] == '.' ? points++ : digits++;
+    if (digits == 0 || points > 1 || number[1] == '.')
+        return "";
+    if (i < number.size()) {
+        if (number[i] != ' ' && number[i] != '-')
+            return "";
+        for (i++; i < number.size() && tapeDigit(number[i]); i++)
+            ;
+        while (i < number.size() && number[i] == ' ')
+            i++;
+        if (i < number.size())
+            return "";
+    }
+    return clipTextOf(number.c_str(), calc->radix);
+}
+
+const char *calcTapeRecall(const char *line, Calculator *calc) {
+    std::string text = calcTapeLineText(line, calc);
+    if (text.empty())
+        return "no number on this line";
+    return calcClipPaste(text.c_str(), static_cast<int>(text.size()), calc);
 }
 
 // The value of a digit character in the radix, or -1.

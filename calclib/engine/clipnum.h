@@ -23,3 +23,13 @@ std::string calcClipText(const Calculator *calc);
 // OPERAND_ENTERED. Null when it was taken; otherwise why not ("not a number in radix 10"), and
 // nothing changed. Nothing is taken in the error state.
 const char *calcClipPaste(const char *text, int length, Calculator *calc);
+
+// The number of a printer tape line (the operation in the first ten columns, then the number as
+// the display showed it: "X          -1.5 -3") as the clipboard's text in the calculator's
+// radix, as calcClipText writes it ("-1.5e-3", "0xFF"); empty when the line shows no number
+// (an operation field alone, the error dashes, the tape's notes).
+std::string calcTapeLineText(const char *line, const Calculator *calc);
+// Enters the number of a tape line as X, as the clipboard's text of calcTapeLineText would be
+// pasted: in the calculator's radix and format, refused when it does not fit. Null when taken;
+// else why not, and nothing changed.
+const char *calcTapeRecall(const char *line, Calculator *calc);

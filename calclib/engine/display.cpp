@@ -288,6 +288,72 @@ void displayEmptyEntry(Calculator *calc) {
     entryDraw(ENTRY_MANTISSA, calc);
 }
 
+void displaySave(DisplaySnapshot *out) {
+    out->mantissa.assign(gEntry.mantissa ? gEntry.mantissa : "",
+                         static_cast<size_t>(gEntry.mantissa ? gEntry.mantissaLength : 0));
+    out->exponent.assign(gEntry.exponent ? gEntry.exponent : "",
+                         static_cast<size_t>(gEntry.exponent ? gEntry.exponentLength : 0));
+    out->mantissaNegative = gEntry.mantissaNegative;
+    out->exponentNegative = gEntry.exponentNegative;
+    out->shown = displayShownText();
+    out->shownDashes = gEntry.shownDashes;
+}
+
+bool displaySame(const DisplaySnapshot *saved) {
+    DisplaySnapshot now;
+    displaySave(&now);
+    return now.mantissa == saved->mantissa && now.exponent == saved->exponent &&
+           now.mantissaNegative == saved->mantissaNegative &&
+           now.exponentNegative == saved->exponentNegative && now.shown == saved->shown &&
+           now.shownDashes == saved->shownDashes;
+}
+
+// The fields as the shown text spells them (sign, mantissa with its points, sign, exponent):
+// what a shown X left in them when it was drawn.
+static void fieldsFromShown(const char *s) {
+    gEntry.mantissaLength = gEntry.exponentLength = 0;
+    gEntry.mantissaNegative = s[0] == '-';
+    int i = s[0] ? 1 : 0;
+    for (; s[i] && s[i] != ' ' && s[i] != '-'; i++) {
+        if (s[i] == '.' && gEntry.mantissaLength > 0)
+            gEntry.mantissa[gEntry.mantissaLength - 1] |= static_cast<char>(kPointBit);
+        else if (s[i] != '.' && gEntry.mantissaLength < gEntry.digits)
+            gEntry.mantissa[gEntry.mantissaLength++] = s[i];
+    }
+    gEntry.exponentNegative = s[i] == '-';
+    if (s[i])
+        i++;
+    for (; s[i] && gEntry.exponentLength < gEntry.exponentDigits; i++)
+        gEntry.exponent[gEntry.exponentLength++] = s[i];
+    gEntry.mantissa[gEntry.mantissaLength] = 0;
+    gEntry.exponent[gEntry.exponentLength] = 0;
+}
+
+void displayRestore(const DisplaySnapshot *saved, Calculator *calc) {
+    if (!entryReady(calc))
+        return;
+    if (saved->shownDashes) {
+        entryDraw(CALC_ERROR, calc);
+    } else {
+        // The cells are drawn from the fields: spell what was shown into them for the drawing.
+        fieldsFromShown(saved->shown.c_str());
+        entryDraw(ENTRY_MANTISSA, calc);
+    }
+    snprintf(gEntry.shown, shownSize(gEntry.digits, gEntry.exponentDigits), "%s",
+             saved->shown.c_str());
+    const int mantissaLength = static_cast<int>(saved->mantissa.size());
+    const int exponentLength = static_cast<int>(saved->exponent.size());
+    gEntry.mantissaLength = mantissaLength < gEntry.digits ? mantissaLength : gEntry.digits;
+    gEntry.exponentLength =
+        exponentLength < gEntry.exponentDigits ? exponentLength : gEntry.exponentDigits;
+    memcpy(gEntry.mantissa, saved->mantissa.data(), static_cast<size_t>(gEntry.mantissaLength));
+    memcpy(gEntry.exponent, saved->exponent.data(), static_cast<size_t>(gEntry.exponentLength));
+    gEntry.mantissa[gEntry.mantissaLength] = 0;
+    gEntry.exponent[gEntry.exponentLength] = 0;
+    gEntry.mantissaNegative = saved->mantissaNegative;
+    gEntry.exponentNegative = saved->exponentNegative;
+}
+
 int displayParseEntry(Calculator *calc) {
     if (!entryReady(calc))
         return 1;

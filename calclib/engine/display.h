@@ -4,6 +4,8 @@
 // as text for the tape, the display cells and torva-cli.
 #pragma once
 
+#include <string>
+
 struct Calculator;
 struct Number;
 
@@ -63,5 +65,19 @@ void displayFlush(Calculator *calc);
 // dashes as one '-' per mantissa cell, a blank and one per exponent cell. Valid until the next
 // display operation.
 const char *displayShownText();
+// What the display holds between two keys, to be put back whole by undo: the typed fields and
+// what the cells show.
+struct DisplaySnapshot {
+    std::string mantissa, exponent; // the typed bytes
+    int mantissaNegative = 0, exponentNegative = 0;
+    std::string shown; // displayShownText
+    int shownDashes = 0;
+};
+void displaySave(DisplaySnapshot *out);
+// Puts the fields back and draws what was shown then; nothing goes to the tape.
+void displayRestore(const DisplaySnapshot *saved, Calculator *calc);
+// Whether the display holds what was saved.
+bool displaySame(const DisplaySnapshot *saved);
+
 // Releases the fields (at exit; the next display operation makes them again).
 void displayRelease();

@@ -58,6 +58,7 @@ void calcSessionStart(int registers, const CalcSessionOptions *options, Calculat
     calc->state = ENTRY_MANTISSA;
     calc->parenDepth = 0;
     displayEmptyEntry(calc);
+    calcUndoForget(calc); // the start is no key to take back
 }
 
 void calcSessionEnd(Calculator *calc) {

@@ -99,6 +99,8 @@ void Choose(int line, Window *listBox) {
     if (!calc)
         return;
     r->chosen = true;
+    // One choice is one step for undo: a conversion's keys, or a refusal's error state, whole.
+    calcUndoBegin(calc);
     switch (r->kind) {
     case kListStore:
         calcStore(line, calc);
@@ -121,6 +123,7 @@ void Choose(int line, Window *listBox) {
     default:
         break;
     }
+    calcUndoEnd(calc);
     PostEvent(kEventClose, 0, dialog);
 }
 

@@ -299,6 +299,22 @@ int IntegerPressed(int, Window *button) {
     return 0;
 }
 
+// Undo or redo put a whole state back: the switches show its radix and format, and the keys
+// and status fields follow them, as after the switches were pressed.
+void Restored(Calculator *calc) {
+    Panel *p = PanelOfCalc(calc);
+    if (!p)
+        return;
+    for (int radix : {2, 8, 10, 16})
+        SetButtonCheck(RadioOf(radix), radix == calc->radix, p->window);
+    SetButtonCheck("Integer", calc->format, p->window);
+    WriteIntSetting("RADIX", calc->radix, p->settingsFile);
+    WriteIntSetting("NUMBER_FORMAT", calc->format, p->settingsFile);
+    UpdateKeys(p);
+    displayCellsRedrawRadix(&p->cells);
+    displayCellsRedrawAlu(1, &p->cells);
+}
+
 // The engine's radix switch asks for another format.
 void FormatChanged(int format, Calculator *calc) {
     if (Panel *p = PanelOfCalc(calc))
@@ -506,6 +522,17 @@ int PanelKey(int key, Window *w) {
     case keyShiftInsert:
         PasteClipboard(p);
         return 0;
+    case 26: // ^Z, and ^Y or Shift+^Z to put back what it took
+    case 25:
+    case keyUndo:
+    case keyRedo: {
+        const bool redo = key == 25 || key == keyRedo || (KeyModifiers() & kKeyModShift);
+        if (const char *why = calcUndo(redo, &p->calc)) {
+            RingBell();
+            ShowNote(why, p);
+        }
+        return 0;
+    }
     default:
         // A key whose button is disabled types nothing, and is heard: 'x' in the integer format
         // must not start an exponent that the parse would then drop.
@@ -985,6 +1012,7 @@ Window *BuildPanel(const char *settingsFile, Panel *p) {
     p->calc.hooks.indicatorsChanged = IndicatorsChanged;
     p->calc.hooks.tapeWrite = TapeWrite;
     p->calc.hooks.formatChanged = FormatChanged;
+    p->calc.hooks.restored = Restored;
     p->calc.hooks.context = p;
 
     p->cells.panel = w;

@@ -9,6 +9,7 @@
 
 #include "buffer.h"
 #include "calc.h"
+#include "clipnum.h"
 #include "controls.h"
 #include "dialog.h"
 #include "filesys.h"
@@ -131,9 +132,71 @@ int ToCalculator(int key, Window *w) {
     return panel && panel->onKey ? panel->onKey(key, panel) : 0;
 }
 
+// The text of a tape line, without its line feed.
+std::string LineText(int line, Buffer *b) {
+    int line0 = b->currentLine, column0 = b->currentColumn;
+    std::string text;
+    BufferGoto(line, 1, b);
+    const char *bytes = CurrentLineNumber(b) == line ? LockLine(b) : nullptr;
+    if (bytes)
+        text.assign(bytes, (size_t)CurrentLineLength(b));
+    BufferGoto(line0, column0, b);
+    return text;
+}
+
+// The line the user chose, 0 when none is.
+int ChosenLine(Window *list) {
+    Buffer *b = BufferOf(list);
+    return b && b->markLine >= 1 ? b->markLine : 0;
+}
+
+void Unchoose(Window *list) {
+    if (Buffer *b = BufferOf(list)) {
+        b->markLine = b->markEndLine = b->markColumn = b->markEndColumn = -1;
+        InvalidateLines(1, kLastLine, list);
+        PostEvent(kEventRedraw, 0, list);
+    }
+}
+
+// A double click on a line, or Return on the chosen one: its number becomes X as a pasted
+// number would, and the choice ends, so the next Return is Equals again. A line without a number,
+// or a number the calculator cannot take, rings the bell.
+int LineChosen(int line, Window *list) {
+    TapeWindow *r = RecordOf(list);
+    Calculator *calc = r ? calcPanelRecord(WindowRefGet(r->panel)) : nullptr;
+    Buffer *b = BufferOf(list);
+    if (!calc || !b)
+        return 0;
+    const std::string text = LineText(line, b);
+    if (calcTapeRecall(text.c_str(), calc))
+        RingBell();
+    else
+        Unchoose(list);
+    return 0;
+}
+
+// Ctrl+C on a chosen line: its number on the clipboard, as the panel's Ctrl+C writes it.
+void CopyChosen(int line, Window *list) {
+    TapeWindow *r = RecordOf(list);
+    Calculator *calc = r ? calcPanelRecord(WindowRefGet(r->panel)) : nullptr;
+    Buffer *b = BufferOf(list);
+    std::string text = calc && b ? calcTapeLineText(LineText(line, b).c_str(), calc) : "";
+    if (text.empty() || !ClipboardPut(text.c_str(), (int)text.size(), list))
+        RingBell();
+}
+
 // The list moves through the tape on its own keys; every other key is the calculator's, so
-// typing goes on while the tape has the keyboard.
+// typing goes on while the tape has the keyboard. With a line chosen, Return and Ctrl+C are the
+// line's.
 int ListKey(int key, Window *list) {
+    if (int line = ChosenLine(list)) {
+        if (key == '\r')
+            return LineChosen(line, list);
+        if (key == 3 || key == keyCtrlInsert) { // ^C
+            CopyChosen(line, list);
+            return 0;
+        }
+    }
     switch (EditCommandOf(key)) {
     case kEditLineStart: // Home and End: the tape's first and last line
         return ListBoxKeyDefault(kKeyFirstLine, list);
@@ -317,6 +380,7 @@ Window *OpenTape(Window *panel, PanelTape *slot) {
     r->scroll = WindowRefOf(scroller);
     list->onLayout = ListLayout;
     list->onKey = ListKey;
+    list->onActivate = LineChosen;
     ListLayout(list);
     UpdateScroller(scroller);
     calc->tapeOpen = 0;

@@ -205,6 +205,7 @@ TEST_F(TapeTest, WritesGoToTheEndWhicheverLineWasClicked) {
     Buffer *b = TapeBuffer();
     ASSERT_EQ(1, b->currentLine);
     Type("+3");
+    HeadlessAdvance(1000); // a second click, not a double click (which recalls the line)
     Click(List(), 5, 3);
     Settle();
     Type("=");
