@@ -174,6 +174,13 @@ static int exactEquals(const Exact *e, int negative, unsigned long num, unsigned
            mpz_cmp_ui(e->m, static_cast<unsigned long>(e->radix / 2)) == 0;
 }
 
+// -[lo, hi]: both ends change sign and place.
+static void negateInterval(mpfr_t lo, mpfr_t hi) {
+    mpfr_neg(lo, lo, MPFR_RNDN);
+    mpfr_neg(hi, hi, MPFR_RNDN);
+    mpfr_swap(lo, hi);
+}
+
 // [lo, hi] holding the value of e. Both are set to at least `prec` bits; a radix that is a
 // power of two gives lo == hi exactly.
 static void exactToInterval(const Exact *e, mpfr_prec_t prec, mpfr_t lo, mpfr_t hi) {
@@ -207,11 +214,8 @@ static void exactToInterval(const Exact *e, mpfr_prec_t prec, mpfr_t lo, mpfr_t 
             mpfr_clear(up);
         }
     }
-    if (e->negative) {
-        mpfr_neg(lo, lo, MPFR_RNDN);
-        mpfr_neg(hi, hi, MPFR_RNDN);
-        mpfr_swap(lo, hi);
-    }
+    if (e->negative)
+        negateInterval(lo, hi);
 }
 
 // ---- rounding to L digits -----------------------------------------------------------------
@@ -307,12 +311,15 @@ static int roundRational(const mpz_t num, const mpz_t den, int64_t scale, int ne
     return r;
 }
 
+static int putZero(Number *out) {
+    numSetZero(out);
+    out->format = kNumFloating;
+    return kRounded;
+}
+
 static int roundSmall(long num, unsigned long den, const Target *t, Number *out) {
-    if (num == 0) {
-        numSetZero(out);
-        out->format = kNumFloating;
-        return kRounded;
-    }
+    if (num == 0)
+        return putZero(out);
     mpz_t p, q;
     mpz_init_set_ui(p, static_cast<unsigned long>(num < 0 ? -num : num));
     mpz_init_set_ui(q, den);
@@ -384,12 +391,7 @@ static int decide(const mpfr_t lo, const mpfr_t hi, int force, const Target *t, 
     if (mpfr_nan_p(lo) || mpfr_nan_p(hi) || mpfr_inf_p(lo) || mpfr_inf_p(hi))
         return kOutOfRange;
     if (mpfr_sgn(lo) <= 0 && mpfr_sgn(hi) >= 0) {
-        if ((mpfr_zero_p(lo) && mpfr_zero_p(hi)) || force) {
-            numSetZero(out);
-            out->format = kNumFloating;
-            return kRounded;
-        }
-        return kUndecided;
+        return (mpfr_zero_p(lo) && mpfr_zero_p(hi)) || force ? putZero(out) : kUndecided;
     }
     const int negative = mpfr_sgn(hi) < 0;
     mpfr_t small, large;
@@ -440,8 +442,8 @@ static void scaleInterval(mpfr_t lo, mpfr_t hi, const mpfr_t flo, const mpfr_t f
     mpfr_mul(hi, hi, mpfr_sgn(hi) >= 0 ? fhi : flo, MPFR_RNDU);
 }
 
-// pi / 180 (toRadians) or 180 / pi as an interval at prec bits.
-static void degreeFactor(int toRadians, mpfr_prec_t prec, mpfr_t flo, mpfr_t fhi) {
+// pi / 180 (toRadians) or 180 / pi as an interval at the precision of flo and fhi.
+static void degreeFactor(int toRadians, mpfr_t flo, mpfr_t fhi) {
     mpfr_const_pi(flo, toRadians ? MPFR_RNDD : MPFR_RNDU);
     mpfr_const_pi(fhi, toRadians ? MPFR_RNDU : MPFR_RNDD);
     if (toRadians) {
@@ -451,7 +453,6 @@ static void degreeFactor(int toRadians, mpfr_prec_t prec, mpfr_t flo, mpfr_t fhi
         mpfr_ui_div(flo, 180, flo, MPFR_RNDD);
         mpfr_ui_div(fhi, 180, fhi, MPFR_RNDU);
     }
-    (void)prec;
 }
 
 // sin, cos or tan over [alo, ahi]: the ends' values, outward; sine and cosine move at most the
@@ -539,7 +540,7 @@ static int evaluate(const Job *job, mpfr_prec_t prec, mpfr_t lo, mpfr_t hi) {
     case 'o':
     case 't':
         if (job->degrees) {
-            degreeFactor(1, prec + 16, flo, fhi);
+            degreeFactor(1, flo, fhi);
             scaleInterval(xlo, xhi, flo, fhi);
         }
         r = trigInterval(job->code, xlo, xhi, lo, hi);
@@ -573,14 +574,11 @@ static int evaluate(const Job *job, mpfr_prec_t prec, mpfr_t lo, mpfr_t hi) {
     }
     if (r == kRounded && job->degrees &&
         (job->code == 'S' || job->code == 'O' || job->code == 'T')) {
-        degreeFactor(0, prec + 16, flo, fhi);
+        degreeFactor(0, flo, fhi);
         scaleInterval(lo, hi, flo, fhi);
     }
-    if (job->negate) {
-        mpfr_neg(lo, lo, MPFR_RNDN);
-        mpfr_neg(hi, hi, MPFR_RNDN);
-        mpfr_swap(lo, hi);
-    }
+    if (job->negate)
+        negateInterval(lo, hi);
     mpfr_clears(xlo, xhi, ylo, yhi, flo, fhi, nullptr);
     return r;
 }
@@ -787,24 +785,23 @@ static int exactLog10(const Job *job, const Target *t, Number *out) {
 // powers of ten would be huge; then it cannot be a midpoint and the interval decides.
 static int exactConstant(const Exact *x, const Target *t, Number *out) {
     if (exactIsZero(x))
-        return roundSmall(0, 1, t, out);
-    if (t->radix == 10 || x->scale == 0) {
-        mpz_t one;
-        mpz_init_set_ui(one, 1);
-        int r = roundRational(x->m, one, t->radix == 10 ? x->scale : 0, x->negative, t, out);
-        mpz_clear(one);
-        return r;
-    }
-    if (x->scale > 20000 || x->scale < -20000)
+        return putZero(out);
+    // A power of ten is a power of no other radix: it goes into the fraction, and only while it
+    // is of a size worth holding whole.
+    const bool expand = t->radix != 10 && x->scale != 0;
+    if (expand && (x->scale > 20000 || x->scale < -20000))
         return kUndecided;
     mpz_t p, q;
     mpz_init_set(p, x->m);
     mpz_init_set_ui(q, 1);
-    mpz_ui_pow_ui(x->scale > 0 ? p : q, 10,
-                  static_cast<unsigned long>(x->scale > 0 ? x->scale : -x->scale));
-    if (x->scale > 0)
-        mpz_mul(p, p, x->m);
-    int r = roundRational(p, q, 0, x->negative, t, out);
+    if (expand) {
+        mpz_t power;
+        mpz_init(power);
+        mpz_ui_pow_ui(power, 10, static_cast<unsigned long>(x->scale > 0 ? x->scale : -x->scale));
+        mpz_mul(x->scale > 0 ? p : q, x->scale > 0 ? p : q, power);
+        mpz_clear(power);
+    }
+    int r = roundRational(p, q, t->radix == 10 ? x->scale : 0, x->negative, t, out);
     mpz_clears(p, q, nullptr);
     return r;
 }
@@ -848,7 +845,6 @@ static int computeJob(Job *job, Number *out, NumContext *ctx) {
     Target t;
     targetInit(&t, out->length, out->radix);
     int r = kUndecided;
-    char message[64];
     const char *error = nullptr;
     Exact *x = &job->x;
     const int code = job->code;
@@ -899,11 +895,7 @@ static int computeJob(Job *job, Number *out, NumContext *ctx) {
     if (!error && r == kOutOfRange)
         error = "floatConv - range error";
     targetClear(&t);
-    if (error) {
-        snprintf(message, sizeof message, "%s", error);
-        return numError(message, ctx);
-    }
-    return 0;
+    return error ? numError(error, ctx) : 0;
 }
 
 // Reads a decimal text the way the standard library's conversion to double does ("-1.5E3",
