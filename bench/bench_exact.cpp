@@ -3,6 +3,7 @@
 // key: a working copy of X, a new result, the entry with its scratch, and the release of it all.
 // The arguments have every digit significant, as a computed X has. The bridge's entry at the
 // same length is the peer (BM_BridgeLn).
+#include "benchnumber.h"
 #include "number.h"
 #include "numctx.h"
 
@@ -12,26 +13,13 @@
 
 namespace {
 
-Number *benchArgument(int length, int radix, int exponent, uint32_t seed) {
-    Number *n = numCreate(length, radix, kNumFloating);
-    uint32_t state = seed;
-    for (int i = 0; i < length; i++) {
-        state = state * 1664525u + 1013904223u;
-        n->digits[i] = static_cast<unsigned char>((state >> 24) % static_cast<uint32_t>(radix));
-    }
-    if (n->digits[0] == 0)
-        n->digits[0] = 1;
-    n->exponent = exponent;
-    return n;
-}
-
 typedef int (*Entry)(int, Number *, Number *, Number *, NumContext *);
 
 // code of X (and Y for 'p'): arguments inside every function's domain (0.1 to 1 for the arcs).
 void runEntry(benchmark::State &state, Entry entry, int code, int radix, int radians) {
     const int length = static_cast<int>(state.range(0));
-    Number *a = benchArgument(length, radix, code == 'S' || code == 'O' ? 0 : 1, 4242u);
-    Number *b = benchArgument(length, radix, 1, 777u);
+    Number *a = benchOperand(length, radix, code == 'S' || code == 'O' ? 0 : 1, 0, 4242u);
+    Number *b = benchOperand(length, radix, 1, 0, 777u);
     NumContext calc;
     calc.radians = radians;
     for (auto _ : state) {

@@ -4,6 +4,7 @@
 // them), a new result, the operation with its scratch Numbers, and the release of all of it.
 // BM_Overhead is that frame without the operation, the peer to quote the others against.
 // BM_numMod_widest is the exact modulus at its worst, the widest gap between the exponents.
+#include "benchnumber.h"
 #include "number.h"
 #include "numctx.h"
 
@@ -12,21 +13,6 @@
 #include <cstdint>
 
 namespace {
-
-// Operands with every digit significant, from a fixed linear congruential sequence.
-Number *benchOperand(int length, int radix, int exponent, int negative, uint32_t seed) {
-    Number *n = numCreate(length, radix, kNumFloating);
-    uint32_t state = seed;
-    for (int i = 0; i < length; i++) {
-        state = state * 1664525u + 1013904223u;
-        n->digits[i] = static_cast<unsigned char>((state >> 24) % static_cast<uint32_t>(radix));
-    }
-    if (n->digits[0] == 0)
-        n->digits[0] = 1;
-    n->exponent = exponent;
-    n->negative = negative;
-    return n;
-}
 
 typedef int (*BinaryOp)(Number *, Number *, Number *, NumContext *);
 
